@@ -1,0 +1,69 @@
+// The one connection to the server: an ODBC connection over FreeTDS, opened from the
+// OLE DB style connection string the main window builds.
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QVariant>
+#include <memory>
+#include <vector>
+
+namespace velmora {
+
+class Query;
+class OdbcConnection;
+
+/// The rows of a command text run on the connection: the first result with columns.
+struct CommandResult {
+    QStringList columnNames;
+    std::vector<std::vector<QVariant>> rows;  // null values are invalid QVariants
+    int rowCount() const { return int(rows.size()); }
+    /// The field at `position` of the first row as text; a null reads as empty text.
+    /// Precondition: rowCount() > 0.
+    QString text(int position) const;
+};
+
+class Connection : public QObject {
+    Q_OBJECT
+public:
+    explicit Connection(QObject* parent = nullptr);
+    ~Connection() override;
+
+    /// The OLE DB style string ("Provider=SQLOLEDB.1;User ID=...;Data Source=...").
+    void setConnectionString(const QString& oleDb);
+    QString connectionString() const;
+
+    int loginTimeout() const { return m_loginTimeout; }   // seconds, 15 by default
+    void setLoginTimeout(int seconds) { m_loginTimeout = seconds; }
+
+    /// Opens the connection; throws DbError with the driver's messages on failure.
+    void open();
+    bool isOpen() const;
+    /// Closes every query attached, then the connection. Never throws.
+    void close() noexcept;
+
+    /// Runs a command text and holds the first result with columns (an empty CommandResult
+    /// when there is none). Throws DbError.
+    CommandResult execute(const QString& commandText, int timeoutSeconds = 30);
+    /// Runs a statement that returns no rows. Throws DbError.
+    void executeNoRows(const QString& commandText, int timeoutSeconds = 30);
+
+    /// For Query: the live ODBC connection; throws DbError (Usage) when not open.
+    OdbcConnection& odbc();
+
+signals:
+    void opened();
+    void closed();
+
+private:
+    friend class Query;
+    void attach(Query* query);
+    void detach(Query* query);
+
+    QString m_connectionString;
+    int m_loginTimeout = 15;
+    std::unique_ptr<OdbcConnection> m_odbc;
+    std::vector<Query*> m_queries;
+};
+
+} // namespace velmora

@@ -1,0 +1,156 @@
+// A query and its result set held on the client: the counterpart of a data-set object.
+// Design-time lines of text, positional parameters, a declared field list; open() fetches
+// every row, then the rows are navigated, located, sorted and filtered without the server.
+#pragma once
+
+#include "FieldKind.h"
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+#include <functional>
+#include <memory>
+#include <vector>
+
+namespace velmora {
+
+class Connection;
+class RowSort;
+class RowFilter;
+
+struct FieldDef {
+    QString name;
+    FieldKind kind = FieldKind::WideString;
+    int size = 0;            // characters for text, bytes for byte strings, 0 otherwise
+    bool readOnly = false;
+    bool calculated = false; // filled by the calculated-fields hook, not by the server
+};
+
+using Row = std::vector<QVariant>;  // one value per declared field; null = invalid QVariant
+
+class Query : public QObject {
+    Q_OBJECT
+public:
+    explicit Query(QObject* parent = nullptr);
+    ~Query() override;
+
+    void setConnection(Connection* connection);
+    Connection* connection() const { return m_connection; }
+
+    /// The batch, a line each; sent joined by CR LF with CR LF after the last line.
+    void setSql(const QStringList& lines);
+    const QStringList& sql() const { return m_sql; }
+    /// The text exactly as it is sent.
+    QString commandText() const;
+
+    /// `:NAME` markers, bound by position: the n-th marker takes the n-th value set here.
+    void setParameter(const QString& name, const QVariant& value);
+
+    void setFields(std::vector<FieldDef> fields);
+    const std::vector<FieldDef>& fields() const { return m_fields; }
+    /// Index of the declared field, -1 when there is none (case-insensitive).
+    int fieldIndex(const QString& name) const;
+
+    int commandTimeout() const { return m_commandTimeout; }
+    void setCommandTimeout(int seconds) { m_commandTimeout = seconds; }
+
+    /// Sends the batch, binds the declared fields to the first result with columns and fetches
+    /// every row. Throws DbError; the query stays closed then.
+    void open();
+    void close() noexcept;
+    bool isActive() const { return m_active; }
+    /// Runs the batch as a statement that returns no rows. Throws DbError.
+    void execSql();
+
+    // ---- Navigation over the visible rows (filtered, in sort order) ----
+    int recordCount() const;
+    int recNo() const { return m_current; }   // index among the visible rows, -1 when none
+    bool bof() const { return m_bof; }
+    bool eof() const { return m_eof; }
+    void first();
+    void next();
+    void prior();
+    void last();
+    /// Makes the visible row `row` current (clamped); clears both cursor states.
+    void moveTo(int row);
+    /// Makes current the first visible row whose field equals `value`; false leaves it.
+    bool locate(const QString& field, const QVariant& value);
+
+    /// Value of a field in the current row (or in the row of an active ReadScope).
+    /// Throws DbError (Usage) for an unknown field or a closed query.
+    QVariant value(const QString& field) const;
+    QVariant value(int fieldIndex) const;
+    /// Value of a field in a given visible row, for views; no cursor change.
+    QVariant valueAt(int visibleRow, int fieldIndex) const;
+    /// Sets a value of the current row (calculated fields and client-only rows).
+    void setValue(int fieldIndex, const QVariant& value);
+
+    /// Temporarily reads another visible row (a grid drawing a cell): value() answers for it,
+    /// no notification fires and the cursor states stay as they are.
+    class ReadScope {
+    public:
+        ReadScope(const Query& query, int visibleRow);
+        ~ReadScope();
+        ReadScope(const ReadScope&) = delete;
+        ReadScope& operator=(const ReadScope&) = delete;
+    private:
+        const Query& m_query;
+        int m_saved;
+    };
+
+    // ---- Every held row, unfiltered and in held order: the second cursor ----
+    int heldRowCount() const { return int(m_rows.size()); }
+    const Row& heldRow(int index) const { return m_rows[size_t(index)]; }
+
+    /// Appends a row on the client only (never sent to the server); it becomes current.
+    void appendRow(Row row);
+
+    // ---- Sort and filter strings ----
+    QString sort() const { return m_sortText; }
+    /// Throws DbError (Usage) when closed, for an unknown column or a malformed string.
+    void setSort(const QString& sort);
+    QString filter() const { return m_filterText; }
+    /// Throws DbError (Usage) for a malformed string (while open and filtered).
+    void setFilter(const QString& filter);
+    bool filtered() const { return m_filtered; }
+    void setFiltered(bool on);
+
+    /// Called once for every row after fetching, with that row current; sets calculated fields.
+    std::function<void(Query&)> onCalcFields;
+
+signals:
+    void afterOpen();
+    void beforeClose();
+    void afterClose();
+    /// The current row changed.
+    void afterScroll();
+    /// The visible rows changed as a whole (sort, filter, append).
+    void rowsReset();
+
+private:
+    void rebuildView();
+    void moveCurrent(int row, bool bof, bool eof);
+
+    Connection* m_connection = nullptr;
+    QStringList m_sql;
+    std::vector<std::pair<QString, QVariant>> m_parameters;
+    std::vector<FieldDef> m_fields;
+    int m_commandTimeout = 30;
+
+    bool m_active = false;
+    std::vector<Row> m_rows;       // held rows in the server's order, then client appends
+    std::vector<int> m_view;       // visible rows: indices into m_rows, filtered and sorted
+    int m_current = -1;
+    mutable int m_readOverride = -1;
+    bool m_bof = true;
+    bool m_eof = true;
+
+    QString m_sortText;
+    QString m_filterText;
+    bool m_filtered = false;
+    std::unique_ptr<RowSort> m_sort;
+    std::unique_ptr<RowFilter> m_filter;
+};
+
+} // namespace velmora

@@ -1,0 +1,78 @@
+// What the engine answers to a batch: result sets, messages and done markers, in wire order.
+// The TDS layer turns a Reply into tokens; the engine knows nothing of the wire.
+#pragma once
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QString>
+#include <QVariant>
+#include <variant>
+#include <vector>
+
+namespace sqlsim {
+
+/// SQL Server column types as the engine declares them (the TDS layer picks the wire type).
+enum class SqlType {
+    SmallInt, Int, BigInt, TinyInt, Bit,
+    Float, Decimal,          // Decimal carries precision and scale
+    DateTime,
+    Char, VarChar,           // 8-bit text (Latin-1 collation)
+    NChar, NVarChar,         // Unicode text
+    Binary, VarBinary,
+};
+
+struct Column {
+    QString name;
+    SqlType type = SqlType::Int;
+    int size = 0;            // characters for text, bytes for binary; ignored for fixed types
+    int precision = 0;       // Decimal only
+    int scale = 0;           // Decimal only
+    bool nullable = true;
+};
+
+/// A value: null is an invalid QVariant. Integers as qint64, Float as double, Decimal as its
+/// exact text ("123.4500"), DateTime as QDateTime (UTC-less local wall time), text as QString,
+/// binary as QByteArray.
+using Value = QVariant;
+
+struct ResultSet {
+    std::vector<Column> columns;
+    std::vector<std::vector<Value>> rows;
+};
+
+/// ERROR (severity > 10) or INFO (severity <= 10).
+struct Message {
+    int number = 0;
+    int state = 1;
+    int severity = 16;
+    QString text;
+    QString procedure;
+    int line = 1;
+};
+
+/// A row count without a result (UPDATE, INSERT, SET ROWCOUNT ...).
+struct Done {
+    qint64 rowCount = -1;    // -1: no count
+};
+
+/// RETURN status of a stored procedure; the TDS layer wraps procedure replies as a server does.
+struct ReturnStatus {
+    int value = 0;
+};
+
+using ReplyItem = std::variant<ResultSet, Message, Done, ReturnStatus>;
+
+/// The reply to one batch. Items that come from a stored procedure are followed by a
+/// ReturnStatus item: the TDS layer ends the results before it with DONEINPROC and the
+/// procedure with RETURNSTATUS and DONEPROC, as a server does.
+struct Reply {
+    std::vector<ReplyItem> items;
+    /// Fault: the server "works" this long before answering (the client's cancel ends it).
+    int delayMs = 0;
+    /// Fault: close the link instead of answering; with dropAfterRows >= 0, after sending that
+    /// many rows of the first result set (a link lost mid-fetch).
+    bool dropConnection = false;
+    int dropAfterRows = -1;
+};
+
+} // namespace sqlsim

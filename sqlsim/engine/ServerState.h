@@ -1,0 +1,106 @@
+// Everything the simulated server holds: its version, logins, processes, locks, faults.
+#pragma once
+
+#include "Reply.h"
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+#include <map>
+#include <optional>
+#include <random>
+#include <vector>
+
+namespace sqlsim {
+
+enum class ServerVersion { Sql70, Sql2000 };
+
+struct ServerOptions {
+    ServerVersion version = ServerVersion::Sql2000;
+    quint32 seed = 1;
+    bool populate = true;   // the lively default population of processes and locks
+};
+
+/// Faults on demand, for tests. Statements are matched on their text with white space folded
+/// and case ignored.
+struct Faults {
+    QString slowStatement;      // this statement "runs" for slowMs before answering
+    int slowMs = 0;
+    QString dropOnStatement;    // the link is closed instead of answering
+    int dropAfterRows = -1;     // ... after this many rows of the first result (-1: at once)
+    QString errorOnStatement;   // answered with errorMessage instead
+    Message errorMessage{50000, 1, 16, QStringLiteral("Simulated failure."), {}, 1};
+    bool productVersionWithoutRows = false;   // xp_msver 'ProductVersion' returns no rows
+    std::optional<QString> versionText;       // replaces @@VERSION (e.g. fewer than four lines)
+};
+
+/// One row of sysprocesses, with the columns both versions share; what a version lacks is not
+/// reported by that version.
+struct Process {
+    qint16 spid = 0;
+    qint16 kpid = 0;
+    qint16 blocked = 0;
+    QByteArray waittype = QByteArray(2, '\0');
+    qint32 waittime = 0;
+    QString lastwaittype;
+    QString waitresource;
+    qint16 dbid = 1;
+    qint16 uid = 1;
+    qint32 cpu = 0;
+    qint64 physical_io = 0;
+    qint32 memusage = 0;
+    QDateTime login_time;
+    QDateTime last_batch;
+    qint16 ecid = 0;
+    qint16 open_tran = 0;
+    QString status;
+    QByteArray sid;
+    QString hostname;
+    QString program_name;
+    QString hostprocess;
+    QString cmd;
+    QString nt_domain;
+    QString nt_username;
+    QString net_address;
+    QString net_library;
+    QString loginame;
+    qint16 suid = 0;          // 7.0 only
+    bool system = false;      // spid 1-10 style background process
+    bool hasClient = false;   // a real TDS session stands behind it
+    QString database;         // current database name of a real session
+};
+
+/// One row of syslocks.
+struct Lock {
+    qint16 spid = 0;
+    qint32 id = 0;            // object id
+    qint16 dbid = 1;
+    qint16 type = 1;
+};
+
+struct Database {
+    qint16 dbid = 0;
+    QString name;
+};
+
+struct SqlLogin {
+    QString name;
+    QString password;
+};
+
+struct ServerState {
+    ServerOptions options;
+    std::vector<SqlLogin> logins;
+    std::vector<Process> processes;
+    std::vector<Lock> locks;
+    std::vector<Database> databases;
+    Faults faults;
+    std::mt19937 random;
+    int refreshCount = 0;     // how many process-list batches have been answered
+
+    /// The multi-line text of @@VERSION for the configured version.
+    QString versionText() const;
+};
+
+} // namespace sqlsim
