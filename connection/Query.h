@@ -60,6 +60,9 @@ public:
     void open();
     void close() noexcept;
     bool isActive() const { return m_active; }
+    /// Opens the query with its declared fields and no rows, without the server: a client-only
+    /// result set that appendRow() fills (value lists, tests).
+    void createDataSet();
     /// Runs the batch as a statement that returns no rows. Throws DbError.
     void execSql();
 

@@ -1,0 +1,52 @@
+// One column of a result grid and the collection of them: the single source of truth for
+// order, width, visibility, title, alignment, sort marks and the column's filter condition.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <Qt>
+#include <vector>
+
+namespace velmora {
+
+enum class SortMarker { None, Down, Up };   // smNoneEh, smDownEh (ascending), smUpEh (descending)
+
+/// The operators of a filter-row condition.
+enum class FilterOperator { None, Equal, NotEqual, Greater, Less, GreaterOrEqual, LessOrEqual,
+                            Like, NotLike, In, NotIn, IsNull, IsNotNull };
+enum class FilterRelation { None, And, Or };
+/// The expression type a condition takes from its column's kind.
+enum class FilterExpressionType { Text, Number, DateTime, Boolean, Other };
+
+/// A column's filter condition, as the filter row fills it from the typed text.
+struct ColumnCondition {
+    FilterExpressionType type = FilterExpressionType::Text;
+    FilterOperator firstOperator = FilterOperator::None;
+    QStringList firstOperand;      // one value, or the list of in / not in; values as typed
+    FilterRelation relation = FilterRelation::None;
+    FilterOperator secondOperator = FilterOperator::None;
+    QStringList secondOperand;
+};
+
+struct ColumnFilter {
+    QString dataField;             // when set, the field the condition names instead of FieldName
+    QStringList valueList;         // the drop-down values of the filter-row cell
+    QString text;                  // what the operator typed in the filter-row cell
+    ColumnCondition condition;
+};
+
+struct GridColumn {
+    QString fieldName;
+    QString title;                 // empty: the field's name
+    Qt::Alignment titleAlignment = Qt::AlignLeft;
+    int width = -1;                // -1: never set, the default width formula applies
+    bool visible = true;
+    bool titleButton = false;
+    SortMarker sortMarker = SortMarker::None;
+    int sortIndex = 0;             // 1-based place among the sort-marked columns, 0 unmarked
+    ColumnFilter filter;
+};
+
+using GridColumns = std::vector<GridColumn>;
+
+} // namespace velmora

@@ -1,0 +1,95 @@
+// The result grid: a read-only table bound to one Query, configured by option sets and hooks.
+// Title buttons set sort marks, a changed sort goes to the screen or to the local sort, and a
+// screen colours cells through a hook that reads the drawn row.
+#pragma once
+
+#include "GridColumn.h"
+
+#include <QColor>
+#include <QFont>
+#include <QTableView>
+#include <functional>
+
+namespace velmora {
+
+class Query;
+class ResultSetModel;
+class GridHeader;
+
+struct GridOptions {
+    bool editing = false;          // dgEditing
+    bool titles = true;            // dgTitles
+    bool indicator = true;         // dgIndicator
+    bool columnResize = true;      // dgColumnResize
+    bool colLines = true;          // dgColLines
+    bool rowLines = true;          // dgRowLines
+    bool tabs = true;              // dgTabs
+    bool rowSelect = false;        // dgRowSelect
+};
+
+struct GridOptionsEh {
+    bool fixed3D = true;           // dghFixed3D
+    bool highlightFocus = true;    // dghHighlightFocus
+    bool autoSortMarking = false;  // dghAutoSortMarking
+    bool multiSortMarking = false; // dghMultiSortMarking
+    bool incSearch = false;        // dghIncSearch
+    bool preferIncSearch = false;  // dghPreferIncSearch
+    bool dialogFind = true;        // dghDialogFind
+};
+
+class ResultGrid : public QTableView {
+    Q_OBJECT
+public:
+    explicit ResultGrid(QWidget* parent = nullptr);
+    ~ResultGrid() override;
+
+    void setDataSource(Query* query);
+    Query* dataSource() const;
+
+    void setOptions(const GridOptions& options);
+    const GridOptions& options() const { return m_options; }
+    void setOptionsEh(const GridOptionsEh& options);
+    const GridOptionsEh& optionsEh() const { return m_optionsEh; }
+    bool sortLocal = true;
+    bool readOnly = true;
+
+    /// The whole column collection (Part of the layout file too).
+    const GridColumns& columns() const { return m_columns; }
+    void setColumns(GridColumns columns);   // rebuilds the sort-marked list from SortIndex
+    GridColumn& column(int index) { return m_columns[size_t(index)]; }
+    int columnIndex(const QString& fieldName) const;
+    /// Width in pixels the column has on screen (its Width, or the default formula).
+    int displayWidth(int column) const;
+
+    /// Sets a column's mark and keeps the sort-marked list and SortIndex values; does not sort.
+    void setSortMarker(int column, SortMarker marker);
+    /// Column indices carrying a mark, in sort-key order.
+    const std::vector<int>& sortMarkedColumns() const { return m_sortMarked; }
+
+    /// Called for every data cell drawn, with the query reading that row.
+    std::function<void(const GridColumn& column, QFont& font, QColor& background)> onGetCellParams;
+    /// When set, called instead of the local sort when the sort marks change.
+    std::function<void()> onSortMarkingChanged;
+    /// Receives every typed character first; may set it to 0 to swallow it.
+    std::function<void(QChar& key)> onKeyPress;
+    std::function<void()> onDblClick;
+
+signals:
+    void columnsChanged();
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+
+private:
+    GridOptions m_options;
+    GridOptionsEh m_optionsEh;
+    GridColumns m_columns;
+    std::vector<int> m_sortMarked;
+    ResultSetModel* m_model = nullptr;
+    GridHeader* m_header = nullptr;
+    bool m_sortPending = false;
+};
+
+} // namespace velmora

@@ -1,0 +1,55 @@
+// The "Процессы" tab: its tool bar, the process grid DBGridEh1 and the two process queries.
+#pragma once
+
+#include <QWidget>
+#include <functional>
+
+class QToolButton;
+
+namespace velmora {
+
+class Connection;
+class Query;
+class ResultGrid;
+
+class ProcessTab : public QWidget {
+    Q_OBJECT
+public:
+    ProcessTab(Connection* connection, QWidget* parent = nullptr);
+    ~ProcessTab() override;
+
+    Query* ProcQuery = nullptr;
+    Query* ProcQuery2 = nullptr;
+    ResultGrid* DBGridEh1 = nullptr;
+    QToolButton* BtnMoveLeft = nullptr;
+    QToolButton* BtnReject = nullptr;
+    QToolButton* View = nullptr;
+
+    /// ProcSource: the variant bound to the grid (ProcQuery until the first connect).
+    Query* procSource() const;
+    /// Binds ProcSource to ProcQuery2 when `server2000`, else to ProcQuery, and opens it.
+    /// Throws DbError.
+    void bindAndOpen(bool server2000);
+    /// The current process number: spid of the current row, 0 when there is none.
+    int currentSpid() const;
+
+    /// Enables or disables the tab's buttons with the window's state.
+    void setConnectedState(bool connected);
+    /// Closes both variants (the disconnect operation, steps 2).
+    void closeQueries();
+    /// Hides the grid's filter row (disconnect, step 4).
+    void hideFilterRow();
+
+    void BtnMoveLeftClick();   // refresh; throws DbError
+    void BtnRejectClick();     // terminate the current process; throws DbError
+    void ViewClick();          // filter value lists
+
+    /// Opens the process detail window (set by the main window when it exists).
+    std::function<void()> onOpenDetail;
+
+private:
+    Connection* m_connection;
+    bool m_server2000 = false;
+};
+
+} // namespace velmora
