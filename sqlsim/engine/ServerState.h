@@ -96,6 +96,9 @@ struct ServerState {
     std::vector<Lock> locks;
     std::vector<Database> databases;
     Faults faults;
+    /// Plain tables (tests, scenarios): "Select * from <name>" answers their columns and rows,
+    /// typed as declared. Names compare case-insensitively.
+    std::map<QString, ResultSet> tables;
     std::mt19937 random;
     int refreshCount = 0;     // how many process-list batches have been answered
 
