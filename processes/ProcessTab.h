@@ -3,6 +3,10 @@
 
 #include <QWidget>
 #include <functional>
+#include <optional>
+
+class QColor;
+class QFont;
 
 class QToolButton;
 
@@ -11,6 +15,7 @@ namespace velmora {
 class Connection;
 class Query;
 class ResultGrid;
+struct GridColumn;
 
 class ProcessTab : public QWidget {
     Q_OBJECT
@@ -48,6 +53,12 @@ public:
     std::function<void()> onOpenDetail;
 
 private:
+    /// spid of the current row; none when the list is closed or has no current row.
+    std::optional<int> currentRowSpid() const;
+    void DBGridEh1GetCellParams(const GridColumn& column, QFont& font, QColor& background);
+    void DBGridEh1KeyPress(QChar& key);
+    void DBGridEh1DblClick();
+
     Connection* m_connection;
     bool m_server2000 = false;
 };
