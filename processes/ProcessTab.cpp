@@ -9,6 +9,8 @@
 #include "ResultGrid.h"
 
 #include <QFrame>
+#include <QHeaderView>
+#include <QPalette>
 #include <QStyle>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -80,7 +82,15 @@ ProcessTab::ProcessTab(Connection* connection, QWidget* parent)
 
     DBGridEh1 = new ResultGrid(this);
     DBGridEh1->setObjectName(QStringLiteral("DBGridEh1"));
-    DBGridEh1->setFont(QFont(QStringLiteral("Tahoma"), 8));
+    const QFont gridFont(QStringLiteral("Tahoma"), 8);
+    DBGridEh1->setFont(gridFont);
+    QFont titleFont = gridFont;
+    titleFont.setBold(true);
+    DBGridEh1->horizontalHeader()->setFont(titleFont);
+    // Row backgrounds are pale whatever the desktop theme, so the text on them is always black.
+    QPalette palette = DBGridEh1->palette();
+    palette.setColor(QPalette::Text, Qt::black);
+    DBGridEh1->setPalette(palette);
     GridOptions options;
     options.rowSelect = true;
     DBGridEh1->setOptions(options);
@@ -146,6 +156,11 @@ void ProcessTab::closeQueries()
 {
     ProcQuery->close();
     ProcQuery2->close();
+}
+
+void ProcessTab::hideFilterRow()
+{
+    // The grid has no filter row yet, so there is nothing shown to hide.
 }
 
 void ProcessTab::BtnMoveLeftClick()
