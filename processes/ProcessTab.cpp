@@ -129,6 +129,7 @@ Query* ProcessTab::procSource() const
 void ProcessTab::bindAndOpen(bool server2000)
 {
     m_server2000 = server2000;
+    m_sortOfFailedRefresh.clear();
     DBGridEh1->setDataSource(procSource());
     procSource()->open();
 }
@@ -167,9 +168,13 @@ void ProcessTab::BtnMoveLeftClick()
 {
     const int spid = currentSpid();
     Query* query = procSource();
-    const QString sort = query->sort();
+    // Closing a result set discards its sort string. When the last reopening failed, the sort
+    // marks still show the operator's order, so the order taken before that failure applies.
+    const QString sort = query->isActive() ? query->sort() : m_sortOfFailedRefresh;
+    m_sortOfFailedRefresh = sort;
     query->close();
     query->open();
+    m_sortOfFailedRefresh.clear();
     query->setSort(sort);
     // A process that has ended is simply not found: the position stays where the reopening
     // and re-sorting left it.

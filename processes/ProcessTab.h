@@ -61,6 +61,7 @@ private:
 
     Connection* m_connection;
     bool m_server2000 = false;
+    QString m_sortOfFailedRefresh;   // the order to restore when a refresh could not reopen
 };
 
 } // namespace velmora
