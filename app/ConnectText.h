@@ -1,0 +1,40 @@
+// Pure pieces of the connect operation: the trimmed-text rule of its input checks, the OLE DB
+// connection string, and what the server's version answers mean.
+#pragma once
+
+#include <QString>
+
+namespace velmora {
+
+struct CommandResult;
+
+/// The text without blanks and control characters at either end (blank checks use it; stored
+/// and sent values keep the text as typed).
+QString trimmedText(const QString& text);
+
+/// A value as it goes into an OLE DB connection string: unchanged, or in double quotes with
+/// every `"` doubled when it holds `;` or a quote or has blanks at either end, so that it reads
+/// back as exactly this value and can never add a key of its own.
+QString oleDbValue(const QString& value);
+
+struct LoginInput {
+    QString server;
+    QString login;
+    QString password;
+    bool windowsAuthentication = false;
+    QString versionText;   // goes into the application name "Velmora <version>"
+};
+
+/// The connection string of a connect attempt, of the Windows-authentication or the SQL-login
+/// form.
+QString buildConnectionString(const LoginInput& input);
+
+/// Whether the answer of the version probe (xp_msver 'ProductVersion', at least one row) makes
+/// the server one taken for SQL Server 2000: anything but a Character_Value beginning with "7".
+bool probeMeansServer2000(const CommandResult& probe);
+
+/// The status bar's version line from @@VERSION: the first line, a blank, and the fourth line
+/// less its first character; the first line alone when the text has fewer than four lines.
+QString versionLine(const QString& versionText);
+
+} // namespace velmora

@@ -1,0 +1,169 @@
+#include "IniFile.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QSaveFile>
+#include <QStringList>
+
+#include <optional>
+
+namespace velmora {
+
+namespace {
+
+QString besideExecutable(const QString& fileName)
+{
+    return QDir(QCoreApplication::applicationDirPath()).filePath(fileName);
+}
+
+bool isBlank(QChar c) { return c == u' ' || c == u'\t'; }
+
+QString trimBlanks(QStringView text)
+{
+    qsizetype begin = 0;
+    qsizetype end = text.size();
+    while (begin < end && isBlank(text[begin]))
+        ++begin;
+    while (end > begin && isBlank(text[end - 1]))
+        --end;
+    return text.mid(begin, end - begin).toString();
+}
+
+// "[name]" gives the name; anything else is not a section line.
+std::optional<QString> sectionName(const QString& line)
+{
+    const QString trimmed = trimBlanks(line);
+    if (!trimmed.startsWith(u'['))
+        return std::nullopt;
+    const qsizetype close = trimmed.indexOf(u']');
+    return trimBlanks(QStringView(trimmed).mid(1, close < 0 ? -1 : close - 1));
+}
+
+// A key line is "key = value"; its key, or none for a line without "=".
+std::optional<QString> keyOf(const QString& line)
+{
+    const qsizetype equals = line.indexOf(u'=');
+    if (equals < 0)
+        return std::nullopt;
+    return trimBlanks(QStringView(line).left(equals));
+}
+
+// The profile functions drop the blanks around a value and one pair of matching quotes that
+// encloses it; the writer quotes a value that would otherwise not read back as written.
+QString storedValue(const QString& line)
+{
+    QString value = trimBlanks(QStringView(line).mid(line.indexOf(u'=') + 1));
+    if (value.size() >= 2 && (value.front() == u'"' || value.front() == u'\'') && value.back() == value.front())
+        value = value.mid(1, value.size() - 2);
+    return value;
+}
+
+QString valueToStore(const QString& value)
+{
+    const bool quoted = value.size() >= 2 && (value.front() == u'"' || value.front() == u'\'')
+                        && value.back() == value.front();
+    const bool padded = !value.isEmpty() && (isBlank(value.front()) || isBlank(value.back()));
+    return quoted || padded ? u'"' + value + u'"' : value;
+}
+
+bool sameName(const QString& a, const QString& b) { return a.compare(b, Qt::CaseInsensitive) == 0; }
+
+bool holdsLineBreak(const QString& text) { return text.contains(u'\n') || text.contains(u'\r'); }
+
+QStringList readLines(const QString& filePath)
+{
+    QFile file(filePath);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+        return {};
+    return QString::fromUtf8(file.readAll()).split(u'\n');
+}
+
+QString cutToReadLimit(QString value)
+{
+    if (value.size() <= MaxProfileValueLength)
+        return value;
+    value.truncate(MaxProfileValueLength);
+    if (value.back().isHighSurrogate())
+        value.chop(1);
+    return value;
+}
+
+} // namespace
+
+QString readProfileString(const QString& filePath, const QString& section, const QString& key)
+{
+    bool inSection = false;
+    for (const QString& line : readLines(filePath)) {
+        if (const auto name = sectionName(line)) {
+            inSection = sameName(*name, section);
+        } else if (inSection) {
+            const auto lineKey = keyOf(line);
+            if (lineKey && sameName(*lineKey, key))
+                return cutToReadLimit(storedValue(line));
+        }
+    }
+    return {};
+}
+
+void writeProfileString(const QString& filePath, const QString& section, const QString& key,
+                        const QString& value)
+{
+    // A line break would end the line early and let the rest pose as further keys or sections:
+    // such a value cannot be stored in this format, so the write fails (silently).
+    if (holdsLineBreak(section) || holdsLineBreak(key) || holdsLineBreak(value)
+        || section.contains(u']') || key.contains(u'=') || trimBlanks(key).isEmpty())
+        return;
+
+    QStringList lines = readLines(filePath);
+    if (!lines.isEmpty() && lines.back().isEmpty())
+        lines.removeLast();   // the final line break
+    const QString newLine = key + u'=' + valueToStore(value);
+
+    qsizetype sectionLine = -1;
+    qsizetype insertAt = -1;   // after the section's last non-empty line
+    bool written = false;
+    for (qsizetype i = 0; i < lines.size() && !written; ++i) {
+        if (const auto name = sectionName(lines[i])) {
+            if (sectionLine >= 0)
+                break;
+            if (sameName(*name, section))
+                sectionLine = insertAt = i;
+        } else if (sectionLine >= 0) {
+            const auto lineKey = keyOf(lines[i]);
+            if (lineKey && sameName(*lineKey, key)) {
+                lines[i] = newLine;
+                written = true;
+            } else if (!trimBlanks(lines[i]).isEmpty()) {
+                insertAt = i;
+            }
+        }
+    }
+    if (!written) {
+        if (sectionLine >= 0) {
+            lines.insert(insertAt + 1, newLine);
+        } else {
+            lines << u'[' + section + u']' << newLine;
+        }
+    }
+
+    QSaveFile file(filePath);
+    file.setDirectWriteFallback(true);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Text))
+        return;
+    file.write((lines.join(u'\n') + u'\n').toUtf8());
+    file.commit();
+}
+
+QString ReadIniValue(const QString& fileName, const QString& section, const QString& key)
+{
+    return readProfileString(besideExecutable(fileName), section, key);
+}
+
+void WriteIniValue(const QString& fileName, const QString& section, const QString& key,
+                   const QString& value)
+{
+    writeProfileString(besideExecutable(fileName), section, key, value);
+}
+
+} // namespace velmora

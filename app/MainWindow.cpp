@@ -1,0 +1,504 @@
+#include "MainWindow.h"
+
+#include "ButtonIcons.h"
+#include "ConnectText.h"
+#include "Connection.h"
+#include "ErrorDisplay.h"
+#include "IniFile.h"
+#include "MessageSeam.h"
+#include "ProcessTab.h"
+#include "Query.h"
+#include "ServerAliases.h"
+#include "VersionText.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLocale>
+#include <QProxyStyle>
+#include <QScreen>
+#include <QStatusBar>
+#include <QStyle>
+#include <QTabWidget>
+#include <QTime>
+#include <QTimer>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+namespace velmora {
+
+namespace {
+
+const QString SettingsFile = QStringLiteral("Velmora.ini");
+const QString BaseCaption = QStringLiteral("Процессы MS SQL");
+
+constexpr int OuterWidth = 971;
+constexpr int OuterHeight = 531;
+constexpr int PanelHeight = 26;
+constexpr int StatusBarHeight = 21;
+constexpr int ClockWidth = 72;
+constexpr int ControlTop = 2;
+constexpr int ControlHeight = 21;
+constexpr int AboutRightMargin = 4;   // 937 + 22 + 4 = the panel's width at the design size
+constexpr int TabToolBarHeight = 29;
+constexpr int ClockTickMs = 200;
+
+// The password box shows "@" for every character.
+class PasswordStyle : public QProxyStyle {
+public:
+    int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                  QStyleHintReturn* returnData) const override
+    {
+        if (hint == SH_LineEdit_PasswordCharacter)
+            return u'@';
+        return QProxyStyle::styleHint(hint, option, widget, returnData);
+    }
+};
+
+QFont labelFont()
+{
+    QFont font(QStringLiteral("Tahoma"), 8);
+    font.setBold(true);
+    return font;
+}
+
+QLabel* makeLabel(QWidget* panel, const QString& name, const QString& text, int left, int width)
+{
+    auto* label = new QLabel(text, panel);
+    label->setObjectName(name);
+    label->setFont(labelFont());
+    label->setGeometry(left, ControlTop, width, ControlHeight);
+    return label;
+}
+
+QToolButton* makeImageButton(QWidget* parent, const QString& name, ButtonPicture picture,
+                             const QString& hint, const QRect& geometry)
+{
+    auto* button = new QToolButton(parent);
+    button->setObjectName(name);
+    button->setIcon(buttonIcon(picture));
+    button->setToolTip(hint);
+    button->setAutoRaise(true);
+    button->setFocusPolicy(Qt::NoFocus);
+    button->setGeometry(geometry);
+    return button;
+}
+
+void makeSeparator(QWidget* panel, int left)
+{
+    auto* separator = new QFrame(panel);
+    separator->setFrameShape(QFrame::VLine);
+    separator->setFrameShadow(QFrame::Sunken);
+    separator->setGeometry(left, 1, 4, PanelHeight - 2);
+}
+
+// An empty tab of a later screen with its tool bar and refresh button.
+QWidget* makeTabWithRefresh(QToolButton*& button, const QString& buttonName)
+{
+    auto* tab = new QWidget;
+    auto* toolBar = new QFrame(tab);
+    toolBar->setFixedHeight(TabToolBarHeight);
+    button = makeImageButton(toolBar, buttonName, ButtonPicture::Refresh,
+                             QStringLiteral("Обновить (F5)"), QRect(4, 2, 25, 25));
+    auto* layout = new QVBoxLayout(tab);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(toolBar);
+    layout->addStretch();
+    return tab;
+}
+
+void showNotice(const QString& caption, const QString& text, QMessageBox::Icon icon)
+{
+    MessageRequest request;
+    request.caption = caption;
+    request.text = text;
+    request.icon = icon;
+    showMessage(request);
+}
+
+} // namespace
+
+MainWindow::MainWindow(QWidget* parent)
+    : QMainWindow(parent)
+{
+    setObjectName(QStringLiteral("Velmora_FRM"));
+    setWindowTitle(BaseCaption);
+    setFont(QFont(QStringLiteral("MS Sans Serif"), 8));
+    resize(OuterWidth, OuterHeight);
+
+    Connect = new Connection(this);
+
+    auto* central = new QWidget(this);
+    auto* layout = new QVBoxLayout(central);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    auto* panel = new QFrame(central);
+    panel->setObjectName(QStringLiteral("RzPanel1"));
+    panel->setFrameStyle(QFrame::Box | QFrame::Sunken);   // grooved
+    panel->setFixedHeight(PanelHeight);
+    m_panel = panel;
+    createTopPanel(panel);
+    layout->addWidget(panel);
+    RzPageControl1 = new QTabWidget(central);
+    RzPageControl1->setObjectName(QStringLiteral("RzPageControl1"));
+    RzPageControl1->setFont(QFont(QStringLiteral("Tahoma"), 8));
+    layout->addWidget(RzPageControl1, 1);
+    setCentralWidget(central);
+
+    createTabs();
+    createStatusBar();
+    createActions();
+    applyState(false);
+    qApp->installEventFilter(this);
+
+    FormCreate();
+}
+
+MainWindow::~MainWindow()
+{
+    qApp->removeEventFilter(this);
+}
+
+void MainWindow::createTopPanel(QWidget* panel)
+{
+    makeLabel(panel, QStringLiteral("RzLabel1"), QStringLiteral(" Сервер: "), 2, 51);
+    RzLineComboBox1 = new QComboBox(panel);
+    RzLineComboBox1->setObjectName(QStringLiteral("RzLineComboBox1"));
+    RzLineComboBox1->setEditable(true);
+    RzLineComboBox1->setInsertPolicy(QComboBox::NoInsert);
+    RzLineComboBox1->setGeometry(54, ControlTop, 177, ControlHeight);
+    makeSeparator(panel, 232);
+
+    makeLabel(panel, QStringLiteral("RzLabel2"), QStringLiteral(" Логин: "), 237, 43);
+    RzLineEdit1 = new QLineEdit(panel);
+    RzLineEdit1->setObjectName(QStringLiteral("RzLineEdit1"));
+    RzLineEdit1->setGeometry(279, ControlTop, 179, ControlHeight);
+    makeSeparator(panel, 459);
+
+    makeLabel(panel, QStringLiteral("RzLabel3"), QStringLiteral(" Пароль: "), 462, 52);
+    RzLineEdit2 = new QLineEdit(panel);
+    RzLineEdit2->setObjectName(QStringLiteral("RzLineEdit2"));
+    RzLineEdit2->setEchoMode(QLineEdit::Password);
+    auto* passwordStyle = new PasswordStyle;
+    passwordStyle->setParent(RzLineEdit2);
+    RzLineEdit2->setStyle(passwordStyle);
+    RzLineEdit2->setGeometry(512, ControlTop, 179, ControlHeight);
+    // RzLineEdit2KeyPress: Enter in the password box connects.
+    connect(RzLineEdit2, &QLineEdit::returnPressed, this, &MainWindow::RzToolbarButton1Click);
+    makeSeparator(panel, 692);
+
+    RzCheckBox1 = new QCheckBox(QStringLiteral("Windows authentication"), panel);
+    RzCheckBox1->setObjectName(QStringLiteral("RzCheckBox1"));
+    RzCheckBox1->setFont(QFont(QStringLiteral("Tahoma"), 8));
+    RzCheckBox1->setGeometry(697, ControlTop, 134, ControlHeight);
+    makeSeparator(panel, 832);
+
+    const int buttonTop = (PanelHeight - 20) / 2;
+    RzToolbarButton1 = makeImageButton(panel, QStringLiteral("RzToolbarButton1"), ButtonPicture::Connect,
+                                       QStringLiteral("Подключиться (Ctr+C)"), QRect(837, buttonTop, 22, 20));
+    RzToolbarButton2 = makeImageButton(panel, QStringLiteral("RzToolbarButton2"), ButtonPicture::Disconnect,
+                                       QStringLiteral("Отключиться (Ctrl+D)"), QRect(861, buttonTop, 22, 20));
+    makeSeparator(panel, 884);
+    RzToolbarButton3 = makeImageButton(panel, QStringLiteral("RzToolbarButton3"), ButtonPicture::Exit,
+                                       QStringLiteral("Выход (Alt+X)"), QRect(889, buttonTop, 22, 20));
+    RzToolbarButton5 = makeImageButton(panel, QStringLiteral("RzToolbarButton5"), ButtonPicture::About,
+                                       QStringLiteral("О программе (F1)"), QRect(937, buttonTop, 22, 20));
+    connect(RzToolbarButton1, &QToolButton::clicked, this, &MainWindow::RzToolbarButton1Click);
+    connect(RzToolbarButton2, &QToolButton::clicked, this, &MainWindow::RzToolbarButton2Click);
+    connect(RzToolbarButton3, &QToolButton::clicked, this, &MainWindow::RzToolbarButton3Click);
+    // The about box (RzToolbarButton5Click) is connected here once it exists.
+
+    setTabOrder(RzLineComboBox1, RzLineEdit1);
+    setTabOrder(RzLineEdit1, RzLineEdit2);
+    setTabOrder(RzLineEdit2, RzCheckBox1);
+}
+
+void MainWindow::createTabs()
+{
+    auto* processPage = new QWidget;
+    processPage->setObjectName(QStringLiteral("TabSheet1"));
+    auto* processLayout = new QVBoxLayout(processPage);
+    processLayout->setContentsMargins(0, 0, 0, 0);
+    processTab = new ProcessTab(Connect, processPage);
+    processLayout->addWidget(processTab);
+    RzPageControl1->addTab(processPage, QStringLiteral("Процессы"));
+
+    QWidget* databasesPage = makeTabWithRefresh(RzToolbarButton4, QStringLiteral("RzToolbarButton4"));
+    databasesPage->setObjectName(QStringLiteral("TabSheet2"));
+    RzPageControl1->addTab(databasesPage, QStringLiteral("Базы"));
+
+    auto* serverPage = new QWidget;
+    serverPage->setObjectName(QStringLiteral("TabSheet3"));
+    RzPageControl1->addTab(serverPage, QStringLiteral("Сервер"));
+
+    QWidget* logsPage = makeTabWithRefresh(RzToolbarButton6, QStringLiteral("RzToolbarButton6"));
+    logsPage->setObjectName(QStringLiteral("TabSheet4"));
+    RzPageControl1->addTab(logsPage, QStringLiteral("Логи"));
+    RzPageControl1->setCurrentIndex(0);
+}
+
+void MainWindow::createStatusBar()
+{
+    auto* bar = new QStatusBar(this);
+    bar->setObjectName(QStringLiteral("RzStatusBar1"));
+    bar->setFixedHeight(StatusBarHeight);
+    bar->setSizeGripEnabled(false);
+    RzStatusPane1 = new QLabel(bar);
+    RzStatusPane1->setObjectName(QStringLiteral("RzStatusPane1"));
+    bar->addWidget(RzStatusPane1, 1);
+    RzClockStatus1 = new QLabel(bar);
+    RzClockStatus1->setObjectName(QStringLiteral("RzClockStatus1"));
+    RzClockStatus1->setFont(QFont(QStringLiteral("Tahoma"), 8));
+    RzClockStatus1->setFixedWidth(ClockWidth);
+    RzClockStatus1->setAlignment(Qt::AlignCenter);
+    bar->addPermanentWidget(RzClockStatus1);
+    setStatusBar(bar);
+
+    auto* clock = new QTimer(this);
+    connect(clock, &QTimer::timeout, this, &MainWindow::updateClock);
+    clock->start(ClockTickMs);
+    updateClock();
+}
+
+void MainWindow::updateClock()
+{
+    // Redrawn only when the text changes, not at every tick.
+    const QString text = QLocale().toString(QTime::currentTime(), QLocale::LongFormat);
+    if (RzClockStatus1->text() != text)
+        RzClockStatus1->setText(text);
+}
+
+void MainWindow::createActions()
+{
+    auto makeAction = [this](QAction*& action, const QString& name, const QKeySequence& shortcut,
+                             void (MainWindow::*handler)()) {
+        action = new QAction(this);
+        action->setObjectName(name);
+        action->setShortcut(shortcut);
+        action->setShortcutContext(Qt::WindowShortcut);
+        connect(action, &QAction::triggered, this, handler);
+        addAction(action);
+    };
+    makeAction(ConnectAction, QStringLiteral("ConnectAction"), QKeySequence(Qt::CTRL | Qt::Key_C),
+               &MainWindow::RzToolbarButton1Click);
+    makeAction(DiconectAction, QStringLiteral("DiconectAction"), QKeySequence(Qt::CTRL | Qt::Key_D),
+               &MainWindow::RzToolbarButton2Click);
+    makeAction(RefAction, QStringLiteral("RefAction"), QKeySequence(Qt::Key_F5),
+               &MainWindow::RefActionExecute);
+    makeAction(DelAction, QStringLiteral("DelAction"), QKeySequence(Qt::CTRL | Qt::Key_Delete),
+               &MainWindow::DelActionExecute);
+    makeAction(FilterAction, QStringLiteral("FilterAction"), QKeySequence(Qt::Key_F3),
+               &MainWindow::FilterActionExecute);
+    makeAction(ExitAction, QStringLiteral("ExitAction"), QKeySequence(Qt::ALT | Qt::Key_X),
+               &MainWindow::RzToolbarButton3Click);
+    // InfoAction runs the about box once it exists.
+    InfoAction = new QAction(this);
+    InfoAction->setObjectName(QStringLiteral("InfoAction"));
+    InfoAction->setShortcut(QKeySequence(Qt::Key_F1));
+    addAction(InfoAction);
+}
+
+void MainWindow::applyState(bool connected)
+{
+    for (QWidget* control : {static_cast<QWidget*>(RzLineComboBox1), static_cast<QWidget*>(RzLineEdit1),
+                             static_cast<QWidget*>(RzLineEdit2), static_cast<QWidget*>(RzCheckBox1),
+                             static_cast<QWidget*>(RzToolbarButton1)})
+        control->setEnabled(!connected);
+    ConnectAction->setEnabled(!connected);
+    for (QWidget* control : {RzToolbarButton2, RzToolbarButton4, RzToolbarButton6})
+        control->setEnabled(connected);
+    for (QAction* action : {DiconectAction, RefAction, DelAction, FilterAction})
+        action->setEnabled(connected);
+    processTab->setConnectedState(connected);
+}
+
+void MainWindow::FormCreate()
+{
+    QStringList aliases = serverAliases();
+    std::sort(aliases.begin(), aliases.end(), [](const QString& a, const QString& b) {
+        return a.compare(b, Qt::CaseInsensitive) < 0;
+    });
+    RzLineComboBox1->addItems(aliases);
+
+    // The process grid's column layout is loaded from "ColReg.dat" here once the layout file
+    // exists.
+
+    setWindowTitle(BaseCaption + QStringLiteral(". Версия: ") + GetFileVersionText(ownExecutablePath()));
+    RzLineComboBox1->setCurrentIndex(-1);
+    RzLineComboBox1->setEditText(ReadIniValue(SettingsFile, QStringLiteral("ServerOption"),
+                                              QStringLiteral("ServerName")));
+    RzLineEdit1->setText(ReadIniValue(SettingsFile, QStringLiteral("LoginOption"), QStringLiteral("LoginName")));
+}
+
+void MainWindow::FormClose()
+{
+    // The process grid's column layout is saved to "ColReg.dat" here once the layout file
+    // exists; an error in saving it is shown and the remaining steps still run.
+
+    Query* procSource = processTab->procSource();
+    if (procSource->isActive())
+        WriteIniValue(SettingsFile, QStringLiteral("SortOption"), QStringLiteral("Sort"), procSource->sort());
+    const QString server = RzLineComboBox1->currentText();
+    if (!trimmedText(server).isEmpty())
+        WriteIniValue(SettingsFile, QStringLiteral("ServerOption"), QStringLiteral("ServerName"), server);
+    const QString login = RzLineEdit1->text();
+    if (!trimmedText(login).isEmpty())
+        WriteIniValue(SettingsFile, QStringLiteral("LoginOption"), QStringLiteral("LoginName"), login);
+    processTab->closeQueries();
+    Connect->close();
+}
+
+void MainWindow::RzToolbarButton1Click()
+{
+    m_server2000 = false;
+    const QString server = RzLineComboBox1->currentText();
+    if (trimmedText(server).isEmpty()) {
+        showNotice(QStringLiteral("Сообщение"), QStringLiteral("Выберите сервер."), QMessageBox::Warning);
+        return;
+    }
+    const bool windowsAuthentication = RzCheckBox1->isChecked();
+    if (trimmedText(RzLineEdit1->text()).isEmpty() && !windowsAuthentication) {
+        showNotice(QStringLiteral("Сообщение"), QStringLiteral("Введите логин."), QMessageBox::Warning);
+        return;
+    }
+
+    Connect->setConnectionString(buildConnectionString({server, RzLineEdit1->text(), RzLineEdit2->text(),
+                                                        windowsAuthentication,
+                                                        GetFileVersionText(ownExecutablePath())}));
+    try {
+        Connect->open();
+    } catch (...) {
+        showNotice(QStringLiteral("Ошибка"),
+                   QStringLiteral("Ошибка подключения к серверу ") + server + QStringLiteral(": ")
+                       + errorText(std::current_exception()),
+                   QMessageBox::Critical);
+        RzToolbarButton2Click();
+        return;
+    }
+    if (!Connect->isOpen()) {
+        RzToolbarButton2Click();
+        return;
+    }
+
+    // A failing probe or version query would otherwise leave the connection open behind a
+    // window that shows the disconnected state: show the error, then disconnect.
+    try {
+        const CommandResult probe = Connect->execute(QStringLiteral("Exec xp_msver 'ProductVersion'"));
+        if (probe.rowCount() == 0) {
+            showNotice(QStringLiteral("Сообщение"),
+                       QStringLiteral("Ошибка работы  функции xp_msver. Сервер определен как MS SQL 2000"),
+                       QMessageBox::Warning);
+            m_server2000 = true;
+        } else {
+            m_server2000 = probeMeansServer2000(probe);
+        }
+        const CommandResult version = Connect->execute(QStringLiteral("SELECT @@VERSION"));
+        if (version.rowCount() > 0)
+            RzStatusPane1->setText(versionLine(version.text(0)));
+    } catch (...) {
+        showErrorDisplay(errorText(std::current_exception()));
+        RzToolbarButton2Click();
+        return;
+    }
+
+    applyState(true);
+    processTab->bindAndOpen(m_server2000);
+    // The server properties, the database list and the error log archives open here, in this
+    // order, as their tabs arrive.
+
+    try {
+        processTab->procSource()->setSort(ReadIniValue(SettingsFile, QStringLiteral("SortOption"),
+                                                       QStringLiteral("Sort")));
+    } catch (...) {
+        // A stored sort string that no longer fits leaves the list in the server's order.
+    }
+}
+
+void MainWindow::RzToolbarButton2Click()
+{
+    applyState(false);
+    processTab->closeQueries();
+    processTab->hideFilterRow();
+    // The databases tab's two percentage bars are reset here once that tab exists.
+    RzStatusPane1->clear();
+    Connect->close();
+}
+
+void MainWindow::RzToolbarButton3Click()
+{
+    close();
+}
+
+void MainWindow::RefActionExecute()
+{
+    // The databases (index 1) and error log (index 3) refreshes join here with their tabs;
+    // the server tab (index 2) has nothing to refresh.
+    if (RzPageControl1->currentIndex() == 0)
+        processTab->BtnMoveLeftClick();
+}
+
+void MainWindow::DelActionExecute()
+{
+    if (RzPageControl1->currentIndex() == 0)
+        processTab->BtnRejectClick();
+}
+
+void MainWindow::FilterActionExecute()
+{
+    processTab->ViewClick();
+}
+
+void MainWindow::closeEvent(QCloseEvent* event)
+{
+    // Every road that closes the window (Exit, Alt+X, the close box, Alt+F4) comes here.
+    FormClose();
+    event->accept();
+}
+
+void MainWindow::showEvent(QShowEvent* event)
+{
+    QMainWindow::showEvent(event);
+    if (m_placed)
+        return;
+    m_placed = true;
+    // The outer size includes the frame, known once the window is shown.
+    const QSize frame = frameGeometry().size() - geometry().size();
+    resize(OuterWidth - frame.width(), OuterHeight - frame.height());
+    if (const QScreen* shown = screen())
+        move(shown->availableGeometry().center() - QPoint(OuterWidth / 2, OuterHeight / 2));
+}
+
+void MainWindow::resizeEvent(QResizeEvent* event)
+{
+    QMainWindow::resizeEvent(event);
+    // The About button keeps to the right edge of the panel.
+    RzToolbarButton5->move(m_panel->width() - RzToolbarButton5->width() - AboutRightMargin,
+                           RzToolbarButton5->y());
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event)
+{
+    // Edit boxes claim keys such as Ctrl+C for themselves before shortcuts are looked at. A key
+    // that belongs to an enabled action of this window goes to the action instead; the key of a
+    // disabled action goes on to the focused control.
+    if (event->type() == QEvent::ShortcutOverride) {
+        const auto* widget = qobject_cast<QWidget*>(watched);
+        if (widget && widget->window() == this) {
+            const QKeySequence pressed(static_cast<QKeyEvent*>(event)->keyCombination());
+            const QList<QAction*> windowActions = actions();
+            if (std::any_of(windowActions.begin(), windowActions.end(), [&pressed](const QAction* action) {
+                    return action->isEnabled() && action->shortcut() == pressed;
+                }))
+                return true;
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+} // namespace velmora

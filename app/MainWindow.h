@@ -1,0 +1,101 @@
+// The main window: the top panel with server, login and password, the four tabs, the status
+// bar with the clock and the server's version line, the window's shortcuts and its two states.
+#pragma once
+
+#include <QMainWindow>
+
+class QAction;
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QTabWidget;
+class QToolButton;
+
+namespace velmora {
+
+class Connection;
+class ProcessTab;
+
+class MainWindow : public QMainWindow {
+    Q_OBJECT
+public:
+    /// Creates the window with its controls and runs FormCreate.
+    explicit MainWindow(QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    // Top panel.
+    QComboBox* RzLineComboBox1 = nullptr;   // server box
+    QLineEdit* RzLineEdit1 = nullptr;       // login box
+    QLineEdit* RzLineEdit2 = nullptr;       // password box
+    QCheckBox* RzCheckBox1 = nullptr;       // "Windows authentication"
+    QToolButton* RzToolbarButton1 = nullptr;   // Connect
+    QToolButton* RzToolbarButton2 = nullptr;   // Disconnect
+    QToolButton* RzToolbarButton3 = nullptr;   // Exit
+    QToolButton* RzToolbarButton5 = nullptr;   // About
+
+    // Tabs.
+    QTabWidget* RzPageControl1 = nullptr;
+    ProcessTab* processTab = nullptr;          // the content of "Процессы"
+    QToolButton* RzToolbarButton4 = nullptr;   // refresh of "Базы"
+    QToolButton* RzToolbarButton6 = nullptr;   // refresh of "Логи"
+
+    // Status bar.
+    QLabel* RzStatusPane1 = nullptr;    // the server's version line
+    QLabel* RzClockStatus1 = nullptr;
+
+    // Actions and their shortcuts.
+    QAction* ConnectAction = nullptr;   // Ctrl+C
+    QAction* DiconectAction = nullptr;  // Ctrl+D
+    QAction* RefAction = nullptr;       // F5
+    QAction* DelAction = nullptr;       // Ctrl+Del
+    QAction* FilterAction = nullptr;    // F3
+    QAction* ExitAction = nullptr;      // Alt+X
+    QAction* InfoAction = nullptr;      // F1
+
+    /// The window's one connection, used by every query of the program.
+    Connection* Connect = nullptr;
+
+    /// Whether the last connect took the server for SQL Server 2000 (any version but 7).
+    bool server2000() const { return m_server2000; }
+
+    /// Connect: checks the inputs, opens the connection, probes the server's version, enters
+    /// the connected state and opens the process list. Errors of the process list's opening
+    /// are not caught (the general error display shows them).
+    void RzToolbarButton1Click();
+    /// Disconnect: the disconnected state, every result set and the connection closed.
+    void RzToolbarButton2Click();
+    /// Exit: closes the window (FormClose runs).
+    void RzToolbarButton3Click();
+
+    /// F5: refreshes the tab shown. Throws DbError.
+    void RefActionExecute();
+    /// Ctrl+Del: terminates the current process when "Процессы" is shown. Throws DbError.
+    void DelActionExecute();
+    /// F3: rebuilds the process grid's filter value lists, whichever tab is shown.
+    void FilterActionExecute();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void createTopPanel(QWidget* panel);
+    void createTabs();
+    void createStatusBar();
+    void createActions();
+    void updateClock();
+    /// The enabled states of the connection controls and actions (the state matrix).
+    void applyState(bool connected);
+
+    void FormCreate();
+    void FormClose();
+
+    bool m_server2000 = false;
+    bool m_placed = false;
+    QWidget* m_panel = nullptr;
+};
+
+} // namespace velmora
