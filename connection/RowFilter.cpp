@@ -185,10 +185,12 @@ private:
     NodePtr parsePrimary()
     {
         skipBlanks();
-        if (!takeChar(u'('))
+        if (atEnd() || m_text[m_pos] != u'(')
             return parseCondition();
-        if (++m_depth > maxDepth)
+        if (m_depth == maxDepth)
             fail(QStringLiteral("expression nested too deeply"));
+        ++m_pos;
+        ++m_depth;
         NodePtr inner = parseOr();
         skipBlanks();
         if (!takeChar(u')'))
