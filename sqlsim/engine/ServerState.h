@@ -69,6 +69,7 @@ struct Process {
     bool system = false;      // spid 1-10 style background process
     bool hasClient = false;   // a real TDS session stands behind it
     QString database;         // current database name of a real session
+    bool simulated = false;   // belongs to the default population: its figures move
 };
 
 /// One row of syslocks.
@@ -77,6 +78,7 @@ struct Lock {
     qint32 id = 0;            // object id
     qint16 dbid = 1;
     qint16 type = 1;
+    qint32 page = 0;          // page number of a page lock, 0 otherwise
 };
 
 struct Database {
@@ -101,6 +103,7 @@ struct ServerState {
     std::map<QString, ResultSet> tables;
     std::mt19937 random;
     int refreshCount = 0;     // how many process-list batches have been answered
+    QDateTime frozenNow;      // the clock of the population when valid (tests); else wall time
 
     /// The multi-line text of @@VERSION for the configured version.
     QString versionText() const;

@@ -1,0 +1,29 @@
+// The columns of sysprocesses and syslocks as each server version declares them, and how a
+// column's value is read from the state's Process and Lock rows.
+#pragma once
+
+#include "Reply.h"
+#include "ServerState.h"
+
+#include <vector>
+
+namespace sqlsim {
+
+template <typename Row>
+struct SystemColumn {
+    Column column;               // name, type and width as the server declares the column
+    Value (*read)(const Row&);   // the row's value before it is fitted to the column
+};
+
+/// sysprocesses of the given version: 7.0 has suid, an int physical_io and a binary(85) sid;
+/// 2000 has no suid, a bigint physical_io and a binary(86) sid.
+const std::vector<SystemColumn<Process>>& sysprocessesColumns(ServerVersion version);
+
+/// syslocks (the same in both versions).
+const std::vector<SystemColumn<Lock>>& syslocksColumns();
+
+/// The value as the server stores it in a column of that type: fixed text padded with blanks
+/// and fixed binary with zero bytes to the column's width, integers held to the type's range.
+Value storedValue(const Column& column, const Value& value);
+
+} // namespace sqlsim
