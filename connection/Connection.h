@@ -19,7 +19,7 @@ struct CommandResult {
     std::vector<std::vector<QVariant>> rows;  // null values are invalid QVariants
     int rowCount() const { return int(rows.size()); }
     /// The field at `position` of the first row as text; a null reads as empty text.
-    /// Precondition: rowCount() > 0.
+    /// Precondition: rowCount() > 0; throws DbError (Usage) when there is no such field.
     QString text(int position) const;
 };
 

@@ -41,7 +41,8 @@ public:
     /// The batch, a line each; sent joined by CR LF with CR LF after the last line.
     void setSql(const QStringList& lines);
     const QStringList& sql() const { return m_sql; }
-    /// The text exactly as it is sent.
+    /// The text exactly as it is sent, markers replaced by their values' literals.
+    /// Throws DbError (Usage) when a marker has no value.
     QString commandText() const;
 
     /// `:NAME` markers, bound by position: the n-th marker takes the n-th value set here.
@@ -87,6 +88,7 @@ public:
     /// Value of a field in a given visible row, for views; no cursor change.
     QVariant valueAt(int visibleRow, int fieldIndex) const;
     /// Sets a value of the current row (calculated fields and client-only rows).
+    /// Throws DbError (Usage) when there is no current row or no such field.
     void setValue(int fieldIndex, const QVariant& value);
 
     /// Temporarily reads another visible row (a grid drawing a cell): value() answers for it,
@@ -107,6 +109,7 @@ public:
     const Row& heldRow(int index) const { return m_rows[size_t(index)]; }
 
     /// Appends a row on the client only (never sent to the server); it becomes current.
+    /// Throws DbError (Usage) when the query is not open.
     void appendRow(Row row);
 
     // ---- Sort and filter strings ----
@@ -134,6 +137,12 @@ signals:
 private:
     void rebuildView();
     void moveCurrent(int row, bool bof, bool eof);
+    /// After the visible rows changed as a whole: makes `row` current and notifies.
+    void resetView(int row, bool bof);
+    /// Index into m_rows of the row value() reads, -1 when none.
+    int currentHeldRow() const;
+    void runCalcFields(int heldRow);
+    std::unique_ptr<RowFilter> parsedFilter(bool filtered, const QString& text) const;
 
     Connection* m_connection = nullptr;
     QStringList m_sql;
@@ -146,6 +155,7 @@ private:
     std::vector<int> m_view;       // visible rows: indices into m_rows, filtered and sorted
     int m_current = -1;
     mutable int m_readOverride = -1;
+    int m_calcRow = -1;            // held row of the calculated-fields hook while it runs
     bool m_bof = true;
     bool m_eof = true;
 

@@ -1,0 +1,118 @@
+#include "Connection.h"
+
+#include "ConnectionString.h"
+#include "DbError.h"
+#include "OdbcConnection.h"
+#include "OdbcStatement.h"
+#include "Query.h"
+#include "ServerAliases.h"
+#include "WaitCursor.h"
+
+#include <algorithm>
+
+namespace velmora {
+
+QString CommandResult::text(int position) const
+{
+    if (rows.empty() || position < 0 || size_t(position) >= rows.front().size())
+        throw DbError(DbError::Cause::Usage,
+                      QStringLiteral("No field at position %1 of the first row.").arg(position));
+    const QVariant& value = rows.front()[size_t(position)];
+    return value.isValid() ? value.toString() : QString();
+}
+
+Connection::Connection(QObject* parent)
+    : QObject(parent)
+{
+}
+
+Connection::~Connection()
+{
+    close();
+    for (Query* query : std::vector<Query*>(m_queries))
+        query->setConnection(nullptr);
+}
+
+void Connection::setConnectionString(const QString& oleDb)
+{
+    m_connectionString = oleDb;
+}
+
+QString Connection::connectionString() const
+{
+    return m_connectionString;
+}
+
+void Connection::open()
+{
+    if (isOpen())
+        return;
+    close();
+    const QString configPath = freeTdsConfigPath();
+    const QString odbc = toOdbcConnectionString(
+        m_connectionString, [&](const QString& name) { return isServerAlias(name, configPath); },
+        [&](const QString& name) { return aliasTdsVersion(name, configPath); });
+    WaitCursor wait;
+    m_odbc = std::make_unique<OdbcConnection>(odbc, m_loginTimeout);
+    emit opened();
+}
+
+bool Connection::isOpen() const
+{
+    return m_odbc && m_odbc->alive();
+}
+
+void Connection::close() noexcept
+{
+    for (Query* query : std::vector<Query*>(m_queries))
+        query->close();
+    if (!m_odbc)
+        return;
+    m_odbc.reset();
+    emit closed();
+}
+
+OdbcConnection& Connection::odbc()
+{
+    if (!m_odbc)
+        throw DbError(DbError::Cause::Usage, QStringLiteral("The connection is not open."));
+    m_odbc->ensureAlive();
+    return *m_odbc;
+}
+
+CommandResult Connection::execute(const QString& commandText, int timeoutSeconds)
+{
+    WaitCursor wait;
+    OdbcStatement statement(odbc(), timeoutSeconds);
+    CommandResult result;
+    if (!statement.openFirstResultWithColumns(commandText))
+        return result;
+    const std::vector<ResultColumn>& columns = statement.columns();
+    std::vector<ColumnRead> plan;
+    for (const ResultColumn& column : columns) {
+        plan.push_back({int(plan.size()), int(plan.size()), column.kind});
+        result.columnNames << column.name;
+    }
+    result.rows = statement.fetchAll(plan, columns.size());
+    return result;
+}
+
+void Connection::executeNoRows(const QString& commandText, int timeoutSeconds)
+{
+    WaitCursor wait;
+    OdbcStatement statement(odbc(), timeoutSeconds);
+    statement.runToEnd(commandText);
+}
+
+void Connection::attach(Query* query)
+{
+    if (std::find(m_queries.begin(), m_queries.end(), query) == m_queries.end())
+        m_queries.push_back(query);
+}
+
+void Connection::detach(Query* query)
+{
+    std::erase(m_queries, query);
+}
+
+} // namespace velmora

@@ -1,0 +1,62 @@
+// One batch sent over an OdbcConnection: its results walked, its columns described and typed,
+// its rows fetched with the wide functions (text as UTF-16, decimals as exact text).
+#pragma once
+
+#include "FieldKind.h"
+#include "OdbcConnection.h"
+
+#include <QVariant>
+#include <vector>
+
+namespace velmora {
+
+struct ResultColumn {
+    QString name;
+    FieldKind kind = FieldKind::WideString;
+    int size = 0;   // characters for text, bytes for byte strings, as the driver describes it
+};
+
+/// One column to read from each row: server column `column` (0-based) read as `kind` into slot
+/// `target` of the row.
+struct ColumnRead {
+    int column;
+    int target;
+    FieldKind kind;
+};
+
+/// The kind a result column of this ODBC SQL type is held as.
+FieldKind fieldKindForSqlType(SQLSMALLINT sqlType);
+
+class OdbcStatement {
+public:
+    /// Throws DbError (Link) when the connection's link is already gone.
+    OdbcStatement(OdbcConnection& connection, int timeoutSeconds);
+
+    /// Sends the batch and moves to its first result with columns; false when it has none.
+    /// Throws DbError for every failure up to that result.
+    bool openFirstResultWithColumns(const QString& batch);
+    /// Sends the batch and reads through all of its results. Throws DbError.
+    void runToEnd(const QString& batch);
+
+    const std::vector<ResultColumn>& columns() const { return m_columns; }
+
+    /// Fetches every row of the current result into rows of `width` values (null where nothing is
+    /// read). Precondition: `plan` is in ascending column order. Throws DbError.
+    std::vector<std::vector<QVariant>> fetchAll(const std::vector<ColumnRead>& plan, size_t width);
+
+private:
+    void execute(const QString& batch);
+    void describe();
+    void check(SQLRETURN rc);
+    QVariant readValue(SQLUSMALLINT column, FieldKind kind);
+    QVariant readText(SQLUSMALLINT column);
+    QVariant readBytes(SQLUSMALLINT column);
+
+    OdbcConnection& m_connection;
+    OdbcHandle m_stmt;
+    QString m_batch;
+    std::vector<ResultColumn> m_columns;
+    std::vector<char> m_buffer;   // reused by every variable-length read
+};
+
+} // namespace velmora

@@ -1,0 +1,433 @@
+#include "Query.h"
+
+#include "Connection.h"
+#include "DbError.h"
+#include "OdbcStatement.h"
+#include "RowFilter.h"
+#include "RowSort.h"
+#include "SqlParameters.h"
+#include "WaitCursor.h"
+
+#include <QDateTime>
+#include <QScopeGuard>
+#include <algorithm>
+
+namespace velmora {
+
+namespace {
+
+DbError usage(const QString& text)
+{
+    return DbError(DbError::Cause::Usage, text);
+}
+
+// Binds each declared field to the server column of the same name. Text widths are not
+// compared: the text kinds are interchangeable, so only byte strings must match exactly.
+std::vector<ColumnRead> bindFields(const std::vector<FieldDef>& fields, const std::vector<ResultColumn>& columns)
+{
+    std::vector<ColumnRead> plan;
+    for (size_t f = 0; f < fields.size(); ++f) {
+        const FieldDef& field = fields[f];
+        if (field.calculated)
+            continue;
+        const auto column = std::find_if(columns.begin(), columns.end(), [&](const ResultColumn& c) {
+            return c.name.compare(field.name, Qt::CaseInsensitive) == 0;
+        });
+        if (column == columns.end())
+            throw DbError(DbError::Cause::Binding, QStringLiteral("Field '%1' not found").arg(field.name));
+        if (!kindsCompatible(field.kind, column->kind))
+            throw DbError(DbError::Cause::Binding,
+                          QStringLiteral("Type mismatch for field '%1', expecting: %2 actual: %3")
+                              .arg(field.name, fieldKindName(field.kind), fieldKindName(column->kind)));
+        if (isByteKind(field.kind) && column->size != field.size)
+            throw DbError(DbError::Cause::Binding,
+                          QStringLiteral("Size mismatch for field '%1', expecting: %2 actual: %3")
+                              .arg(field.name)
+                              .arg(field.size)
+                              .arg(column->size));
+        // A 16-bit field over a 32-bit column keeps the full value rather than truncating it.
+        const FieldKind readAs = field.kind == FieldKind::SmallInt ? column->kind : field.kind;
+        plan.push_back({int(column - columns.begin()), int(f), readAs});
+    }
+    std::sort(plan.begin(), plan.end(), [](const ColumnRead& a, const ColumnRead& b) { return a.column < b.column; });
+    return plan;
+}
+
+bool sameValue(const QVariant& held, const QVariant& wanted, FieldKind kind)
+{
+    if (!wanted.isValid() || wanted.isNull())
+        return !held.isValid();
+    if (!held.isValid())
+        return false;
+    bool ok = false;
+    if (isIntegerKind(kind)) {
+        const qlonglong number = wanted.toLongLong(&ok);
+        return ok && held.toLongLong() == number;
+    }
+    if (kind == FieldKind::Float || kind == FieldKind::BCD) {
+        const double number = wanted.toDouble(&ok);
+        return ok && held.toDouble() == number;
+    }
+    if (kind == FieldKind::DateTime)
+        return held.toDateTime() == wanted.toDateTime();
+    if (isByteKind(kind))
+        return held.toByteArray() == wanted.toByteArray();
+    return held.toString() == wanted.toString();
+}
+
+} // namespace
+
+Query::Query(QObject* parent)
+    : QObject(parent)
+{
+}
+
+Query::~Query()
+{
+    if (m_connection)
+        m_connection->detach(this);
+}
+
+void Query::setConnection(Connection* connection)
+{
+    if (connection == m_connection)
+        return;
+    if (m_connection)
+        m_connection->detach(this);
+    m_connection = connection;
+    if (m_connection)
+        m_connection->attach(this);
+}
+
+void Query::setSql(const QStringList& lines)
+{
+    // A new text makes the held rows stale, as a changed command does on any data set.
+    if (lines != m_sql)
+        close();
+    m_sql = lines;
+}
+
+QString Query::commandText() const
+{
+    QString text;
+    for (const QString& line : m_sql)
+        text += line + QStringLiteral("\r\n");
+    std::vector<QVariant> values;
+    values.reserve(m_parameters.size());
+    for (const auto& parameter : m_parameters)
+        values.push_back(parameter.second);
+    return bindParameters(text, values);
+}
+
+void Query::setParameter(const QString& name, const QVariant& value)
+{
+    for (auto& parameter : m_parameters)
+        if (parameter.first.compare(name, Qt::CaseInsensitive) == 0) {
+            parameter.second = value;
+            return;
+        }
+    m_parameters.emplace_back(name, value);
+}
+
+void Query::setFields(std::vector<FieldDef> fields)
+{
+    m_fields = std::move(fields);
+}
+
+int Query::fieldIndex(const QString& name) const
+{
+    for (size_t i = 0; i < m_fields.size(); ++i)
+        if (m_fields[i].name.compare(name, Qt::CaseInsensitive) == 0)
+            return int(i);
+    return -1;
+}
+
+std::unique_ptr<RowFilter> Query::parsedFilter(bool filtered, const QString& text) const
+{
+    if (!filtered || text.isEmpty())
+        return nullptr;
+    return RowFilter::parse(text, m_fields);
+}
+
+void Query::open()
+{
+    if (m_active)
+        return;
+    if (!m_connection)
+        throw usage(QStringLiteral("The query has no connection."));
+    const QString text = commandText();
+    // An unreadable filter fails before the server is asked anything.
+    std::unique_ptr<RowFilter> filter = parsedFilter(m_filtered, m_filterText);
+
+    std::vector<Row> rows;
+    {
+        WaitCursor wait;
+        OdbcStatement statement(m_connection->odbc(), m_commandTimeout);
+        if (!statement.openFirstResultWithColumns(text))
+            throw DbError(DbError::Cause::Usage, QStringLiteral("CommandText does not return a result set"), {}, text);
+        rows = statement.fetchAll(bindFields(m_fields, statement.columns()), m_fields.size());
+    }
+
+    m_rows = std::move(rows);
+    m_filter = std::move(filter);
+    m_active = true;
+    auto closeOnFailure = qScopeGuard([this] { close(); });
+    for (int i = 0; i < heldRowCount(); ++i)
+        runCalcFields(i);
+    closeOnFailure.dismiss();
+    rebuildView();
+    m_current = m_view.empty() ? -1 : 0;
+    m_bof = true;
+    m_eof = m_view.empty();
+    emit afterOpen();
+    emit afterScroll();
+}
+
+void Query::close() noexcept
+{
+    if (!m_active)
+        return;
+    emit beforeClose();
+    m_active = false;
+    m_rows.clear();
+    m_view.clear();
+    m_current = -1;
+    m_bof = m_eof = true;
+    // The sort lives only while open; the filter text and its switch outlive a close.
+    m_sortText.clear();
+    m_sort.reset();
+    m_filter.reset();
+    emit afterClose();
+}
+
+void Query::createDataSet()
+{
+    close();
+    m_filter = parsedFilter(m_filtered, m_filterText);
+    m_active = true;
+    rebuildView();
+    emit afterOpen();
+    emit afterScroll();
+}
+
+void Query::execSql()
+{
+    if (!m_connection)
+        throw usage(QStringLiteral("The query has no connection."));
+    m_connection->executeNoRows(commandText(), m_commandTimeout);
+}
+
+int Query::recordCount() const
+{
+    return int(m_view.size());
+}
+
+void Query::moveCurrent(int row, bool bof, bool eof)
+{
+    const bool moved = row != m_current;
+    m_current = row;
+    m_bof = bof;
+    m_eof = eof;
+    if (moved)
+        emit afterScroll();
+}
+
+void Query::resetView(int row, bool bof)
+{
+    m_current = row;
+    m_bof = bof || m_view.empty();
+    m_eof = m_view.empty();
+    emit rowsReset();
+    emit afterScroll();
+}
+
+void Query::first()
+{
+    if (m_view.empty())
+        return moveCurrent(-1, true, true);
+    moveCurrent(0, true, false);
+}
+
+void Query::next()
+{
+    if (m_view.empty())
+        return moveCurrent(-1, true, true);
+    if (m_current >= recordCount() - 1)
+        return moveCurrent(m_current, false, true);
+    moveCurrent(m_current + 1, false, false);
+}
+
+void Query::prior()
+{
+    if (m_view.empty())
+        return moveCurrent(-1, true, true);
+    if (m_current <= 0)
+        return moveCurrent(m_current, true, false);
+    moveCurrent(m_current - 1, false, false);
+}
+
+void Query::last()
+{
+    if (m_view.empty())
+        return moveCurrent(-1, true, true);
+    moveCurrent(recordCount() - 1, false, true);
+}
+
+void Query::moveTo(int row)
+{
+    if (m_view.empty())
+        return moveCurrent(-1, true, true);
+    moveCurrent(std::clamp(row, 0, recordCount() - 1), false, false);
+}
+
+bool Query::locate(const QString& field, const QVariant& value)
+{
+    const int index = fieldIndex(field);
+    if (index < 0)
+        throw usage(QStringLiteral("Field '%1' not found").arg(field));
+    const FieldKind kind = m_fields[size_t(index)].kind;
+    for (int row = 0; row < recordCount(); ++row)
+        if (sameValue(m_rows[size_t(m_view[size_t(row)])][size_t(index)], value, kind)) {
+            moveTo(row);
+            return true;
+        }
+    return false;
+}
+
+int Query::currentHeldRow() const
+{
+    if (m_calcRow >= 0)
+        return m_calcRow;
+    const int visible = m_readOverride >= 0 ? m_readOverride : m_current;
+    if (visible < 0 || visible >= recordCount())
+        return -1;
+    return m_view[size_t(visible)];
+}
+
+QVariant Query::value(const QString& field) const
+{
+    const int index = fieldIndex(field);
+    if (index < 0)
+        throw usage(QStringLiteral("Field '%1' not found").arg(field));
+    return value(index);
+}
+
+QVariant Query::value(int fieldIndex) const
+{
+    if (!m_active)
+        throw usage(QStringLiteral("The query is not open."));
+    if (fieldIndex < 0 || size_t(fieldIndex) >= m_fields.size())
+        throw usage(QStringLiteral("No field number %1.").arg(fieldIndex));
+    const int held = currentHeldRow();
+    return held < 0 ? QVariant() : m_rows[size_t(held)][size_t(fieldIndex)];
+}
+
+QVariant Query::valueAt(int visibleRow, int fieldIndex) const
+{
+    if (visibleRow < 0 || visibleRow >= recordCount() || fieldIndex < 0 || size_t(fieldIndex) >= m_fields.size())
+        return {};
+    return m_rows[size_t(m_view[size_t(visibleRow)])][size_t(fieldIndex)];
+}
+
+void Query::setValue(int fieldIndex, const QVariant& value)
+{
+    const int held = currentHeldRow();
+    if (!m_active || held < 0)
+        throw usage(QStringLiteral("There is no current row to change."));
+    if (fieldIndex < 0 || size_t(fieldIndex) >= m_fields.size())
+        throw usage(QStringLiteral("No field number %1.").arg(fieldIndex));
+    m_rows[size_t(held)][size_t(fieldIndex)] = value;
+}
+
+Query::ReadScope::ReadScope(const Query& query, int visibleRow)
+    : m_query(query)
+    , m_saved(query.m_readOverride)
+{
+    m_query.m_readOverride = visibleRow;
+}
+
+Query::ReadScope::~ReadScope()
+{
+    m_query.m_readOverride = m_saved;
+}
+
+void Query::runCalcFields(int heldRow)
+{
+    if (!onCalcFields)
+        return;
+    m_calcRow = heldRow;
+    auto restore = qScopeGuard([this] { m_calcRow = -1; });
+    onCalcFields(*this);
+}
+
+void Query::appendRow(Row row)
+{
+    if (!m_active)
+        throw usage(QStringLiteral("The query is not open."));
+    row.resize(m_fields.size());
+    m_rows.push_back(std::move(row));
+    const int held = heldRowCount() - 1;
+    runCalcFields(held);
+    rebuildView();
+    const auto visible = std::find(m_view.begin(), m_view.end(), held);
+    // A row the filter hides cannot become current; the cursor then stays on its row.
+    resetView(visible != m_view.end() ? int(visible - m_view.begin()) : std::min(m_current, recordCount() - 1),
+              false);
+}
+
+void Query::setSort(const QString& sort)
+{
+    if (!m_active)
+        throw usage(QStringLiteral("The result set must be open to be sorted."));
+    auto parsed = std::make_unique<RowSort>(RowSort::parse(sort, m_fields));
+    const int held = currentHeldRow();
+    m_sortText = sort;
+    m_sort = std::move(parsed);
+    rebuildView();
+    // The current record stays current in its new place.
+    const auto visible = std::find(m_view.begin(), m_view.end(), held);
+    resetView(visible != m_view.end() ? int(visible - m_view.begin()) : (m_view.empty() ? -1 : 0), false);
+}
+
+void Query::setFilter(const QString& filter)
+{
+    if (!m_active) {
+        m_filterText = filter;
+        return;
+    }
+    std::unique_ptr<RowFilter> parsed = parsedFilter(m_filtered, filter);   // throws: nothing changes
+    m_filterText = filter;
+    if (!m_filtered)
+        return;
+    m_filter = std::move(parsed);
+    rebuildView();
+    resetView(m_view.empty() ? -1 : 0, true);
+}
+
+void Query::setFiltered(bool on)
+{
+    if (on == m_filtered)
+        return;
+    if (!m_active) {
+        m_filtered = on;
+        return;
+    }
+    std::unique_ptr<RowFilter> parsed = parsedFilter(on, m_filterText);   // throws: the switch stays
+    m_filtered = on;
+    m_filter = std::move(parsed);
+    rebuildView();
+    resetView(m_view.empty() ? -1 : 0, true);
+}
+
+void Query::rebuildView()
+{
+    m_view.clear();
+    m_view.reserve(m_rows.size());
+    for (size_t i = 0; i < m_rows.size(); ++i)
+        if (!m_filter || m_filter->matches(m_rows[i]))
+            m_view.push_back(int(i));
+    if (m_sort && !m_sort->empty())
+        m_sort->apply(m_view, m_rows, m_fields);
+}
+
+} // namespace velmora
