@@ -1,0 +1,174 @@
+#include "ResultSetModel.h"
+
+#include "Query.h"
+
+#include <QDateTime>
+
+namespace velmora {
+
+namespace {
+
+// The server's date-times carry no time zone, so the zone designator some locales put in
+// their long time format would only show the client's zone: it is left out.
+QString longTimeFormatWithoutZone(const QLocale& locale)
+{
+    QString format = locale.timeFormat(QLocale::LongFormat);
+    format.remove(QLatin1Char('t'));
+    return format.trimmed();
+}
+
+} // namespace
+
+QString fieldDisplayText(const QVariant& value, FieldKind kind, const QLocale& locale)
+{
+    if (!value.isValid() || value.isNull())
+        return {};
+    QLocale plain = locale;
+    plain.setNumberOptions(QLocale::OmitGroupSeparator);
+    switch (kind) {
+    case FieldKind::SmallInt:
+    case FieldKind::Integer:
+    case FieldKind::LargeInt:
+        return plain.toString(value.toLongLong());
+    case FieldKind::Float:
+        return plain.toString(value.toDouble(), 'g', 15);
+    case FieldKind::BCD:
+        // Held as the server's exact text; only the decimal separator follows the locale.
+        return value.toString().replace(QLatin1Char('.'), locale.decimalPoint());
+    case FieldKind::DateTime: {
+        const QDateTime dateTime = value.toDateTime();
+        return locale.toString(dateTime.date(), QLocale::ShortFormat) + QLatin1Char(' ')
+               + locale.toString(dateTime.time(), longTimeFormatWithoutZone(locale));
+    }
+    case FieldKind::Bytes:
+    case FieldKind::VarBytes:
+        return QStringLiteral("0x") + QString::fromLatin1(value.toByteArray().toHex().toUpper());
+    case FieldKind::String:
+    case FieldKind::FixedChar:
+    case FieldKind::WideString:
+    case FieldKind::FixedWideChar:
+        break;
+    }
+    return value.toString();
+}
+
+Qt::Alignment fieldAlignment(FieldKind kind)
+{
+    return (isNumberKind(kind) ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter;
+}
+
+ResultSetModel::ResultSetModel(const GridColumns& columns, QObject* parent)
+    : QAbstractTableModel(parent), m_columns(columns)
+{
+    resolveFields();
+}
+
+void ResultSetModel::setQuery(Query* query)
+{
+    if (m_query == query)
+        return;
+    beginResetModel();
+    if (m_query)
+        disconnect(m_query, nullptr, this, nullptr);
+    m_query = query;
+    if (m_query) {
+        // The query reports changes after it made them, so every one is a whole reset.
+        connect(m_query, &Query::afterOpen, this, &ResultSetModel::resetFromQuery);
+        connect(m_query, &Query::afterClose, this, &ResultSetModel::resetFromQuery);
+        connect(m_query, &Query::rowsReset, this, &ResultSetModel::resetFromQuery);
+    }
+    resolveFields();
+    endResetModel();
+}
+
+void ResultSetModel::columnsReset()
+{
+    beginResetModel();
+    resolveFields();
+    endResetModel();
+}
+
+void ResultSetModel::resetFromQuery()
+{
+    beginResetModel();
+    resolveFields();
+    endResetModel();
+}
+
+void ResultSetModel::resolveFields()
+{
+    m_fieldIndex.clear();
+    for (const GridColumn& column : m_columns)
+        m_fieldIndex.push_back(m_query ? m_query->fieldIndex(column.fieldName) : -1);
+}
+
+int ResultSetModel::fieldIndexOf(int column) const
+{
+    return column >= 0 && size_t(column) < m_fieldIndex.size() ? m_fieldIndex[size_t(column)] : -1;
+}
+
+int ResultSetModel::rowCount(const QModelIndex& parent) const
+{
+    if (parent.isValid() || !m_query || !m_query->isActive())
+        return 0;
+    return m_query->recordCount();
+}
+
+int ResultSetModel::columnCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : int(m_columns.size());
+}
+
+QVariant ResultSetModel::data(const QModelIndex& index, int role) const
+{
+    if (!index.isValid() || !checkIndex(index, CheckIndexOption::ParentIsInvalid))
+        return {};
+    const int field = fieldIndexOf(index.column());
+    if (field < 0)
+        return {};
+    const FieldKind kind = m_query->fields()[size_t(field)].kind;
+    switch (role) {
+    case Qt::DisplayRole:
+    case Qt::EditRole:
+        return fieldDisplayText(m_query->valueAt(index.row(), field), kind);
+    case Qt::TextAlignmentRole:
+        return QVariant::fromValue(int(fieldAlignment(kind)));
+    default:
+        return {};
+    }
+}
+
+QVariant ResultSetModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation != Qt::Horizontal || section < 0 || size_t(section) >= m_columns.size())
+        return {};
+    const GridColumn& column = m_columns[size_t(section)];
+    switch (role) {
+    case Qt::DisplayRole:
+        return column.title.isEmpty() ? column.fieldName : column.title;
+    case Qt::TextAlignmentRole:
+        return QVariant::fromValue(int(column.titleAlignment | Qt::AlignVCenter));
+    default:
+        return {};
+    }
+}
+
+Qt::ItemFlags ResultSetModel::flags(const QModelIndex& index) const
+{
+    if (!index.isValid() || !checkIndex(index, CheckIndexOption::ParentIsInvalid))
+        return Qt::NoItemFlags;
+    // No row is ever changed through a grid; "editable" only lets the read-only editor open.
+    const Qt::ItemFlags flags = Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemNeverHasChildren;
+    return m_editorAllowed ? flags | Qt::ItemIsEditable : flags;
+}
+
+void ResultSetModel::setEditorAllowed(bool allowed)
+{
+    if (m_editorAllowed == allowed)
+        return;
+    m_editorAllowed = allowed;
+    if (rowCount() > 0 && columnCount() > 0)
+        emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1), {});
+}
+
+} // namespace velmora
