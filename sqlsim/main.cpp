@@ -1,0 +1,62 @@
+// The demo server: sqlsim [--port N] [--version 7.0|2000]. Serves until interrupted.
+#include "SimServer.h"
+
+#include <csignal>
+#include <cstdlib>
+#include <pthread.h>
+#include <cstdio>
+#include <string>
+
+namespace {
+
+int usage()
+{
+    std::fprintf(stderr, "usage: sqlsim [--port N] [--version 7.0|2000]\n");
+    return 2;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    quint16 port = 1433;
+    sqlsim::ServerOptions options;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (i + 1 >= argc)
+            return usage();
+        const std::string value = argv[++i];
+        if (arg == "--port") {
+            char* end = nullptr;
+            const unsigned long number = std::strtoul(value.c_str(), &end, 10);
+            if (*end != '\0' || number > 65535)
+                return usage();
+            port = quint16(number);
+        } else if (arg == "--version" && (value == "7.0" || value == "2000")) {
+            options.version = value == "7.0" ? sqlsim::ServerVersion::Sql70 : sqlsim::ServerVersion::Sql2000;
+        } else {
+            return usage();
+        }
+    }
+
+    // The session threads do the work; the main thread only waits for a signal to stop.
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    sigaddset(&stopSignals, SIGINT);
+    sigaddset(&stopSignals, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+
+    sqlsim::SimServer server(options);
+    try {
+        server.start(port);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "sqlsim: %s\n", e.what());
+        return 1;
+    }
+    std::printf("sqlsim %s listening on 127.0.0.1:%u\n",
+                options.version == sqlsim::ServerVersion::Sql70 ? "7.0" : "2000", unsigned(server.port()));
+    std::fflush(stdout);
+    int received = 0;
+    sigwait(&stopSignals, &received);
+    return 0;
+}

@@ -1,0 +1,118 @@
+#include "Listener.h"
+
+#include "Session.h"
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <cstring>
+#include <netinet/in.h>
+#include <stdexcept>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace sqlsim {
+
+struct Listener::Running {
+    std::unique_ptr<tds::Session> session;
+    std::thread thread;
+};
+
+Listener::Listener(Engine& engine, quint16 port)
+    : m_engine(engine)
+{
+    m_fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (m_fd < 0)
+        throw std::runtime_error(std::string("socket: ") + std::strerror(errno));
+    const int yes = 1;
+    ::setsockopt(m_fd, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(port);
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    if (::bind(m_fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0
+        || ::listen(m_fd, 64) != 0
+        || ::getsockname(m_fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+        const std::string reason = std::strerror(errno);
+        ::close(m_fd);
+        throw std::runtime_error("cannot listen on 127.0.0.1:" + std::to_string(port) + ": " + reason);
+    }
+    m_port = ntohs(address.sin_port);
+    m_acceptThread = std::thread([this] { acceptLoop(); });
+}
+
+Listener::~Listener()
+{
+    // shutdown() wakes the blocked accept(); close only after the thread has left it.
+    ::shutdown(m_fd, SHUT_RDWR);
+    m_acceptThread.join();
+    ::close(m_fd);
+    std::list<std::unique_ptr<Running>> sessions;
+    {
+        std::lock_guard lock(m_mutex);
+        sessions.swap(m_sessions);
+    }
+    for (auto& running : sessions)
+        running->session->drop();
+    for (auto& running : sessions)
+        running->thread.join();
+}
+
+void Listener::acceptLoop()
+{
+    for (;;) {
+        const int client = ::accept4(m_fd, nullptr, nullptr, SOCK_CLOEXEC);
+        if (client < 0) {
+            if (errno == EINTR || errno == ECONNABORTED)
+                continue;
+            return;   // the listening socket was shut down
+        }
+        const int yes = 1;
+        ::setsockopt(client, IPPROTO_TCP, 1 /* TCP_NODELAY */, &yes, sizeof yes);
+        reapFinished();
+        auto running = std::make_unique<Running>();
+        running->session = std::make_unique<tds::Session>(client, m_engine);
+        tds::Session* session = running->session.get();
+        running->thread = std::thread([session] { session->run(); });
+        std::lock_guard lock(m_mutex);
+        m_sessions.push_back(std::move(running));
+    }
+}
+
+void Listener::reapFinished()
+{
+    std::list<std::unique_ptr<Running>> finished;
+    {
+        std::lock_guard lock(m_mutex);
+        for (auto it = m_sessions.begin(); it != m_sessions.end();) {
+            if ((*it)->session->finished()) {
+                finished.push_back(std::move(*it));
+                it = m_sessions.erase(it);
+            } else {
+                ++it;
+            }
+        }
+    }
+    for (auto& running : finished)
+        running->thread.join();
+}
+
+void Listener::dropSession(int spid)
+{
+    std::lock_guard lock(m_mutex);
+    for (auto& running : m_sessions) {
+        if (running->session->spid() == spid)
+            running->session->drop();
+    }
+}
+
+int Listener::sessionCount() const
+{
+    std::lock_guard lock(m_mutex);
+    int count = 0;
+    for (const auto& running : m_sessions)
+        count += running->session->finished() ? 0 : 1;
+    return count;
+}
+
+} // namespace sqlsim

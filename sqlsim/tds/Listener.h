@@ -1,0 +1,45 @@
+// Accepts client connections on 127.0.0.1 and gives each a Session on a thread of its own.
+#pragma once
+
+#include <QtGlobal>
+#include <list>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+namespace sqlsim {
+
+class Engine;
+
+namespace tds {
+class Session;
+}
+
+class Listener {
+public:
+    /// Binds 127.0.0.1:`port` (0: any free port) and starts accepting. Throws std::runtime_error.
+    Listener(Engine& engine, quint16 port);
+    /// Stops accepting, ends every session and waits for their threads.
+    ~Listener();
+    Listener(const Listener&) = delete;
+    Listener& operator=(const Listener&) = delete;
+
+    quint16 port() const { return m_port; }
+    void dropSession(int spid);
+    int sessionCount() const;
+
+private:
+    struct Running;
+
+    void acceptLoop();
+    void reapFinished();
+
+    Engine& m_engine;
+    int m_fd = -1;
+    quint16 m_port = 0;
+    std::thread m_acceptThread;
+    mutable std::mutex m_mutex;
+    std::list<std::unique_ptr<Running>> m_sessions;
+};
+
+} // namespace sqlsim

@@ -1,0 +1,27 @@
+// Turns the engine's answer to a batch into the token stream a server sends: each result ends
+// with DONE (DONEINPROC inside a procedure), an error sets the error bit of the done that
+// follows it, a procedure ends with RETURNSTATUS and DONEPROC, and the last done of the reply
+// goes without DONE_MORE.
+#pragma once
+
+#include "engine/Reply.h"
+
+#include <QByteArray>
+#include <QString>
+
+namespace sqlsim::tds {
+
+struct EncodedReply {
+    QByteArray tokens;
+    /// The reply was cut after `Reply::dropAfterRows` rows: send what is here, then drop the link.
+    bool cut = false;
+};
+
+/// `database` is the session's current database before the batch; a database change in the
+/// reply (message 5701) is announced with ENVCHANGE and updates it.
+EncodedReply encodeReply(const Reply& reply, QString& database);
+
+/// The answer to an attention: DONE with DONE_ATTN.
+QByteArray attentionAcknowledgement();
+
+} // namespace sqlsim::tds

@@ -1,0 +1,232 @@
+#include "Session.h"
+
+#include "Login7.h"
+#include "PreLogin.h"
+#include "ReplyEncoder.h"
+#include "Bytes.h"
+#include "TokenWriter.h"
+#include "TypeEncoding.h"
+#include "engine/Engine.h"
+#include "engine/ProductVersion.h"
+
+#include <cerrno>
+#include <chrono>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace sqlsim::tds {
+
+namespace {
+
+// A batch larger than this is a misbehaving peer, not a query.
+constexpr qsizetype kMaxMessageSize = 64 * 1024 * 1024;
+
+} // namespace
+
+Session::Session(int fd, Engine& engine)
+    : m_fd(fd), m_engine(engine)
+{
+}
+
+Session::~Session()
+{
+    std::lock_guard lock(m_fdMutex);
+    if (m_fd >= 0)
+        ::close(m_fd);
+}
+
+void Session::drop()
+{
+    std::lock_guard lock(m_fdMutex);
+    if (m_fd >= 0)
+        ::shutdown(m_fd, SHUT_RDWR);
+}
+
+void Session::run()
+{
+    if (handshake()) {
+        for (;;) {
+            std::uint8_t type = 0;
+            QByteArray payload;
+            if (readMessage(type, payload) != ReadResult::Message)
+                break;
+            bool keepGoing = false;
+            if (type == std::uint8_t(PacketType::SqlBatch))
+                keepGoing = serveBatch(payload);
+            else if (type == std::uint8_t(PacketType::Attention))
+                keepGoing = send(PacketType::Reply, attentionAcknowledgement());
+            // Any other message type is a peer we do not understand: end its session only.
+            if (!keepGoing)
+                break;
+        }
+    }
+    if (m_spid > 0)
+        m_engine.logout(m_spid);
+    drop();
+    m_finished = true;
+}
+
+bool Session::handshake()
+{
+    std::uint8_t type = 0;
+    QByteArray payload;
+    if (readMessage(type, payload) != ReadResult::Message)
+        return false;
+    const ProductVersion version = productVersion(m_engine.options().version);
+    if (type == std::uint8_t(PacketType::PreLogin)) {
+        if (!isValidPreLogin(payload))
+            return false;
+        if (!send(PacketType::Reply, preLoginReply(std::uint8_t(version.major),
+                                                   std::uint8_t(version.minor),
+                                                   std::uint16_t(version.build),
+                                                   std::uint32_t(::gettid()))))
+            return false;
+        if (readMessage(type, payload) != ReadResult::Message)
+            return false;
+    }
+    if (type != std::uint8_t(PacketType::Login7))
+        return false;
+    const std::optional<Login7> login = parseLogin7(payload);
+    if (!login)
+        return false;
+
+    QByteArray reply;
+    TokenWriter writer(reply);
+    const auto outcome = m_engine.login(login->info);
+    if (const auto* refusal = std::get_if<Message>(&outcome)) {
+        writer.message(*refusal);
+        writer.done(DoneToken::Done, DoneError, CmdNone, 0);
+        send(PacketType::Reply, reply);
+        return false;
+    }
+    m_spid = std::get<int>(outcome);
+    m_database = m_engine.currentDatabase(m_spid);
+
+    // The login reply as a server sends it: database, language and collation, then LOGINACK
+    // and the packet size, in one message ending with a final DONE.
+    writer.envChange(EnvChange::Database, m_database, QStringLiteral("master"));
+    writer.message(Message{5701, 2, 0,
+                           QStringLiteral("Changed database context to '%1'.").arg(m_database), {}, 1});
+    writer.collationChange(defaultCollation());
+    writer.envChange(EnvChange::Language, QStringLiteral("us_english"), {});
+    writer.message(Message{5703, 1, 0,
+                           QStringLiteral("Changed language setting to us_english."), {}, 1});
+    writer.loginAck(QStringLiteral("Microsoft SQL Server"), version.wire());
+    writer.envChange(EnvChange::PacketSize, QString::number(kPacketSize), QString::number(kPacketSize));
+    writer.done(DoneToken::Done, DoneFinal, CmdNone, 0);
+    return send(PacketType::Reply, reply);
+}
+
+bool Session::serveBatch(const QByteArray& payload)
+{
+    if (payload.size() % 2 != 0)
+        return false;
+    const QString batch = getUcs2(payload.constData(), int(payload.size() / 2));
+    const Reply reply = m_engine.execute(m_spid, batch);
+    if (reply.delayMs > 0) {
+        switch (waitOrAttention(reply.delayMs)) {
+        case WaitResult::Cancelled:
+            return true;
+        case WaitResult::LinkEnded:
+            return false;
+        case WaitResult::Elapsed:
+            break;
+        }
+    }
+    if (reply.dropConnection && reply.dropAfterRows < 0)
+        return false;
+    const EncodedReply encoded = encodeReply(reply, m_database);
+    if (reply.dropConnection) {
+        send(PacketType::Reply, encoded.tokens, false);
+        return false;
+    }
+    return send(PacketType::Reply, encoded.tokens);
+}
+
+Session::WaitResult Session::waitOrAttention(int delayMs)
+{
+    using Clock = std::chrono::steady_clock;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(delayMs);
+    for (;;) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+        if (left.count() <= 0 || !waitReadable(int(left.count())))
+            return WaitResult::Elapsed;
+        std::uint8_t type = 0;
+        QByteArray payload;
+        if (readMessage(type, payload) != ReadResult::Message)
+            return WaitResult::LinkEnded;
+        // 2.2.1.7 Attention: the server stops the batch and acknowledges with DONE_ATTN.
+        if (type == std::uint8_t(PacketType::Attention))
+            return send(PacketType::Reply, attentionAcknowledgement()) ? WaitResult::Cancelled
+                                                                       : WaitResult::LinkEnded;
+        return WaitResult::LinkEnded;   // a new request before the answer: a broken peer
+    }
+}
+
+bool Session::waitReadable(int timeoutMs)
+{
+    pollfd descriptor{m_fd, POLLIN, 0};
+    return ::poll(&descriptor, 1, timeoutMs) > 0;
+}
+
+Session::ReadResult Session::readMessage(std::uint8_t& type, QByteArray& payload)
+{
+    for (;;) {
+        char headerBytes[kHeaderSize];
+        if (!readExact(headerBytes, kHeaderSize))
+            return ReadResult::Closed;
+        const std::optional<PacketHeader> header = parseHeader(headerBytes);
+        if (!header)
+            return ReadResult::Malformed;
+        QByteArray data(header->length - kHeaderSize, Qt::Uninitialized);
+        if (!readExact(data.data(), int(data.size())))
+            return ReadResult::Closed;
+        switch (m_assembler.add(*header, data)) {
+        case MessageAssembler::Result::Malformed:
+            return ReadResult::Malformed;
+        case MessageAssembler::Result::Complete:
+            type = m_assembler.type();
+            payload = m_assembler.take();
+            return ReadResult::Message;
+        case MessageAssembler::Result::NeedMore:
+            if (m_assembler.size() > kMaxMessageSize)
+                return ReadResult::Malformed;
+            break;
+        }
+    }
+}
+
+bool Session::readExact(char* buffer, int size)
+{
+    int done = 0;
+    while (done < size) {
+        const ssize_t got = ::recv(m_fd, buffer + done, size_t(size - done), 0);
+        if (got <= 0) {
+            if (got < 0 && errno == EINTR)
+                continue;
+            return false;
+        }
+        done += int(got);
+    }
+    return true;
+}
+
+bool Session::send(PacketType type, const QByteArray& payload, bool endOfMessage)
+{
+    const QByteArray bytes = framePackets(type, payload, std::uint16_t(m_spid.load()), endOfMessage);
+    qsizetype done = 0;
+    while (done < bytes.size()) {
+        const ssize_t sent = ::send(m_fd, bytes.constData() + done, size_t(bytes.size() - done),
+                                    MSG_NOSIGNAL);
+        if (sent <= 0) {
+            if (sent < 0 && errno == EINTR)
+                continue;
+            return false;
+        }
+        done += sent;
+    }
+    return true;
+}
+
+} // namespace sqlsim::tds

@@ -1,0 +1,20 @@
+#include "SimFixture.h"
+
+SimFixture::SimFixture(sqlsim::ServerVersion version, bool populate)
+    : m_server(sqlsim::ServerOptions{version, 1, populate})
+{
+    m_server.start(0);
+}
+
+QString SimFixture::odbcConnectionString() const
+{
+    return QStringLiteral("DRIVER={FreeTDS};SERVER=127.0.0.1;PORT=%1;UID=sa;PWD=velmora;"
+                          "DATABASE=master;TDS_Version=7.1").arg(port());
+}
+
+QString SimFixture::oledbConnectionString() const
+{
+    return QStringLiteral("Provider=SQLOLEDB.1;Password=velmora;Persist Security Info=True;User ID=sa;"
+                          "Initial Catalog=master;Data Source=127.0.0.1,%1;"
+                          "Application Name=Velmora 2.4.0.27").arg(port());
+}
