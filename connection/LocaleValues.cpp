@@ -35,10 +35,19 @@ QString timeFormat(const QLocale& locale, QLocale::FormatType type)
     return locale.timeFormat(type).remove(zone).trimmed();
 }
 
-QDateTime readWith(const QString& text, const QLocale& locale, const QString& date)
+// Reading accepts one digit where the format writes two ("7:05" for "HH:mm"), as people type.
+QString readingFormat(const QString& format)
 {
+    static const QRegularExpression doubled(QStringLiteral(R"((?<![dMHhms])([dMHhms])\1(?![dMHhms]))"));
+    return QString(format).replace(doubled, QStringLiteral("\\1"));
+}
+
+QDateTime readWith(const QString& text, const QLocale& locale, const QString& writtenDate)
+{
+    const QString date = readingFormat(writtenDate);
     for (QLocale::FormatType type : {QLocale::LongFormat, QLocale::ShortFormat}) {
-        const QDateTime value = locale.toDateTime(text, date + u' ' + timeFormat(locale, type));
+        const QDateTime value
+            = locale.toDateTime(text, date + u' ' + readingFormat(timeFormat(locale, type)));
         if (value.isValid())
             return value;
     }
