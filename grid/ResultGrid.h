@@ -4,15 +4,16 @@
 #pragma once
 
 #include "GridColumn.h"
+#include "Query.h"
 
 #include <QColor>
 #include <QFont>
+#include <QPointer>
 #include <QTableView>
 #include <functional>
 
 namespace velmora {
 
-class Query;
 class ResultSetModel;
 class GridHeader;
 
@@ -73,6 +74,14 @@ public:
     /// Receives every typed character first; may set it to 0 to swallow it.
     std::function<void(QChar& key)> onKeyPress;
     std::function<void()> onDblClick;
+    /// Ctrl+F in a grid with dghDialogFind and without dghIncSearch: open the find dialog.
+    std::function<void()> onFindRequest;
+
+    /// Whether the cell is drawn highlighted: the current row (row-select grids) or the current
+    /// cell, while the grid has the focus and dghHighlightFocus.
+    bool isHighlighted(const QModelIndex& index) const;
+    /// Whether a Ctrl+click changed the marks and the sort waits for the release of Ctrl.
+    bool isSortPending() const { return m_sortPending; }
 
 signals:
     void columnsChanged();
@@ -81,15 +90,38 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
     void keyReleaseEvent(QKeyEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
 
 private:
+    void titleClicked(int column, bool ctrl);
+    /// Hands a changed sort to the screen's hook or to the local sort. Throws DbError.
+    void applySortChange();
+    void applyPendingSort();
+    /// Puts widths, visibility and order of the collection on the header.
+    void applyColumnsToView();
+    void modelWasReset();
+    void columnMoved(int fromVisual, int toVisual);
+    void columnResized(int column, int newSize);
+    /// Makes the view's current cell the query's current row.
+    void followQuery();
+    /// Grid keys of their own (navigation, find); true when the key was handled.
+    bool handleGridKey(QKeyEvent* event);
+    /// Passes the typed characters to onKeyPress; true when the key was typed text.
+    bool handleTypedText(QKeyEvent* event);
+
     GridOptions m_options;
     GridOptionsEh m_optionsEh;
     GridColumns m_columns;
     std::vector<int> m_sortMarked;
     ResultSetModel* m_model = nullptr;
     GridHeader* m_header = nullptr;
+    QPointer<Query> m_query;
     bool m_sortPending = false;
+    int m_currentColumn = 0;           // kept across model resets
+    bool m_applyingColumns = false;   // header changes made by the grid, not by the operator
 };
 
 } // namespace velmora

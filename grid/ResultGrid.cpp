@@ -1,0 +1,446 @@
+#include "ResultGrid.h"
+
+#include "GridCellDelegate.h"
+#include "GridHeader.h"
+#include "GridIndicator.h"
+#include "Query.h"
+#include "ResultSetModel.h"
+#include "SortFilterAdapter.h"
+
+#include <QKeyEvent>
+#include <QScrollBar>
+#include <algorithm>
+
+namespace velmora {
+
+namespace {
+
+// Characters of "0" a column of this field is wide when no width was ever set.
+int displayCharacters(const FieldDef& field)
+{
+    if (isTextKind(field.kind))
+        return field.size;
+    switch (field.kind) {
+    case FieldKind::LargeInt:
+        return 15;
+    case FieldKind::DateTime:
+        return 18;
+    case FieldKind::BCD:
+        return field.size > 0 ? field.size + 1 : 10;   // precision + 1
+    default:
+        return 10;
+    }
+}
+
+SortMarker advancedMarker(SortMarker before, bool ctrl)
+{
+    switch (before) {
+    case SortMarker::None:
+        return SortMarker::Down;
+    case SortMarker::Down:
+        return SortMarker::Up;
+    case SortMarker::Up:
+        return ctrl ? SortMarker::None : SortMarker::Down;
+    }
+    return SortMarker::None;
+}
+
+// Where a column at `index` ends up when the column at `from` is moved to `to`.
+int movedIndex(int index, int from, int to)
+{
+    if (index == from)
+        return to;
+    if (from < to && index > from && index <= to)
+        return index - 1;
+    if (to < from && index >= to && index < from)
+        return index + 1;
+    return index;
+}
+
+} // namespace
+
+ResultGrid::ResultGrid(QWidget* parent) : QTableView(parent)
+{
+    m_model = new ResultSetModel(m_columns, this);
+    setModel(m_model);
+    m_header = new GridHeader(*this);
+    setHorizontalHeader(m_header);
+    setVerticalHeader(new GridIndicator(*this));
+    setItemDelegate(new GridCellDelegate(*this));
+    // Every grid is flat; the delegate draws the grid lines the options ask for.
+    setFrameShape(QFrame::NoFrame);
+    setShowGrid(false);
+    setWordWrap(false);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    m_header->setMinimumSectionSize(1);
+    verticalHeader()->setMinimumSectionSize(1);
+
+    // Connected after the header's own connections, so the header is rebuilt by the time the
+    // grid puts the collection's widths back on it.
+    connect(m_model, &QAbstractItemModel::modelAboutToBeReset, this,
+            [this] { m_applyingColumns = true; });
+    connect(m_model, &QAbstractItemModel::modelReset, this, &ResultGrid::modelWasReset);
+    connect(m_header, &GridHeader::titleClicked, this, &ResultGrid::titleClicked);
+    connect(m_header, &QHeaderView::sectionMoved, this,
+            [this](int, int fromVisual, int toVisual) { columnMoved(fromVisual, toVisual); });
+    connect(m_header, &QHeaderView::sectionResized, this,
+            [this](int column, int, int newSize) { columnResized(column, newSize); });
+
+    setOptions(m_options);
+    verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 3);
+}
+
+ResultGrid::~ResultGrid() = default;
+
+void ResultGrid::setDataSource(Query* query)
+{
+    if (m_query)
+        disconnect(m_query, nullptr, this, nullptr);
+    m_query = query;
+    if (m_query)
+        connect(m_query, &Query::afterScroll, this, &ResultGrid::followQuery);
+    m_model->setQuery(query);
+}
+
+Query* ResultGrid::dataSource() const
+{
+    return m_query;
+}
+
+void ResultGrid::setOptions(const GridOptions& options)
+{
+    m_options = options;
+    m_header->setVisible(options.titles);
+    verticalHeader()->setVisible(options.indicator);
+    m_header->setSectionsMovable(options.columnResize);
+    m_header->setSectionResizeMode(options.columnResize ? QHeaderView::Interactive
+                                                        : QHeaderView::Fixed);
+    setTabKeyNavigation(options.tabs);
+    setSelectionBehavior(options.rowSelect ? SelectRows : SelectItems);
+    // A row-select grid has no current cell to open an editor on.
+    const bool editor = options.editing && !options.rowSelect;
+    m_model->setEditorAllowed(editor);
+    setEditTriggers(editor ? EditKeyPressed | SelectedClicked : NoEditTriggers);
+    viewport()->update();
+}
+
+void ResultGrid::setOptionsEh(const GridOptionsEh& options)
+{
+    m_optionsEh = options;
+    m_header->viewport()->update();
+    viewport()->update();
+}
+
+void ResultGrid::setColumns(GridColumns columns)
+{
+    m_columns = std::move(columns);
+    m_sortMarked.clear();
+    for (size_t i = 0; i < m_columns.size(); ++i) {
+        GridColumn& column = m_columns[i];
+        if (column.sortMarker == SortMarker::None)
+            column.sortIndex = 0;
+        if (column.sortIndex > 0)
+            m_sortMarked.push_back(int(i));
+    }
+    std::stable_sort(m_sortMarked.begin(), m_sortMarked.end(), [this](int a, int b) {
+        return m_columns[size_t(a)].sortIndex < m_columns[size_t(b)].sortIndex;
+    });
+    // Gaps or repeats in a stored collection are closed up, so SortIndex is again the place.
+    for (size_t place = 0; place < m_sortMarked.size(); ++place)
+        m_columns[size_t(m_sortMarked[place])].sortIndex = int(place) + 1;
+    m_currentColumn = 0;
+    m_model->columnsReset();
+    emit columnsChanged();
+}
+
+int ResultGrid::columnIndex(const QString& fieldName) const
+{
+    const auto found = std::find_if(m_columns.begin(), m_columns.end(), [&](const GridColumn& c) {
+        return c.fieldName.compare(fieldName, Qt::CaseInsensitive) == 0;
+    });
+    return found == m_columns.end() ? -1 : int(found - m_columns.begin());
+}
+
+int ResultGrid::displayWidth(int column) const
+{
+    const GridColumn& gridColumn = m_columns[size_t(column)];
+    if (gridColumn.width >= 0)
+        return gridColumn.width;
+    const int field = m_model->fieldIndexOf(column);
+    if (field < 0)
+        return 64;
+    // Qt's fonts have no overhang (synthesised bold or italic is measured in the advance), so
+    // the formula's overhang terms are zero here.
+    const int zeroWidth = fontMetrics().horizontalAdvance(QLatin1Char('0'));
+    return zeroWidth * displayCharacters(m_query->fields()[size_t(field)]) + 4;
+}
+
+void ResultGrid::setSortMarker(int column, SortMarker marker)
+{
+    GridColumn& changed = m_columns[size_t(column)];
+    const SortMarker before = changed.sortMarker;
+    if (before == marker)
+        return;
+    changed.sortMarker = marker;
+    if (m_optionsEh.multiSortMarking) {
+        if (before == SortMarker::None) {
+            m_sortMarked.push_back(column);
+            changed.sortIndex = int(m_sortMarked.size());
+        } else if (marker == SortMarker::None) {
+            std::erase(m_sortMarked, column);
+            changed.sortIndex = 0;
+            for (size_t place = 0; place < m_sortMarked.size(); ++place)
+                m_columns[size_t(m_sortMarked[place])].sortIndex = int(place) + 1;
+        }
+        // Between ascending and descending the column keeps its place.
+    } else {
+        for (size_t i = 0; i < m_columns.size(); ++i) {
+            if (int(i) != column) {
+                m_columns[i].sortMarker = SortMarker::None;
+                m_columns[i].sortIndex = 0;
+            }
+        }
+        m_sortMarked.clear();
+        if (marker != SortMarker::None)
+            m_sortMarked.push_back(column);
+        changed.sortIndex = int(m_sortMarked.size());
+    }
+    m_header->viewport()->update();
+    emit columnsChanged();
+}
+
+bool ResultGrid::isHighlighted(const QModelIndex& index) const
+{
+    if (!m_optionsEh.highlightFocus || !hasFocus() || !index.isValid())
+        return false;
+    const QModelIndex current = currentIndex();
+    return m_options.rowSelect ? index.row() == current.row() : index == current;
+}
+
+void ResultGrid::titleClicked(int column, bool ctrl)
+{
+    if (!m_optionsEh.autoSortMarking)
+        return;
+    if (!ctrl) {
+        for (size_t i = 0; i < m_columns.size(); ++i)
+            if (int(i) != column)
+                setSortMarker(int(i), SortMarker::None);
+    }
+    setSortMarker(column, advancedMarker(m_columns[size_t(column)].sortMarker, ctrl));
+    if (ctrl) {
+        m_sortPending = true;
+        return;
+    }
+    m_sortPending = false;
+    applySortChange();
+}
+
+void ResultGrid::applySortChange()
+{
+    if (onSortMarkingChanged)
+        onSortMarkingChanged();
+    else if (sortLocal)
+        requestLocalSort(*this);
+}
+
+void ResultGrid::applyPendingSort()
+{
+    if (!m_sortPending)
+        return;
+    // Cleared first: an error of the sort must not leave it pending for the next key release.
+    m_sortPending = false;
+    applySortChange();
+}
+
+void ResultGrid::applyColumnsToView()
+{
+    m_applyingColumns = true;
+    const int count = std::min(int(m_columns.size()), m_header->count());
+    for (int i = 0; i < count; ++i) {
+        m_header->resizeSection(i, displayWidth(i));
+        setColumnHidden(i, !m_columns[size_t(i)].visible);
+    }
+    m_applyingColumns = false;
+}
+
+void ResultGrid::modelWasReset()
+{
+    // A reset rebuilds the header's sections with default sizes and the identity order, which
+    // is the collection's order; the widths and visibility come back from the collection.
+    applyColumnsToView();
+    followQuery();
+}
+
+void ResultGrid::columnMoved(int fromVisual, int toVisual)
+{
+    if (m_applyingColumns)
+        return;
+    // The header's visual order always equals the collection's order, so the visual indices
+    // are collection indices; the model is then rebuilt in the new order.
+    GridColumn moved = std::move(m_columns[size_t(fromVisual)]);
+    m_columns.erase(m_columns.begin() + fromVisual);
+    m_columns.insert(m_columns.begin() + toVisual, std::move(moved));
+    for (int& marked : m_sortMarked)
+        marked = movedIndex(marked, fromVisual, toVisual);
+    m_currentColumn = movedIndex(m_currentColumn, fromVisual, toVisual);
+    m_model->columnsReset();
+    emit columnsChanged();
+}
+
+void ResultGrid::columnResized(int column, int newSize)
+{
+    if (m_applyingColumns || column < 0 || size_t(column) >= m_columns.size())
+        return;
+    m_columns[size_t(column)].width = newSize;
+    emit columnsChanged();
+}
+
+void ResultGrid::followQuery()
+{
+    if (!m_query || !m_query->isActive() || m_query->recNo() < 0
+        || m_query->recNo() >= m_model->rowCount()) {
+        verticalHeader()->viewport()->update();
+        return;
+    }
+    int column = std::clamp(m_currentColumn, 0, std::max(0, m_model->columnCount() - 1));
+    if (isColumnHidden(column))
+        column = m_header->logicalIndexAt(0);
+    const QModelIndex index = m_model->index(m_query->recNo(), column);
+    if (!index.isValid())
+        return;
+    if (index != currentIndex()) {
+        const auto rows = m_options.rowSelect ? QItemSelectionModel::Rows
+                                              : QItemSelectionModel::NoUpdate;
+        selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect | rows);
+    }
+    scrollTo(index);
+}
+
+void ResultGrid::currentChanged(const QModelIndex& current, const QModelIndex& previous)
+{
+    QTableView::currentChanged(current, previous);
+    if (current.isValid()) {
+        m_currentColumn = current.column();
+        // A row chosen in the grid becomes the query's current row; the query's afterScroll
+        // then finds the grid already there.
+        if (m_query && m_query->isActive() && current.row() != m_query->recNo())
+            m_query->moveTo(current.row());
+    }
+    verticalHeader()->viewport()->update();
+    if (m_options.rowSelect)
+        viewport()->update();
+}
+
+bool ResultGrid::handleGridKey(QKeyEvent* event)
+{
+    const bool ctrl = event->modifiers().testFlag(Qt::ControlModifier);
+    const bool open = m_query && m_query->isActive();
+    switch (event->key()) {
+    case Qt::Key_F:
+        if (!ctrl)
+            return false;
+        if (m_optionsEh.dialogFind && !m_optionsEh.incSearch && onFindRequest)
+            onFindRequest();
+        return true;
+    case Qt::Key_End:
+        if (!open || !(ctrl || m_options.rowSelect))
+            return false;
+        m_query->last();
+        return true;
+    case Qt::Key_Home:
+        if (!open || !(ctrl || m_options.rowSelect))
+            return false;
+        m_query->first();
+        return true;
+    case Qt::Key_Up:
+        // Steps go through the query, so a step before the first row or past the last one
+        // sets its beginning- or end-of-data state as in any data-aware grid.
+        if (!open || ctrl)
+            return false;
+        m_query->prior();
+        return true;
+    case Qt::Key_Down:
+        if (!open || ctrl)
+            return false;
+        m_query->next();
+        return true;
+    case Qt::Key_Left:
+    case Qt::Key_Right:
+        if (!m_options.rowSelect)
+            return false;
+        horizontalScrollBar()->triggerAction(event->key() == Qt::Key_Left
+                                                 ? QAbstractSlider::SliderSingleStepSub
+                                                 : QAbstractSlider::SliderSingleStepAdd);
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool ResultGrid::handleTypedText(QKeyEvent* event)
+{
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))
+        return false;
+    const QString text = enter ? QString(QChar(13)) : event->text();
+    const bool typed = std::any_of(text.begin(), text.end(), [](QChar c) {
+        return c.isPrint() || c == QChar(13) || c == QChar(8);
+    });
+    if (!typed)
+        return false;
+    for (QChar key : text) {
+        if (onKeyPress)
+            onKeyPress(key);
+    }
+    // The grid itself does nothing with typed characters: cells are never edited from the
+    // keyboard, and Qt's own keyboard search would move the current row.
+    return true;
+}
+
+void ResultGrid::keyPressEvent(QKeyEvent* event)
+{
+    if (handleGridKey(event) || handleTypedText(event)) {
+        event->accept();
+        return;
+    }
+    QTableView::keyPressEvent(event);
+}
+
+void ResultGrid::keyReleaseEvent(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_Control && !event->isAutoRepeat())
+        applyPendingSort();
+    QTableView::keyReleaseEvent(event);
+}
+
+void ResultGrid::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    QTableView::mouseDoubleClickEvent(event);
+    if (onDblClick)
+        onDblClick();
+}
+
+void ResultGrid::focusInEvent(QFocusEvent* event)
+{
+    QTableView::focusInEvent(event);
+    viewport()->update();
+}
+
+void ResultGrid::focusOutEvent(QFocusEvent* event)
+{
+    QTableView::focusOutEvent(event);
+    viewport()->update();
+    // Ctrl may be let go where the grid cannot see it: the pending sort is applied now.
+    applyPendingSort();
+}
+
+void ResultGrid::changeEvent(QEvent* event)
+{
+    QTableView::changeEvent(event);
+    if (event->type() == QEvent::FontChange) {
+        verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 3);
+        applyColumnsToView();
+    }
+}
+
+} // namespace velmora
