@@ -113,9 +113,19 @@ QString toOdbcConnectionString(const QString& oleDb, const std::function<bool(co
         const auto it = keys.find(QString::fromLatin1(key));
         return it == keys.end() ? nullptr : &it->second;
     };
-    QString odbc = QStringLiteral("DRIVER={FreeTDS}");
-    auto add = [&odbc](const char* key, const QString& value) {
-        odbc += u';' + QString::fromLatin1(key) + u'=' + odbcQuote(value);
+    QString odbc = QStringLiteral("DRIVER={FreeTDS};");
+    // `from` names the OLE DB key the value came from, for the operator's message.
+    auto add = [&odbc](const char* key, const QString& value, const char* from = "") {
+        // The driver manager reads "}}" inside braces as one '}', but FreeTDS takes the braced
+        // text verbatim up to the first "};". No spelling of a '}' satisfies both: doubled, the
+        // server gets "}}" and a "};" ends the value early; single, the driver manager ends the
+        // value there and reads the rest as keys. So such a value is refused, never mangled.
+        if (value.contains(u'}'))
+            throw DbError(DbError::Cause::Usage,
+                          QStringLiteral("%1 cannot contain the character '}': the ODBC driver would not "
+                                         "receive it intact.").arg(QString::fromLatin1(from)));
+        // Every value, the last included, ends with "};": FreeTDS keeps a final '}' otherwise.
+        odbc += QString::fromLatin1(key) + u'=' + odbcQuote(value) + u';';
     };
 
     bool aliasSetsVersion = false;
@@ -124,14 +134,14 @@ QString toOdbcConnectionString(const QString& oleDb, const std::function<bool(co
         const qsizetype comma = dataSource.lastIndexOf(u',');
         if (isAlias && isAlias(dataSource)) {
             // Only SERVERNAME makes the driver read the alias section (host, port, tds version).
-            add("SERVERNAME", dataSource);
+            add("SERVERNAME", dataSource, "Data Source");
             aliasSetsVersion = aliasTdsVersion && !aliasTdsVersion(dataSource).isEmpty();
         } else if (comma >= 0) {
             // "host,port" must not reach the driver as a server name (it ends up in the login).
-            add("SERVER", dataSource.left(comma));
-            add("PORT", dataSource.mid(comma + 1).trimmed());
+            add("SERVER", dataSource.left(comma), "Data Source");
+            add("PORT", dataSource.mid(comma + 1).trimmed(), "Data Source");
         } else {
-            add("SERVER", dataSource);   // a host or host\instance
+            add("SERVER", dataSource, "Data Source");   // a host or host\instance
         }
     }
 
@@ -141,14 +151,14 @@ QString toOdbcConnectionString(const QString& oleDb, const std::function<bool(co
         add("Trusted_Connection", QStringLiteral("Yes"));
     } else {
         if (const QString* user = valueOf("user id"))
-            add("UID", *user);
+            add("UID", *user, "User ID");
         if (const QString* password = valueOf("password"))
-            add("PWD", *password);
+            add("PWD", *password, "Password");
     }
     if (const QString* catalog = valueOf("initial catalog"))
-        add("DATABASE", *catalog);
+        add("DATABASE", *catalog, "Initial Catalog");
     if (const QString* application = valueOf("application name"))
-        add("APP", *application);
+        add("APP", *application, "Application Name");
     if (!aliasSetsVersion)
         add("TDS_Version", QStringLiteral("7.1"));
     return odbc;

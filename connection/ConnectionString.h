@@ -19,7 +19,8 @@ std::map<QString, QString> parseOleDbConnectionString(const QString& text);
 /// FreeTDS configuration file, passed as SERVERNAME). Every value is wrapped in braces with
 /// `}` doubled, so no value can add a key. `isAlias` tells whether a name is a configured alias;
 /// `aliasTdsVersion` gives the `tds version` an alias sets (then TDS_Version=7.1 is not added).
-/// Throws DbError (Usage) when the OLE DB string is malformed.
+/// Every pair ends with ';'. Throws DbError (Usage) when the OLE DB string is malformed or a value
+/// holds '}', which the driver manager and FreeTDS read differently inside braces.
 QString toOdbcConnectionString(const QString& oleDb, const std::function<bool(const QString&)>& isAlias,
                                const std::function<QString(const QString&)>& aliasTdsVersion = {});
 

@@ -75,10 +75,13 @@ std::vector<Diagnostic> readDiagnostics(SQLSMALLINT type, SQLHANDLE handle)
     return records;
 }
 
+// FreeTDS reports a socket that failed mid-conversation with its own numbers (read or write
+// failed, unexpected EOF) under SQLSTATE 01000, and with 08S01 once it knows the link is dead.
 bool isLinkLoss(const std::vector<Diagnostic>& records)
 {
-    return std::any_of(records.begin(), records.end(),
-                       [](const Diagnostic& d) { return d.sqlState.startsWith(u"08"); });
+    return std::any_of(records.begin(), records.end(), [](const Diagnostic& d) {
+        return d.sqlState == u"08S01" || d.nativeError == 20004 || d.nativeError == 20006 || d.nativeError == 20017;
+    });
 }
 
 namespace {
@@ -91,12 +94,20 @@ bool belongsToErrorText(const Diagnostic& d)
     return !d.sqlState.startsWith(u"01") || (d.nativeError >= 20000 && d.nativeError < 30000);
 }
 
+// A server error (not a warning, numbered below the driver's own 20000 range) means the server
+// said no, even when the driver adds its "Unable to connect" after a refused login.
 DbError::Cause causeOf(const std::vector<Diagnostic>& records)
 {
-    for (const Diagnostic& d : records)
-        if (d.sqlState.startsWith(u"08") || d.sqlState.startsWith(u"HYT") || d.sqlState == u"HY008")
-            return DbError::Cause::Link;
-    return DbError::Cause::Server;
+    auto fromServer = [](const Diagnostic& d) {
+        return !d.sqlState.startsWith(u"01") && d.nativeError > 0 && d.nativeError < 20000;
+    };
+    if (std::any_of(records.begin(), records.end(), fromServer))
+        return DbError::Cause::Server;
+    auto linkOrTime = [](const Diagnostic& d) {
+        return d.sqlState.startsWith(u"08") || d.sqlState.startsWith(u"HYT") || d.sqlState == u"HY008"
+            || d.nativeError >= 20000;
+    };
+    return std::any_of(records.begin(), records.end(), linkOrTime) ? DbError::Cause::Link : DbError::Cause::Server;
 }
 
 } // namespace

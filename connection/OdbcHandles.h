@@ -37,7 +37,7 @@ private:
 /// Every diagnostic record the handle holds, in the driver's order.
 std::vector<Diagnostic> readDiagnostics(SQLSMALLINT type, SQLHANDLE handle);
 
-/// Whether the records say the link to the server is gone (SQLSTATE class 08).
+/// Whether the records say the link to the server is gone.
 bool isLinkLoss(const std::vector<Diagnostic>& records);
 
 /// The error for a failed call on `handle`: all its records, the text of its error records,

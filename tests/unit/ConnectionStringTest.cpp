@@ -75,19 +75,19 @@ TEST(ConnectionString, TranslatesEveryFormOfDataSource)
         QString expectedVersionPart;
     };
     const Case cases[] = {
-        {QStringLiteral("db01"), QStringLiteral("SERVER={db01}"), QStringLiteral(";TDS_Version={7.1}")},
-        {QStringLiteral("127.0.0.1,14330"), QStringLiteral("SERVER={127.0.0.1};PORT={14330}"),
-         QStringLiteral(";TDS_Version={7.1}")},
-        {QStringLiteral("db01\\SALES"), QStringLiteral("SERVER={db01\\SALES}"), QStringLiteral(";TDS_Version={7.1}")},
-        {QStringLiteral("PROD"), QStringLiteral("SERVERNAME={PROD}"), QStringLiteral(";TDS_Version={7.1}")},
+        {QStringLiteral("db01"), QStringLiteral("SERVER={db01};"), QStringLiteral("TDS_Version={7.1};")},
+        {QStringLiteral("127.0.0.1,14330"), QStringLiteral("SERVER={127.0.0.1};PORT={14330};"),
+         QStringLiteral("TDS_Version={7.1};")},
+        {QStringLiteral("db01\\SALES"), QStringLiteral("SERVER={db01\\SALES};"), QStringLiteral("TDS_Version={7.1};")},
+        {QStringLiteral("PROD"), QStringLiteral("SERVERNAME={PROD};"), QStringLiteral("TDS_Version={7.1};")},
         // An alias with its own tds version keeps it: the connection string would override it.
-        {QStringLiteral("legacy"), QStringLiteral("SERVERNAME={legacy}"), QString()},
-        {QStringLiteral(" db01 "), QStringLiteral("SERVER={ db01 }"), QStringLiteral(";TDS_Version={7.1}")},
+        {QStringLiteral("legacy"), QStringLiteral("SERVERNAME={legacy};"), QString()},
+        {QStringLiteral(" db01 "), QStringLiteral("SERVER={ db01 };"), QStringLiteral("TDS_Version={7.1};")},
     };
     for (const Case& c : cases) {
         const QString odbc = toOdbcConnectionString(kSqlLogin.arg(c.dataSource), knownAlias, aliasVersion);
         EXPECT_EQ(odbc, QStringLiteral("DRIVER={FreeTDS};") + c.expectedServerPart
-                            + QStringLiteral(";UID={sa};PWD={velmora};DATABASE={master};APP={Velmora 2.4.0.27}")
+                            + QStringLiteral("UID={sa};PWD={velmora};DATABASE={master};APP={Velmora 2.4.0.27};")
                             + c.expectedVersionPart)
             << c.dataSource.toStdString();
     }
@@ -134,17 +134,17 @@ std::map<QString, QString> readOdbc(const QString& text)
 
 TEST(ConnectionString, NoPasswordCanAddAKey)
 {
-    // The window quotes a value holding ';' or quotes; a '}' needs no OLE DB quoting at all.
+    // The window quotes a value holding ';' or quotes in the OLE DB way.
     struct Case {
         const char* oleDbPassword;
         const char* password;
     };
     const Case cases[] = {
         {"\"x;Data Source=other\"", "x;Data Source=other"},
-        {"a}b", "a}b"},
-        {"\"}};DRIVER={evil\"", "}};DRIVER={evil"},
-        {"\"p\"\"w;d}\"", "p\"w;d}"},
-        {"{x}", "{x}"},
+        {"\";DRIVER={evil\"", ";DRIVER={evil"},
+        {"\"p\"\"w;d=\"", "p\"w;d="},
+        {"'{x'", "{x"},
+        {"\" padded \"", " padded "},
     };
     for (const Case& c : cases) {
         const QString oleDb = QStringLiteral("Provider=SQLOLEDB.1;Password=%1;User ID=sa;Data Source=db01")
@@ -156,6 +156,21 @@ TEST(ConnectionString, NoPasswordCanAddAKey)
     }
 }
 
+TEST(ConnectionString, ValueWithAClosingBraceIsRefusedRatherThanMangled)
+{
+    for (const char* password : {"a}b", "x};SERVER=evil", "}"}) {
+        const QString oleDb = QStringLiteral("Password=\"%1\";User ID=sa;Data Source=db01").arg(QString::fromUtf8(password));
+        try {
+            toOdbcConnectionString(oleDb, knownAlias);
+            ADD_FAILURE() << "translated " << password;
+        } catch (const DbError& e) {
+            EXPECT_EQ(e.cause(), DbError::Cause::Usage);
+            EXPECT_TRUE(e.text().startsWith(QStringLiteral("Password cannot contain the character '}'"))) << e.what();
+        }
+    }
+    EXPECT_EQ(odbcQuote(QStringLiteral("a}b")), QStringLiteral("{a}}b}"));
+}
+
 TEST(ConnectionString, IntegratedSecurityAsksForATrustedConnectionWithoutCredentials)
 {
     const QString oleDb = QStringLiteral(
@@ -163,5 +178,5 @@ TEST(ConnectionString, IntegratedSecurityAsksForATrustedConnectionWithoutCredent
         "Data Source=db01;Application Name=Velmora 2.4.0.27;User ID=ignored");
     EXPECT_EQ(toOdbcConnectionString(oleDb, knownAlias),
               QStringLiteral("DRIVER={FreeTDS};SERVER={db01};Trusted_Connection={Yes};DATABASE={master};"
-                             "APP={Velmora 2.4.0.27};TDS_Version={7.1}"));
+                             "APP={Velmora 2.4.0.27};TDS_Version={7.1};"));
 }
