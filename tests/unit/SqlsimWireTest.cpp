@@ -1,0 +1,337 @@
+// The simulator's sessions seen from a raw socket: login messages, a request split across
+// packets and writes, attention, and peers that send what no client should.
+#include "SimFixture.h"
+#include "tds/Login7.h"
+
+#include <QElapsedTimer>
+#include <QThread>
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+using namespace sqlsim;
+
+namespace {
+
+void putU16(QByteArray& out, int value) { out.append(char(value & 0xFF)).append(char(value >> 8)); }
+void putU32(QByteArray& out, std::uint32_t value)
+{
+    putU16(out, int(value & 0xFFFF));
+    putU16(out, int(value >> 16));
+}
+QByteArray ucs2(const QString& text)
+{
+    QByteArray out;
+    for (QChar c : text)
+        putU16(out, c.unicode());
+    return out;
+}
+
+QByteArray packet(std::uint8_t type, const QByteArray& data, bool last = true)
+{
+    QByteArray out;
+    const int length = int(data.size()) + 8;
+    out.append(char(type)).append(char(last ? 1 : 0)).append(char(length >> 8)).append(char(length & 0xFF));
+    out.append(QByteArray(2, '\0')).append(char(1)).append('\0');
+    return out + data;
+}
+
+QByteArray preLogin()
+{
+    // VERSION (6 bytes) and the terminator.
+    return QByteArray::fromHex("00 0006 0006 ff 090000000000");
+}
+
+struct LoginFields {
+    QString host = QStringLiteral("client-host");
+    QString user = QStringLiteral("sa");
+    QString password = QStringLiteral("velmora");
+    QString app = QStringLiteral("Velmora 2.4.0.27");
+    QString database = QStringLiteral("master");
+    std::uint32_t version = 0x71000001;
+    bool integrated = false;
+};
+
+// A LOGIN7 message in the 7.1 layout: 86 fixed bytes, then the texts.
+QByteArray login7(const LoginFields& f)
+{
+    QByteArray scrambled = ucs2(f.password);
+    for (char& c : scrambled) {
+        const auto b = std::uint8_t(c);
+        c = char(std::uint8_t(((b << 4) | (b >> 4)) ^ 0xA5));
+    }
+    const QByteArray texts[] = {ucs2(f.host), ucs2(f.user), scrambled, ucs2(f.app), ucs2("server"),
+                                {}, ucs2("ODBC"), {}, ucs2(f.database)};
+    QByteArray fixed;
+    putU32(fixed, 0);   // length, filled in below
+    putU32(fixed, f.version);
+    putU32(fixed, 4096);
+    putU32(fixed, 7);
+    putU32(fixed, 4242);   // client pid
+    putU32(fixed, 0);
+    fixed.append('\0').append(char(f.integrated ? 0x80 : 0x00)).append('\0').append('\0');
+    putU32(fixed, 0);
+    putU32(fixed, 0x0409);
+    QByteArray data;
+    int offset = 86;
+    for (const QByteArray& text : texts) {
+        putU16(fixed, offset + int(data.size()));
+        putU16(fixed, int(text.size() / 2));
+        data += text;
+    }
+    fixed.append(QByteArray::fromHex("0a0b0c0d0e0f"));   // client id
+    putU16(fixed, offset + int(data.size()));   // SSPI
+    putU16(fixed, 0);
+    putU16(fixed, offset + int(data.size()));   // attach file
+    putU16(fixed, 0);
+    QByteArray message = fixed + data;
+    const auto size = std::uint32_t(message.size());
+    for (int i = 0; i < 4; ++i)
+        message[i] = char((size >> (8 * i)) & 0xFF);
+    return message;
+}
+
+class RawClient {
+public:
+    explicit RawClient(quint16 port)
+    {
+        m_fd = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(port);
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        timeval timeout{5, 0};
+        ::setsockopt(m_fd, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
+        m_connected = ::connect(m_fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+    }
+    ~RawClient() { ::close(m_fd); }
+
+    bool connected() const { return m_connected; }
+    void send(const QByteArray& bytes) { ::send(m_fd, bytes.constData(), size_t(bytes.size()), MSG_NOSIGNAL); }
+    void endWriting() { ::shutdown(m_fd, SHUT_WR); }
+
+    // The payload of the next reply and the spid of its last packet; nothing when the link
+    // closed or nothing came.
+    std::optional<QByteArray> reply(int* spid = nullptr)
+    {
+        QByteArray payload;
+        for (;;) {
+            char header[8];
+            if (!readExact(header, 8))
+                return std::nullopt;
+            const int length = (std::uint8_t(header[2]) << 8) | std::uint8_t(header[3]);
+            if (spid)
+                *spid = (std::uint8_t(header[4]) << 8) | std::uint8_t(header[5]);
+            QByteArray data(length - 8, '\0');
+            if (!readExact(data.data(), length - 8))
+                return std::nullopt;
+            payload += data;
+            if (header[1] & 1)
+                return payload;
+        }
+    }
+
+    bool closedByServer()
+    {
+        char byte;
+        return ::recv(m_fd, &byte, 1, 0) == 0;
+    }
+
+    bool logIn(const LoginFields& fields = {}, int* spid = nullptr)
+    {
+        send(packet(0x12, preLogin()));
+        if (!reply())
+            return false;
+        send(packet(0x10, login7(fields)));
+        const auto answer = reply(spid);
+        return answer && answer->contains(QByteArray::fromHex("ad"));
+    }
+
+private:
+    bool readExact(char* buffer, int size)
+    {
+        for (int done = 0; done < size;) {
+            const ssize_t got = ::recv(m_fd, buffer + done, size_t(size - done), 0);
+            if (got <= 0)
+                return false;
+            done += int(got);
+        }
+        return true;
+    }
+
+    int m_fd = -1;
+    bool m_connected = false;
+};
+
+bool settlesAt(SimServer& server, int sessions)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (server.sessionCount() != sessions && timer.elapsed() < 5000)
+        QThread::msleep(5);
+    return server.sessionCount() == sessions;
+}
+
+} // namespace
+
+TEST(SqlsimLogin7, FieldsAndScrambledPasswordAreRead)
+{
+    LoginFields fields;
+    fields.password = QStringLiteral("Pa$$wörd;x");
+    fields.database = QStringLiteral("Northwind");
+    const auto login = tds::parseLogin7(login7(fields));
+    ASSERT_TRUE(login);
+    EXPECT_EQ(login->tdsVersion, 0x71000001u);
+    EXPECT_EQ(login->info.login, fields.user);
+    EXPECT_EQ(login->info.password, fields.password);
+    EXPECT_EQ(login->info.host, fields.host);
+    EXPECT_EQ(login->info.program, fields.app);
+    EXPECT_EQ(login->info.database, fields.database);
+    EXPECT_EQ(login->info.hostProcess, QStringLiteral("4242"));
+    EXPECT_EQ(login->info.netAddress, QStringLiteral("0A0B0C0D0E0F"));
+    EXPECT_FALSE(login->info.integratedSecurity);
+
+    fields.integrated = true;
+    EXPECT_TRUE(tds::parseLogin7(login7(fields))->info.integratedSecurity);
+}
+
+TEST(SqlsimLogin7, MalformedMessagesAreRefused)
+{
+    const QByteArray good = login7({});
+    QByteArray wrongLength = good;
+    wrongLength[0] = char(wrongLength[0] + 1);
+    QByteArray fieldOutside = good;
+    fieldOutside[40] = char(0xF0);   // user name offset far beyond the message
+    QByteArray longField = good;
+    longField[42] = char(0x7F);      // user name length beyond the message
+    for (const QByteArray& bad : {good.left(85), wrongLength, fieldOutside, longField, QByteArray()})
+        EXPECT_FALSE(tds::parseLogin7(bad)) << bad.toHex().toStdString();
+}
+
+TEST(SqlsimWire, LoginReplyCarriesSpidAndSevenOneAcknowledgement)
+{
+    SimFixture sim;
+    for (const std::uint32_t asked : {0x71000001u, 0x74000004u}) {
+        RawClient client(sim.port());
+        ASSERT_TRUE(client.connected());
+        client.send(packet(0x12, preLogin()));
+        const auto preLoginReply = client.reply();
+        ASSERT_TRUE(preLoginReply);
+        // ENCRYPTION option: its offset is in the second entry, its value must be "not supported".
+        const int encryptionAt = (std::uint8_t((*preLoginReply)[6]) << 8) | std::uint8_t((*preLoginReply)[7]);
+        EXPECT_EQ((*preLoginReply)[encryptionAt], 2);
+
+        LoginFields fields;
+        fields.version = asked;
+        client.send(packet(0x10, login7(fields)));
+        int spid = 0;
+        const auto reply = client.reply(&spid);
+        ASSERT_TRUE(reply);
+        EXPECT_GE(spid, 51);
+        EXPECT_TRUE(reply->contains(QByteArray::fromHex("01" "71000001")));   // interface, TDS 7.1
+        EXPECT_TRUE(reply->endsWith(QByteArray::fromHex("fd 0000 0000 00000000")));
+    }
+}
+
+TEST(SqlsimWire, RequestSplitAcrossPacketsAndWritesIsOneBatch)
+{
+    SimFixture sim;
+    RawClient client(sim.port());
+    int spid = 0;
+    ASSERT_TRUE(client.logIn({}, &spid));
+    const QByteArray text = ucs2(QStringLiteral("SELECT @@SPID"));
+    const QByteArray first = packet(0x01, text.left(7), false);   // the split falls inside a character
+    const QByteArray second = packet(0x01, text.mid(7));
+    client.send(first.left(3));
+    QThread::msleep(20);
+    client.send(first.mid(3) + second.left(5));
+    QThread::msleep(20);
+    client.send(second.mid(5));
+    const auto reply = client.reply();
+    ASSERT_TRUE(reply);
+    QByteArray row = QByteArray::fromHex("d1 02");
+    putU16(row, spid);
+    EXPECT_TRUE(reply->contains(row));
+}
+
+TEST(SqlsimWire, AttentionIsAcknowledgedIdleAndWhileAStatementRuns)
+{
+    SimFixture sim;
+    {
+        std::lock_guard lock(sim.engine().mutex());
+        sim.engine().state().faults.slowStatement = QStringLiteral("SELECT @@VERSION");
+        sim.engine().state().faults.slowMs = 30000;
+    }
+    RawClient client(sim.port());
+    ASSERT_TRUE(client.logIn());
+    const QByteArray acknowledgement = QByteArray::fromHex("fd 2000 0000 00000000");
+
+    client.send(packet(0x06, {}));
+    EXPECT_EQ(client.reply(), acknowledgement);
+
+    QElapsedTimer timer;
+    timer.start();
+    client.send(packet(0x01, ucs2(QStringLiteral("SELECT @@VERSION"))));
+    QThread::msleep(50);
+    client.send(packet(0x06, {}));
+    EXPECT_EQ(client.reply(), acknowledgement);   // the batch's results are never sent
+    EXPECT_LT(timer.elapsed(), 5000);
+
+    client.send(packet(0x01, ucs2(QStringLiteral("SELECT @@SPID"))));
+    const auto next = client.reply();
+    ASSERT_TRUE(next);
+    EXPECT_TRUE(next->startsWith(QByteArray::fromHex("81")));
+}
+
+TEST(SqlsimWire, BadPeerEndsItsOwnSessionOnly)
+{
+    SimFixture sim;
+    RawClient bystander(sim.port());
+    ASSERT_TRUE(bystander.logIn());
+
+    QByteArray mixedTypes = packet(0x01, ucs2("SELECT"), false) + packet(0x0E, ucs2(" 1"));
+    QByteArray badPreLogin = QByteArray::fromHex("00 0020 0006 ff");
+    LoginFields refused;
+    refused.password = QStringLiteral("wrong");
+    struct Case {
+        const char* what;
+        bool logInFirst;
+        QByteArray bytes;
+        bool endWriting;
+    } cases[] = {
+        {"truncated header", false, QByteArray::fromHex("12010010"), true},
+        {"truncated packet body", false, packet(0x12, preLogin()).left(12), true},
+        {"header length below eight", false, QByteArray::fromHex("1201000400000100"), false},
+        {"batch before login", false, packet(0x01, ucs2("SELECT @@VERSION")), false},
+        {"garbage login", false, packet(0x10, QByteArray(120, '\x5A')), false},
+        {"pre-login option outside the message", false, packet(0x12, badPreLogin), false},
+        {"refused login", false, packet(0x10, login7(refused)), false},
+        {"bulk load after login", true, packet(0x07, "xx"), false},
+        {"odd-length batch", true, packet(0x01, "abc"), false},
+        {"packets of two types in one message", true, mixedTypes, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        RawClient peer(sim.port());
+        if (c.logInFirst) {
+            ASSERT_TRUE(peer.logIn());
+        }
+        peer.send(c.bytes);
+        if (c.endWriting)
+            peer.endWriting();
+        // A refused login gets its error before the close; drain whatever comes.
+        while (peer.reply()) {
+        }
+        EXPECT_TRUE(settlesAt(sim.server(), 1));
+    }
+
+    bystander.send(packet(0x01, ucs2(QStringLiteral("SELECT @@VERSION"))));
+    const auto reply = bystander.reply();
+    ASSERT_TRUE(reply);
+    EXPECT_TRUE(reply->contains(ucs2(QStringLiteral("8.00.2039"))));
+    RawClient newcomer(sim.port());
+    EXPECT_TRUE(newcomer.logIn());
+}
