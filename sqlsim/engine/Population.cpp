@@ -150,8 +150,7 @@ Process systemProcess(ServerState& state, int spid, const QDateTime& started)
     p.lastwaittype = p.cmd == u"LOG WRITER" ? QStringLiteral("LOGMGR") : QStringLiteral("RESOURCE_QUEUE");
     p.cpu = draw(state.random, 0, 500);
     p.physical_io = p.cmd == u"LAZY WRITER" ? draw(state.random, 20000, 60000) : draw(state.random, 0, 40);
-    p.login_time = started;
-    p.last_batch = started;
+    p.login_time = started;   // a system task never sends a batch: its last_batch stays unset
     p.loginame = QStringLiteral("sa");
     p.sid = sidOf(p.loginame);
     p.suid = 1;
@@ -219,8 +218,7 @@ std::vector<qint16> idleVisitors(const ServerState& state)
 int freeUserSpid(const ServerState& state)
 {
     int spid = 51;
-    while (std::any_of(state.processes.begin(), state.processes.end(),
-                       [spid](const Process& p) { return p.spid == spid; }))
+    while (findProcess(state, spid))
         ++spid;
     return spid;
 }

@@ -36,6 +36,14 @@ bool containsAggregate(const Expr& e)
     return e.isAggregate() || (e.argument && containsAggregate(*e.argument));
 }
 
+// A select with GROUP BY or an aggregate yields one row a group, not one a joined row.
+bool isGrouped(const ProcessSelect& select)
+{
+    return !select.groupBy.empty()
+        || std::any_of(select.items.begin(), select.items.end(),
+                       [](const SelectItem& item) { return containsAggregate(*item.expr); });
+}
+
 // Name resolution and the checks the server makes before it runs the select: every column
 // must exist (207), prefixes must name a table (107), unqualified names must be unique (209),
 // no aggregate may filter rows (147), and a grouped select may show only grouped columns (8120).
@@ -155,10 +163,7 @@ private:
 
     void checkGrouping()
     {
-        const bool grouped = !m_select.groupBy.empty()
-            || std::any_of(m_select.items.begin(), m_select.items.end(),
-                           [](const SelectItem& item) { return containsAggregate(*item.expr); });
-        if (!grouped)
+        if (!isGrouped(m_select))
             return;
         for (const SelectItem& item : m_select.items)
             checkGrouped(*item.expr);
@@ -264,13 +269,6 @@ public:
     }
 
 private:
-    bool isGrouped() const
-    {
-        return !m_select.groupBy.empty()
-            || std::any_of(m_select.items.begin(), m_select.items.end(),
-                           [](const SelectItem& item) { return containsAggregate(*item.expr); });
-    }
-
     // The join in spid order, filtered by the where clause.
     std::vector<JoinRow> joinedRows() const
     {
@@ -303,7 +301,7 @@ private:
     {
         std::vector<JoinRow> rows = joinedRows();
         std::vector<std::vector<JoinRow>> groups;
-        if (!isGrouped()) {
+        if (!isGrouped(m_select)) {
             for (const JoinRow& row : rows)
                 groups.push_back({row});
             return groups;
@@ -410,9 +408,8 @@ private:
     {
         qint64 wanted = dbid.toLongLong();
         if (!dbid.isValid()) {
-            const auto self = std::find_if(m_state.processes.begin(), m_state.processes.end(),
-                                           [this](const Process& p) { return p.spid == m_spid; });
-            if (self == m_state.processes.end())
+            const Process* self = findProcess(m_state, m_spid);
+            if (!self)
                 return {};
             if (!self->database.isEmpty())
                 return self->database;

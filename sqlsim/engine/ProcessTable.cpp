@@ -1,14 +1,20 @@
 #include "ProcessTable.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace sqlsim {
 
-Process* findProcess(ServerState& state, int spid)
+const Process* findProcess(const ServerState& state, int spid)
 {
     const auto it = std::find_if(state.processes.begin(), state.processes.end(),
                                  [spid](const Process& p) { return p.spid == spid; });
     return it == state.processes.end() ? nullptr : &*it;
+}
+
+Process* findProcess(ServerState& state, int spid)
+{
+    return const_cast<Process*>(findProcess(std::as_const(state), spid));
 }
 
 bool endProcess(ServerState& state, int spid)

@@ -10,6 +10,7 @@ namespace sqlsim {
 
 /// The process with that spid, or null.
 Process* findProcess(ServerState& state, int spid);
+const Process* findProcess(const ServerState& state, int spid);
 
 /// Takes the process and its locks off the server; the processes it blocked stop waiting.
 /// False when there is no such process.

@@ -90,6 +90,9 @@ Value storedValue(const Column& column, const Value& value)
     if (!value.isValid())
         return value;
     switch (column.type) {
+    case SqlType::DateTime:
+        // A time never set reads as the type's zero, as the server shows it.
+        return value.toDateTime().isValid() ? value : Value(QDateTime(QDate(1900, 1, 1), QTime(0, 0)));
     case SqlType::NChar:
     case SqlType::Char:
         return value.toString().leftJustified(column.size, u' ', true);

@@ -23,7 +23,8 @@ const std::vector<SystemColumn<Process>>& sysprocessesColumns(ServerVersion vers
 const std::vector<SystemColumn<Lock>>& syslocksColumns();
 
 /// The value as the server stores it in a column of that type: fixed text padded with blanks
-/// and fixed binary with zero bytes to the column's width, integers held to the type's range.
+/// and fixed binary with zero bytes to the column's width, integers held to the type's range,
+/// an unset date and time as 1900-01-01 00:00.
 Value storedValue(const Column& column, const Value& value);
 
 } // namespace sqlsim

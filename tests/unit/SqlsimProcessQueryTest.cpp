@@ -181,7 +181,7 @@ TEST(ProcessList, RowsComeInSpidOrderWithLockCountsAndDatabaseNames)
     EXPECT_EQ(columnText(result, "physical_io"), "0|3000000000|0");
 }
 
-TEST(ProcessList, StoresFixedWidthValuesAsTheServerPadsThem)
+TEST(ProcessList, StoresValuesAsTheServerPadsThem)
 {
     ServerState state = smallServer(ServerVersion::Sql2000);
     const ResultSet result = run(state, processSelect(true)).results.at(0);
@@ -191,6 +191,7 @@ TEST(ProcessList, StoresFixedWidthValuesAsTheServerPadsThem)
     EXPECT_EQ(host.trimmed(), "СКЛАД-02");
     EXPECT_EQ(row[columnOf(result, "sid")].toByteArray(), QByteArray(1, '\x01') + QByteArray(85, '\0'));
     EXPECT_EQ(row[columnOf(result, "waittype")].toByteArray(), QByteArray(2, '\0'));
+    EXPECT_EQ(row[columnOf(result, "last_batch")].toDateTime(), QDateTime(QDate(1900, 1, 1), QTime(0, 0)));
 }
 
 TEST(ProcessList, SevenZeroKeepsItsOwnSuidAndHoldsIoInItsIntRange)
