@@ -57,7 +57,7 @@ private:
 class NullTest : public Node {
 public:
     NullTest(size_t field, bool wantNull) : m_field(field), m_wantNull(wantNull) {}
-    bool test(const Row& row) const override { return row[m_field].isNull() == m_wantNull; }
+    bool test(const Row& row) const override { return isMissing(row[m_field]) == m_wantNull; }
 private:
     size_t m_field;
     bool m_wantNull;
@@ -70,7 +70,7 @@ public:
     bool test(const Row& row) const override
     {
         const QVariant& value = row[m_field];
-        return !value.isNull() && holds(threeWay(value.toDouble(), m_literal), m_comparison);
+        return !isMissing(value) && holds(threeWay(value.toDouble(), m_literal), m_comparison);
     }
 private:
     size_t m_field;
@@ -85,7 +85,7 @@ public:
     bool test(const Row& row) const override
     {
         const QVariant& value = row[m_field];
-        return !value.isNull()
+        return !isMissing(value)
             && holds(threeWay(wallClockMsecs(value.toDateTime()), m_literal), m_comparison);
     }
 private:
@@ -103,7 +103,7 @@ public:
     bool test(const Row& row) const override
     {
         const QVariant& value = row[m_field];
-        if (value.isNull())
+        if (isMissing(value))
             return false;
         const QString text = value.toString();
         return holds(m_collator.compare(comparableText(text, m_kind), m_literal), m_comparison);
@@ -124,7 +124,7 @@ public:
     bool test(const Row& row) const override
     {
         const QVariant& value = row[m_field];
-        return !value.isNull() && m_pattern.matches(comparableText(text(value), m_kind)) != m_negated;
+        return !isMissing(value) && m_pattern.matches(comparableText(text(value), m_kind)) != m_negated;
     }
 private:
     // Numbers and date-times match as the filter string writes them.

@@ -4,106 +4,230 @@
 #include "ValueCompare.h"
 
 #include <QCollatorSortKey>
+#include <QHash>
 #include <algorithm>
+#include <array>
+#include <bit>
 #include <numeric>
 
 namespace velmora {
 
 namespace {
 
-// One key column extracted from the rows being sorted, indexed by position in the view.
-// Rows without a value sort before every value, so after them when the key is descending.
-class KeyColumn {
-public:
-    KeyColumn(const RowSort::Key& key, const std::vector<int>& view, const std::vector<Row>& rows,
-              FieldKind kind, const QCollator& collator)
-        : m_descending(key.descending)
-    {
-        if (isTextKind(kind))
-            m_type = Type::Text;
-        else if (isIntegerKind(kind) || kind == FieldKind::DateTime)
-            m_type = Type::Integer;
-        else if (isByteKind(kind))
-            m_type = Type::Bytes;
-        else
-            m_type = Type::Real;
+constexpr quint64 signBit = quint64(1) << 63;
 
-        const size_t count = view.size();
-        reserve(count);
-        for (size_t i = 0; i < count; ++i) {
-            const QVariant& value = rows[size_t(view[i])][size_t(key.field)];
-            if (value.isNull())
-                markMissing(i, count);
-            append(value, kind, collator);
+quint64 orderedBits(double number)
+{
+    const quint64 bits = std::bit_cast<quint64>(number == 0.0 ? 0.0 : number);   // -0 as 0
+    return (bits & signBit) ? ~bits : (bits | signBit);
+}
+
+// The distinct values of a key column and, for every row, which of them it holds.
+template <typename Value>
+class Distinct {
+public:
+    Distinct(const std::vector<Value>& items, const std::vector<unsigned char>& missing)
+        : m_idOf(items.size(), 0)
+    {
+        QHash<Value, quint32> ids;
+        for (size_t i = 0; i < items.size(); ++i) {
+            if (missing[i])
+                continue;
+            auto found = ids.constFind(items[i]);
+            if (found == ids.cend()) {
+                found = ids.insert(items[i], quint32(m_values.size()));
+                m_values.push_back(items[i]);
+            }
+            m_idOf[i] = *found;
         }
     }
 
-    int compare(int a, int b) const
+    const std::vector<Value>& values() const { return m_values; }
+
+    // Writes each row's dense rank (from 1) of its value in `less` order into `words`, where
+    // `comparable` holds what to compare for each distinct value; values neither less than the
+    // other share a rank. Rows without a value are left alone.
+    template <typename Comparable, typename Less>
+    void rank(const std::vector<Comparable>& comparable, Less less,
+              const std::vector<unsigned char>& missing, std::vector<quint64>& words) const
     {
-        const int result = compareAscending(size_t(a), size_t(b));
-        return m_descending ? -result : result;
+        std::vector<quint32> order(comparable.size());
+        std::iota(order.begin(), order.end(), 0);
+        std::sort(order.begin(), order.end(),
+                  [&](quint32 a, quint32 b) { return less(comparable[a], comparable[b]); });
+        std::vector<quint64> rankOf(comparable.size());
+        quint64 rank = 0;
+        for (size_t i = 0; i < order.size(); ++i) {
+            if (i == 0 || less(comparable[order[i - 1]], comparable[order[i]]))
+                ++rank;
+            rankOf[order[i]] = rank;
+        }
+        for (size_t i = 0; i < words.size(); ++i) {
+            if (!missing[i])
+                words[i] = rankOf[m_idOf[i]];
+        }
     }
 
 private:
-    enum class Type { Integer, Real, Text, Bytes };
+    std::vector<Value> m_values;
+    std::vector<quint32> m_idOf;
+};
 
-    void reserve(size_t count)
+// One key read from the rows: a word per row whose plain order is the key's ascending order.
+// Integers and date-times have their sign bit flipped, floating-point numbers are mapped to an
+// ordered bit pattern, texts and byte strings take the rank of their value among the distinct
+// values present.
+class KeyWords {
+public:
+    KeyWords(const RowSort::Key& key, FieldKind kind, size_t count)
+        : m_field(size_t(key.field)), m_kind(kind), m_descending(key.descending),
+          m_words(count, 0), m_missing(count, 0)
     {
-        switch (m_type) {
-        case Type::Integer: m_integers.reserve(count); break;
-        case Type::Real: m_reals.reserve(count); break;
-        case Type::Text: m_texts.reserve(count); break;
-        case Type::Bytes: m_bytes.reserve(count); break;
+        if (isTextKind(kind))
+            m_texts.resize(count);
+        else if (isByteKind(kind))
+            m_bytes.resize(count);
+    }
+
+    void read(size_t index, const Row& row)
+    {
+        const QVariant& value = row[m_field];
+        if (isMissing(value)) {
+            m_missing[index] = 1;
+            m_anyMissing = true;
+        } else if (isTextKind(m_kind)) {
+            m_texts[index] = value.toString();
+        } else if (isByteKind(m_kind)) {
+            m_bytes[index] = value.toByteArray();
+        } else if (m_kind == FieldKind::DateTime) {
+            m_words[index] = quint64(wallClockMsecs(value.toDateTime())) ^ signBit;
+        } else if (isIntegerKind(m_kind)) {
+            m_words[index] = quint64(value.toLongLong()) ^ signBit;
+        } else {
+            m_words[index] = orderedBits(value.toDouble());
         }
     }
 
-    void markMissing(size_t index, size_t count)
+    // Called once every row has been read.
+    void finish()
     {
-        if (m_missing.empty())
-            m_missing.assign(count, 0);
-        m_missing[index] = 1;
+        if (isTextKind(m_kind))
+            rankTexts();
+        else if (isByteKind(m_kind))
+            Distinct<QByteArray>(m_bytes, m_missing)
+                .rank(m_bytes, std::less<QByteArray>(), m_missing, m_words);
     }
 
-    // A missing value is stored as the type's empty value so that positions stay aligned.
-    void append(const QVariant& value, FieldKind kind, const QCollator& collator)
+    // Rows without a value sort before every value, so after them when the key is descending:
+    // a key with missing values takes a leading word, 0 when missing and 1 otherwise.
+    size_t width() const { return m_anyMissing ? 2 : 1; }
+
+    void pack(std::vector<quint64>& packed, size_t stride, size_t offset) const
     {
-        switch (m_type) {
-        case Type::Integer:
-            m_integers.push_back(kind == FieldKind::DateTime ? wallClockMsecs(value.toDateTime())
-                                                             : value.toLongLong());
-            break;
-        case Type::Real:
-            m_reals.push_back(value.toDouble());
-            break;
-        case Type::Text:
-            m_texts.push_back(collator.sortKey(comparableText(value.toString(), kind).toString()));
-            break;
-        case Type::Bytes:
-            m_bytes.push_back(value.toByteArray());
-            break;
+        const quint64 flip = m_descending ? ~quint64(0) : 0;
+        for (size_t i = 0; i < m_words.size(); ++i) {
+            quint64* slot = &packed[i * stride + offset];
+            if (m_anyMissing)
+                *slot++ = (m_missing[i] ? 0 : 1) ^ flip;
+            *slot = m_words[i] ^ flip;
         }
     }
 
-    int compareAscending(size_t a, size_t b) const
+private:
+    // Held rows repeat their texts (logins, hosts, states), so collation keys are computed once
+    // per distinct text rather than once per row.
+    void rankTexts()
     {
-        if (!m_missing.empty() && (m_missing[a] || m_missing[b]))
-            return int(m_missing[b]) - int(m_missing[a]);
-        switch (m_type) {
-        case Type::Integer: return (m_integers[a] > m_integers[b]) - (m_integers[a] < m_integers[b]);
-        case Type::Real: return (m_reals[a] > m_reals[b]) - (m_reals[a] < m_reals[b]);
-        case Type::Text: return m_texts[a].compare(m_texts[b]);
-        case Type::Bytes: return m_bytes[a].compare(m_bytes[b]);
-        }
-        return 0;
+        std::vector<QStringView> views(m_texts.size());
+        for (size_t i = 0; i < m_texts.size(); ++i)
+            views[i] = comparableText(m_texts[i], m_kind);
+        const Distinct<QStringView> distinct(views, m_missing);
+        const QCollator collator = textCollator();
+        std::vector<QCollatorSortKey> sortKeys;
+        sortKeys.reserve(distinct.values().size());
+        for (QStringView text : distinct.values())
+            sortKeys.push_back(collator.sortKey(text.toString()));
+        distinct.rank(sortKeys,
+                      [](const QCollatorSortKey& a, const QCollatorSortKey& b) { return a.compare(b) < 0; },
+                      m_missing, m_words);
     }
 
-    Type m_type = Type::Integer;
+    size_t m_field;
+    FieldKind m_kind;
     bool m_descending;
-    std::vector<unsigned char> m_missing;   // empty when every row has a value
-    std::vector<qint64> m_integers;
-    std::vector<double> m_reals;
-    std::vector<QCollatorSortKey> m_texts;
-    std::vector<QByteArray> m_bytes;
+    bool m_anyMissing = false;
+    std::vector<quint64> m_words;
+    std::vector<unsigned char> m_missing;
+    std::vector<QString> m_texts;      // text keys: the values, kept alive for their views
+    std::vector<QByteArray> m_bytes;   // byte-string keys
+};
+
+// Every key's words packed row by row, so the sort compares machine words only.
+class PackedKeys {
+public:
+    PackedKeys(const std::vector<RowSort::Key>& keys, const std::vector<int>& view,
+               const std::vector<Row>& rows, const std::vector<FieldDef>& fields)
+    {
+        std::vector<KeyWords> columns;
+        columns.reserve(keys.size());
+        for (const RowSort::Key& key : keys)
+            columns.emplace_back(key, fields[size_t(key.field)].kind, view.size());
+        // One pass over the rows for all keys: the rows are scattered on the heap, and reading
+        // them is most of the cost.
+        for (size_t i = 0; i < view.size(); ++i) {
+            const Row& row = rows[size_t(view[i])];
+            for (KeyWords& column : columns)
+                column.read(i, row);
+        }
+        for (KeyWords& column : columns) {
+            column.finish();
+            m_width += column.width();
+        }
+        m_packed.resize(view.size() * m_width);
+        size_t offset = 0;
+        for (const KeyWords& column : columns) {
+            column.pack(m_packed, m_width, offset);
+            offset += column.width();
+        }
+    }
+
+    // Positions 0..n-1 of the rows read, in stable key order: a least-significant-digit radix
+    // sort over the packed words, a byte at a time from the last word's lowest byte to the first
+    // word's highest. Each pass is stable, and a byte that every row shares needs no pass, so
+    // small numbers and ranks take two or three passes a key.
+    std::vector<int> stableOrder() const
+    {
+        const size_t count = m_width ? m_packed.size() / m_width : 0;
+        std::vector<int> order(count);
+        std::iota(order.begin(), order.end(), 0);
+        std::vector<int> moved(count);
+        for (size_t word = m_width; word-- > 0;) {
+            std::array<std::array<size_t, 256>, 8> counts{};
+            for (size_t i = 0; i < count; ++i) {
+                const quint64 value = m_packed[i * m_width + word];
+                for (size_t byte = 0; byte < 8; ++byte)
+                    ++counts[byte][(value >> (8 * byte)) & 0xff];
+            }
+            for (size_t byte = 0; byte < 8; ++byte) {
+                std::array<size_t, 256>& buckets = counts[byte];
+                if (std::find(buckets.begin(), buckets.end(), count) != buckets.end())
+                    continue;
+                size_t next = 0;
+                for (size_t& bucket : buckets)
+                    next += std::exchange(bucket, next);
+                for (int position : order) {
+                    const quint64 value = m_packed[size_t(position) * m_width + word];
+                    moved[buckets[(value >> (8 * byte)) & 0xff]++] = position;
+                }
+                order.swap(moved);
+            }
+        }
+        return order;
+    }
+
+private:
+    size_t m_width = 0;
+    std::vector<quint64> m_packed;
 };
 
 } // namespace
@@ -149,22 +273,7 @@ void RowSort::apply(std::vector<int>& view, const std::vector<Row>& rows,
     if (m_keys.empty() || view.size() < 2)
         return;
 
-    const QCollator collator = textCollator();
-    std::vector<KeyColumn> columns;
-    columns.reserve(m_keys.size());
-    for (const Key& key : m_keys)
-        columns.emplace_back(key, view, rows, fields[size_t(key.field)].kind, collator);
-
-    std::vector<int> order(view.size());
-    std::iota(order.begin(), order.end(), 0);
-    std::stable_sort(order.begin(), order.end(), [&columns](int a, int b) {
-        for (const KeyColumn& column : columns) {
-            if (const int result = column.compare(a, b))
-                return result < 0;
-        }
-        return false;
-    });
-
+    const std::vector<int> order = PackedKeys(m_keys, view, rows, fields).stableOrder();
     std::vector<int> sorted(view.size());
     for (size_t i = 0; i < order.size(); ++i)
         sorted[i] = view[size_t(order[i])];

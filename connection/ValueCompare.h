@@ -19,8 +19,12 @@
 #include <QLocale>
 #include <QString>
 #include <QStringView>
+#include <QVariant>
 
 namespace velmora {
+
+/// Whether a held value is missing: rows hold an invalid QVariant where the server sent a null.
+inline bool isMissing(const QVariant& value) { return !value.isValid(); }
 
 /// Index of the field named `name`, -1 when there is none.
 int findFieldIndex(const std::vector<FieldDef>& fields, QStringView name);

@@ -5,6 +5,10 @@
 #include <QDateTime>
 #include <QLocale>
 #include <gtest/gtest.h>
+#include <algorithm>
+#include <limits>
+#include <numeric>
+#include <random>
 
 using namespace velmora;
 
@@ -165,4 +169,45 @@ TEST_F(RowSortOrder, OnlyTheVisibleRowsAreReordered)
     };
     EXPECT_EQ(sortedSpids(QStringLiteral("cpu"), rows, {0, 2, 3}), "4 3 1");
     EXPECT_EQ(sortedSpids(QString(), rows, {2, 0}), "3 1");   // no keys: the order stays
+}
+
+TEST_F(RowSortOrder, NumbersOfEveryMagnitudeAndSignSortAsAComparisonSortWould)
+{
+    const std::vector<FieldDef> numberFields = {
+        {QStringLiteral("id"), FieldKind::Integer},
+        {QStringLiteral("big"), FieldKind::LargeInt},
+        {QStringLiteral("real"), FieldKind::Float},
+    };
+    std::mt19937_64 random(7);
+    const qint64 bigValues[] = {std::numeric_limits<qint64>::min(), -4'000'000'000'000LL, -1, 0, 1,
+                                255, 256, 65'536, std::numeric_limits<qint64>::max()};
+    const double realValues[] = {-1e300, -2.5, -0.0, 0.0, 1e-300, 0.75, 3.0, 1e300};
+    std::vector<Row> rows;
+    for (int id = 0; id < 2000; ++id) {
+        const QVariant big = random() % 10 ? QVariant(bigValues[random() % std::size(bigValues)]) : QVariant();
+        rows.push_back({id, big, realValues[random() % std::size(realValues)]});
+    }
+
+    for (const char* text : {"big", "big DESC", "real", "real DESC, big", "big, real DESC"}) {
+        const RowSort sort = RowSort::parse(QString::fromUtf8(text), numberFields);
+        std::vector<int> view(rows.size());
+        std::iota(view.begin(), view.end(), 0);
+        std::vector<int> expected = view;
+        std::stable_sort(expected.begin(), expected.end(), [&](int a, int b) {
+            for (const RowSort::Key& key : sort.keys()) {
+                const QVariant& x = rows[size_t(a)][size_t(key.field)];
+                const QVariant& y = rows[size_t(b)][size_t(key.field)];
+                // missing first, then by value; descending reverses both
+                const auto rank = [&](const QVariant& v) { return std::make_pair(v.isValid(), v.toDouble()); };
+                const auto order = key.field == 1 && x.isValid() && y.isValid()
+                    ? (x.toLongLong() > y.toLongLong()) - (x.toLongLong() < y.toLongLong())
+                    : (rank(x) > rank(y)) - (rank(x) < rank(y));
+                if (order != 0)
+                    return key.descending ? order > 0 : order < 0;
+            }
+            return false;
+        });
+        sort.apply(view, rows, numberFields);
+        EXPECT_EQ(view, expected) << text;
+    }
 }
