@@ -133,9 +133,18 @@ bool isOnOffOption(const Token& token)
     return false;
 }
 
-// SET option [, option ...] ON|OFF, or one of the options that take a value.
-std::optional<Message> checkSet(TokenStream& stream)
+// The token a syntax error names: at the end of a statement, its last token.
+const Token& nearToken(const StatementTokens& statement, const Token& token)
 {
+    if (token.kind != Token::Kind::End || statement.tokens.size() < 2)
+        return token;
+    return statement.tokens[statement.tokens.size() - 2];
+}
+
+// SET option [, option ...] ON|OFF, or one of the options that take a value.
+std::optional<Message> checkSet(const StatementTokens& statement, TokenStream& stream)
+{
+    auto syntaxError = [&](const Token& token) { return sqlsim::syntaxError(nearToken(statement, token)); };
     const Token& first = stream.peek();
     if (first.is("statistics")) {
         stream.next();
@@ -226,7 +235,7 @@ bool answerUse(const StatementTokens& statement, StatementContext& context)
     TokenStream stream = afterFirstWord(statement);
     const Token& name = stream.next();
     if (!name.isName() || !stream.atEnd()) {
-        context.reply.items.push_back(syntaxError(name.isName() ? stream.peek() : name));
+        context.reply.items.push_back(syntaxError(nearToken(statement, name.isName() ? stream.peek() : name)));
         return true;
     }
     for (const Database& database : context.state.databases) {
@@ -252,7 +261,7 @@ bool answerSet(const StatementTokens& statement, StatementContext& context)
         || statement.tokens[1].kind == Token::Kind::Variable)
         return false;   // SET @variable belongs to the procedural statements
     TokenStream stream = afterFirstWord(statement);
-    if (const std::optional<Message> failure = checkSet(stream)) {
+    if (const std::optional<Message> failure = checkSet(statement, stream)) {
         context.reply.items.push_back(*failure);
         return true;
     }
@@ -298,7 +307,7 @@ bool answerMsver(const StatementTokens& statement, StatementContext& context)
         return false;   // a dynamic statement, not a procedure call
     const std::optional<QString> name = objectName(stream);
     if (!name) {
-        context.reply.items.push_back(syntaxError(stream.peek()));
+        context.reply.items.push_back(syntaxError(nearToken(statement, stream.peek())));
         return true;
     }
     if (name->compare(QLatin1String("xp_msver"), Qt::CaseInsensitive) != 0) {
@@ -314,7 +323,7 @@ bool answerMsver(const StatementTokens& statement, StatementContext& context)
             return true;
         }
         names.push_back(argument.text);
-        if (!stream.atEnd() && !stream.accept(",")) {
+        if (!stream.accept(",") && !stream.atEnd()) {
             context.reply.items.push_back(syntaxError(stream.peek()));
             return true;
         }

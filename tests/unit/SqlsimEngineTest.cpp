@@ -1,0 +1,265 @@
+// The simulator's engine without the wire: statement splitting, logins and sessions, the core
+// statements, the server's errors, and faults.
+#include "engine/BatchSplitter.h"
+#include "engine/Engine.h"
+
+#include <gtest/gtest.h>
+
+using namespace sqlsim;
+
+void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
+
+namespace {
+
+// The statements of a batch as their texts, "|"-joined.
+QString split(const QString& batch)
+{
+    const Lexed lexed = lex(batch);
+    QStringList texts;
+    for (const StatementTokens& statement : splitStatements(lexed.tokens)) {
+        QStringList words;
+        for (const Token& token : statement.tokens) {
+            if (token.kind != Token::Kind::End)
+                words << token.text;
+        }
+        texts << words.join(u' ');
+    }
+    return texts.join(u'|');
+}
+
+// A short, comparable picture of a reply: results as row counts, messages as numbers.
+QString picture(const Reply& reply)
+{
+    QStringList out;
+    for (const ReplyItem& item : reply.items) {
+        if (const auto* result = std::get_if<ResultSet>(&item))
+            out << QStringLiteral("rows:%1").arg(result->rows.size());
+        else if (const auto* message = std::get_if<Message>(&item))
+            out << QStringLiteral("msg:%1").arg(message->number);
+        else if (const auto* done = std::get_if<Done>(&item))
+            out << QStringLiteral("done:%1").arg(done->rowCount);
+        else
+            out << QStringLiteral("return:%1").arg(std::get<ReturnStatus>(item).value);
+    }
+    return out.join(u' ');
+}
+
+QString firstMessage(const Reply& reply)
+{
+    for (const ReplyItem& item : reply.items) {
+        if (const auto* message = std::get_if<Message>(&item))
+            return message->text;
+    }
+    return {};
+}
+
+LoginInfo saLogin()
+{
+    LoginInfo info;
+    info.login = QStringLiteral("sa");
+    info.password = QStringLiteral("velmora");
+    info.host = QStringLiteral("WS-07");
+    info.program = QStringLiteral("Velmora 2.4.0.27");
+    return info;
+}
+
+class SqlsimEngine : public ::testing::Test {
+protected:
+    int logIn()
+    {
+        const auto outcome = engine.login(saLogin());
+        return std::get<int>(outcome);
+    }
+
+    Engine engine{ServerOptions{ServerVersion::Sql2000, 1, false}};
+};
+
+} // namespace
+
+TEST(SqlsimBatchSplit, StatementsStartWhereTheServerStartsThem)
+{
+    const std::pair<const char*, const char*> cases[] = {
+        {"Use master\r\nSelect 1", "Use master|Select 1"},
+        {"create Table #temp(block_count int); select block_count from #temp; drop table #temp;",
+         "create Table #temp ( block_count int )|select block_count from #temp|drop table #temp"},
+        {"insert into #t exec sp_who select 1", "insert into #t exec sp_who|select 1"},
+        {"insert #t (a) select a from b", "insert #t ( a ) select a from b"},
+        {"insert #t values (1) select 2", "insert #t values ( 1 )|select 2"},
+        {"update t set a = 1 set nocount on", "update t set a = 1|set nocount on"},
+        {"select a from (select 1 as a) x union all select 2", "select a from ( select 1 as a ) x union all select 2"},
+        {"select case when 1=1 then 1 end from t select 2", "select case when 1 = 1 then 1 end from t|select 2"},
+        {"declare c cursor for select 1 open c", "declare c cursor for select 1|open c"},
+        {"-- only a comment", ""},
+        {"IF @@TRANCOUNT > 0 COMMIT BEGIN TRANSACTION", "IF @@TRANCOUNT > 0|COMMIT|BEGIN TRANSACTION"},
+    };
+    for (const auto& [batch, expected] : cases)
+        EXPECT_EQ(split(QString::fromUtf8(batch)), QString::fromUtf8(expected)) << batch;
+}
+
+TEST_F(SqlsimEngine, LoginChecksPasswordDatabaseAndAuthentication)
+{
+    LoginInfo wrong = saLogin();
+    wrong.password = QStringLiteral("VELMORA");
+    const auto refused = engine.login(wrong);
+    ASSERT_TRUE(std::holds_alternative<Message>(refused));
+    EXPECT_EQ(std::get<Message>(refused).number, 18456);
+    EXPECT_EQ(std::get<Message>(refused).text, QStringLiteral("Login failed for user 'sa'."));
+
+    LoginInfo stranger = saLogin();
+    stranger.login = QStringLiteral("nobody");
+    EXPECT_EQ(std::get<Message>(engine.login(stranger)).text, QStringLiteral("Login failed for user 'nobody'."));
+
+    LoginInfo trusted = saLogin();
+    trusted.integratedSecurity = true;
+    EXPECT_EQ(std::get<Message>(engine.login(trusted)).number, 18452);
+
+    LoginInfo missingDb = saLogin();
+    missingDb.database = QStringLiteral("nosuch");
+    EXPECT_EQ(std::get<Message>(engine.login(missingDb)).number, 4060);
+
+    LoginInfo northwind = saLogin();
+    northwind.database = QStringLiteral("northwind");
+    const int spid = std::get<int>(engine.login(northwind));
+    EXPECT_EQ(engine.currentDatabase(spid), QStringLiteral("Northwind"));
+}
+
+TEST_F(SqlsimEngine, SessionsGetFreeSpidsAndLeaveWithTheirLocks)
+{
+    const int first = logIn();
+    const int second = logIn();
+    EXPECT_EQ(first, 51);
+    EXPECT_EQ(second, 52);
+    {
+        std::lock_guard lock(engine.mutex());
+        const Process& process = engine.state().processes.back();
+        EXPECT_EQ(process.spid, second);
+        EXPECT_TRUE(process.hasClient);
+        EXPECT_EQ(process.hostname, QStringLiteral("WS-07"));
+        EXPECT_EQ(process.program_name, QStringLiteral("Velmora 2.4.0.27"));
+        EXPECT_EQ(process.cmd, QStringLiteral("AWAITING COMMAND"));
+        EXPECT_EQ(process.dbid, 1);
+        engine.state().locks.push_back(Lock{qint16(first), 1, 1, 1, 0});
+        engine.state().locks.push_back(Lock{qint16(second), 2, 1, 1, 0});
+    }
+    engine.logout(first);
+    EXPECT_EQ(logIn(), first);   // the freed number is used again
+    std::lock_guard lock(engine.mutex());
+    ASSERT_EQ(engine.state().locks.size(), 1u);
+    EXPECT_EQ(engine.state().locks.front().spid, second);
+}
+
+TEST_F(SqlsimEngine, CoreStatementsAnswerAsTheServerDoes)
+{
+    const int spid = logIn();
+    const std::pair<const char*, const char*> cases[] = {
+        {"SELECT @@VERSION", "rows:1"},
+        {"select @@spid, @@servername", "rows:1"},
+        {"Exec xp_msver", "rows:20 return:0"},
+        {"Execute master..xp_msver N'productversion', 'Language'", "rows:2 return:0"},
+        {"Exec xp_msver 'NoSuchProperty'", "rows:0 return:0"},
+        {"Exec sp_nosuch", "msg:2812"},
+        {"Use tempdb", "msg:5701 done:-1"},
+        {"Use [pubs]; Use nosuch", "msg:5701 done:-1 msg:911"},
+        {"SET NOCOUNT ON", "done:-1"},
+        {"set ansi_nulls, quoted_identifier off", "done:-1"},
+        {"SET TRANSACTION ISOLATION LEVEL READ COMMITTED", "done:-1"},
+        {"set textsize 2147483647 set lock_timeout -1", "done:-1 done:-1"},
+        {"SET BOGUS ON", "msg:195"},
+        {"SET NOCOUNT MAYBE", "msg:170"},
+        {"Selec 1", "msg:170"},
+        {"Select * from nosuch", "msg:208"},
+        {"SELECT @@VERSION\r\nUse\r\nSELECT @@VERSION", "rows:1 msg:170"},
+        {"SELECT @@VERSION Foo", "rows:1"},
+        {"select 'unclosed", "msg:105"},
+    };
+    for (const auto& [batch, expected] : cases)
+        EXPECT_EQ(picture(engine.execute(spid, QString::fromUtf8(batch))), QString::fromUtf8(expected)) << batch;
+    EXPECT_EQ(engine.currentDatabase(spid), QStringLiteral("pubs"));
+
+    EXPECT_EQ(firstMessage(engine.execute(spid, "Selec 1")), QStringLiteral("Incorrect syntax near 'Selec'."));
+    EXPECT_EQ(firstMessage(engine.execute(spid, "SET NOCOUNT MAYBE")), QStringLiteral("Incorrect syntax near 'MAYBE'."));
+    EXPECT_EQ(firstMessage(engine.execute(spid, "SET NOCOUNT")), QStringLiteral("Incorrect syntax near 'NOCOUNT'."));
+    EXPECT_EQ(firstMessage(engine.execute(spid, "Use")), QStringLiteral("Incorrect syntax near 'Use'."));
+    EXPECT_EQ(firstMessage(engine.execute(spid, "Select * from [my table]")),
+              QStringLiteral("Invalid object name 'my table'."));
+}
+
+TEST_F(SqlsimEngine, VersionTextsGiveTheStatusLineOfEachVersion)
+{
+    // The status line is line 1, a blank, and line 4 without its first character; line 1 ends
+    // in a blank of its own, as the servers print it.
+    const std::pair<ServerVersion, const char*> cases[] = {
+        {ServerVersion::Sql2000, "Microsoft SQL Server  2000 - 8.00.2039 (Intel X86)  Standard Edition on "
+                                 "Windows NT 5.2 (Build 3790: Service Pack 2)"},
+        {ServerVersion::Sql70, "Microsoft SQL Server  7.00 - 7.00.1063 (Intel X86)  Standard Edition on "
+                               "Windows NT 5.0 (Build 2195: Service Pack 4)"},
+    };
+    for (const auto& [version, expected] : cases) {
+        ServerState state;
+        state.options.version = version;
+        const QStringList lines = state.versionText().trimmed().split(u'\n');
+        ASSERT_GE(lines.size(), 4);
+        EXPECT_EQ(lines[0] + u' ' + lines[3].mid(1), QString::fromUtf8(expected));
+    }
+}
+
+TEST_F(SqlsimEngine, ProductVersionRowMatchesTheVersion)
+{
+    Engine old{ServerOptions{ServerVersion::Sql70, 1, false}};
+    const int spid = std::get<int>(old.login(saLogin()));
+    const Reply reply = old.execute(spid, "Exec xp_msver 'ProductVersion'");
+    const ResultSet& result = std::get<ResultSet>(reply.items.front());
+    ASSERT_EQ(result.rows.size(), 1u);
+    EXPECT_EQ(result.rows[0][0].toInt(), 2);
+    EXPECT_EQ(result.rows[0][2].toInt(), 7 << 16);
+    EXPECT_EQ(result.rows[0][3].toString(), QStringLiteral("7.00.1063"));
+    EXPECT_EQ(result.columns[0].type, SqlType::SmallInt);
+    EXPECT_EQ(result.columns[2].type, SqlType::Int);
+}
+
+TEST_F(SqlsimEngine, FaultsHitTheirStatementWhateverItsSpacingAndCase)
+{
+    const int spid = logIn();
+    {
+        std::lock_guard lock(engine.mutex());
+        Faults& faults = engine.state().faults;
+        faults.slowStatement = QStringLiteral("select   @@version");
+        faults.slowMs = 1500;
+        faults.dropOnStatement = QStringLiteral("exec xp_msver");
+        faults.dropAfterRows = 2;
+        faults.errorOnStatement = QStringLiteral("Use tempdb");
+        faults.errorMessage = Message{2627, 1, 14, QStringLiteral("Duplicate."), {}, 1};
+    }
+    const Reply slow = engine.execute(spid, "SELECT\r\n\t@@VERSION");
+    EXPECT_EQ(slow.delayMs, 1500);
+    EXPECT_FALSE(slow.dropConnection);
+
+    const Reply dropped = engine.execute(spid, "Use master\r\nEXEC  xp_msver");
+    EXPECT_TRUE(dropped.dropConnection);
+    EXPECT_EQ(dropped.dropAfterRows, 2);
+
+    const Reply failed = engine.execute(spid, "SELECT @@SPID\r\nuse   TEMPDB\r\nSELECT @@SPID");
+    EXPECT_EQ(picture(failed), QStringLiteral("rows:1 msg:2627"));
+    EXPECT_EQ(engine.currentDatabase(spid), QStringLiteral("master"));
+
+    const Reply untouched = engine.execute(spid, "SELECT @@SPID");
+    EXPECT_EQ(untouched.delayMs, 0);
+    EXPECT_FALSE(untouched.dropConnection);
+
+    std::lock_guard lock(engine.mutex());
+    engine.state().faults = {};
+    engine.state().faults.productVersionWithoutRows = true;
+    engine.state().faults.versionText = QStringLiteral("short");
+    EXPECT_EQ(engine.state().versionText(), QStringLiteral("short"));
+}
+
+TEST_F(SqlsimEngine, ProbeWithoutRowsLeavesTheFullListing)
+{
+    const int spid = logIn();
+    {
+        std::lock_guard lock(engine.mutex());
+        engine.state().faults.productVersionWithoutRows = true;
+    }
+    EXPECT_EQ(picture(engine.execute(spid, "Exec xp_msver 'ProductVersion'")), QStringLiteral("rows:0 return:0"));
+    EXPECT_EQ(picture(engine.execute(spid, "Exec xp_msver")), QStringLiteral("rows:20 return:0"));
+}
