@@ -6,10 +6,16 @@
 #include "SimFixture.h"
 
 #include <QElapsedTimer>
+#include <QGuiApplication>
 #include <QFile>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 using namespace velmora;
 using sqlsim::SqlType;
@@ -277,4 +283,43 @@ TEST_F(ConnectionFixture, CloseClosesEveryAttachedQuery)
     } catch (const DbError& e) {
         EXPECT_EQ(e.cause(), DbError::Cause::Usage);
     }
+}
+
+TEST_F(ConnectionFixture, ServerThatNeverAnswersTimesOutAtTheLoginTimeOut)
+{
+    // A listening socket nobody accepts on: the kernel completes the handshake, nothing answers.
+    const int silent = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    ASSERT_EQ(bind(silent, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(listen(silent, 4), 0);
+    getsockname(silent, reinterpret_cast<sockaddr*>(&address), &length);
+    connection.setConnectionString(oleDb(QStringLiteral("velmora"), QStringLiteral("127.0.0.1,%1").arg(ntohs(address.sin_port))));
+    connection.setLoginTimeout(1);
+    QElapsedTimer timer;
+    timer.start();
+    const DbError error = openError(connection);
+    EXPECT_LT(timer.elapsed(), 10000);
+    EXPECT_EQ(error.cause(), DbError::Cause::Link);
+    EXPECT_TRUE(error.text().contains(QStringLiteral("Timeout expired"))) << error.what();
+    close(silent);
+}
+
+TEST_F(ConnectionFixture, WaitCursorIsGoneAfterSuccessAndFailure)
+{
+    connection.setConnectionString(oleDb(QStringLiteral("wrong"), local()));
+    EXPECT_THROW(connection.open(), DbError);
+    EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+    connection.setConnectionString(sim.oledbConnectionString());
+    connection.open();
+    Query query;
+    query.setConnection(&connection);
+    query.setSql({QStringLiteral("SELECT @@VERSION")});
+    query.open();
+    query.close();
+    query.setSql({QStringLiteral("SET NOCOUNT ON")});
+    EXPECT_THROW(query.open(), DbError);
+    EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
 }
