@@ -16,23 +16,30 @@ bool isWholeNumber(const Token& token)
     return token.kind == Token::Kind::Number && fits;
 }
 
+// The token the server names when "Kill <number>" is not what follows Kill; null when it is.
+// `tokens` ends with the End token.
+const Token* misfit(const std::vector<Token>& tokens)
+{
+    if (tokens[1].kind == Token::Kind::End)
+        return &tokens[0];
+    if (!isWholeNumber(tokens[1]))
+        return &tokens[1];
+    return tokens[2].kind == Token::Kind::End ? nullptr : &tokens[2];
+}
+
 } // namespace
 
 bool answerKill(const StatementTokens& statement, StatementContext& context)
 {
-    const std::vector<Token>& tokens = statement.tokens;   // Kill <number> End
-    if (tokens.empty() || !tokens.front().is("Kill"))
+    const std::vector<Token>& tokens = statement.tokens;
+    if (tokens.size() < 2 || !tokens.front().is("Kill"))
         return false;
-    const Token& number = tokens.size() > 1 ? tokens[1] : tokens.front();
-    if (number.kind == Token::Kind::End) {
-        context.reply.items.push_back(syntaxError(tokens.front()));
+    if (const Token* near = misfit(tokens)) {
+        context.reply.items.push_back(syntaxError(*near));
         return true;
     }
-    if (!isWholeNumber(number) || tokens.size() > 3) {
-        context.reply.items.push_back(syntaxError(isWholeNumber(number) ? tokens[2] : number));
-        return true;
-    }
-    const qint64 spid = number.text.toLongLong();
+    const qint64 spid = tokens[1].text.toLongLong();
+    // A spid is a smallint: a larger number names no process.
     Process* const victim = spid <= SHRT_MAX ? findProcess(context.state, int(spid)) : nullptr;
     if (spid == context.spid)
         context.reply.items.push_back(killOwnProcess());

@@ -174,8 +174,10 @@ Process userProcess(ServerState& state, int spid, const Client& client, const QD
     const auto account = std::find_if(std::begin(accounts), std::end(accounts), [&p](const Account& a) {
         return p.loginame == QString::fromLatin1(a.login);
     });
-    p.suid = account->suid;
-    p.uid = account->uid;
+    if (account != std::end(accounts)) {
+        p.suid = account->suid;
+        p.uid = account->uid;
+    }
     if (p.loginame.contains(u'\\')) {
         p.nt_domain = p.loginame.section(u'\\', 0, 0);
         p.nt_username = p.loginame.section(u'\\', 1);

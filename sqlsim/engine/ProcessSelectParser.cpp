@@ -1,6 +1,6 @@
 #include "ProcessSelect.h"
 
-#include <QStringList>
+#include <algorithm>
 #include <limits>
 
 namespace sqlsim {
