@@ -11,6 +11,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <exception>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -45,26 +46,36 @@ void Session::drop()
 
 void Session::run()
 {
-    if (handshake()) {
-        for (;;) {
-            std::uint8_t type = 0;
-            QByteArray payload;
-            if (readMessage(type, payload) != ReadResult::Message)
-                break;
-            bool keepGoing = false;
-            if (type == std::uint8_t(PacketType::SqlBatch))
-                keepGoing = serveBatch(payload);
-            else if (type == std::uint8_t(PacketType::Attention))
-                keepGoing = send(PacketType::Reply, attentionAcknowledgement());
-            // Any other message type is a peer we do not understand: end its session only.
-            if (!keepGoing)
-                break;
-        }
+    // Whatever goes wrong in one session ends that session only, never the server.
+    try {
+        serve();
+    } catch (const std::exception& e) {
+        qWarning("sqlsim: session %d ended: %s", m_spid.load(), e.what());
     }
     if (m_spid > 0)
         m_engine.logout(m_spid);
     drop();
     m_finished = true;
+}
+
+void Session::serve()
+{
+    if (!handshake())
+        return;
+    for (;;) {
+        std::uint8_t type = 0;
+        QByteArray payload;
+        if (readMessage(type, payload) != ReadResult::Message)
+            return;
+        bool keepGoing = false;
+        if (type == std::uint8_t(PacketType::SqlBatch))
+            keepGoing = serveBatch(payload);
+        else if (type == std::uint8_t(PacketType::Attention))
+            keepGoing = send(PacketType::Reply, attentionAcknowledgement());
+        // Any other message type is a peer we do not understand: end its session only.
+        if (!keepGoing)
+            return;
+    }
 }
 
 bool Session::handshake()

@@ -39,6 +39,7 @@ private:
     bool send(PacketType type, const QByteArray& payload, bool endOfMessage = true);
     bool waitReadable(int timeoutMs);
 
+    void serve();
     bool handshake();
     bool serveBatch(const QByteArray& payload);
     // Waits out a slow statement; false when the client's attention cancelled it (answered).

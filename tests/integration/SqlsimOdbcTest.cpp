@@ -263,6 +263,12 @@ TEST_F(SqlsimOdbc, ManyRowsTravelInMultiplePacketsAndLongBatchesArrive)
     const std::vector<QString> rows = client.rows();
     ASSERT_EQ(rows.size(), 2000u);
     EXPECT_EQ(rows[1999], QStringLiteral("1999|") + QString(100, u'x'));
+
+    // Closing with rows unread cancels the rest (an attention after the reply ended).
+    ASSERT_TRUE(SQL_SUCCEEDED(client.execute("Select * from big")));
+    ASSERT_TRUE(SQL_SUCCEEDED(SQLFetch(client.statement())));
+    EXPECT_TRUE(SQL_SUCCEEDED(SQLFreeStmt(client.statement(), SQL_CLOSE)));
+    EXPECT_EQ(client.scalar("SELECT @@VERSION"), sim.engine().state().versionText());
 }
 
 TEST_F(SqlsimOdbc, VersionProbesAnswerAsEachServerVersion)
