@@ -474,16 +474,13 @@ void MainWindow::showEvent(QShowEvent* event)
         move(shown->availableGeometry().center() - QPoint(OuterWidth / 2, OuterHeight / 2));
 }
 
-void MainWindow::resizeEvent(QResizeEvent* event)
-{
-    QMainWindow::resizeEvent(event);
-    // The About button keeps to the right edge of the panel.
-    RzToolbarButton5->move(m_panel->width() - RzToolbarButton5->width() - AboutRightMargin,
-                           RzToolbarButton5->y());
-}
-
 bool MainWindow::eventFilter(QObject* watched, QEvent* event)
 {
+    if (watched == m_panel && event->type() == QEvent::Resize) {
+        // The About button keeps to the right edge of the panel.
+        RzToolbarButton5->move(m_panel->width() - RzToolbarButton5->width() - AboutRightMargin,
+                               RzToolbarButton5->y());
+    }
     // Edit boxes claim keys such as Ctrl+C for themselves before shortcuts are looked at. A key
     // that belongs to an enabled action of this window goes to the action instead; the key of a
     // disabled action goes on to the focused control.

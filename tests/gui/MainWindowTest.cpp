@@ -205,6 +205,20 @@ TEST_F(MainWindowTest, BlankBoxesAtCloseLeaveTheStoredValues)
     EXPECT_EQ(SettingsFile::text(), stored);
 }
 
+TEST_F(MainWindowTest, AboutButtonKeepsToTheRightEdgeAndTheOthersStay)
+{
+    MainWindow window;
+    window.show();
+    for (int width : {971, 1400, 700}) {
+        window.resize(width, 531);
+        QApplication::processEvents();
+        const QWidget* panel = window.RzToolbarButton5->parentWidget();
+        EXPECT_EQ(window.RzToolbarButton5->geometry().right() + 1, panel->width() - 4) << width;
+        EXPECT_EQ(window.RzToolbarButton1->x(), 837) << width;
+        EXPECT_EQ(window.RzToolbarButton3->x(), 889) << width;
+    }
+}
+
 TEST(ErrorDisplay, CaptionIsTheProgramTitleFromTheExecutableName)
 {
     const std::pair<const char*, const char*> cases[] = {
