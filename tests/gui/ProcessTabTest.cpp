@@ -3,9 +3,7 @@
 #include "ProcessTab.h"
 #include "Query.h"
 #include "ResultGrid.h"
-#include "ResultSetModel.h"
 
-#include <QDateTime>
 #include <array>
 #include <QFrame>
 #include <QHeaderView>
@@ -31,8 +29,6 @@ void fillRows(ProcessTab& tab, const std::vector<std::array<QVariant, 3>>& rows)
         row[size_t(query.fieldIndex("spid"))] = values[0];
         row[size_t(query.fieldIndex("blocked"))] = values[1];
         row[size_t(query.fieldIndex("block_count"))] = values[2];
-        row[size_t(query.fieldIndex("login_time"))] = QDateTime(QDate(2026, 12, 9), QTime(6, 5, 4));
-        row[size_t(query.fieldIndex("hostname"))] = QStringLiteral("WS-ACC-07");
         query.appendRow(std::move(row));
     }
 }
@@ -124,28 +120,6 @@ TEST(ProcessTab, GridShowsThirtyColumnsWithWaittypeAndSidHidden)
     EXPECT_EQ(columns[size_t(dbName)].title, "DB Name");
     EXPECT_EQ(tab.DBGridEh1->displayWidth(0), 35);
     EXPECT_EQ(tab.DBGridEh1->displayWidth(tab.DBGridEh1->columnIndex("program_name")), 200);
-}
-
-TEST(ProcessTab, CellsAlignAndFormatByTheFieldsKind)
-{
-    QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
-    ProcessTab tab(nullptr);
-    fillRows(tab, {{57, 0, 3}});
-    QAbstractItemModel* model = tab.DBGridEh1->model();
-    const auto cell = [&](const char* field, int role) {
-        return model->data(model->index(0, tab.DBGridEh1->columnIndex(field)), role);
-    };
-    // Shown as the locale writes a date and a time, not as raw text.
-    const QString loginTime = cell("login_time", Qt::DisplayRole).toString();
-    EXPECT_TRUE(loginTime.startsWith(QLocale().toString(QDate(2026, 12, 9), QLocale::ShortFormat)))
-        << loginTime.toStdString();
-    EXPECT_TRUE(loginTime.contains("06:05:04")) << loginTime.toStdString();
-    EXPECT_EQ(cell("block_count", Qt::DisplayRole).toString(), "3");
-    for (const char* number : {"spid", "block_count", "physical_io"})
-        EXPECT_TRUE(Qt::Alignment(cell(number, Qt::TextAlignmentRole).toInt()) & Qt::AlignRight) << number;
-    for (const char* text : {"hostname", "login_time"})
-        EXPECT_TRUE(Qt::Alignment(cell(text, Qt::TextAlignmentRole).toInt()) & Qt::AlignLeft) << text;
-    QLocale::setDefault(QLocale::c());
 }
 
 TEST(ProcessTab, RowColourFollowsTheBlockingState)

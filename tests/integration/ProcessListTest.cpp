@@ -8,7 +8,6 @@
 
 #include <QDateTime>
 #include <gtest/gtest.h>
-#include <map>
 
 using namespace velmora;
 using sqlsim::ServerVersion;
@@ -106,28 +105,6 @@ TEST(ProcessList, VariantOfTheVersionBindsEveryColumnWithTheServersValues)
             EXPECT_TRUE(nonZero.isEmpty()) << nonZero.join(',').toStdString();
         }
     }
-}
-
-TEST(ProcessList, LockCountsAndBlockersMatchTheServersTables)
-{
-    SimFixture sim(ServerVersion::Sql2000);
-    Session session(sim);
-    Query query;
-    openProcessList(query, session.connection, true);
-
-    std::map<int, std::pair<int, int>> server;   // spid -> {lock rows, blocked by}
-    {
-        std::lock_guard lock(sim.engine().mutex());
-        for (const sqlsim::Process& process : sim.engine().state().processes)
-            server[process.spid] = {0, process.blocked};
-        for (const sqlsim::Lock& l : sim.engine().state().locks)
-            ++server[l.spid].first;
-    }
-    std::map<int, std::pair<int, int>> listed;
-    for (query.first(); !query.eof(); query.next())
-        listed[query.value("spid").toInt()] = {query.value("block_count").toInt(),
-                                               query.value("blocked").toInt()};
-    EXPECT_EQ(listed, server);
 }
 
 TEST(ProcessList, WrongVariantForTheVersionFailsAndStaysClosed)

@@ -92,30 +92,6 @@ TEST(ProcessQueries, VariantsDifferOnlyInPhysicalIoSidAndSuid)
     }));
 }
 
-TEST(ProcessQueries, SharedFieldsHaveTheServersTypes)
-{
-    // One column of each shape the binding checks: integer widths, fixed byte width, padded
-    // text length, the computed columns being read-only.
-    const std::vector<FieldDef> fields = processFields(false);
-    const auto find = [&](const QString& name) {
-        for (const FieldDef& field : fields)
-            if (field.name == name)
-                return describe(field);
-        return QString();
-    };
-    const char* const expected[] = {
-        "spid|SmallInt|0|rw",       "block_count|Integer|0|ro", "waittype|Bytes|2|rw",
-        "waittime|Integer|0|rw",    "lastwaittype|FixedWideChar|32|rw",
-        "waitresource|FixedWideChar|256|rw", "login_time|DateTime|0|rw",
-        "hostprocess|FixedWideChar|8|rw",    "net_address|FixedWideChar|12|rw",
-        "DBName|WideString|128|ro",
-    };
-    for (const char* row : expected) {
-        const QString name = QString::fromLatin1(row).section('|', 0, 0);
-        EXPECT_EQ(find(name), row);
-    }
-}
-
 TEST(ProcessQueries, FilteringIsOnWithAnEmptyFilterSoEveryRowShows)
 {
     for (bool server2000 : {false, true}) {
