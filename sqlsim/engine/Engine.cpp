@@ -5,7 +5,6 @@
 #include "Statement.h"
 
 #include <algorithm>
-#include <set>
 
 namespace sqlsim {
 
@@ -23,6 +22,14 @@ bool isError(const ReplyItem& item)
 {
     const Message* message = std::get_if<Message>(&item);
     return message && message->severity > 10;
+}
+
+// What sysprocesses.cmd shows while a statement runs.
+QString commandName(const Token& first)
+{
+    if (first.is("exec"))
+        return QStringLiteral("EXECUTE");
+    return first.kind == Token::Kind::Word ? first.text.toUpper().left(16) : QStringLiteral("SELECT");
 }
 
 // The handlers in the order they are asked; the first that knows the statement answers it.
@@ -50,6 +57,42 @@ bool applyFaults(const Faults& faults, const QString& statementText, const QStri
         return true;
     }
     return false;
+}
+
+// The handlers may add and remove processes: the session's own is looked up each time.
+Process* sessionProcess(ServerState& state, int spid)
+{
+    const auto it = std::find_if(state.processes.begin(), state.processes.end(),
+                                 [spid](const Process& p) { return p.spid == spid; });
+    return it == state.processes.end() ? nullptr : &*it;
+}
+
+void runBatch(ServerState& state, int spid, const QString& batch, Reply& reply, std::vector<int>& killed)
+{
+    const Lexed lexed = lex(batch);
+    if (lexed.errorNumber != 0) {
+        reply.items.push_back(Message{lexed.errorNumber, 1, 15, lexed.error, {}, 1});
+        return;
+    }
+    const std::vector<StatementTokens> statements = splitStatements(lexed.tokens);
+    for (size_t i = 0; i < statements.size(); ++i) {
+        const StatementTokens& statement = statements[i];
+        const int end = i + 1 < statements.size() ? statements[i + 1].offset : int(batch.size());
+        const QString text = batch.mid(statement.offset, end - statement.offset);
+        const size_t before = reply.items.size();
+        if (Process* process = sessionProcess(state, spid))
+            process->cmd = commandName(statement.tokens.front());
+        if (!applyFaults(state.faults, text, batch, reply)) {
+            StatementContext context{state, spid, reply, killed};
+            const bool answered = std::any_of(std::begin(kHandlers), std::end(kHandlers),
+                                              [&](Handler handler) { return handler(statement, context); });
+            if (!answered)
+                reply.items.push_back(syntaxError(statement.tokens.front()));
+        }
+        // A failed statement ends the batch; what came before it stands.
+        if (std::any_of(reply.items.begin() + qsizetype(before), reply.items.end(), isError))
+            return;
+    }
 }
 
 } // namespace
@@ -92,7 +135,7 @@ std::variant<int, Message> Engine::login(const LoginInfo& info)
                        QStringLiteral("Cannot open database requested in login '%1'. Login fails.").arg(wanted),
                        {}, 1};
 
-    std::set<int> taken;
+    std::set<int> taken = m_closing;
     for (const Process& process : m_state.processes)
         taken.insert(process.spid);
     int spid = kFirstUserSpid;
@@ -126,6 +169,8 @@ std::variant<int, Message> Engine::login(const LoginInfo& info)
 void Engine::logout(int spid)
 {
     std::lock_guard lock(m_mutex);
+    if (m_closing.erase(spid))
+        return;   // Kill already took its process and locks away
     std::erase_if(m_state.processes, [spid](const Process& p) { return p.spid == spid; });
     std::erase_if(m_state.locks, [spid](const Lock& l) { return l.spid == spid; });
 }
@@ -146,31 +191,15 @@ Reply Engine::execute(int spid, const QString& batch)
     std::vector<int> killed;
     {
         std::lock_guard lock(m_mutex);
-        for (Process& process : m_state.processes) {
-            if (process.spid == spid)
-                process.last_batch = QDateTime::currentDateTime();
+        if (Process* process = sessionProcess(m_state, spid)) {
+            process->last_batch = QDateTime::currentDateTime();
+            process->status = QStringLiteral("runnable");
         }
-        const Lexed lexed = lex(batch);
-        if (lexed.errorNumber != 0) {
-            reply.items.push_back(Message{lexed.errorNumber, 1, 15, lexed.error, {}, 1});
-            return reply;
-        }
-        const std::vector<StatementTokens> statements = splitStatements(lexed.tokens);
-        for (size_t i = 0; i < statements.size(); ++i) {
-            const StatementTokens& statement = statements[i];
-            const int end = i + 1 < statements.size() ? statements[i + 1].offset : int(batch.size());
-            const QString text = batch.mid(statement.offset, end - statement.offset);
-            const size_t before = reply.items.size();
-            if (!applyFaults(m_state.faults, text, batch, reply)) {
-                StatementContext context{m_state, spid, reply, killed};
-                const bool answered = std::any_of(std::begin(kHandlers), std::end(kHandlers),
-                                                  [&](Handler handler) { return handler(statement, context); });
-                if (!answered)
-                    reply.items.push_back(syntaxError(statement.tokens.front()));
-            }
-            // A failed statement ends the batch; what came before it stands.
-            if (std::any_of(reply.items.begin() + qsizetype(before), reply.items.end(), isError))
-                break;
+        runBatch(m_state, spid, batch, reply, killed);
+        m_closing.insert(killed.begin(), killed.end());
+        if (Process* process = sessionProcess(m_state, spid)) {
+            process->status = QStringLiteral("sleeping");
+            process->cmd = QStringLiteral("AWAITING COMMAND");
         }
     }
     if (onKill) {

@@ -10,6 +10,7 @@
 #include <functional>
 #include <mutex>
 #include <optional>
+#include <set>
 
 namespace sqlsim {
 
@@ -51,6 +52,9 @@ public:
 private:
     mutable std::mutex m_mutex;
     ServerState m_state;
+    // Killed sessions whose link has not logged out yet: their spids are not given out again
+    // until it has, so the late logout cannot remove a newcomer's process.
+    std::set<int> m_closing;
 };
 
 } // namespace sqlsim

@@ -148,6 +148,23 @@ TEST_F(SqlsimEngine, SessionsGetFreeSpidsAndLeaveWithTheirLocks)
     EXPECT_EQ(engine.state().locks.front().spid, second);
 }
 
+TEST_F(SqlsimEngine, KilledSessionsLinkIsDroppedAndItsLateLogoutHarmsNoNewcomer)
+{
+    std::vector<int> dropped;
+    engine.onKill = [&](int spid) { dropped.push_back(spid); };
+    const int killer = logIn();
+    const int victim = logIn();
+    engine.execute(killer, QStringLiteral("Kill %1").arg(victim));
+    EXPECT_EQ(dropped, std::vector<int>{victim});
+
+    const int newcomer = logIn();
+    EXPECT_NE(newcomer, victim);   // not while the victim's link is still closing
+    engine.logout(victim);
+    EXPECT_EQ(engine.currentDatabase(newcomer), QStringLiteral("master"));
+    std::lock_guard lock(engine.mutex());
+    EXPECT_EQ(engine.state().processes.size(), 2u);
+}
+
 TEST_F(SqlsimEngine, CoreStatementsAnswerAsTheServerDoes)
 {
     const int spid = logIn();
