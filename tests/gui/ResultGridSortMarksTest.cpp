@@ -2,8 +2,6 @@
 // where it goes.
 #include "ResultGridTestData.h"
 
-#include "DbError.h"
-
 #include <QLineEdit>
 
 using namespace velmora;
@@ -130,16 +128,6 @@ TEST_F(SortMarks, ClickAtEndOfDataChangesMarksButNotOrder)
     EXPECT_EQ(spidOrder(), "52|54|53|51");
 }
 
-TEST_F(SortMarks, ReleasingCtrlWithoutPendingMarksSortsNothing)
-{
-    int sorts = 0;
-    QObject::connect(&query, &Query::rowsReset, [&] { ++sorts; });
-    clickTitle(QStringLiteral("cpu"));
-    releaseCtrl();
-    QTest::keyClick(&grid, Qt::Key_A, Qt::ControlModifier);
-    EXPECT_EQ(sorts, 1);
-}
-
 TEST_F(SortMarks, PendingSortIsAppliedWhenTheGridLosesTheFocus)
 {
     QLineEdit elsewhere;
@@ -181,42 +169,6 @@ TEST_F(SortMarks, TitleButtonClicksOnlyWhenReleasedOverTheSameTitle)
     QTest::mouseMove(titles, titleCentre(QStringLiteral("cpu")));
     QTest::mouseRelease(titles, Qt::LeftButton, Qt::NoModifier, titleCentre(QStringLiteral("cpu")));
     EXPECT_EQ(marks(), "spid:none0 cpu:asc1 loginame:none0");
-}
-
-TEST_F(SortMarks, TitlesThatAreNotButtonsOrGridsWithoutAutoMarkingIgnoreClicks)
-{
-    grid.column(grid.columnIndex(QStringLiteral("loginame"))).titleButton = false;
-    clickTitle(QStringLiteral("loginame"));
-    EXPECT_EQ(marks(), "spid:none0 cpu:none0 loginame:none0");
-
-    GridOptionsEh optionsEh = grid.optionsEh();
-    optionsEh.autoSortMarking = false;
-    grid.setOptionsEh(optionsEh);
-    clickTitle(QStringLiteral("cpu"));
-    EXPECT_EQ(marks(), "spid:none0 cpu:none0 loginame:none0");
-    EXPECT_EQ(spidOrder(), serverOrder);
-}
-
-TEST_F(SortMarks, SortErrorLeavesTheChangedMarksAndAUsableGrid)
-{
-    // The local sort keeps the current row by the first column, read as an integer.
-    GridColumns columns = grid.columns();
-    std::swap(columns[0], columns[2]);
-    grid.setColumns(columns);
-    Query texts;
-    texts.setFields({{QStringLiteral("loginame"), FieldKind::String, 12},
-                     {QStringLiteral("cpu"), FieldKind::Integer},
-                     {QStringLiteral("spid"), FieldKind::Integer}});
-    texts.createDataSet();
-    texts.appendRow({QStringLiteral("web"), 10, 53});
-    grid.setDataSource(&texts);
-
-    EXPECT_THROW(emit header().titleClicked(grid.columnIndex(QStringLiteral("cpu")), false), DbError);
-    EXPECT_EQ(marks(), "loginame:none0 cpu:asc1 spid:none0");
-    EXPECT_FALSE(grid.isSortPending());
-    grid.setDataSource(&query);
-    clickTitle(QStringLiteral("spid"));
-    EXPECT_EQ(query.sort().toStdString(), "spid");
 }
 
 TEST_F(SortMarks, ReplacedColumnsRebuildTheMarkedListFromSortIndex)

@@ -22,15 +22,7 @@ inline GridColumn titleButtonColumn(const QString& fieldName)
 
 inline std::string markerText(SortMarker marker)
 {
-    switch (marker) {
-    case SortMarker::None:
-        return "none";
-    case SortMarker::Down:
-        return "asc";
-    case SortMarker::Up:
-        return "desc";
-    }
-    return "?";
+    return marker == SortMarker::Down ? "asc" : marker == SortMarker::Up ? "desc" : "none";
 }
 
 class ResultGridTest : public ::testing::Test {
