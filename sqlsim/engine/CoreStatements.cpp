@@ -1,5 +1,6 @@
 #include "CoreStatements.h"
 
+#include "ProcessTable.h"
 #include "ProductVersion.h"
 
 #include <QRegularExpression>
@@ -11,15 +12,6 @@ namespace {
 Message error(int number, int severity, int state, const QString& text)
 {
     return Message{number, state, severity, text, {}, 1};
-}
-
-Process* sessionProcess(ServerState& state, int spid)
-{
-    for (Process& process : state.processes) {
-        if (process.spid == spid)
-            return &process;
-    }
-    return nullptr;
 }
 
 // A statement's tokens after its first word, ending at the End token.
@@ -241,7 +233,7 @@ bool answerUse(const StatementTokens& statement, StatementContext& context)
     for (const Database& database : context.state.databases) {
         if (database.name.compare(name.text, Qt::CaseInsensitive) != 0)
             continue;
-        if (Process* process = sessionProcess(context.state, context.spid)) {
+        if (Process* process = findProcess(context.state, context.spid)) {
             process->database = database.name;
             process->dbid = database.dbid;
         }

@@ -2,6 +2,7 @@
 
 #include "BatchSplitter.h"
 #include "CoreStatements.h"
+#include "ProcessTable.h"
 #include "Statement.h"
 
 #include <algorithm>
@@ -59,14 +60,6 @@ bool applyFaults(const Faults& faults, const QString& statementText, const QStri
     return false;
 }
 
-// The handlers may add and remove processes: the session's own is looked up each time.
-Process* sessionProcess(ServerState& state, int spid)
-{
-    const auto it = std::find_if(state.processes.begin(), state.processes.end(),
-                                 [spid](const Process& p) { return p.spid == spid; });
-    return it == state.processes.end() ? nullptr : &*it;
-}
-
 void runBatch(ServerState& state, int spid, const QString& batch, Reply& reply, std::vector<int>& killed)
 {
     const Lexed lexed = lex(batch);
@@ -80,7 +73,8 @@ void runBatch(ServerState& state, int spid, const QString& batch, Reply& reply, 
         const int end = i + 1 < statements.size() ? statements[i + 1].offset : int(batch.size());
         const QString text = batch.mid(statement.offset, end - statement.offset);
         const size_t before = reply.items.size();
-        if (Process* process = sessionProcess(state, spid))
+        // The handlers may add and remove processes: the session's own is looked up each time.
+        if (Process* process = findProcess(state, spid))
             process->cmd = commandName(statement.tokens.front());
         if (!applyFaults(state.faults, text, batch, reply)) {
             StatementContext context{state, spid, reply, killed};
@@ -142,7 +136,7 @@ std::variant<int, Message> Engine::login(const LoginInfo& info)
     while (taken.count(spid))
         ++spid;
 
-    const QDateTime now = QDateTime::currentDateTime();
+    const QDateTime now = serverNow(m_state);
     Process process;
     process.spid = qint16(spid);
     process.kpid = qint16(1000 + spid * 4);
@@ -171,18 +165,14 @@ void Engine::logout(int spid)
     std::lock_guard lock(m_mutex);
     if (m_closing.erase(spid))
         return;   // Kill already took its process and locks away
-    std::erase_if(m_state.processes, [spid](const Process& p) { return p.spid == spid; });
-    std::erase_if(m_state.locks, [spid](const Lock& l) { return l.spid == spid; });
+    endProcess(m_state, spid);
 }
 
 QString Engine::currentDatabase(int spid) const
 {
     std::lock_guard lock(m_mutex);
-    for (const Process& process : m_state.processes) {
-        if (process.spid == spid)
-            return process.database;
-    }
-    return QStringLiteral("master");
+    const Process* process = findProcess(m_state, spid);
+    return process ? process->database : QStringLiteral("master");
 }
 
 Reply Engine::execute(int spid, const QString& batch)
@@ -191,13 +181,13 @@ Reply Engine::execute(int spid, const QString& batch)
     std::vector<int> killed;
     {
         std::lock_guard lock(m_mutex);
-        if (Process* process = sessionProcess(m_state, spid)) {
-            process->last_batch = QDateTime::currentDateTime();
+        if (Process* process = findProcess(m_state, spid)) {
+            process->last_batch = serverNow(m_state);
             process->status = QStringLiteral("runnable");
         }
         runBatch(m_state, spid, batch, reply, killed);
         m_closing.insert(killed.begin(), killed.end());
-        if (Process* process = sessionProcess(m_state, spid)) {
+        if (Process* process = findProcess(m_state, spid)) {
             process->status = QStringLiteral("sleeping");
             process->cmd = QStringLiteral("AWAITING COMMAND");
         }

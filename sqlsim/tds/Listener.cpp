@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstring>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <stdexcept>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -68,7 +69,7 @@ void Listener::acceptLoop()
             return;   // the listening socket was shut down
         }
         const int yes = 1;
-        ::setsockopt(client, IPPROTO_TCP, 1 /* TCP_NODELAY */, &yes, sizeof yes);
+        ::setsockopt(client, IPPROTO_TCP, TCP_NODELAY, &yes, sizeof yes);
         reapFinished();
         auto running = std::make_unique<Running>();
         running->session = std::make_unique<tds::Session>(client, m_engine);

@@ -42,7 +42,7 @@ private:
     void serve();
     bool handshake();
     bool serveBatch(const QByteArray& payload);
-    // Waits out a slow statement; false when the client's attention cancelled it (answered).
+    // Waits out a slow statement, watching for the client's attention (answered when it comes).
     enum class WaitResult { Elapsed, Cancelled, LinkEnded };
     WaitResult waitOrAttention(int delayMs);
 

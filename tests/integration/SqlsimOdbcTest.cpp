@@ -370,19 +370,6 @@ TEST_F(SqlsimOdbc, ErrorMidBatchKeepsEarlierResults)
     EXPECT_EQ(SQLMoreResults(client.statement()), SQL_NO_DATA);   // the rest of the batch never ran
 }
 
-TEST_F(SqlsimOdbc, ServerErrorFaultOnAGivenStatement)
-{
-    {
-        std::lock_guard lock(sim.engine().mutex());
-        sim.engine().state().faults.errorOnStatement = "exec   XP_MSVER";
-    }
-    Client client;
-    connect(client);
-    EXPECT_EQ(client.execute("Exec xp_msver"), SQL_ERROR);
-    EXPECT_TRUE(hasNative(client.statementDiagnostics(), 50000, "Simulated failure."));
-    EXPECT_EQ(client.execute("Exec xp_msver 'ProductVersion'"), SQL_SUCCESS);
-}
-
 TEST_F(SqlsimOdbc, ProbeWithoutRowsAndShortVersionText)
 {
     {

@@ -220,20 +220,6 @@ TEST_F(SqlsimEngine, VersionTextsGiveTheStatusLineOfEachVersion)
     }
 }
 
-TEST_F(SqlsimEngine, ProductVersionRowMatchesTheVersion)
-{
-    Engine old{ServerOptions{ServerVersion::Sql70, 1, false}};
-    const int spid = std::get<int>(old.login(saLogin()));
-    const Reply reply = old.execute(spid, "Exec xp_msver 'ProductVersion'");
-    const ResultSet& result = std::get<ResultSet>(reply.items.front());
-    ASSERT_EQ(result.rows.size(), 1u);
-    EXPECT_EQ(result.rows[0][0].toInt(), 2);
-    EXPECT_EQ(result.rows[0][2].toInt(), 7 << 16);
-    EXPECT_EQ(result.rows[0][3].toString(), QStringLiteral("7.00.1063"));
-    EXPECT_EQ(result.columns[0].type, SqlType::SmallInt);
-    EXPECT_EQ(result.columns[2].type, SqlType::Int);
-}
-
 TEST_F(SqlsimEngine, FaultsHitTheirStatementWhateverItsSpacingAndCase)
 {
     const int spid = logIn();
