@@ -63,8 +63,6 @@ ResultGrid::ResultGrid(QWidget* parent) : QTableView(parent)
 {
     m_model = new ResultSetModel(m_columns, this);
     setModel(m_model);
-    m_header = new GridHeader(*this);
-    setHorizontalHeader(m_header);
     setVerticalHeader(new GridIndicator(*this));
     setItemDelegate(new GridCellDelegate(*this));
     // Every grid is flat; the delegate draws the grid lines the options ask for.
@@ -72,22 +70,31 @@ ResultGrid::ResultGrid(QWidget* parent) : QTableView(parent)
     setShowGrid(false);
     setWordWrap(false);
     setSelectionMode(QAbstractItemView::SingleSelection);
-    m_header->setMinimumSectionSize(1);
+    setCornerButtonEnabled(false);
     verticalHeader()->setMinimumSectionSize(1);
+    verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 3);
+    setTitleHeader(new GridHeader(*this));
+}
 
-    // Connected after the header's own connections, so the header is rebuilt by the time the
-    // grid puts the collection's widths back on it.
+void ResultGrid::setTitleHeader(GridHeader* header)
+{
+    setHorizontalHeader(header);   // deletes the previous one, with its connections
+    m_header = header;
+    // Connected after the header's own model connections, so the header is rebuilt by the
+    // time the grid puts the collection's widths back on it.
+    disconnect(m_model, &QAbstractItemModel::modelAboutToBeReset, this, nullptr);
+    disconnect(m_model, &QAbstractItemModel::modelReset, this, nullptr);
     connect(m_model, &QAbstractItemModel::modelAboutToBeReset, this,
             [this] { m_applyingColumns = true; });
     connect(m_model, &QAbstractItemModel::modelReset, this, &ResultGrid::modelWasReset);
+    m_header->setMinimumSectionSize(1);
     connect(m_header, &GridHeader::titleClicked, this, &ResultGrid::titleClicked);
     connect(m_header, &QHeaderView::sectionMoved, this,
             [this](int, int fromVisual, int toVisual) { columnMoved(fromVisual, toVisual); });
     connect(m_header, &QHeaderView::sectionResized, this,
             [this](int column, int, int newSize) { columnResized(column, newSize); });
-
     setOptions(m_options);
-    verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 3);
+    applyColumnsToView();
 }
 
 ResultGrid::~ResultGrid() = default;

@@ -47,6 +47,10 @@ public:
     void setDataSource(Query* query);
     Query* dataSource() const;
 
+    /// Installs the title row (a filter row subclasses GridHeader); the grid takes ownership.
+    /// Precondition: `header` was made for this grid.
+    void setTitleHeader(GridHeader* header);
+
     void setOptions(const GridOptions& options);
     const GridOptions& options() const { return m_options; }
     void setOptionsEh(const GridOptionsEh& options);

@@ -164,11 +164,8 @@ Qt::ItemFlags ResultSetModel::flags(const QModelIndex& index) const
 
 void ResultSetModel::setEditorAllowed(bool allowed)
 {
-    if (m_editorAllowed == allowed)
-        return;
+    // Views ask for the flags when an edit starts, so nothing needs announcing.
     m_editorAllowed = allowed;
-    if (rowCount() > 0 && columnCount() > 0)
-        emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1), {});
 }
 
 } // namespace velmora
