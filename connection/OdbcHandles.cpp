@@ -94,12 +94,14 @@ bool belongsToErrorText(const Diagnostic& d)
     return !d.sqlState.startsWith(u"01") || (d.nativeError >= 20000 && d.nativeError < 30000);
 }
 
-// A server error (not a warning, numbered below the driver's own 20000 range) means the server
-// said no, even when the driver adds its "Unable to connect" after a refused login.
+// A numbered error under a statement SQLSTATE (42000, 42S02, 23000, ...) comes from the server
+// and means it said no, even when the driver adds its "Unable to connect" after a refused login.
+// The driver's own numbered messages come under 01, 08 or HY states.
 DbError::Cause causeOf(const std::vector<Diagnostic>& records)
 {
     auto fromServer = [](const Diagnostic& d) {
-        return !d.sqlState.startsWith(u"01") && d.nativeError > 0 && d.nativeError < 20000;
+        return d.nativeError > 0 && !d.sqlState.startsWith(u"01") && !d.sqlState.startsWith(u"08")
+            && !d.sqlState.startsWith(u"HY");
     };
     if (std::any_of(records.begin(), records.end(), fromServer))
         return DbError::Cause::Server;

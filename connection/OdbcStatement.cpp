@@ -7,6 +7,8 @@ namespace velmora {
 namespace {
 
 constexpr size_t kChunkBytes = 8192;
+constexpr qint64 kUnixEpochJulianDay = 2440588;
+constexpr qint64 kMsPerDay = 86400000;
 
 const SQLWCHAR* wide(const QString& text)
 {
@@ -144,10 +146,7 @@ QVariant OdbcStatement::readValue(SQLUSMALLINT column, FieldKind kind)
         check(SQLGetData(m_stmt.get(), column, SQL_C_TYPE_TIMESTAMP, &ts, sizeof ts, &indicator));
         if (indicator == SQL_NULL_DATA)
             return {};
-        // The fraction is in nanoseconds; the server keeps 1/300 s, so round to the nearest ms.
-        const int ms = int((ts.fraction + 500000) / 1000000);
-        QDateTime value(QDate(ts.year, ts.month, ts.day), QTime(ts.hour, ts.minute, ts.second));
-        return value.addMSecs(ms);
+        return localDateTime(ts);
     }
     case FieldKind::Bytes:
     case FieldKind::VarBytes: return readBytes(column);
@@ -158,6 +157,23 @@ QVariant OdbcStatement::readValue(SQLUSMALLINT column, FieldKind kind)
     case FieldKind::FixedWideChar: return readText(column);
     }
     return {};
+}
+
+QDateTime OdbcStatement::localDateTime(const SQL_TIMESTAMP_STRUCT& ts)
+{
+    // The fraction is in nanoseconds; the server keeps 1/300 s, so round to the nearest ms
+    // (999.5 ms and up carries into the next second through the epoch arithmetic below).
+    const QDate date(ts.year, ts.month, ts.day);
+    const qint64 wallMs = (date.toJulianDay() - kUnixEpochJulianDay) * kMsPerDay
+        + ((ts.hour * 60 + ts.minute) * 60 + ts.second) * qint64(1000) + (ts.fraction + 500000) / 1000000;
+    // Building a local time from its fields asks the C library, which checks the zone file on
+    // every call; the offset changes at most at a minute boundary, so ask once per minute.
+    const qint64 minute = date.toJulianDay() * 1440 + ts.hour * 60 + ts.minute;
+    if (minute != m_offsetMinute) {
+        m_offsetMinute = minute;
+        m_offsetMs = qint64(QDateTime(date, QTime(ts.hour, ts.minute), Qt::LocalTime).offsetFromUtc()) * 1000;
+    }
+    return QDateTime::fromMSecsSinceEpoch(wallMs - m_offsetMs, Qt::LocalTime);
 }
 
 QVariant OdbcStatement::readText(SQLUSMALLINT column)
@@ -175,11 +191,14 @@ QVariant OdbcStatement::readText(SQLUSMALLINT column)
         // A full buffer holds one terminator; the rest comes with the next call.
         const bool more = rc == SQL_SUCCESS_WITH_INFO && (indicator == SQL_NO_TOTAL || indicator >= capacity);
         const SQLLEN bytes = more ? capacity - SQLLEN(sizeof(SQLWCHAR)) : indicator;
-        text.append(QStringView(reinterpret_cast<const char16_t*>(m_buffer.data()), bytes / qsizetype(sizeof(SQLWCHAR))));
+        const QStringView chunk(reinterpret_cast<const char16_t*>(m_buffer.data()), bytes / qsizetype(sizeof(SQLWCHAR)));
+        if (!more && text.isNull())
+            return QVariant(chunk.toString());   // the usual single read: one exact allocation
+        text.append(chunk);
         if (!more)
             break;
     }
-    return text;
+    return QVariant(std::move(text));
 }
 
 QVariant OdbcStatement::readBytes(SQLUSMALLINT column)
@@ -199,7 +218,7 @@ QVariant OdbcStatement::readBytes(SQLUSMALLINT column)
         if (!more)
             break;
     }
-    return bytes;
+    return QVariant(std::move(bytes));
 }
 
 } // namespace velmora

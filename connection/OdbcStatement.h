@@ -5,6 +5,7 @@
 #include "FieldKind.h"
 #include "OdbcConnection.h"
 
+#include <QDateTime>
 #include <QVariant>
 #include <vector>
 
@@ -50,6 +51,7 @@ private:
     void check(SQLRETURN rc);
     QVariant readValue(SQLUSMALLINT column, FieldKind kind);
     QVariant readText(SQLUSMALLINT column);
+    QDateTime localDateTime(const SQL_TIMESTAMP_STRUCT& ts);
     QVariant readBytes(SQLUSMALLINT column);
 
     OdbcConnection& m_connection;
@@ -57,6 +59,8 @@ private:
     QString m_batch;
     std::vector<ResultColumn> m_columns;
     std::vector<char> m_buffer;   // reused by every variable-length read
+    qint64 m_offsetMinute = -1;   // the wall-clock minute (from the Julian day) of m_offsetMs
+    qint64 m_offsetMs = 0;        // local time minus UTC at that minute
 };
 
 } // namespace velmora
