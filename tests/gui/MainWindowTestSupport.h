@@ -1,8 +1,7 @@
-// What the main window's tests share: the message boxes recorded instead of shown, the
-// settings file beside the test executable, and a look at the window's enabled controls.
+// What the main window's tests share: message boxes recorded instead of shown, the settings
+// file beside the test executable, and the window's enabled controls and actions as one line.
 #pragma once
 
-#include "Connection.h"
 #include "MainWindow.h"
 #include "MessageSeam.h"
 #include "ProcessTab.h"
@@ -16,46 +15,39 @@
 #include <QLineEdit>
 #include <QTest>
 #include <QToolButton>
-#include <memory>
 #include <ostream>
 #include <vector>
 
-// Readable failure messages for texts.
-inline void PrintTo(const QString& text, std::ostream* out)
-{
-    *out << '"' << text.toStdString() << '"';
-}
+inline void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
 
 namespace velmora::testing {
 
 /// Records every message box (answering OK) while alive.
-class RecordedMessages {
-public:
+struct RecordedMessages {
     RecordedMessages()
-        : m_previous(setMessageHandler([this](const MessageRequest& request) {
+        : previous(setMessageHandler([this](const MessageRequest& request) {
             all.push_back(request);
             return QMessageBox::Ok;
-        }))
+        })) {}
+    ~RecordedMessages() { setMessageHandler(previous); }
+    /// "caption|text" of each message, a line each.
+    QString texts() const
     {
+        QStringList lines;
+        for (const MessageRequest& message : all)
+            lines << message.caption + u'|' + message.text;
+        return lines.join(u'\n');
     }
-    ~RecordedMessages() { setMessageHandler(m_previous); }
 
     std::vector<MessageRequest> all;
-
-private:
-    MessageHandler m_previous;
+    MessageHandler previous;
 };
 
 /// "Velmora.ini" beside the test executable, removed before and after each test.
-class SettingsFile {
-public:
+struct SettingsFile {
     SettingsFile() { QFile::remove(path()); }
     ~SettingsFile() { QFile::remove(path()); }
-
-    static QString path()
-    {
-        return QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("Velmora.ini"));
-    }
+    static QString path() { return QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("Velmora.ini")); }
     static QString text()
     {
         QFile file(path());
@@ -69,43 +61,30 @@ public:
     }
 };
 
-/// The enabled state of every control and action of the window's state matrix, as one line.
-inline QString enabledStates(const MainWindow& window)
+/// The disabled controls and actions of the window's state matrix, by name.
+inline QString disabledControls(const MainWindow& w)
 {
-    const std::pair<const char*, bool> states[] = {
-        {"server", window.RzLineComboBox1->isEnabled()},
-        {"login", window.RzLineEdit1->isEnabled()},
-        {"password", window.RzLineEdit2->isEnabled()},
-        {"windows", window.RzCheckBox1->isEnabled()},
-        {"connect", window.RzToolbarButton1->isEnabled()},
-        {"disconnect", window.RzToolbarButton2->isEnabled()},
-        {"refresh", window.processTab->BtnMoveLeft->isEnabled()},
-        {"reject", window.processTab->BtnReject->isEnabled()},
-        {"view", window.processTab->View->isEnabled()},
-        {"databases", window.RzToolbarButton4->isEnabled()},
-        {"logs", window.RzToolbarButton6->isEnabled()},
-        {"Ctrl+C", window.ConnectAction->isEnabled()},
-        {"Ctrl+D", window.DiconectAction->isEnabled()},
-        {"F5", window.RefAction->isEnabled()},
-        {"Ctrl+Del", window.DelAction->isEnabled()},
-        {"F3", window.FilterAction->isEnabled()},
-        {"exit", window.RzToolbarButton3->isEnabled() && window.ExitAction->isEnabled()},
-        {"about", window.RzToolbarButton5->isEnabled() && window.InfoAction->isEnabled()},
-    };
-    QStringList parts;
-    for (const auto& [name, on] : states)
-        parts << QString::fromLatin1(name) + (on ? QStringLiteral(" on") : QStringLiteral(" off"));
-    return parts.join(QStringLiteral(", "));
+    QStringList off;
+    for (const QWidget* control : {static_cast<QWidget*>(w.RzLineComboBox1), static_cast<QWidget*>(w.RzLineEdit1),
+                                   static_cast<QWidget*>(w.RzLineEdit2), static_cast<QWidget*>(w.RzCheckBox1),
+                                   static_cast<QWidget*>(w.RzToolbarButton1), static_cast<QWidget*>(w.RzToolbarButton2),
+                                   static_cast<QWidget*>(w.processTab->BtnMoveLeft), static_cast<QWidget*>(w.processTab->BtnReject),
+                                   static_cast<QWidget*>(w.processTab->View), static_cast<QWidget*>(w.RzToolbarButton4),
+                                   static_cast<QWidget*>(w.RzToolbarButton6), static_cast<QWidget*>(w.RzToolbarButton3),
+                                   static_cast<QWidget*>(w.RzToolbarButton5)})
+        if (!control->isEnabled())
+            off << control->objectName();
+    for (const QAction* action : w.actions())
+        if (!action->isEnabled())
+            off << action->objectName();
+    return off.join(u' ');
 }
 
-inline const QString DisconnectedStates = QStringLiteral(
-    "server on, login on, password on, windows on, connect on, disconnect off, refresh off, "
-    "reject off, view off, databases off, logs off, Ctrl+C on, Ctrl+D off, F5 off, Ctrl+Del off, "
-    "F3 off, exit on, about on");
-inline const QString ConnectedStates = QStringLiteral(
-    "server off, login off, password off, windows off, connect off, disconnect on, refresh on, "
-    "reject on, view on, databases on, logs on, Ctrl+C off, Ctrl+D on, F5 on, Ctrl+Del on, "
-    "F3 on, exit on, about on");
+inline const QString DisconnectedOff = QStringLiteral(
+    "RzToolbarButton2 BtnMoveLeft BtnReject View RzToolbarButton4 RzToolbarButton6 "
+    "DiconectAction RefAction DelAction FilterAction");
+inline const QString ConnectedOff = QStringLiteral(
+    "RzLineComboBox1 RzLineEdit1 RzLineEdit2 RzCheckBox1 RzToolbarButton1 ConnectAction");
 
 /// Shows the window and waits until it is active, so that its shortcuts work.
 inline bool showActive(MainWindow& window)

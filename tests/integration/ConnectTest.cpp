@@ -3,8 +3,8 @@
 #include "../gui/MainWindowTestSupport.h"
 
 #include "ConnectText.h"
+#include "Connection.h"
 #include "DbError.h"
-#include "ErrorDisplay.h"
 #include "IniFile.h"
 #include "Query.h"
 #include "SimFixture.h"
@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QTabWidget>
 #include <gtest/gtest.h>
+#include <memory>
 #include <mutex>
 
 using namespace velmora;
@@ -22,47 +23,42 @@ namespace {
 
 class ConnectTest : public ::testing::Test {
 protected:
-    explicit ConnectTest(sqlsim::ServerVersion version = sqlsim::ServerVersion::Sql2000)
-        : m_sim(version)
-        , m_window(std::make_unique<MainWindow>())
-    {
-    }
+    explicit ConnectTest(sqlsim::ServerVersion version = sqlsim::ServerVersion::Sql2000) : sim(version) {}
 
-    QString serverText() const { return QStringLiteral("127.0.0.1,%1").arg(m_sim.port()); }
-
+    QString server() const { return QStringLiteral("127.0.0.1,%1").arg(sim.port()); }
     void connectAs(const QString& login, const QString& password)
     {
-        fillLogin(*m_window, serverText(), login, password);
-        m_window->RzToolbarButton1Click();
+        fillLogin(*window, server(), login, password);
+        window->RzToolbarButton1Click();
     }
-
     template <typename Change>
-    void changeServer(Change change)
+    void onServer(Change change)
     {
-        std::lock_guard lock(m_sim.engine().mutex());
-        change(m_sim.engine().state());
+        std::lock_guard lock(sim.engine().mutex());
+        change(sim.engine().state());
     }
-
-    // Program names of the sessions with a real client.
     QStringList clientPrograms()
     {
         QStringList programs;
-        changeServer([&programs](sqlsim::ServerState& state) {
+        onServer([&](sqlsim::ServerState& state) {
             for (const sqlsim::Process& process : state.processes)
                 if (process.hasClient)
                     programs << process.program_name;
         });
         return programs;
     }
+    void storeSort(const QString& sort)
+    {
+        WriteIniValue(QStringLiteral("Velmora.ini"), QStringLiteral("SortOption"), QStringLiteral("Sort"), sort);
+    }
 
-    SettingsFile m_settings;
-    RecordedMessages m_messages;
-    SimFixture m_sim;
-    std::unique_ptr<MainWindow> m_window;
+    SettingsFile settings;
+    RecordedMessages messages;
+    SimFixture sim;
+    std::unique_ptr<MainWindow> window = std::make_unique<MainWindow>();
 };
 
-class ConnectTo70Test : public ConnectTest {
-protected:
+struct ConnectTo70Test : ConnectTest {
     ConnectTo70Test() : ConnectTest(sqlsim::ServerVersion::Sql70) {}
 };
 
@@ -71,264 +67,183 @@ protected:
 TEST_F(ConnectTest, SqlLoginConnectsAndDisconnectClosesEverything)
 {
     connectAs(QStringLiteral("sa"), QStringLiteral("velmora"));
-
-    EXPECT_TRUE(m_messages.all.empty());
-    EXPECT_TRUE(m_window->Connect->isOpen());
-    EXPECT_EQ(enabledStates(*m_window), ConnectedStates);
-    EXPECT_TRUE(m_window->server2000());
-    EXPECT_EQ(m_window->processTab->procSource(), m_window->processTab->ProcQuery2);
-    EXPECT_TRUE(m_window->processTab->ProcQuery2->isActive());
-    EXPECT_GT(m_window->processTab->ProcQuery2->recordCount(), 0);
-    EXPECT_TRUE(m_window->RzStatusPane1->text().startsWith(QStringLiteral("Microsoft SQL Server")))
-        << m_window->RzStatusPane1->text().toStdString();
+    EXPECT_EQ(messages.texts(), QString());
+    EXPECT_TRUE(window->Connect->isOpen());
+    EXPECT_EQ(disabledControls(*window), ConnectedOff);
+    EXPECT_TRUE(window->server2000());
+    EXPECT_EQ(window->processTab->procSource(), window->processTab->ProcQuery2);
+    EXPECT_GT(window->processTab->ProcQuery2->recordCount(), 0);
+    EXPECT_TRUE(window->RzStatusPane1->text().startsWith(QStringLiteral("Microsoft SQL Server  2000")));
     // The application name carries the version text of the running executable.
     EXPECT_EQ(clientPrograms(), QStringList{QStringLiteral("Velmora ") + GetFileVersionText(ownExecutablePath())});
 
-    m_window->RzToolbarButton2Click();
-    EXPECT_FALSE(m_window->Connect->isOpen());
-    EXPECT_EQ(enabledStates(*m_window), DisconnectedStates);
-    EXPECT_FALSE(m_window->processTab->ProcQuery->isActive());
-    EXPECT_FALSE(m_window->processTab->ProcQuery2->isActive());
-    EXPECT_TRUE(m_window->RzStatusPane1->text().isEmpty());
-    EXPECT_TRUE(m_window->server2000()) << "disconnect leaves the flag as it was";
+    window->RzToolbarButton2Click();
+    EXPECT_FALSE(window->Connect->isOpen());
+    EXPECT_EQ(disabledControls(*window), DisconnectedOff);
+    EXPECT_FALSE(window->processTab->ProcQuery2->isActive());
+    EXPECT_EQ(window->RzStatusPane1->text(), QString());
     for (int waited = 0; !clientPrograms().isEmpty() && waited < 5000; waited += 50)
         QTest::qWait(50);
     EXPECT_TRUE(clientPrograms().isEmpty()) << "the session has left the server";
 }
 
-TEST_F(ConnectTest, ValuesThatLookLikeConnectionStringSyntaxReachTheServerAsTyped)
+TEST_F(ConnectTest, PasswordThatLooksLikeConnectionStringSyntaxReachesTheServerAsTyped)
 {
-    const QString passwords[] = {
-        QStringLiteral("x;Data Source=other"),
-        QStringLiteral("say \"hi\";"),
-        QStringLiteral("'quoted'"),
-        QStringLiteral(" padded "),
-    };
-    for (const QString& password : passwords) {
-        changeServer([&password](sqlsim::ServerState& state) {
-            state.logins.push_back({QStringLiteral("tricky"), password});
-        });
-        connectAs(QStringLiteral("tricky"), password);
-        EXPECT_TRUE(m_messages.all.empty()) << password.toStdString() << ": "
-                                           << (m_messages.all.empty() ? "" : m_messages.all[0].text.toStdString());
-        EXPECT_TRUE(m_window->Connect->isOpen()) << password.toStdString();
-        m_window->RzToolbarButton2Click();
-        m_messages.all.clear();
-        changeServer([](sqlsim::ServerState& state) { state.logins.pop_back(); });
-    }
+    const QString password = QStringLiteral("x;Data Source=other\"' ");
+    onServer([&](sqlsim::ServerState& state) { state.logins.push_back({QStringLiteral("tricky"), password}); });
+    connectAs(QStringLiteral("tricky"), password);
+    EXPECT_EQ(messages.texts(), QString());
+    EXPECT_TRUE(window->Connect->isOpen());
 }
 
-TEST_F(ConnectTest, RefusedLoginShowsTheConnectErrorAndLeavesTheWindowDisconnected)
+TEST_F(ConnectTest, FailedLoginsShowTheConnectErrorAndLeaveTheWindowDisconnected)
 {
-    connectAs(QStringLiteral("sa"), QStringLiteral("wrong"));
+    for (bool windowsAuthentication : {false, true}) {
+        messages.all.clear();
+        fillLogin(*window, server(), windowsAuthentication ? QString() : QStringLiteral("sa"),
+                  QStringLiteral("wrong"), windowsAuthentication);
+        window->RzToolbarButton1Click();
 
-    ASSERT_EQ(m_messages.all.size(), 1u);
-    const MessageRequest& message = m_messages.all[0];
-    EXPECT_EQ(message.caption, QStringLiteral("Ошибка"));
-    EXPECT_EQ(message.icon, QMessageBox::Critical);
-    EXPECT_TRUE(message.text.startsWith(QStringLiteral("Ошибка подключения к серверу ") + serverText() + QStringLiteral(": ")))
-        << message.text.toStdString();
-    EXPECT_TRUE(message.text.contains(QStringLiteral("Login failed for user 'sa'."))) << message.text.toStdString();
-    EXPECT_FALSE(m_window->Connect->isOpen());
-    EXPECT_EQ(enabledStates(*m_window), DisconnectedStates);
-    EXPECT_TRUE(m_window->RzStatusPane1->text().isEmpty());
-}
-
-TEST_F(ConnectTest, WindowsAuthenticationIgnoresTheLoginAndFailsHereWithTheDriversText)
-{
-    fillLogin(*m_window, serverText(), QString(), QString(), true);
-    m_window->RzToolbarButton1Click();
-
-    // No Kerberos ticket here: the driver gives up after pre-login. The message carries the
-    // text the same connection string gets from the driver.
-    Connection same;
-    same.setConnectionString(buildConnectionString({serverText(), QString(), QString(), true,
-                                                    GetFileVersionText(ownExecutablePath())}));
-    QString driverText;
-    try {
-        same.open();
-    } catch (const DbError& error) {
-        driverText = error.text();
+        // The same string on a connection of its own gives the driver's text (with Windows
+        // authentication: no Kerberos ticket here, so the driver gives up after pre-login).
+        Connection same;
+        same.setConnectionString(buildConnectionString({server(), window->RzLineEdit1->text(), QStringLiteral("wrong"),
+                                                        windowsAuthentication, GetFileVersionText(ownExecutablePath())}));
+        QString driverText;
+        try {
+            same.open();
+        } catch (const DbError& error) {
+            driverText = error.text();
+        }
+        ASSERT_EQ(messages.all.size(), 1u) << windowsAuthentication;
+        EXPECT_EQ(messages.texts(), QStringLiteral("Ошибка|Ошибка подключения к серверу ") + server() + QStringLiteral(": ") + driverText);
+        EXPECT_EQ(messages.all[0].icon, QMessageBox::Critical);
+        EXPECT_TRUE(windowsAuthentication || driverText.contains(QStringLiteral("Login failed for user 'sa'.")));
+        EXPECT_FALSE(window->Connect->isOpen());
+        EXPECT_EQ(disabledControls(*window), DisconnectedOff);
     }
-    ASSERT_FALSE(driverText.isEmpty());
-    ASSERT_EQ(m_messages.all.size(), 1u) << "no \"Введите логин.\" with Windows authentication";
-    EXPECT_EQ(m_messages.all[0].caption, QStringLiteral("Ошибка"));
-    EXPECT_EQ(m_messages.all[0].icon, QMessageBox::Critical);
-    EXPECT_EQ(m_messages.all[0].text,
-              QStringLiteral("Ошибка подключения к серверу ") + serverText() + QStringLiteral(": ") + driverText);
-    EXPECT_FALSE(m_window->Connect->isOpen());
-    EXPECT_EQ(enabledStates(*m_window), DisconnectedStates);
 }
 
 TEST_F(ConnectTo70Test, Version7ProbeSelectsTheFirstProcessQuery)
 {
     connectAs(QStringLiteral("sa"), QStringLiteral("velmora"));
-    EXPECT_TRUE(m_messages.all.empty());
-    EXPECT_FALSE(m_window->server2000());
-    EXPECT_EQ(m_window->processTab->procSource(), m_window->processTab->ProcQuery);
-    EXPECT_TRUE(m_window->processTab->ProcQuery->isActive());
-    EXPECT_FALSE(m_window->processTab->ProcQuery2->isActive());
+    EXPECT_FALSE(window->server2000());
+    EXPECT_EQ(window->processTab->procSource(), window->processTab->ProcQuery);
+    EXPECT_TRUE(window->processTab->ProcQuery->isActive());
 }
 
 TEST_F(ConnectTest, ProbeWithoutRowsTakesTheServerFor2000AndStillConnects)
 {
-    changeServer([](sqlsim::ServerState& state) { state.faults.productVersionWithoutRows = true; });
+    onServer([](sqlsim::ServerState& state) { state.faults.productVersionWithoutRows = true; });
     connectAs(QStringLiteral("sa"), QStringLiteral("velmora"));
-
-    ASSERT_EQ(m_messages.all.size(), 1u);
-    EXPECT_EQ(m_messages.all[0].caption, QStringLiteral("Сообщение"));
-    EXPECT_EQ(m_messages.all[0].icon, QMessageBox::Warning);
-    EXPECT_EQ(m_messages.all[0].text, QStringLiteral("Ошибка работы  функции xp_msver. Сервер определен как MS SQL 2000"));
-    EXPECT_TRUE(m_window->server2000());
-    EXPECT_EQ(m_window->processTab->procSource(), m_window->processTab->ProcQuery2);
-    EXPECT_TRUE(m_window->processTab->ProcQuery2->isActive());
-    EXPECT_EQ(enabledStates(*m_window), ConnectedStates);
+    EXPECT_EQ(messages.texts(), QStringLiteral("Сообщение|Ошибка работы  функции xp_msver. Сервер определен как MS SQL 2000"));
+    EXPECT_EQ(messages.all[0].icon, QMessageBox::Warning);
+    EXPECT_TRUE(window->server2000());
+    EXPECT_TRUE(window->processTab->ProcQuery2->isActive());
+    EXPECT_EQ(disabledControls(*window), ConnectedOff);
 }
 
 TEST_F(ConnectTo70Test, ProcessListErrorAfterAWrongGuessLeavesTheWindowConnected)
 {
-    // A 7.0 server taken for 2000 answers the 2000 process query with 7.0 column types: the
-    // error is left to the general error display and the window stays connected.
-    changeServer([](sqlsim::ServerState& state) { state.faults.productVersionWithoutRows = true; });
-    fillLogin(*m_window, serverText(), QStringLiteral("sa"), QStringLiteral("velmora"));
-    EXPECT_THROW(m_window->RzToolbarButton1Click(), DbError);
-    EXPECT_TRUE(m_window->Connect->isOpen());
-    EXPECT_EQ(enabledStates(*m_window), ConnectedStates);
-    EXPECT_FALSE(m_window->processTab->ProcQuery2->isActive());
+    // A 7.0 server taken for 2000 answers the 2000 process query with 7.0 column types; the
+    // error goes on to the general error display.
+    onServer([](sqlsim::ServerState& state) { state.faults.productVersionWithoutRows = true; });
+    fillLogin(*window, server(), QStringLiteral("sa"), QStringLiteral("velmora"));
+    EXPECT_THROW(window->RzToolbarButton1Click(), DbError);
+    EXPECT_TRUE(window->Connect->isOpen());
+    EXPECT_EQ(disabledControls(*window), ConnectedOff);
 }
 
 TEST(ProbeAnswer, OnlyAVersionBeginningWith7IsTakenForVersion7)
 {
-    const struct {
-        QVariant characterValue;
-        bool server2000;
-    } cases[] = {
-        {QStringLiteral("7.00.1063"), false},
-        {QStringLiteral("7"), false},
-        {QStringLiteral("8.00.2039"), true},
-        {QStringLiteral("9.00.1399.06"), true},
-        {QStringLiteral("10.50.1600.1"), true},
-        {QStringLiteral(" 7.00"), true},
-        {QString(), true},
-        {QVariant(), true},   // null
+    const std::pair<QVariant, bool> cases[] = {
+        {QStringLiteral("7.00.1063"), false}, {QStringLiteral("8.00.2039"), true},
+        {QStringLiteral("9.00.1399.06"), true}, {QStringLiteral("10.50.1600.1"), true},
+        {QStringLiteral(" 7.00"), true}, {QString(), true}, {QVariant(), true},
     };
-    for (const auto& c : cases) {
+    for (const auto& [characterValue, server2000] : cases) {
         CommandResult probe;
-        probe.columnNames = {QStringLiteral("Index"), QStringLiteral("Name"), QStringLiteral("Internal_Value"),
-                             QStringLiteral("Character_Value")};
-        probe.rows.push_back({2, QStringLiteral("ProductVersion"), 458752, c.characterValue});
-        EXPECT_EQ(probeMeansServer2000(probe), c.server2000) << c.characterValue.toString().toStdString();
+        probe.rows.push_back({2, QStringLiteral("ProductVersion"), 458752, characterValue});
+        EXPECT_EQ(probeMeansServer2000(probe), server2000) << characterValue.toString().toStdString();
     }
 }
 
 TEST_F(ConnectTest, VersionLineTakesTheFirstAndFourthLines)
 {
     const std::pair<QString, QString> cases[] = {
-        {QStringLiteral("Microsoft SQL Server  2000 - 8.00.2039 (Intel X86) \n\tMay  3 2005 23:18:38 \n"
-                        "\tCopyright (c) 1988-2003 Microsoft Corporation\n\tEnterprise Edition on Windows NT 5.2 (Build 3790: )\n"),
-         QStringLiteral("Microsoft SQL Server  2000 - 8.00.2039 (Intel X86)  Enterprise Edition on Windows NT 5.2 (Build 3790: )")},
-        {QStringLiteral("\r\n one\r\ntwo\rthree\n-four\r\nfive\n"), QStringLiteral("one four")},
+        {QStringLiteral("\r\n Server X - 8.00 \n\tMay 3\n\t(c) 2003\n\tStandard Edition\nmore\n"),
+         QStringLiteral("Server X - 8.00  Standard Edition")},   // only the whole text is trimmed
+        {QStringLiteral("one\r\ntwo\rthree\n-four"), QStringLiteral("one four")},
         {QStringLiteral("first\nsecond\nthird"), QStringLiteral("first")},
         {QStringLiteral("only line"), QStringLiteral("only line")},
     };
     for (const auto& [versionText, line] : cases) {
-        changeServer([&versionText](sqlsim::ServerState& state) { state.faults.versionText = versionText; });
+        onServer([&](sqlsim::ServerState& state) { state.faults.versionText = versionText; });
         connectAs(QStringLiteral("sa"), QStringLiteral("velmora"));
-        EXPECT_EQ(m_window->RzStatusPane1->text(), line);
-        EXPECT_EQ(enabledStates(*m_window), ConnectedStates);
-        m_window->RzToolbarButton2Click();
+        EXPECT_EQ(window->RzStatusPane1->text(), line);
+        window->RzToolbarButton2Click();
     }
 }
 
 TEST_F(ConnectTest, ProbeErrorIsShownAndTheWindowDisconnects)
 {
-    changeServer([](sqlsim::ServerState& state) {
-        state.faults.errorOnStatement = QStringLiteral("Exec xp_msver 'ProductVersion'");
-    });
+    onServer([](sqlsim::ServerState& state) { state.faults.errorOnStatement = QStringLiteral("Exec xp_msver 'ProductVersion'"); });
     connectAs(QStringLiteral("sa"), QStringLiteral("velmora"));
-
-    ASSERT_EQ(m_messages.all.size(), 1u);
-    EXPECT_EQ(m_messages.all[0].caption, programTitle(QCoreApplication::applicationFilePath()));
-    EXPECT_EQ(m_messages.all[0].icon, QMessageBox::Critical);
-    EXPECT_TRUE(m_messages.all[0].text.contains(QStringLiteral("Simulated failure."))) << m_messages.all[0].text.toStdString();
-    EXPECT_FALSE(m_window->Connect->isOpen());
-    EXPECT_EQ(enabledStates(*m_window), DisconnectedStates);
+    ASSERT_EQ(messages.all.size(), 1u);
+    EXPECT_EQ(messages.all[0].caption, QStringLiteral("Connecttest"));
+    EXPECT_EQ(messages.all[0].icon, QMessageBox::Critical);
+    EXPECT_TRUE(messages.all[0].text.contains(QStringLiteral("Simulated failure."))) << messages.all[0].text.toStdString();
+    EXPECT_FALSE(window->Connect->isOpen());
+    EXPECT_EQ(disabledControls(*window), DisconnectedOff);
 }
 
-TEST_F(ConnectTest, StoredSortIsAppliedAtEveryConnectAndABadOneIsIgnored)
+TEST_F(ConnectTest, StoredSortIsAppliedAtEveryConnectAndSavedOnlyWhileConnected)
 {
-    WriteIniValue(QStringLiteral("Velmora.ini"), QStringLiteral("SortOption"), QStringLiteral("Sort"), QStringLiteral("spid DESC"));
+    storeSort(QStringLiteral("spid DESC"));
     connectAs(QStringLiteral("sa"), QStringLiteral("velmora"));
-    Query* processes = m_window->processTab->procSource();
-    EXPECT_EQ(processes->sort(), QStringLiteral("spid DESC"));
+    EXPECT_EQ(window->processTab->procSource()->sort(), QStringLiteral("spid DESC"));
+    window->processTab->procSource()->setSort(QStringLiteral("spid"));
+    window->RzToolbarButton2Click();
+    connectAs(QStringLiteral("sa"), QStringLiteral("velmora"));
+    EXPECT_EQ(window->processTab->procSource()->sort(), QStringLiteral("spid DESC")) << "read again from the file";
 
-    processes->setSort(QStringLiteral("spid"));
-    m_window->RzToolbarButton2Click();
-    connectAs(QStringLiteral("sa"), QStringLiteral("velmora"));
-    EXPECT_EQ(m_window->processTab->procSource()->sort(), QStringLiteral("spid DESC")) << "read again from the file";
-    m_window->RzToolbarButton2Click();
+    window->processTab->procSource()->setSort(QStringLiteral("spid"));
+    window->RzToolbarButton2Click();
+    window->close();
+    EXPECT_FALSE(SettingsFile::text().contains(QStringLiteral("Sort=spid\n"))) << "closed after a disconnect";
 
-    WriteIniValue(QStringLiteral("Velmora.ini"), QStringLiteral("SortOption"), QStringLiteral("Sort"), QStringLiteral("no_such_column"));
+    storeSort(QStringLiteral("no_such_column"));
+    window = std::make_unique<MainWindow>();
     connectAs(QStringLiteral("sa"), QStringLiteral("velmora"));
-    EXPECT_TRUE(m_messages.all.empty());
-    EXPECT_EQ(enabledStates(*m_window), ConnectedStates);
-}
-
-TEST_F(ConnectTest, CloseWhileConnectedStoresTheSortAlsoWhenEmpty)
-{
-    SettingsFile::setText(QStringLiteral("[SortOption]\nSort=\n"));
-    connectAs(QStringLiteral("sa"), QStringLiteral("velmora"));
-    m_window->close();
+    EXPECT_EQ(messages.texts(), QString()) << "a stored sort that does not fit is ignored";
+    window->close();
     EXPECT_TRUE(SettingsFile::text().contains(QStringLiteral("[SortOption]\nSort=\n")));
-    EXPECT_FALSE(m_window->Connect->isOpen());
-
-    auto next = std::make_unique<MainWindow>();
-    fillLogin(*next, serverText(), QStringLiteral("sa"), QStringLiteral("velmora"));
-    next->RzToolbarButton1Click();
-    next->processTab->procSource()->setSort(QStringLiteral("spid DESC"));
-    next->close();
-    EXPECT_EQ(ReadIniValue(QStringLiteral("Velmora.ini"), QStringLiteral("SortOption"), QStringLiteral("Sort")),
-              QStringLiteral("spid DESC"));
-}
-
-TEST_F(ConnectTest, CloseAfterDisconnectLeavesTheStoredSort)
-{
-    WriteIniValue(QStringLiteral("Velmora.ini"), QStringLiteral("SortOption"), QStringLiteral("Sort"), QStringLiteral("spid DESC"));
-    connectAs(QStringLiteral("sa"), QStringLiteral("velmora"));
-    m_window->processTab->procSource()->setSort(QStringLiteral("spid"));
-    m_window->RzToolbarButton2Click();
-    m_window->close();
-    EXPECT_EQ(ReadIniValue(QStringLiteral("Velmora.ini"), QStringLiteral("SortOption"), QStringLiteral("Sort")),
-              QStringLiteral("spid DESC"));
+    EXPECT_FALSE(window->Connect->isOpen());
 }
 
 TEST_F(ConnectTest, ShortcutsFollowTheStateAndF5RefreshesOnlyTheProcessTab)
 {
-    ASSERT_TRUE(showActive(*m_window));
-    fillLogin(*m_window, serverText(), QStringLiteral("sa"), QStringLiteral("velmora"));
-    m_window->RzLineEdit2->setFocus();
-    QTest::keyClick(m_window->RzLineEdit2, Qt::Key_C, Qt::ControlModifier);
-    ASSERT_TRUE(m_window->Connect->isOpen());
-    EXPECT_EQ(enabledStates(*m_window), ConnectedStates);
+    ASSERT_TRUE(showActive(*window));
+    fillLogin(*window, server(), QStringLiteral("sa"), QStringLiteral("velmora"));
+    window->RzLineEdit2->setFocus();
+    QTest::keyClick(window->RzLineEdit2, Qt::Key_C, Qt::ControlModifier);
+    ASSERT_TRUE(window->Connect->isOpen());
 
     auto refreshes = [this] {
         int count = 0;
-        changeServer([&count](sqlsim::ServerState& state) { count = state.refreshCount; });
+        onServer([&](sqlsim::ServerState& state) { count = state.refreshCount; });
         return count;
     };
-    const struct {
-        int tab;
-        bool refreshes;
-    } cases[] = {{0, true}, {2, false}, {1, false}, {3, false}};
-    for (const auto& c : cases) {
-        m_window->RzPageControl1->setCurrentIndex(c.tab);
+    auto press = [this](Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+        QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : window.get(), key, modifiers);
+    };
+    for (const auto& [tab, refreshed] : {std::pair{0, 1}, std::pair{1, 0}, std::pair{2, 0}, std::pair{3, 0}}) {
+        window->RzPageControl1->setCurrentIndex(tab);
         const int before = refreshes();
-        QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : m_window.get(), Qt::Key_F5);
-        EXPECT_EQ(refreshes() - before, c.refreshes ? 1 : 0) << "tab " << c.tab;
+        press(Qt::Key_F5);
+        EXPECT_EQ(refreshes() - before, refreshed) << "tab " << tab;
     }
-
-    QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : m_window.get(), Qt::Key_D,
-                    Qt::ControlModifier);
-    EXPECT_FALSE(m_window->Connect->isOpen());
-    EXPECT_EQ(enabledStates(*m_window), DisconnectedStates);
+    press(Qt::Key_D, Qt::ControlModifier);
+    EXPECT_FALSE(window->Connect->isOpen());
+    EXPECT_EQ(disabledControls(*window), DisconnectedOff);
 }

@@ -94,7 +94,8 @@ TEST_F(VersionTextFiles, BlockWithOrWithoutFileVersion)
         QByteArray block;
         QString expected;
     } cases[] = {
-        {"with", toBytes(buildVersionBlock(0x0419, 0x04E3, {{"FileVersion", "9.8.7.6"}})), QStringLiteral("9.8.7.6")},
+        {"with", toBytes(buildVersionBlock(0x0409, 0x04B0, {{"ProductName", "V"}, {"fileversion", "9.8.7.6"}})),
+         QStringLiteral("9.8.7.6")},
         {"without", toBytes(buildVersionBlock(0x0419, 0x04E3, {{"ProductName", "Velmora"}})), QString()},
         {"no-translation", toBytes(buildVersionBlock(0x0419, 0x04E3, {{"FileVersion", "1.0"}}, false)), QString()},
         {"empty-section", QByteArray(), QStringLiteral("ERROR")},
@@ -133,15 +134,6 @@ TEST_F(VersionTextFiles, DamagedFilesGiveErrorWithoutReadingOutOfBounds)
     const qsizetype tableOffset = qsizetype(qFromLittleEndian<quint64>(good.constData() + 40));
     put<quint64>(hugeSection, tableOffset + 64 + 32, ~quint64(0));
     EXPECT_EQ(GetFileVersionText(write(QStringLiteral("section"), hugeSection)), QStringLiteral("ERROR"));
-}
-
-TEST(VersionInfoValue, LooksUpTheFirstTranslationsString)
-{
-    const QByteArray block = toBytes(buildVersionBlock(0x0409, 0x04B0,
-        {{"CompanyName", "Someone"}, {"FileVersion", "3.1"}, {"ProductName", "Velmora"}}));
-    EXPECT_EQ(GetVersionInfoValue(block, QStringLiteral("FileVersion")), QStringLiteral("3.1"));
-    EXPECT_EQ(GetVersionInfoValue(block, QStringLiteral("productname")), QStringLiteral("Velmora"));
-    EXPECT_EQ(GetVersionInfoValue(block, QStringLiteral("Comments")), QString());
 }
 
 TEST(VersionInfoValue, EveryTruncationOrLengthDamageReadsSafely)
