@@ -9,7 +9,7 @@ namespace {
 // 2.2.6.4 LOGIN7: the fixed fields, then (offset, length) pairs in characters.
 constexpr int kMinimumLength = 86;   // through the cbSSPI/AtchDBFile fields of TDS 7.1
 enum FieldOffset {
-    TdsVersionAt = 4, PacketSizeAt = 8, ClientPidAt = 16, OptionFlags2At = 25,
+    TdsVersionAt = 4, ClientPidAt = 16, OptionFlags2At = 25,
     HostNameAt = 36, UserNameAt = 40, PasswordAt = 44, AppNameAt = 48, ServerNameAt = 52,
     LanguageAt = 64, DatabaseAt = 68, ClientIdAt = 72,
 };
@@ -50,7 +50,6 @@ std::optional<Login7> parseLogin7(const QByteArray& payload)
 
     Login7 login;
     login.tdsVersion = getU32(p + TdsVersionAt);
-    login.packetSize = getU32(p + PacketSizeAt);
     login.info.integratedSecurity = (std::uint8_t(p[OptionFlags2At]) & kIntegratedSecurity) != 0;
     login.info.hostProcess = QString::number(getU32(p + ClientPidAt));
 

@@ -12,7 +12,6 @@ namespace sqlsim::tds {
 
 struct Login7 {
     std::uint32_t tdsVersion = 0;   // as the client asked, e.g. 0x71000001 or 0x74000004
-    std::uint32_t packetSize = 0;
     LoginInfo info;
 };
 

@@ -8,16 +8,12 @@
 
 namespace sqlsim::tds {
 
-// 2.2.3.1.1 Type
+// 2.2.3.1.1 Type: the messages the simulator understands; any other ends the session.
 enum class PacketType : std::uint8_t {
     SqlBatch = 0x01,
-    Rpc = 0x03,
     Reply = 0x04,
     Attention = 0x06,
-    BulkLoad = 0x07,
-    TransactionManager = 0x0E,
     Login7 = 0x10,
-    Sspi = 0x11,
     PreLogin = 0x12,
 };
 

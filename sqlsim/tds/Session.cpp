@@ -1,9 +1,9 @@
 #include "Session.h"
 
+#include "Bytes.h"
 #include "Login7.h"
 #include "PreLogin.h"
 #include "ReplyEncoder.h"
-#include "Bytes.h"
 #include "TokenWriter.h"
 #include "TypeEncoding.h"
 #include "engine/Engine.h"

@@ -15,10 +15,8 @@ enum DoneStatus : std::uint16_t {
     DoneFinal = 0x0000,
     DoneMore = 0x0001,
     DoneError = 0x0002,
-    DoneInTransaction = 0x0004,
     DoneCount = 0x0010,
     DoneAttention = 0x0020,
-    DoneServerError = 0x0100,
 };
 
 // 2.2.7.6-8 the three done tokens
