@@ -9,6 +9,7 @@
 #include <array>
 #include <bit>
 #include <numeric>
+#include <utility>
 
 namespace velmora {
 
@@ -27,7 +28,7 @@ template <typename Value>
 class Distinct {
 public:
     Distinct(const std::vector<Value>& items, const std::vector<unsigned char>& missing)
-        : m_idOf(items.size(), 0)
+        : m_idOf(items.size(), noValue)
     {
         QHash<Value, quint32> ids;
         for (size_t i = 0; i < items.size(); ++i) {
@@ -48,8 +49,7 @@ public:
     // `comparable` holds what to compare for each distinct value; values neither less than the
     // other share a rank. Rows without a value are left alone.
     template <typename Comparable, typename Less>
-    void rank(const std::vector<Comparable>& comparable, Less less,
-              const std::vector<unsigned char>& missing, std::vector<quint64>& words) const
+    void rank(const std::vector<Comparable>& comparable, Less less, std::vector<quint64>& words) const
     {
         std::vector<quint32> order(comparable.size());
         std::iota(order.begin(), order.end(), 0);
@@ -63,12 +63,14 @@ public:
             rankOf[order[i]] = rank;
         }
         for (size_t i = 0; i < words.size(); ++i) {
-            if (!missing[i])
+            if (m_idOf[i] != noValue)
                 words[i] = rankOf[m_idOf[i]];
         }
     }
 
 private:
+    static constexpr quint32 noValue = ~quint32(0);
+
     std::vector<Value> m_values;
     std::vector<quint32> m_idOf;
 };
@@ -115,7 +117,7 @@ public:
             rankTexts();
         else if (isByteKind(m_kind))
             Distinct<QByteArray>(m_bytes, m_missing)
-                .rank(m_bytes, std::less<QByteArray>(), m_missing, m_words);
+                .rank(m_bytes, std::less<QByteArray>(), m_words);
     }
 
     // Rows without a value sort before every value, so after them when the key is descending:
@@ -149,7 +151,7 @@ private:
             sortKeys.push_back(collator.sortKey(text.toString()));
         distinct.rank(sortKeys,
                       [](const QCollatorSortKey& a, const QCollatorSortKey& b) { return a.compare(b) < 0; },
-                      m_missing, m_words);
+                      m_words);
     }
 
     size_t m_field;

@@ -131,6 +131,7 @@ TEST_F(RowFilterGrammar, UnreadableStringsAreRefusedWithTheirMessage)
         {"[cpu] = 1.5", "'1.5' is not a valid floating point value"},
         {"[cpu] = ''", "'' is not a valid floating point value"},
         {"[login_time] = 'yesterday'", "'yesterday' is not a valid date and time"},
+        {"[login_time] = '31.02.2026'", "'31.02.2026' is not a valid date and time"},
         {"[sid] = 'x'", "Filter column 'sid' cannot be compared with a value"},
         {"[sid] Like 'x'", "Filter column 'sid' cannot be compared with a value"},
     };

@@ -73,17 +73,6 @@ protected:
 
 } // namespace
 
-TEST_F(SortFilterAdapter, SortStringListsTheMarkedColumnsInKeyOrder)
-{
-    const GridColumns columns = {column(QStringLiteral("spid"), SortMarker::Down),
-                                 column(QStringLiteral("cpu"), SortMarker::Up),
-                                 column(QStringLiteral("loginame"), SortMarker::Down)};
-    EXPECT_EQ(sortStringFor(columns, {}).toStdString(), "");
-    EXPECT_EQ(sortStringFor(columns, {1}).toStdString(), "cpu DESC");
-    EXPECT_EQ(sortStringFor(columns, {1, 0}).toStdString(), "cpu DESC, spid");
-    EXPECT_EQ(sortStringFor(columns, {2, 1, 0}).toStdString(), "loginame, cpu DESC, spid");
-}
-
 TEST_F(SortFilterAdapter, LocalSortKeepsTheCurrentRowByTheFirstColumn)
 {
     GridColumns columns = {column(QStringLiteral("spid"), SortMarker::Down),
@@ -246,22 +235,4 @@ TEST_F(SortFilterAdapter, LiteralsFollowTheLocaleAndReadBackTheSame)
     };
     for (const auto& c : cases)
         EXPECT_EQ(filterLiteral(QString::fromUtf8(c.value), c.type, c.locale).toStdString(), c.literal) << c.value;
-}
-
-TEST_F(SortFilterAdapter, UnreadableNumbersAndDatesAreRefused)
-{
-    const struct { const char* value; FilterExpressionType type; const char* message; } cases[] = {
-        {"1.5", FilterExpressionType::Number, "'1.5' is not a valid floating point value"},
-        {"", FilterExpressionType::Number, "'' is not a valid floating point value"},
-        {"31.02.2026", FilterExpressionType::DateTime, "'31.02.2026' is not a valid date and time"},
-        {"вчера", FilterExpressionType::DateTime, "'вчера' is not a valid date and time"},
-    };
-    for (const auto& c : cases) {
-        try {
-            filterLiteral(QString::fromUtf8(c.value), c.type, russian);
-            ADD_FAILURE() << c.value << " accepted";
-        } catch (const DbError& error) {
-            EXPECT_EQ(error.text().toStdString(), c.message);
-        }
-    }
 }
