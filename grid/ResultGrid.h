@@ -58,7 +58,7 @@ public:
     bool sortLocal = true;
     bool readOnly = true;
 
-    /// The whole column collection (Part of the layout file too).
+    /// The whole column collection, as the layout file saves and loads it.
     const GridColumns& columns() const { return m_columns; }
     void setColumns(GridColumns columns);   // rebuilds the sort-marked list from SortIndex
     GridColumn& column(int index) { return m_columns[size_t(index)]; }
