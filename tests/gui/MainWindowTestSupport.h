@@ -13,6 +13,7 @@
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
+#include <QLockFile>
 #include <QTest>
 #include <QToolButton>
 #include <ostream>
@@ -43,9 +44,14 @@ struct RecordedMessages {
     MessageHandler previous;
 };
 
-/// "Velmora.ini" beside the test executable, removed before and after each test.
+/// "Velmora.ini" beside the test executable, removed before and after each test. Test cases
+/// run as parallel processes share that one file, so each holds a lock on it while it runs.
 struct SettingsFile {
-    SettingsFile() { QFile::remove(path()); }
+    SettingsFile()
+    {
+        lock.lock();
+        QFile::remove(path());
+    }
     ~SettingsFile() { QFile::remove(path()); }
     static QString path() { return QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("Velmora.ini")); }
     static QString text()
@@ -59,6 +65,8 @@ struct SettingsFile {
         if (file.open(QIODevice::WriteOnly))
             file.write(text.toUtf8());
     }
+
+    QLockFile lock{path() + QStringLiteral(".lock")};
 };
 
 /// The disabled controls and actions of the window's state matrix, by name.
