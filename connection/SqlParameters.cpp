@@ -92,14 +92,6 @@ QString quotedText(const QString& text)
 
 } // namespace
 
-QStringList parameterMarkers(const QString& batch)
-{
-    QStringList names;
-    for (const Marker& m : findMarkers(batch))
-        names << batch.mid(m.start + 1, m.length - 1);
-    return names;
-}
-
 QString sqlLiteral(const QVariant& value)
 {
     if (!value.isValid() || value.isNull())

@@ -2,17 +2,13 @@
 #pragma once
 
 #include <QString>
-#include <QStringList>
 #include <QVariant>
 #include <vector>
 
 namespace velmora {
 
-/// The names of the `:NAME` markers in batch order. Markers inside string literals, quoted
-/// names, brackets and comments are text, not markers; "::" is not a marker.
-QStringList parameterMarkers(const QString& batch);
-
-/// The batch with its n-th marker replaced by the literal of values[n].
+/// The batch with its n-th `:NAME` marker replaced by the literal of values[n]. Markers inside
+/// string literals, quoted names, brackets and comments are text, not markers; "::" is not one.
 /// Throws DbError (Usage) when there are fewer values than markers or a value has no literal.
 QString bindParameters(const QString& batch, const std::vector<QVariant>& values);
 

@@ -208,12 +208,3 @@ TEST_F(QueryCursor, FilterOutlivesCloseAndTheSecondCursorSeesEveryRow)
     query.open();
     EXPECT_EQ(visible(), "1,2");
 }
-
-TEST_F(QueryCursor, ReadingAClosedQueryIsACallerError)
-{
-    EXPECT_THROW(query.value("n"), DbError);
-    query.open();
-    EXPECT_THROW(query.value("nope"), DbError);
-    EXPECT_THROW(query.value(7), DbError);
-    EXPECT_FALSE(query.valueAt(7, 0).isValid());
-}

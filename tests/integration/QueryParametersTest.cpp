@@ -15,7 +15,10 @@ TEST(QueryParameters, MarkersAreFoundOnlyOutsideLiteralsNamesAndComments)
         "exec(' Use master insert #t exec sp_readerrorlog '+:LID)\r\n"
         "select ':NOT', [a:NOT], \"b:NOT\" -- :NOT\r\n"
         "/* :NOT /* nested :NOT */ still :NOT */ select ::fn_x(), :BD, :_x1\r\n");
-    EXPECT_EQ(parameterMarkers(batch), (QStringList{"LID", "BD", "_x1"}));
+    EXPECT_EQ(bindParameters(batch, {QVariant(1), QVariant(2), QVariant(3)}),
+              QStringLiteral("exec(' Use master insert #t exec sp_readerrorlog '+1)\r\n"
+                             "select ':NOT', [a:NOT], \"b:NOT\" -- :NOT\r\n"
+                             "/* :NOT /* nested :NOT */ still :NOT */ select ::fn_x(), 2, 3\r\n"));
 }
 
 TEST(QueryParameters, ValuesBecomeLiteralsOfTheirType)

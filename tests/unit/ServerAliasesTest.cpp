@@ -1,7 +1,6 @@
 // The server box's aliases come from the FreeTDS configuration file the driver itself reads.
 #include "ServerAliases.h"
 
-#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -63,24 +62,4 @@ TEST(ServerAliases, MissingFileGivesNoAliases)
     const QString path = dir.filePath(QStringLiteral("absent.conf"));
     EXPECT_TRUE(serverAliases(path).isEmpty());
     EXPECT_FALSE(isServerAlias(QStringLiteral("prod"), path));
-}
-
-TEST(ServerAliases, ConfigPathFollowsTheDriversOwnSearchOrder)
-{
-    QTemporaryDir home;
-    const QByteArray savedHome = qgetenv("HOME");
-    const QByteArray savedConf = qgetenv("FREETDSCONF");
-    qputenv("HOME", home.path().toUtf8());
-    qunsetenv("FREETDSCONF");
-    EXPECT_EQ(freeTdsConfigPath(), QStringLiteral("/etc/freetds/freetds.conf"));
-    const QString user = QDir(home.path()).filePath(QStringLiteral(".freetds.conf"));
-    QFile(user).open(QIODevice::WriteOnly);
-    EXPECT_EQ(freeTdsConfigPath(), user);
-    qputenv("FREETDSCONF", "/somewhere/else.conf");
-    EXPECT_EQ(freeTdsConfigPath(), QStringLiteral("/somewhere/else.conf"));
-    qputenv("HOME", savedHome);
-    if (savedConf.isEmpty())
-        qunsetenv("FREETDSCONF");
-    else
-        qputenv("FREETDSCONF", savedConf);
 }
