@@ -7,6 +7,8 @@
 #include <QThread>
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -332,6 +334,29 @@ TEST(SqlsimWire, BadPeerEndsItsOwnSessionOnly)
     const auto reply = bystander.reply();
     ASSERT_TRUE(reply);
     EXPECT_TRUE(reply->contains(ucs2(QStringLiteral("8.00.2039"))));
+    RawClient newcomer(sim.port());
+    EXPECT_TRUE(newcomer.logIn());
+}
+
+TEST(SqlsimWire, MutatedLoginExchangesNeverTakeTheServerDown)
+{
+    SimFixture sim;
+    std::mt19937 random(7);
+    const QByteArray valid = packet(0x12, preLogin()) + packet(0x10, login7({}));
+    for (int round = 0; round < 200; ++round) {
+        QByteArray bytes = valid;
+        const int flips = 1 + int(random() % 8);
+        for (int i = 0; i < flips; ++i)
+            bytes[int(random() % bytes.size())] = char(random());
+        if (round % 5 == 0)
+            bytes.truncate(int(random() % bytes.size()));
+        RawClient peer(sim.port());
+        peer.send(bytes);
+        peer.endWriting();
+        while (peer.reply()) {
+        }
+    }
+    EXPECT_TRUE(settlesAt(sim.server(), 0));
     RawClient newcomer(sim.port());
     EXPECT_TRUE(newcomer.logIn());
 }
