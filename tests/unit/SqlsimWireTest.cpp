@@ -360,3 +360,26 @@ TEST(SqlsimWire, MutatedLoginExchangesNeverTakeTheServerDown)
     RawClient newcomer(sim.port());
     EXPECT_TRUE(newcomer.logIn());
 }
+
+TEST(SqlsimWire, StoppingTheServerEndsSessionsEvenMidStatement)
+{
+    auto sim = std::make_unique<SimFixture>();
+    {
+        std::lock_guard lock(sim->engine().mutex());
+        sim->engine().state().faults.slowStatement = QStringLiteral("SELECT @@VERSION");
+        sim->engine().state().faults.slowMs = 60000;
+    }
+    RawClient busy(sim->port());
+    ASSERT_TRUE(busy.logIn());
+    RawClient idle(sim->port());
+    ASSERT_TRUE(idle.logIn());
+    busy.send(packet(0x01, ucs2(QStringLiteral("SELECT @@VERSION"))));
+    QThread::msleep(50);
+
+    QElapsedTimer timer;
+    timer.start();
+    sim.reset();
+    EXPECT_LT(timer.elapsed(), 5000);
+    EXPECT_TRUE(busy.closedByServer());
+    EXPECT_TRUE(idle.closedByServer());
+}
