@@ -7,7 +7,6 @@ namespace velmora {
 namespace {
 
 constexpr size_t kChunkBytes = 8192;
-constexpr qint64 kUnixEpochJulianDay = 2440588;
 constexpr qint64 kMsPerDay = 86400000;
 
 const SQLWCHAR* wide(const QString& text)
@@ -162,18 +161,21 @@ QVariant OdbcStatement::readValue(SQLUSMALLINT column, FieldKind kind)
 QDateTime OdbcStatement::localDateTime(const SQL_TIMESTAMP_STRUCT& ts)
 {
     // The fraction is in nanoseconds; the server keeps 1/300 s, so round to the nearest ms
-    // (999.5 ms and up carries into the next second through the epoch arithmetic below).
-    const QDate date(ts.year, ts.month, ts.day);
-    const qint64 wallMs = (date.toJulianDay() - kUnixEpochJulianDay) * kMsPerDay
+    // (999.5 ms and up carries into the next second, minute or day).
+    const qint64 wallMs = QDate(ts.year, ts.month, ts.day).toJulianDay() * kMsPerDay
         + ((ts.hour * 60 + ts.minute) * 60 + ts.second) * qint64(1000) + (ts.fraction + 500000) / 1000000;
-    // Building a local time from its fields asks the C library, which checks the zone file on
-    // every call; the offset changes at most at a minute boundary, so ask once per minute.
-    const qint64 minute = date.toJulianDay() * 1440 + ts.hour * 60 + ts.minute;
+    const QDate date = QDate::fromJulianDay(wallMs / kMsPerDay);
+    const QTime time = QTime::fromMSecsSinceStartOfDay(int(wallMs % kMsPerDay));
+    // The server's value has no zone: it is the local wall clock. Held with the local offset of
+    // its minute it keeps that wall clock exactly (even in a daylight-saving gap, where a local
+    // time would be moved) and compares as the local instant. Asking the C library for the
+    // offset checks the zone file on every call, so it is asked once per minute.
+    const qint64 minute = wallMs / 60000;
     if (minute != m_offsetMinute) {
         m_offsetMinute = minute;
-        m_offsetMs = qint64(QDateTime(date, QTime(ts.hour, ts.minute), Qt::LocalTime).offsetFromUtc()) * 1000;
+        m_offsetSeconds = QDateTime(date, QTime(time.hour(), time.minute()), Qt::LocalTime).offsetFromUtc();
     }
-    return QDateTime::fromMSecsSinceEpoch(wallMs - m_offsetMs, Qt::LocalTime);
+    return QDateTime(date, time, Qt::OffsetFromUTC, m_offsetSeconds);
 }
 
 QVariant OdbcStatement::readText(SQLUSMALLINT column)

@@ -59,8 +59,8 @@ private:
     QString m_batch;
     std::vector<ResultColumn> m_columns;
     std::vector<char> m_buffer;   // reused by every variable-length read
-    qint64 m_offsetMinute = -1;   // the wall-clock minute (from the Julian day) of m_offsetMs
-    qint64 m_offsetMs = 0;        // local time minus UTC at that minute
+    qint64 m_offsetMinute = -1;   // the wall-clock minute, counted from Julian day 0, of m_offsetSeconds
+    int m_offsetSeconds = 0;      // local time minus UTC at that minute
 };
 
 } // namespace velmora
