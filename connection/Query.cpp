@@ -131,6 +131,7 @@ void Query::setParameter(const QString& name, const QVariant& value)
 
 void Query::setFields(std::vector<FieldDef> fields)
 {
+    close();   // held rows are laid out by the old field list
     m_fields = std::move(fields);
 }
 
