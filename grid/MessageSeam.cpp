@@ -8,15 +8,8 @@ namespace {
 
 QMessageBox::StandardButton showRealMessage(const MessageRequest& request)
 {
-    QMessageBox box(request.icon, request.caption, request.text, request.buttons,
-                    QApplication::activeWindow());
-    if (request.defaultButton != QMessageBox::NoButton)
-        box.setDefaultButton(request.defaultButton);
-    if (request.escapeButton != QMessageBox::NoButton)
-        box.setEscapeButton(request.escapeButton);
-    const int result = box.exec();
     // The close box counts as the escape button, or as the only button when there is one.
-    return QMessageBox::StandardButton(result);
+    return QMessageBox::StandardButton(buildMessageBox(request)->exec());
 }
 
 MessageHandler& handler()
@@ -26,6 +19,19 @@ MessageHandler& handler()
 }
 
 } // namespace
+
+std::unique_ptr<QMessageBox> buildMessageBox(const MessageRequest& request)
+{
+    // Without a parent the box opens in the middle of the screen.
+    auto box = std::make_unique<QMessageBox>(
+        request.icon, request.caption, request.text, request.buttons,
+        request.centredOnScreen ? nullptr : QApplication::activeWindow());
+    if (request.defaultButton != QMessageBox::NoButton)
+        box->setDefaultButton(request.defaultButton);
+    if (request.escapeButton != QMessageBox::NoButton)
+        box->setEscapeButton(request.escapeButton);
+    return box;
+}
 
 QMessageBox::StandardButton showMessage(const MessageRequest& request)
 {

@@ -5,6 +5,7 @@
 #include <QMessageBox>
 #include <QString>
 #include <functional>
+#include <memory>
 
 namespace velmora {
 
@@ -15,9 +16,13 @@ struct MessageRequest {
     QMessageBox::StandardButtons buttons = QMessageBox::Ok;
     QMessageBox::StandardButton defaultButton = QMessageBox::NoButton;
     QMessageBox::StandardButton escapeButton = QMessageBox::NoButton;
+    bool centredOnScreen = false;   // else centred on the active window
 };
 
 using MessageHandler = std::function<QMessageBox::StandardButton(const MessageRequest&)>;
+
+/// The real modal box a request describes, not yet shown (the default handler execs it).
+std::unique_ptr<QMessageBox> buildMessageBox(const MessageRequest& request);
 
 /// Shows a message through the current handler and returns the button chosen.
 QMessageBox::StandardButton showMessage(const MessageRequest& request);

@@ -196,6 +196,7 @@ void ProcessTab::BtnRejectClick()
     question.buttons = QMessageBox::Yes | QMessageBox::No;
     question.defaultButton = QMessageBox::Yes;
     question.escapeButton = QMessageBox::No;
+    question.centredOnScreen = true;
     if (showMessage(question) != QMessageBox::Yes)
         return;
 

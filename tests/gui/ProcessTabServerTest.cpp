@@ -165,18 +165,16 @@ enum class Answer { Enter, Escape, CloseBox, NoButton };
 
 QMessageBox::StandardButton answerOnScreen(const MessageRequest& request, Answer answer)
 {
-    QMessageBox box(request.icon, request.caption, request.text, request.buttons);
-    box.setDefaultButton(request.defaultButton);
-    box.setEscapeButton(request.escapeButton);
-    QTimer::singleShot(0, &box, [&] {
+    const std::unique_ptr<QMessageBox> box = buildMessageBox(request);
+    QTimer::singleShot(0, box.get(), [&] {
         switch (answer) {
-        case Answer::Enter: QTest::keyClick(&box, Qt::Key_Return); break;
-        case Answer::Escape: QTest::keyClick(&box, Qt::Key_Escape); break;
-        case Answer::CloseBox: box.close(); break;
-        case Answer::NoButton: box.button(QMessageBox::No)->click(); break;
+        case Answer::Enter: QTest::keyClick(box.get(), Qt::Key_Return); break;
+        case Answer::Escape: QTest::keyClick(box.get(), Qt::Key_Escape); break;
+        case Answer::CloseBox: box->close(); break;
+        case Answer::NoButton: box->button(QMessageBox::No)->click(); break;
         }
     });
-    return QMessageBox::StandardButton(box.exec());
+    return QMessageBox::StandardButton(box->exec());
 }
 
 TEST_F(ProcessTabServer, KillIsSentOnlyWhenTheOperatorAnswersYes)
@@ -204,6 +202,7 @@ TEST_F(ProcessTabServer, KillIsSentOnlyWhenTheOperatorAnswersYes)
         ASSERT_EQ(asked.size(), 1u);
         EXPECT_EQ(asked[0].caption, "Confirm");
         EXPECT_EQ(asked[0].icon, QMessageBox::Question);
+        EXPECT_TRUE(asked[0].centredOnScreen);
         EXPECT_EQ(asked[0].text, QStringLiteral("Вы действительно хотите удалить процесс 301?"));
         EXPECT_EQ(serverHas(301), !c.sent);
         EXPECT_EQ(refreshCount(), before + (c.sent ? 1 : 0));
