@@ -6,7 +6,11 @@
 #include "ErrorDisplay.h"
 #include "IniFile.h"
 
+#include "DbError.h"
+
 #include <QLabel>
+#include <QPushButton>
+#include <QTest>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -179,4 +183,25 @@ TEST(ErrorDisplay, CaptionAndFullStopRules)
     EXPECT_EQ(messages.texts(), QStringLiteral("Mainwindowtest|Field 'spid' not found."));
     EXPECT_EQ(messages.all[0].icon, QMessageBox::Critical);
     EXPECT_EQ(messages.all[0].buttons, QMessageBox::Ok);
+}
+
+TEST(ErrorDisplay, AnErrorLeavingAnEventHandlerIsShownAndEventsGoOn)
+{
+    RecordedMessages messages;
+    QPushButton button;
+    int clicks = 0;
+    QObject::connect(&button, &QPushButton::clicked, [&] {
+        if (++clicks == 1)
+            throw DbError(DbError::Cause::Server, QStringLiteral("[FreeTDS][SQL Server]Timeout expired"));
+    });
+    button.show();
+
+    QTest::mouseClick(&button, Qt::LeftButton);
+    ASSERT_EQ(messages.all.size(), 1u);
+    EXPECT_EQ(messages.texts(), QStringLiteral("Mainwindowtest|[FreeTDS][SQL Server]Timeout expired."));
+    EXPECT_EQ(messages.all[0].icon, QMessageBox::Critical);
+
+    QTest::mouseClick(&button, Qt::LeftButton);
+    EXPECT_EQ(clicks, 2);
+    EXPECT_EQ(messages.all.size(), 1u);
 }

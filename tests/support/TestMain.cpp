@@ -1,12 +1,15 @@
-// One main for every test executable: the widget tests need a QApplication, and the others do
-// not mind one. The platform is offscreen unless the environment says otherwise.
-#include <QApplication>
+// One main for every test executable: the program's own application object, so widget tests
+// meet the same event delivery (and the same catching of errors) as the program. The platform
+// is offscreen unless the environment says otherwise.
+#include "VelmoraApplication.h"
+
 #include <gtest/gtest.h>
 
 int main(int argc, char** argv)
 {
-    qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
-    QApplication app(argc, argv);
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    velmora::VelmoraApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }
