@@ -6,7 +6,7 @@ namespace velmora {
 
 GridColumns processGridColumns()
 {
-    struct Spec {
+    struct Definition {
         const char* field;
         const char* title;
         int width;           // -1: the width the grid derives from the field
@@ -14,7 +14,7 @@ GridColumns processGridColumns()
         Qt::Alignment alignment;
     };
     constexpr Qt::Alignment centred = Qt::AlignHCenter;
-    static const Spec specs[] = {
+    static const Definition definitions[] = {
         {"spid", "spid", 35, true, centred},
         {"kpid", "kpid", 52, true, centred},
         {"block_count", "block_count", 71, true, Qt::AlignLeft},
@@ -49,13 +49,13 @@ GridColumns processGridColumns()
 
     GridColumns columns;
     columns.reserve(std::size(specs));
-    for (const Spec& spec : specs) {
+    for (const Definition& definition : definitions) {
         GridColumn column;
-        column.fieldName = QString::fromLatin1(spec.field);
-        column.title = QString::fromLatin1(spec.title);
-        column.titleAlignment = spec.alignment;
-        column.width = spec.width;
-        column.visible = spec.visible;
+        column.fieldName = QString::fromLatin1(definition.field);
+        column.title = QString::fromLatin1(definition.title);
+        column.titleAlignment = definition.alignment;
+        column.width = definition.width;
+        column.visible = definition.visible;
         column.titleButton = true;
         columns.push_back(std::move(column));
     }
