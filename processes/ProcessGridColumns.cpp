@@ -48,7 +48,7 @@ GridColumns processGridColumns()
     };
 
     GridColumns columns;
-    columns.reserve(std::size(specs));
+    columns.reserve(std::size(definitions));
     for (const Definition& definition : definitions) {
         GridColumn column;
         column.fieldName = QString::fromLatin1(definition.field);
