@@ -91,7 +91,7 @@ protected:
 TEST_F(ProcessTabServer, RefreshKeepsTheCurrentProcessOrderAndFilter)
 {
     list().setFilter("[spid] >= 300");
-    list().setSort("cpu DESC");
+    list().setSort("block_count DESC, cpu DESC");
     ASSERT_TRUE(list().locate("spid", 302));
     ASSERT_EQ(shownSpids(), QStringList({"301", "302", "300"}));
 
@@ -100,10 +100,11 @@ TEST_F(ProcessTabServer, RefreshKeepsTheCurrentProcessOrderAndFilter)
     tab.BtnMoveLeftClick();
 
     EXPECT_EQ(refreshCount(), before + 1);
-    EXPECT_EQ(shownSpids(), QStringList({"300", "301", "302"}));   // new figures, same order
+    // New figures, both keys still in force: the lock holder first, then by cpu.
+    EXPECT_EQ(shownSpids(), QStringList({"301", "300", "302"}));
     EXPECT_EQ(tab.currentSpid(), 302);
     EXPECT_EQ(list().recNo(), 2);
-    EXPECT_EQ(list().sort(), "cpu DESC");
+    EXPECT_EQ(list().sort(), "block_count DESC, cpu DESC");
     EXPECT_EQ(list().filter(), "[spid] >= 300");
 }
 
