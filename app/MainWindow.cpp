@@ -5,6 +5,7 @@
 #include "Connection.h"
 #include "ErrorDisplay.h"
 #include "IniFile.h"
+#include "LocaleValues.h"
 #include "MessageSeam.h"
 #include "ProcessTab.h"
 #include "Query.h"
@@ -269,7 +270,7 @@ void MainWindow::createStatusBar()
 void MainWindow::updateClock()
 {
     // Redrawn only when the text changes, not at every tick.
-    const QString text = QLocale().toString(QTime::currentTime(), QLocale::LongFormat);
+    const QString text = QLocale().toString(QTime::currentTime(), longTimeFormat());
     if (RzClockStatus1->text() != text)
         RzClockStatus1->setText(text);
 }

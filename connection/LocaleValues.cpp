@@ -27,8 +27,8 @@ QString dateFormat(const QLocale& locale)
     return format;
 }
 
-// The locale's time formats carry a zone name; the server's date-times have no zone, so it is
-// neither written nor expected.
+// The locale's time formats may carry a zone name; the server's date-times have no zone, so it
+// is neither written nor expected.
 QString timeFormat(const QLocale& locale, QLocale::FormatType type)
 {
     static const QRegularExpression zone(QStringLiteral(R"(\s*\bt+\b)"));
@@ -74,12 +74,17 @@ double readNumber(const QString& text, const QLocale& locale)
     return value;
 }
 
+QString longTimeFormat(const QLocale& locale)
+{
+    return timeFormat(locale, QLocale::LongFormat);
+}
+
 QString dateTimeText(const QDateTime& value, const QLocale& locale)
 {
     const QString date = locale.toString(value.date(), dateFormat(locale));
     if (value.time() == QTime(0, 0))
         return date;
-    return date + u' ' + locale.toString(value.time(), timeFormat(locale, QLocale::LongFormat));
+    return date + u' ' + locale.toString(value.time(), longTimeFormat(locale));
 }
 
 QDateTime readDateTime(const QString& text, const QLocale& locale)

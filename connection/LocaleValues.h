@@ -16,6 +16,10 @@ QString numberText(double value, const QLocale& locale = QLocale());
 /// Throws DbError (Usage) "'%s' is not a valid floating point value".
 double readNumber(const QString& text, const QLocale& locale = QLocale());
 
+/// The locale's long time format without its zone designator: the server's date-times, and the
+/// wall clock the window shows, have no zone to name.
+QString longTimeFormat(const QLocale& locale = QLocale());
+
 /// The locale's short date, a blank and its long time; the date alone at midnight.
 QString dateTimeText(const QDateTime& value, const QLocale& locale = QLocale());
 

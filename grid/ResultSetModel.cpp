@@ -1,23 +1,11 @@
 #include "ResultSetModel.h"
 
+#include "LocaleValues.h"
 #include "Query.h"
 
 #include <QDateTime>
 
 namespace velmora {
-
-namespace {
-
-// The server's date-times carry no time zone, so the zone designator some locales put in
-// their long time format would only show the client's zone: it is left out.
-QString longTimeFormatWithoutZone(const QLocale& locale)
-{
-    QString format = locale.timeFormat(QLocale::LongFormat);
-    format.remove(QLatin1Char('t'));
-    return format.trimmed();
-}
-
-} // namespace
 
 QString fieldDisplayText(const QVariant& value, FieldKind kind, const QLocale& locale)
 {
@@ -31,14 +19,14 @@ QString fieldDisplayText(const QVariant& value, FieldKind kind, const QLocale& l
     case FieldKind::LargeInt:
         return plain.toString(value.toLongLong());
     case FieldKind::Float:
-        return plain.toString(value.toDouble(), 'g', 15);
+        return numberText(value.toDouble(), locale);
     case FieldKind::BCD:
         // Held as the server's exact text; only the decimal separator follows the locale.
         return value.toString().replace(QLatin1Char('.'), locale.decimalPoint());
     case FieldKind::DateTime: {
         const QDateTime dateTime = value.toDateTime();
         return locale.toString(dateTime.date(), QLocale::ShortFormat) + QLatin1Char(' ')
-               + locale.toString(dateTime.time(), longTimeFormatWithoutZone(locale));
+               + locale.toString(dateTime.time(), longTimeFormat(locale));
     }
     case FieldKind::Bytes:
     case FieldKind::VarBytes:
