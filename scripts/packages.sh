@@ -1,6 +1,6 @@
 # Installs, with apt-get, the Debian 12 packages Velmora needs that are missing. Sourced.
 velmora_install_packages() {
-    local wanted=(cmake g++ make qt6-base-dev libgl-dev unixodbc-dev tdsodbc freetds-bin
+    local wanted=(cmake g++ make qt6-base-dev libgl-dev unixodbc-dev odbcinst tdsodbc freetds-bin
                   libgtest-dev libbenchmark-dev "$@")
     local missing=()
     for p in "${wanted[@]}"; do
