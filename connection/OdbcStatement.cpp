@@ -1,6 +1,12 @@
 #include "OdbcStatement.h"
 
 #include <QDateTime>
+#include <QScopeGuard>
+
+#include <algorithm>
+#include <cstddef>
+#include <cstring>
+#include <unordered_set>
 
 namespace velmora {
 
@@ -8,13 +14,103 @@ namespace {
 
 constexpr size_t kChunkBytes = 8192;
 constexpr qint64 kMsPerDay = 86400000;
+constexpr qint64 kEpochMs = 2440588 * kMsPerDay;   // 1970-01-01 counted from Julian day 0
+
+// Block fetch: up to kBlockRows rows a driver call, their buffers kept near kBlockBytes. Columns
+// wider than these bounds (and those of unknown width) are read piecewise instead.
+constexpr SQLULEN kBlockRows = 256;
+constexpr size_t kBlockBytes = size_t(1) << 20;
+constexpr int kMaxBoundChars = 4000;
+constexpr int kMaxBoundBytes = 8000;
+constexpr size_t kMaxPooledTexts = 512;
 
 const SQLWCHAR* wide(const QString& text)
 {
     return reinterpret_cast<const SQLWCHAR*>(text.utf16());
 }
 
+SQLSMALLINT cTypeOf(FieldKind kind)
+{
+    switch (kind) {
+    case FieldKind::SmallInt: return SQL_C_SSHORT;
+    case FieldKind::Integer: return SQL_C_SLONG;
+    case FieldKind::LargeInt: return SQL_C_SBIGINT;
+    case FieldKind::Float: return SQL_C_DOUBLE;
+    case FieldKind::DateTime: return SQL_C_TYPE_TIMESTAMP;
+    case FieldKind::Bytes:
+    case FieldKind::VarBytes: return SQL_C_BINARY;
+    default: return SQL_C_WCHAR;   // text, and decimals as text: the numeric C type would drop the fraction
+    }
+}
+
+// The bytes one value of a column needs in a bound buffer, terminator included; 0 when its width
+// is unknown or too large to bind. `size` is the described size: characters for text, digits
+// for decimals, bytes for byte strings.
+SQLLEN boundWidth(FieldKind kind, int size)
+{
+    switch (kind) {
+    case FieldKind::SmallInt: return sizeof(SQLSMALLINT);
+    case FieldKind::Integer: return sizeof(SQLINTEGER);
+    case FieldKind::LargeInt: return sizeof(SQLBIGINT);
+    case FieldKind::Float: return sizeof(SQLDOUBLE);
+    case FieldKind::DateTime: return sizeof(SQL_TIMESTAMP_STRUCT);
+    case FieldKind::Bytes:
+    case FieldKind::VarBytes: return size > 0 && size <= kMaxBoundBytes ? size : 0;
+    case FieldKind::BCD: return size > 0 ? (size + 3 + 1) * SQLLEN(sizeof(SQLWCHAR)) : 0;   // sign, point, leading 0
+    default: return size > 0 && size <= kMaxBoundChars ? (size + 1) * SQLLEN(sizeof(SQLWCHAR)) : 0;
+    }
+}
+
+QStringView textView(const char* data, SQLLEN bytes)
+{
+    return QStringView(reinterpret_cast<const char16_t*>(data), bytes / qsizetype(sizeof(SQLWCHAR)));
+}
+
+struct TextHash {
+    using is_transparent = void;
+    size_t operator()(QStringView text) const noexcept { return qHash(text); }
+};
+
+// The distinct texts of one column. A process list repeats its logins, hosts, programs and
+// states from row to row: a repeat shares the string already held instead of allocating its own
+// copy. At most kMaxPooledTexts are kept, so a column of unique values costs a lookup, no more.
+class TextPool {
+public:
+    QString text(QStringView value)
+    {
+        if (!m_last.isNull() && value == m_last)
+            return m_last;
+        if (auto known = m_texts.find(value); known != m_texts.end())
+            return m_last = *known;
+        m_last = value.toString();
+        if (m_texts.size() < kMaxPooledTexts)
+            m_texts.insert(m_last);
+        return m_last;
+    }
+
+private:
+    QString m_last;   // asked first: the commonest repeat is of the row before
+    std::unordered_set<QString, TextHash, std::equal_to<>> m_texts;
+};
+
+template <typename T>
+T load(const char* cell)
+{
+    T value;
+    std::memcpy(&value, cell, sizeof value);
+    return value;
+}
+
 } // namespace
+
+// One column of a block fetch: the read it serves and its column-wise buffers.
+struct OdbcStatement::BoundColumn {
+    ColumnRead read;
+    SQLLEN width;                    // bytes of one value
+    std::vector<char> cells;         // `width` bytes a row
+    std::vector<SQLLEN> indicators;  // a length or SQL_NULL_DATA a row
+    TextPool texts;
+};
 
 FieldKind fieldKindForSqlType(SQLSMALLINT sqlType)
 {
@@ -55,8 +151,12 @@ OdbcStatement::OdbcStatement(OdbcConnection& connection, int timeoutSeconds)
 
 void OdbcStatement::check(SQLRETURN rc)
 {
-    if (SQL_SUCCEEDED(rc) || rc == SQL_NO_DATA)
-        return;
+    if (!SQL_SUCCEEDED(rc) && rc != SQL_NO_DATA)
+        fail();
+}
+
+void OdbcStatement::fail()
+{
     DbError error = odbcError(SQL_HANDLE_STMT, m_stmt.get(), m_batch);
     if (isLinkLoss(error.records()))
         m_connection.markLost();
@@ -114,6 +214,23 @@ void OdbcStatement::describe()
 
 std::vector<std::vector<QVariant>> OdbcStatement::fetchAll(const std::vector<ColumnRead>& plan, size_t width)
 {
+    // One SQLFetch for a block of bound rows costs far less than a call per value, but needs a
+    // buffer that holds every value whole; a single long column sends the result piecewise.
+    std::vector<BoundColumn> bound;
+    bound.reserve(plan.size());
+    size_t rowBytes = 0;
+    for (const ColumnRead& read : plan) {
+        const SQLLEN cellBytes = boundWidth(read.kind, m_columns[size_t(read.column)].size);
+        if (cellBytes == 0)
+            return fetchByRows(plan, width);
+        bound.push_back({read, cellBytes, {}, {}, {}});
+        rowBytes += size_t(cellBytes);
+    }
+    return fetchByBlocks(bound, width, std::clamp<SQLULEN>(kBlockBytes / std::max<size_t>(rowBytes, 1), 1, kBlockRows));
+}
+
+std::vector<std::vector<QVariant>> OdbcStatement::fetchByRows(const std::vector<ColumnRead>& plan, size_t width)
+{
     std::vector<std::vector<QVariant>> rows;
     for (;;) {
         const SQLRETURN rc = SQLFetch(m_stmt.get());
@@ -128,34 +245,95 @@ std::vector<std::vector<QVariant>> OdbcStatement::fetchAll(const std::vector<Col
     return rows;
 }
 
+std::vector<std::vector<QVariant>> OdbcStatement::fetchByBlocks(std::vector<BoundColumn>& bound, size_t width,
+                                                                SQLULEN blockRows)
+{
+    const SQLHSTMT stmt = m_stmt.get();
+    SQLULEN fetched = 0;
+    std::vector<SQLUSMALLINT> status(blockRows);
+    // The driver holds pointers into these locals: however this ends, the statement goes back to
+    // an unbound cursor of single rows.
+    auto restore = qScopeGuard([stmt] {
+        SQLFreeStmt(stmt, SQL_UNBIND);
+        SQLSetStmtAttr(stmt, SQL_ATTR_ROW_ARRAY_SIZE, reinterpret_cast<SQLPOINTER>(SQLULEN(1)), 0);
+        SQLSetStmtAttr(stmt, SQL_ATTR_ROWS_FETCHED_PTR, nullptr, 0);
+        SQLSetStmtAttr(stmt, SQL_ATTR_ROW_STATUS_PTR, nullptr, 0);
+    });
+    check(SQLSetStmtAttr(stmt, SQL_ATTR_ROW_BIND_TYPE, reinterpret_cast<SQLPOINTER>(SQLULEN(SQL_BIND_BY_COLUMN)), 0));
+    check(SQLSetStmtAttr(stmt, SQL_ATTR_ROW_ARRAY_SIZE, reinterpret_cast<SQLPOINTER>(blockRows), 0));
+    check(SQLSetStmtAttr(stmt, SQL_ATTR_ROWS_FETCHED_PTR, &fetched, 0));
+    check(SQLSetStmtAttr(stmt, SQL_ATTR_ROW_STATUS_PTR, status.data(), 0));
+    for (BoundColumn& column : bound) {
+        column.cells.resize(size_t(column.width) * blockRows);
+        column.indicators.resize(blockRows);
+        check(SQLBindCol(stmt, SQLUSMALLINT(column.read.column + 1), cTypeOf(column.read.kind), column.cells.data(),
+                         column.width, column.indicators.data()));
+    }
+
+    std::vector<std::vector<QVariant>> rows;
+    for (;;) {
+        const SQLRETURN rc = SQLFetch(stmt);
+        if (rc == SQL_NO_DATA)
+            break;
+        check(rc);
+        for (SQLULEN r = 0; r < fetched; ++r) {
+            if (status[r] == SQL_ROW_ERROR)
+                fail();
+            std::vector<QVariant>& row = rows.emplace_back(width);
+            for (BoundColumn& column : bound)
+                row[size_t(column.read.target)] = boundValue(column, r);
+        }
+    }
+    return rows;
+}
+
+QVariant OdbcStatement::boundValue(BoundColumn& column, SQLULEN row)
+{
+    const SQLLEN indicator = column.indicators[row];
+    if (indicator == SQL_NULL_DATA)
+        return {};
+    const char* cell = column.cells.data() + row * SQLULEN(column.width);
+    const SQLSMALLINT cType = cTypeOf(column.read.kind);
+    if (cType == SQL_C_BINARY || cType == SQL_C_WCHAR) {
+        // The width comes from the column's description; a driver that sends more must not
+        // have the rest silently dropped.
+        const SQLLEN room = cType == SQL_C_WCHAR ? column.width - SQLLEN(sizeof(SQLWCHAR)) : column.width;
+        if (indicator == SQL_NO_TOTAL || indicator > room)
+            throw DbError(DbError::Cause::Binding,
+                          QStringLiteral("Column '%1' holds a value longer than its described size (%2).")
+                              .arg(m_columns[size_t(column.read.column)].name)
+                              .arg(m_columns[size_t(column.read.column)].size),
+                          {}, m_batch);
+        if (cType == SQL_C_BINARY)
+            return QByteArray(cell, qsizetype(indicator));
+        return column.texts.text(textView(cell, indicator));
+    }
+    return fixedValue(column.read.kind, cell);
+}
+
 QVariant OdbcStatement::readValue(SQLUSMALLINT column, FieldKind kind)
 {
+    const SQLSMALLINT cType = cTypeOf(kind);
+    if (cType == SQL_C_WCHAR)
+        return readText(column);
+    if (cType == SQL_C_BINARY)
+        return readBytes(column);
+    alignas(std::max_align_t) char cell[sizeof(SQL_TIMESTAMP_STRUCT)];
     SQLLEN indicator = 0;
-    auto fixed = [&](SQLSMALLINT cType, auto value) -> QVariant {
-        check(SQLGetData(m_stmt.get(), column, cType, &value, sizeof value, &indicator));
-        return indicator == SQL_NULL_DATA ? QVariant() : QVariant::fromValue(value);
-    };
+    check(SQLGetData(m_stmt.get(), column, cType, cell, sizeof cell, &indicator));
+    return indicator == SQL_NULL_DATA ? QVariant() : fixedValue(kind, cell);
+}
+
+QVariant OdbcStatement::fixedValue(FieldKind kind, const char* cell)
+{
     switch (kind) {
-    case FieldKind::SmallInt: return fixed(SQL_C_SSHORT, qint16(0));
-    case FieldKind::Integer: return fixed(SQL_C_SLONG, qint32(0));
-    case FieldKind::LargeInt: return fixed(SQL_C_SBIGINT, qint64(0));
-    case FieldKind::Float: return fixed(SQL_C_DOUBLE, double(0));
-    case FieldKind::DateTime: {
-        SQL_TIMESTAMP_STRUCT ts{};
-        check(SQLGetData(m_stmt.get(), column, SQL_C_TYPE_TIMESTAMP, &ts, sizeof ts, &indicator));
-        if (indicator == SQL_NULL_DATA)
-            return {};
-        return localDateTime(ts);
+    case FieldKind::SmallInt: return QVariant::fromValue(load<qint16>(cell));
+    case FieldKind::Integer: return QVariant::fromValue(load<qint32>(cell));
+    case FieldKind::LargeInt: return QVariant::fromValue(load<qint64>(cell));
+    case FieldKind::Float: return QVariant::fromValue(load<double>(cell));
+    case FieldKind::DateTime: return localDateTime(load<SQL_TIMESTAMP_STRUCT>(cell));
+    default: return {};   // text and byte strings are read by their own paths
     }
-    case FieldKind::Bytes:
-    case FieldKind::VarBytes: return readBytes(column);
-    case FieldKind::BCD:   // as text: the numeric C type would drop the fraction
-    case FieldKind::String:
-    case FieldKind::FixedChar:
-    case FieldKind::WideString:
-    case FieldKind::FixedWideChar: return readText(column);
-    }
-    return {};
 }
 
 QDateTime OdbcStatement::localDateTime(const SQL_TIMESTAMP_STRUCT& ts)
@@ -164,8 +342,6 @@ QDateTime OdbcStatement::localDateTime(const SQL_TIMESTAMP_STRUCT& ts)
     // (999.5 ms and up carries into the next second, minute or day).
     const qint64 wallMs = QDate(ts.year, ts.month, ts.day).toJulianDay() * kMsPerDay
         + ((ts.hour * 60 + ts.minute) * 60 + ts.second) * qint64(1000) + (ts.fraction + 500000) / 1000000;
-    const QDate date = QDate::fromJulianDay(wallMs / kMsPerDay);
-    const QTime time = QTime::fromMSecsSinceStartOfDay(int(wallMs % kMsPerDay));
     // The server's value has no zone: it is the local wall clock. Held with the local offset of
     // its minute it keeps that wall clock exactly (even in a daylight-saving gap, where a local
     // time would be moved) and compares as the local instant. Asking the C library for the
@@ -173,9 +349,12 @@ QDateTime OdbcStatement::localDateTime(const SQL_TIMESTAMP_STRUCT& ts)
     const qint64 minute = wallMs / 60000;
     if (minute != m_offsetMinute) {
         m_offsetMinute = minute;
-        m_offsetSeconds = QDateTime(date, QTime(time.hour(), time.minute()), Qt::LocalTime).offsetFromUtc();
+        const QDateTime wallMinute = QDateTime::fromMSecsSinceEpoch(minute * 60000 - kEpochMs, Qt::UTC);
+        m_offsetSeconds = QDateTime(wallMinute.date(), wallMinute.time(), Qt::LocalTime).offsetFromUtc();
     }
-    return QDateTime(date, time, Qt::OffsetFromUTC, m_offsetSeconds);
+    // Built from the instant rather than from a date and a time: the same value, made faster.
+    return QDateTime::fromMSecsSinceEpoch(wallMs - kEpochMs - m_offsetSeconds * qint64(1000), Qt::OffsetFromUTC,
+                                          m_offsetSeconds);
 }
 
 QVariant OdbcStatement::readText(SQLUSMALLINT column)
@@ -193,10 +372,9 @@ QVariant OdbcStatement::readText(SQLUSMALLINT column)
         // A full buffer holds one terminator; the rest comes with the next call.
         const bool more = rc == SQL_SUCCESS_WITH_INFO && (indicator == SQL_NO_TOTAL || indicator >= capacity);
         const SQLLEN bytes = more ? capacity - SQLLEN(sizeof(SQLWCHAR)) : indicator;
-        const QStringView chunk(reinterpret_cast<const char16_t*>(m_buffer.data()), bytes / qsizetype(sizeof(SQLWCHAR)));
         if (!more && text.isNull())
-            return QVariant(chunk.toString());   // the usual single read: one exact allocation
-        text.append(chunk);
+            return textView(m_buffer.data(), bytes).toString();   // the usual single read: one exact allocation
+        text.append(textView(m_buffer.data(), bytes));
         if (!more)
             break;
     }

@@ -1,5 +1,6 @@
 // One batch sent over an OdbcConnection: its results walked, its columns described and typed,
-// its rows fetched with the wide functions (text as UTF-16, decimals as exact text).
+// its rows fetched with the wide functions (text as UTF-16, decimals as exact text), in blocks of
+// rows when every column read has a bounded width.
 #pragma once
 
 #include "FieldKind.h"
@@ -46,10 +47,18 @@ public:
     std::vector<std::vector<QVariant>> fetchAll(const std::vector<ColumnRead>& plan, size_t width);
 
 private:
+    struct BoundColumn;
+
     void execute(const QString& batch);
     void describe();
     void check(SQLRETURN rc);
+    [[noreturn]] void fail();
+    std::vector<std::vector<QVariant>> fetchByRows(const std::vector<ColumnRead>& plan, size_t width);
+    std::vector<std::vector<QVariant>> fetchByBlocks(std::vector<BoundColumn>& bound, size_t width,
+                                                     SQLULEN blockRows);
+    QVariant boundValue(BoundColumn& column, SQLULEN row);
     QVariant readValue(SQLUSMALLINT column, FieldKind kind);
+    QVariant fixedValue(FieldKind kind, const char* cell);
     QVariant readText(SQLUSMALLINT column);
     QDateTime localDateTime(const SQL_TIMESTAMP_STRUCT& ts);
     QVariant readBytes(SQLUSMALLINT column);
