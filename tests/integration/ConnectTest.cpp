@@ -221,7 +221,7 @@ TEST_F(ConnectTest, StoredSortIsAppliedAtEveryConnectAndSavedOnlyWhileConnected)
     EXPECT_FALSE(window->Connect->isOpen());
 }
 
-TEST_F(ConnectTest, ShortcutsFollowTheStateAndF5RefreshesOnlyTheProcessTab)
+TEST_F(ConnectTest, ShortcutsFollowTheStateAndF5AndCtrlDelActOnlyOnTheProcessTab)
 {
     ASSERT_TRUE(showActive(*window));
     fillLogin(*window, server(), QStringLiteral("sa"), QStringLiteral("velmora"));
@@ -243,6 +243,15 @@ TEST_F(ConnectTest, ShortcutsFollowTheStateAndF5RefreshesOnlyTheProcessTab)
         press(Qt::Key_F5);
         EXPECT_EQ(refreshes() - before, refreshed) << "tab " << tab;
     }
+    // Ctrl+Del asks its question on the process tab only (answered with a plain OK: no Kill).
+    for (const auto& [tab, asked] : {std::pair{1, 0u}, std::pair{2, 0u}, std::pair{3, 0u}, std::pair{0, 1u}}) {
+        window->RzPageControl1->setCurrentIndex(tab);
+        messages.all.clear();
+        press(Qt::Key_Delete, Qt::ControlModifier);
+        EXPECT_EQ(messages.all.size(), asked) << "tab " << tab;
+    }
+    ASSERT_FALSE(messages.all.empty());
+    EXPECT_EQ(messages.all[0].caption, QStringLiteral("Confirm"));
     press(Qt::Key_D, Qt::ControlModifier);
     EXPECT_FALSE(window->Connect->isOpen());
     EXPECT_EQ(disabledControls(*window), DisconnectedOff);
