@@ -17,6 +17,26 @@ namespace {
 bool isWordStart(QChar c) { return c.isLetter() || c == u'_' || c == u'#'; }
 bool isWordPart(QChar c) { return c.isLetterOrNumber() || c == u'_' || c == u'#' || c == u'$' || c == u'@'; }
 
+// Reads a string or a bracketed name from `i`, just past its opening mark, up to `close`; a
+// doubled `close` stands for one. Leaves `i` past the closing mark; false when there is none.
+bool readDelimited(const QString& s, QChar close, int& i, QString& value)
+{
+    const int n = int(s.size());
+    while (i < n) {
+        if (s[i] == close) {
+            if (i + 1 < n && s[i + 1] == close) {
+                value += close;
+                i += 2;
+                continue;
+            }
+            ++i;
+            return true;
+        }
+        value += s[i++];
+    }
+    return false;
+}
+
 } // namespace
 
 Lexed lex(const QString& s)
@@ -26,6 +46,10 @@ Lexed lex(const QString& s)
     int i = 0;
     auto push = [&](Token::Kind kind, QString text, int offset, bool unicode = false) {
         out.tokens.push_back(Token{kind, std::move(text), offset, unicode});
+    };
+    auto unclosed = [&](const QString& value) {
+        out.error = QStringLiteral("Unclosed quotation mark before the character string '%1'.").arg(value);
+        out.errorNumber = 105;
     };
     while (i < n) {
         const QChar c = s[i];
@@ -47,48 +71,16 @@ Lexed lex(const QString& s)
             const int start = i;
             i += unicode ? 2 : 1;
             QString value;
-            bool closed = false;
-            while (i < n) {
-                if (s[i] == u'\'') {
-                    if (i + 1 < n && s[i + 1] == u'\'') {
-                        value += u'\'';
-                        i += 2;
-                        continue;
-                    }
-                    ++i;
-                    closed = true;
-                    break;
-                }
-                value += s[i++];
-            }
-            if (!closed) {
-                out.error = QStringLiteral("Unclosed quotation mark before the character string '%1'.")
-                                .arg(value);
-                out.errorNumber = 105;
+            if (!readDelimited(s, u'\'', i, value)) {
+                unclosed(value);
                 break;
             }
             push(Token::Kind::String, value, start, unicode);
         } else if (c == u'[') {
             const int start = i++;
             QString value;
-            bool closed = false;
-            while (i < n) {
-                if (s[i] == u']') {
-                    if (i + 1 < n && s[i + 1] == u']') {
-                        value += u']';
-                        i += 2;
-                        continue;
-                    }
-                    ++i;
-                    closed = true;
-                    break;
-                }
-                value += s[i++];
-            }
-            if (!closed) {
-                out.error = QStringLiteral("Unclosed quotation mark before the character string '%1'.")
-                                .arg(value);
-                out.errorNumber = 105;
+            if (!readDelimited(s, u']', i, value)) {
+                unclosed(value);
                 break;
             }
             push(Token::Kind::QuotedName, value, start);
