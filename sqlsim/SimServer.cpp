@@ -18,12 +18,20 @@ SimServer::~SimServer()
 void SimServer::start(quint16 port)
 {
     stop();
-    m_listener = std::make_unique<Listener>(*m_engine, port);
+    auto listener = std::make_unique<Listener>(*m_engine, port);
+    std::lock_guard lock(m_listenerMutex);
+    m_listener = std::move(listener);
 }
 
 void SimServer::stop()
 {
-    m_listener.reset();
+    // Destroyed outside the lock: ending the sessions waits for their threads, and one of them
+    // may be on its way into dropSession().
+    std::unique_ptr<Listener> stopping;
+    {
+        std::lock_guard lock(m_listenerMutex);
+        stopping.swap(m_listener);
+    }
 }
 
 quint16 SimServer::port() const
@@ -38,6 +46,7 @@ Engine& SimServer::engine()
 
 void SimServer::dropSession(int spid)
 {
+    std::lock_guard lock(m_listenerMutex);
     if (m_listener)
         m_listener->dropSession(spid);
 }

@@ -5,6 +5,7 @@
 #include "engine/Engine.h"
 
 #include <memory>
+#include <mutex>
 
 namespace sqlsim {
 
@@ -31,6 +32,8 @@ public:
 
 private:
     std::unique_ptr<Engine> m_engine;
+    // Session threads reach the listener through Kill while start() or stop() replaces it.
+    std::mutex m_listenerMutex;
     std::unique_ptr<Listener> m_listener;
 };
 
