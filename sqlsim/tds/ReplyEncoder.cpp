@@ -109,10 +109,10 @@ private:
 
 } // namespace
 
-EncodedReply encodeReply(const Reply& reply, QString& database)
+QByteArray encodeReply(const Reply& reply, QString& database)
 {
-    EncodedReply encoded;
-    Encoder encoder(encoded.tokens, database);
+    QByteArray tokens;
+    Encoder encoder(tokens, database);
     const std::vector<bool> inProcedure = procedureItems(reply.items);
     bool firstResult = true;
     for (size_t i = 0; i < reply.items.size(); ++i) {
@@ -120,10 +120,8 @@ EncodedReply encodeReply(const Reply& reply, QString& database)
         if (const auto* result = std::get_if<ResultSet>(&item)) {
             const int limit = firstResult && reply.dropConnection ? reply.dropAfterRows : -1;
             firstResult = false;
-            if (!encoder.resultSet(*result, inProcedure[i], limit)) {
-                encoded.cut = true;
-                return encoded;
-            }
+            if (!encoder.resultSet(*result, inProcedure[i], limit))
+                return tokens;
         } else if (const auto* message = std::get_if<Message>(&item)) {
             encoder.message(*message, inProcedure[i]);
         } else if (const auto* done = std::get_if<Done>(&item)) {
@@ -133,7 +131,7 @@ EncodedReply encodeReply(const Reply& reply, QString& database)
         }
     }
     encoder.finish();
-    return encoded;
+    return tokens;
 }
 
 QByteArray attentionAcknowledgement()

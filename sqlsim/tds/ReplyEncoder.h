@@ -11,15 +11,10 @@
 
 namespace sqlsim::tds {
 
-struct EncodedReply {
-    QByteArray tokens;
-    /// The reply was cut after `Reply::dropAfterRows` rows: send what is here, then drop the link.
-    bool cut = false;
-};
-
 /// `database` is the session's current database before the batch; a database change in the
-/// reply (message 5701) is announced with ENVCHANGE and updates it.
-EncodedReply encodeReply(const Reply& reply, QString& database);
+/// reply (message 5701) is announced with ENVCHANGE and updates it. With `Reply::dropConnection`
+/// the tokens stop after `Reply::dropAfterRows` rows of the first result when it has more.
+QByteArray encodeReply(const Reply& reply, QString& database);
 
 /// The answer to an attention: DONE with DONE_ATTN.
 QByteArray attentionAcknowledgement();

@@ -147,12 +147,12 @@ bool Session::serveBatch(const QByteArray& payload)
     }
     if (reply.dropConnection && reply.dropAfterRows < 0)
         return false;
-    const EncodedReply encoded = encodeReply(reply, m_database);
+    const QByteArray tokens = encodeReply(reply, m_database);
     if (reply.dropConnection) {
-        send(PacketType::Reply, encoded.tokens, false);
+        send(PacketType::Reply, tokens, false);
         return false;
     }
-    return send(PacketType::Reply, encoded.tokens);
+    return send(PacketType::Reply, tokens);
 }
 
 Session::WaitResult Session::waitOrAttention(int delayMs)
