@@ -106,7 +106,8 @@ Engine::Engine(ServerOptions options)
     }
 }
 
-std::variant<int, Message> Engine::login(const LoginInfo& info)
+std::variant<int, Message> Engine::login(const LoginInfo& info,
+                                         const std::function<void(int spid)>& admitted)
 {
     std::lock_guard lock(m_mutex);
     if (info.integratedSecurity)
@@ -157,6 +158,8 @@ std::variant<int, Message> Engine::login(const LoginInfo& info)
     process.loginame = login->name;
     process.hasClient = true;
     m_state.processes.push_back(process);
+    if (admitted)
+        admitted(spid);
     return spid;
 }
 

@@ -32,7 +32,10 @@ public:
 
     /// Checks a login; on success adds a process for the new session and returns its spid.
     /// On failure returns the message to send (18456 "Login failed for user '<name>'.").
-    std::variant<int, Message> login(const LoginInfo& info);
+    /// `admitted` gets the spid under the state lock, before any other session can see the
+    /// process (and Kill it).
+    std::variant<int, Message> login(const LoginInfo& info,
+                                     const std::function<void(int spid)>& admitted = {});
     /// The session's link is gone: its process and locks leave the server.
     void logout(int spid);
     /// The database the session is in (after login and after every Use).

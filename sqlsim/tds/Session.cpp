@@ -104,14 +104,15 @@ bool Session::handshake()
 
     QByteArray reply;
     TokenWriter writer(reply);
-    const auto outcome = m_engine.login(login->info);
+    // The spid is known here before another session can Kill the new process, so that the
+    // Kill finds this link to drop.
+    const auto outcome = m_engine.login(login->info, [this](int spid) { m_spid = spid; });
     if (const auto* refusal = std::get_if<Message>(&outcome)) {
         writer.message(*refusal);
         writer.done(DoneToken::Done, DoneError, CmdNone, 0);
         send(PacketType::Reply, reply);
         return false;
     }
-    m_spid = std::get<int>(outcome);
     m_database = m_engine.currentDatabase(m_spid);
 
     // The login reply as a server sends it: database, language and collation, then LOGINACK
