@@ -6,6 +6,7 @@
 #include "RowFilter.h"
 #include "RowSort.h"
 #include "SqlParameters.h"
+#include "ValueCompare.h"
 #include "WaitCursor.h"
 
 #include <QDateTime>
@@ -137,10 +138,7 @@ void Query::setFields(std::vector<FieldDef> fields)
 
 int Query::fieldIndex(const QString& name) const
 {
-    for (size_t i = 0; i < m_fields.size(); ++i)
-        if (m_fields[i].name.compare(name, Qt::CaseInsensitive) == 0)
-            return int(i);
-    return -1;
+    return findFieldIndex(m_fields, name);
 }
 
 std::unique_ptr<RowFilter> Query::parsedFilter(bool filtered, const QString& text) const
