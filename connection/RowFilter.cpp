@@ -264,20 +264,23 @@ private:
         if (kind == FieldKind::DateTime)
             return std::make_unique<DateTimeComparison>(
                 field, comparison, wallClockMsecs(readDateTime(literal, m_locale)));
-        if (isByteKind(kind))
-            throw DbError(DbError::Cause::Usage,
-                          QStringLiteral("Filter column '%1' cannot be compared with a value")
-                              .arg(m_fields[field].name));
+        rejectBytes(field);
         return std::make_unique<TextComparison>(field, kind, comparison, literal, m_locale);
     }
 
     NodePtr patternNode(size_t field, FieldKind kind, bool negated)
     {
-        if (isByteKind(kind))
+        rejectBytes(field);
+        return std::make_unique<PatternTest>(field, kind, negated, parseLiteral(), m_locale);
+    }
+
+    // Byte strings have no literal form, so no comparison or pattern can name them.
+    void rejectBytes(size_t field) const
+    {
+        if (isByteKind(m_fields[field].kind))
             throw DbError(DbError::Cause::Usage,
                           QStringLiteral("Filter column '%1' cannot be compared with a value")
                               .arg(m_fields[field].name));
-        return std::make_unique<PatternTest>(field, kind, negated, parseLiteral(), m_locale);
     }
 
     // A text in apostrophes, two apostrophes in a row standing for one; or a bare run of
