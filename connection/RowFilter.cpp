@@ -63,36 +63,35 @@ private:
     bool m_wantNull;
 };
 
-class NumberComparison : public Node {
+double numberOf(const QVariant& value)
+{
+    return value.toDouble();
+}
+
+qint64 wallClockOf(const QVariant& value)
+{
+    return wallClockMsecs(value.toDateTime());
+}
+
+// A comparison of a value that orders as a plain number once read: a number or a date-time.
+template <typename Ordered, Ordered (*read)(const QVariant&)>
+class OrderedComparison : public Node {
 public:
-    NumberComparison(size_t field, Comparison comparison, double literal)
+    OrderedComparison(size_t field, Comparison comparison, Ordered literal)
         : m_field(field), m_comparison(comparison), m_literal(literal) {}
     bool test(const Row& row) const override
     {
         const QVariant& value = row[m_field];
-        return !isMissing(value) && holds(threeWay(value.toDouble(), m_literal), m_comparison);
+        return !isMissing(value) && holds(threeWay(read(value), m_literal), m_comparison);
     }
 private:
     size_t m_field;
     Comparison m_comparison;
-    double m_literal;
+    Ordered m_literal;
 };
 
-class DateTimeComparison : public Node {
-public:
-    DateTimeComparison(size_t field, Comparison comparison, qint64 literal)
-        : m_field(field), m_comparison(comparison), m_literal(literal) {}
-    bool test(const Row& row) const override
-    {
-        const QVariant& value = row[m_field];
-        return !isMissing(value)
-            && holds(threeWay(wallClockMsecs(value.toDateTime()), m_literal), m_comparison);
-    }
-private:
-    size_t m_field;
-    Comparison m_comparison;
-    qint64 m_literal;
-};
+using NumberComparison = OrderedComparison<double, numberOf>;
+using DateTimeComparison = OrderedComparison<qint64, wallClockOf>;
 
 class TextComparison : public Node {
 public:
