@@ -60,23 +60,17 @@ void ResultSetModel::setQuery(Query* query)
         disconnect(m_query, nullptr, this, nullptr);
     m_query = query;
     if (m_query) {
-        // The query reports changes after it made them, so every one is a whole reset.
-        connect(m_query, &Query::afterOpen, this, &ResultSetModel::resetFromQuery);
-        connect(m_query, &Query::afterClose, this, &ResultSetModel::resetFromQuery);
-        connect(m_query, &Query::rowsReset, this, &ResultSetModel::resetFromQuery);
+        // The query reports changes after it made them, so every one is a whole reset, the
+        // same as a changed column collection: its field list may have changed while closed.
+        connect(m_query, &Query::afterOpen, this, &ResultSetModel::columnsReset);
+        connect(m_query, &Query::afterClose, this, &ResultSetModel::columnsReset);
+        connect(m_query, &Query::rowsReset, this, &ResultSetModel::columnsReset);
     }
     resolveFields();
     endResetModel();
 }
 
 void ResultSetModel::columnsReset()
-{
-    beginResetModel();
-    resolveFields();
-    endResetModel();
-}
-
-void ResultSetModel::resetFromQuery()
 {
     beginResetModel();
     resolveFields();
@@ -133,7 +127,7 @@ QVariant ResultSetModel::headerData(int section, Qt::Orientation orientation, in
     const GridColumn& column = m_columns[size_t(section)];
     switch (role) {
     case Qt::DisplayRole:
-        return column.title.isEmpty() ? column.fieldName : column.title;
+        return column.caption();
     case Qt::TextAlignmentRole:
         return QVariant::fromValue(int(column.titleAlignment | Qt::AlignVCenter));
     default:

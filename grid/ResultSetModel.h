@@ -49,7 +49,6 @@ public:
 
 private:
     void resolveFields();
-    void resetFromQuery();
 
     const GridColumns& m_columns;
     QPointer<Query> m_query;
