@@ -45,6 +45,9 @@ struct GridColumn {
     SortMarker sortMarker = SortMarker::None;
     int sortIndex = 0;             // 1-based place among the sort-marked columns, 0 unmarked
     ColumnFilter filter;
+
+    /// The text of the column's title: its title, or the field's name when it has none.
+    QString caption() const { return title.isEmpty() ? fieldName : title; }
 };
 
 using GridColumns = std::vector<GridColumn>;

@@ -199,8 +199,7 @@ void GridHeader::paintSection(QPainter* painter, const QRect& rect, int logicalI
 
     painter->setFont(font());
     painter->setPen(palette().color(QPalette::ButtonText));
-    const QString caption = column.title.isEmpty() ? column.fieldName : column.title;
-    painter->drawText(textArea, int(column.titleAlignment | Qt::AlignVCenter), caption);
+    painter->drawText(textArea, int(column.titleAlignment | Qt::AlignVCenter), column.caption());
     painter->restore();
 }
 
