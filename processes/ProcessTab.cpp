@@ -137,7 +137,7 @@ void ProcessTab::bindAndOpen(bool server2000)
 std::optional<int> ProcessTab::currentRowSpid() const
 {
     const Query* query = procSource();
-    if (!query->isActive() || query->recNo() < 0 || query->recordCount() == 0)
+    if (!query->isActive() || query->recNo() < 0)
         return std::nullopt;
     return query->value(QStringLiteral("spid")).toInt();
 }
