@@ -40,9 +40,9 @@ public:
 
     /// Enables or disables the tab's buttons with the window's state.
     void setConnectedState(bool connected);
-    /// Closes both variants (the disconnect operation, steps 2).
+    /// Closes both variants, as a disconnect does.
     void closeQueries();
-    /// Hides the grid's filter row (disconnect, step 4).
+    /// Hides the grid's filter row, as a disconnect does.
     void hideFilterRow();
 
     void BtnMoveLeftClick();   // refresh; throws DbError
