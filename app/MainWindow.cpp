@@ -307,9 +307,8 @@ void MainWindow::createActions()
 
 void MainWindow::applyState(bool connected)
 {
-    for (QWidget* control : {static_cast<QWidget*>(RzLineComboBox1), static_cast<QWidget*>(RzLineEdit1),
-                             static_cast<QWidget*>(RzLineEdit2), static_cast<QWidget*>(RzCheckBox1),
-                             static_cast<QWidget*>(RzToolbarButton1)})
+    for (QWidget* control : std::initializer_list<QWidget*>{RzLineComboBox1, RzLineEdit1, RzLineEdit2,
+                                                            RzCheckBox1, RzToolbarButton1})
         control->setEnabled(!connected);
     ConnectAction->setEnabled(!connected);
     for (QWidget* control : {RzToolbarButton2, RzToolbarButton4, RzToolbarButton6})
