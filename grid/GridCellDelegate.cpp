@@ -20,7 +20,8 @@ CellLook GridCellDelegate::cellLook(const QModelIndex& index) const
     const Query* query = m_grid.dataSource();
     if (m_grid.onGetCellParams && query && query->isActive()) {
         const Query::ReadScope drawnRow(*query, index.row());
-        m_grid.onGetCellParams(m_grid.columns()[size_t(index.column())], look.font, look.background);
+        m_grid.onGetCellParams(m_grid.columns()[size_t(index.column())], look.font, look.background,
+                               look.text);
     }
     // The highlight wins over whatever the hook chose, so the current row stays visible on
     // any row colour.

@@ -71,8 +71,10 @@ public:
     /// Column indices carrying a mark, in sort-key order.
     const std::vector<int>& sortMarkedColumns() const { return m_sortMarked; }
 
-    /// Called for every data cell drawn, with the query reading that row.
-    std::function<void(const GridColumn& column, QFont& font, QColor& background)> onGetCellParams;
+    /// Called for every data cell drawn, with the query reading that row; may change the cell's
+    /// font, background and text colour.
+    std::function<void(const GridColumn& column, QFont& font, QColor& background, QColor& text)>
+        onGetCellParams;
     /// When set, called instead of the local sort when the sort marks change.
     std::function<void()> onSortMarkingChanged;
     /// Receives every typed character first; may set it to 0 to swallow it.

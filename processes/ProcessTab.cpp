@@ -10,7 +10,6 @@
 
 #include <QFrame>
 #include <QHeaderView>
-#include <QPalette>
 #include <QStyle>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -87,10 +86,6 @@ ProcessTab::ProcessTab(Connection* connection, QWidget* parent)
     QFont titleFont = gridFont;
     titleFont.setBold(true);
     DBGridEh1->horizontalHeader()->setFont(titleFont);
-    // Row backgrounds are pale whatever the desktop theme, so the text on them is always black.
-    QPalette palette = DBGridEh1->palette();
-    palette.setColor(QPalette::Text, Qt::black);
-    DBGridEh1->setPalette(palette);
     GridOptions options;
     options.rowSelect = true;
     DBGridEh1->setOptions(options);
@@ -104,8 +99,8 @@ ProcessTab::ProcessTab(Connection* connection, QWidget* parent)
     DBGridEh1->setColumns(processGridColumns());
     DBGridEh1->setDataSource(procSource());
     DBGridEh1->onGetCellParams = [this](const GridColumn& column, QFont& font,
-                                        QColor& background) {
-        DBGridEh1GetCellParams(column, font, background);
+                                        QColor& background, QColor& text) {
+        DBGridEh1GetCellParams(column, font, background, text);
     };
     DBGridEh1->onKeyPress = [this](QChar& key) { DBGridEh1KeyPress(key); };
     DBGridEh1->onDblClick = [this] { DBGridEh1DblClick(); };
@@ -211,9 +206,12 @@ void ProcessTab::ViewClick()
     // The filter value lists are not built yet; the button only follows the window's state.
 }
 
-void ProcessTab::DBGridEh1GetCellParams(const GridColumn&, QFont&, QColor& background)
+void ProcessTab::DBGridEh1GetCellParams(const GridColumn&, QFont&, QColor& background,
+                                        QColor& text)
 {
     background = processRowBackground(*procSource());
+    // Row backgrounds are pale whatever the desktop theme, so the text on them is always black.
+    text = Qt::black;
 }
 
 void ProcessTab::DBGridEh1KeyPress(QChar& key)

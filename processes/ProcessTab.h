@@ -55,7 +55,8 @@ public:
 private:
     /// spid of the current row; none when the list is closed or has no current row.
     std::optional<int> currentRowSpid() const;
-    void DBGridEh1GetCellParams(const GridColumn& column, QFont& font, QColor& background);
+    void DBGridEh1GetCellParams(const GridColumn& column, QFont& font, QColor& background,
+                                QColor& text);
     void DBGridEh1KeyPress(QChar& key);
     void DBGridEh1DblClick();
 

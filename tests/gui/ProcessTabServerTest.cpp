@@ -222,7 +222,8 @@ TEST_F(ProcessTabServer, KillingTheHeadOfAChainFreesItsVictimAfterTheRefresh)
     EXPECT_EQ(list().value("block_count").toInt(), 0);
     QFont font;
     QColor background;
-    tab.DBGridEh1->onGetCellParams(tab.DBGridEh1->columns().front(), font, background);
+    QColor text;
+    tab.DBGridEh1->onGetCellParams(tab.DBGridEh1->columns().front(), font, background, text);
     EXPECT_EQ(background, QColor(203, 221, 254));
 }
 

@@ -105,9 +105,10 @@ TEST_F(ResultGridTest, TypedCharactersGoToOnKeyPressFirstAndNeverSearch)
 
 TEST_F(ResultGridTest, CellHookReadsTheDrawnRowWithoutMovingTheQuery)
 {
-    grid.onGetCellParams = [this](const GridColumn&, QFont& font, QColor& background) {
+    grid.onGetCellParams = [this](const GridColumn&, QFont& font, QColor& background, QColor& text) {
         background = query.value(QStringLiteral("cpu")).toInt() >= 20 ? highCpu : lowCpu;
         font.setItalic(true);
+        text = Qt::darkRed;
     };
     grid.clearFocus();   // no highlight over the hook's colours
     int scrolls = 0;
@@ -118,6 +119,7 @@ TEST_F(ResultGridTest, CellHookReadsTheDrawnRowWithoutMovingTheQuery)
         const CellLook look = delegate.cellLook(grid.model()->index(row, 2));
         EXPECT_EQ(look.background, expected[row]) << "row " << row;
         EXPECT_TRUE(look.font.italic());
+        EXPECT_EQ(look.text, QColor(Qt::darkRed));
     }
 
     const QImage shown = grid.viewport()->grab().toImage();
@@ -131,7 +133,7 @@ TEST_F(ResultGridTest, CellHookReadsTheDrawnRowWithoutMovingTheQuery)
 
 TEST_F(ResultGridTest, FocusHighlightReplacesTheHookColoursOnlyWhileFocused)
 {
-    grid.onGetCellParams = [](const GridColumn&, QFont&, QColor& background) { background = lowCpu; };
+    grid.onGetCellParams = [](const GridColumn&, QFont&, QColor& background, QColor&) { background = lowCpu; };
     const auto& delegate = static_cast<const GridCellDelegate&>(*grid.itemDelegate());
     const auto look = [&](int row, int column) {
         return delegate.cellLook(grid.model()->index(row, column));
