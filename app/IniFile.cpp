@@ -4,7 +4,6 @@
 #include <QDir>
 #include <QFile>
 #include <QSaveFile>
-#include <QStringList>
 
 #include <optional>
 
@@ -71,12 +70,22 @@ bool sameName(const QString& a, const QString& b) { return a.compare(b, Qt::Case
 
 bool holdsLineBreak(const QString& text) { return text.contains(u'\n') || text.contains(u'\r'); }
 
-QStringList readLines(const QString& filePath)
+// The file's lines as bytes. Only the lines looked at are decoded, and a write puts back every
+// line it does not change byte for byte: a value written by a program in another code page is
+// not this program's to re-encode.
+QList<QByteArray> readLines(const QString& filePath)
 {
     QFile file(filePath);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+    if (!file.open(QIODevice::ReadOnly))
         return {};
-    return QString::fromUtf8(file.readAll()).split(u'\n');
+    return file.readAll().split('\n');
+}
+
+QString decoded(QByteArrayView line)
+{
+    if (line.endsWith('\r'))
+        line.chop(1);
+    return QString::fromUtf8(line);
 }
 
 QString cutToReadLimit(QString value)
@@ -94,7 +103,8 @@ QString cutToReadLimit(QString value)
 QString readProfileString(const QString& filePath, const QString& section, const QString& key)
 {
     bool inSection = false;
-    for (const QString& line : readLines(filePath)) {
+    for (const QByteArray& bytes : readLines(filePath)) {
+        const QString line = decoded(bytes);
         if (const auto name = sectionName(line)) {
             inSection = sameName(*name, section);
         } else if (inSection) {
@@ -115,26 +125,27 @@ void writeProfileString(const QString& filePath, const QString& section, const Q
         || section.contains(u']') || key.contains(u'=') || trimBlanks(key).isEmpty())
         return;
 
-    QStringList lines = readLines(filePath);
+    QList<QByteArray> lines = readLines(filePath);
     if (!lines.isEmpty() && lines.back().isEmpty())
         lines.removeLast();   // the final line break
-    const QString newLine = key + u'=' + valueToStore(value);
+    const QByteArray newLine = (key + u'=' + valueToStore(value)).toUtf8();
 
     qsizetype sectionLine = -1;
     qsizetype insertAt = -1;   // after the section's last non-empty line
     bool written = false;
     for (qsizetype i = 0; i < lines.size() && !written; ++i) {
-        if (const auto name = sectionName(lines[i])) {
+        const QString line = decoded(lines[i]);
+        if (const auto name = sectionName(line)) {
             if (sectionLine >= 0)
                 break;
             if (sameName(*name, section))
                 sectionLine = insertAt = i;
         } else if (sectionLine >= 0) {
-            const auto lineKey = keyOf(lines[i]);
+            const auto lineKey = keyOf(line);
             if (lineKey && sameName(*lineKey, key)) {
                 lines[i] = newLine;
                 written = true;
-            } else if (!trimBlanks(lines[i]).isEmpty()) {
+            } else if (!trimBlanks(line).isEmpty()) {
                 insertAt = i;
             }
         }
@@ -143,15 +154,15 @@ void writeProfileString(const QString& filePath, const QString& section, const Q
         if (sectionLine >= 0) {
             lines.insert(insertAt + 1, newLine);
         } else {
-            lines << u'[' + section + u']' << newLine;
+            lines << (u'[' + section + u']').toUtf8() << newLine;
         }
     }
 
     QSaveFile file(filePath);
     file.setDirectWriteFallback(true);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Text))
+    if (!file.open(QIODevice::WriteOnly))
         return;
-    file.write((lines.join(u'\n') + u'\n').toUtf8());
+    file.write(lines.join('\n') + '\n');
     file.commit();
 }
 

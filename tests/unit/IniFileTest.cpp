@@ -97,3 +97,28 @@ TEST_F(IniFileTest, LineBreakInAValueCannotAddKeysOrSections)
     EXPECT_EQ(readProfileString(path(), QStringLiteral("ServerOption"), QStringLiteral("ServerName")), QString());
     EXPECT_EQ(readProfileString(path(), QStringLiteral("LoginOption"), QStringLiteral("LoginName")), QStringLiteral("sa"));
 }
+
+TEST_F(IniFileTest, SavingOneValueKeepsEveryByteOfTheLinesItDoesNotWrite)
+{
+    // A login written by a Windows program in code page 1251 ("Иван"), a line ending in CR LF
+    // and a stray byte in a comment: none of it is this writer's to re-encode.
+    const QByteArray before = QByteArrayLiteral("; \xff kept\r\n[LoginOption]\r\nLoginName=\xc8\xe2\xe0\xed\r\n"
+                                                "[SortOption]\nSort=spid\n");
+    {
+        QFile file(path());
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(before);
+    }
+    writeProfileString(path(), QStringLiteral("SortOption"), QStringLiteral("Sort"), QStringLiteral("cpu DESC"));
+    writeProfileString(path(), QStringLiteral("ServerOption"), QStringLiteral("ServerName"), QStringLiteral("сервер"));
+
+    QFile file(path());
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), QByteArrayLiteral("; \xff kept\r\n[LoginOption]\r\nLoginName=\xc8\xe2\xe0\xed\r\n"
+                                                "[SortOption]\nSort=cpu DESC\n[ServerOption]\n")
+                                  + QStringLiteral("ServerName=сервер\n").toUtf8());
+    // Lines ending in CR LF read as they did, without the CR.
+    EXPECT_EQ(readProfileString(path(), QStringLiteral("SortOption"), QStringLiteral("Sort")), QStringLiteral("cpu DESC"));
+    writeProfileString(path(), QStringLiteral("LoginOption"), QStringLiteral("Other"), QStringLiteral("x"));
+    EXPECT_EQ(readProfileString(path(), QStringLiteral("LoginOption"), QStringLiteral("Other")), QStringLiteral("x"));
+}
