@@ -4,12 +4,15 @@
 #include "ConnectText.h"
 #include "Connection.h"
 #include "ErrorDisplay.h"
+#include "GuardedHandler.h"
 #include "IniFile.h"
 #include "LocaleValues.h"
 #include "MessageSeam.h"
+#include "PlaceholderTab.h"
 #include "ProcessTab.h"
 #include "Query.h"
 #include "ServerAliases.h"
+#include "StatusPane.h"
 #include "VersionText.h"
 
 #include <QAction>
@@ -47,11 +50,12 @@ constexpr int ClockWidth = 72;
 constexpr int ControlTop = 2;
 constexpr int ControlHeight = 21;
 constexpr int AboutRightMargin = 4;   // 937 + 22 + 4 = the panel's width at the design size
-constexpr int TabToolBarHeight = 29;
 constexpr int ClockTickMs = 200;
 
-// The password box shows "@" for every character.
-class PasswordStyle : public QProxyStyle {
+// The top panel's boxes as the classic toolkit draws them: the password box shows "@" for every
+// character, and a check box keeps 4 pixels between its box and its caption, which the
+// caption's place is measured for.
+class PanelStyle : public QProxyStyle {
 public:
     int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
                   QStyleHintReturn* returnData) const override
@@ -59,6 +63,12 @@ public:
         if (hint == SH_LineEdit_PasswordCharacter)
             return u'@';
         return QProxyStyle::styleHint(hint, option, widget, returnData);
+    }
+    int pixelMetric(PixelMetric metric, const QStyleOption* option, const QWidget* widget) const override
+    {
+        if (metric == PM_CheckBoxLabelSpacing)
+            return 4;
+        return QProxyStyle::pixelMetric(metric, option, widget);
     }
 };
 
@@ -97,21 +107,6 @@ void makeSeparator(QWidget* panel, int left)
     separator->setFrameShape(QFrame::VLine);
     separator->setFrameShadow(QFrame::Sunken);
     separator->setGeometry(left, 1, 4, PanelHeight - 2);
-}
-
-// An empty tab of a later screen with its tool bar and refresh button.
-QWidget* makeTabWithRefresh(QToolButton*& button, const QString& buttonName)
-{
-    auto* tab = new QWidget;
-    auto* toolBar = new QFrame(tab);
-    toolBar->setFixedHeight(TabToolBarHeight);
-    button = makeImageButton(toolBar, buttonName, ButtonPicture::Refresh,
-                             QStringLiteral("Обновить (F5)"), QRect(4, 2, 25, 25));
-    auto* layout = new QVBoxLayout(tab);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(toolBar);
-    layout->addStretch();
-    return tab;
 }
 
 void showNotice(const QString& caption, const QString& text, QMessageBox::Icon icon)
@@ -186,17 +181,18 @@ void MainWindow::createTopPanel(QWidget* panel)
     RzLineEdit2 = new QLineEdit(panel);
     RzLineEdit2->setObjectName(QStringLiteral("RzLineEdit2"));
     RzLineEdit2->setEchoMode(QLineEdit::Password);
-    auto* passwordStyle = new PasswordStyle;
-    passwordStyle->setParent(RzLineEdit2);
-    RzLineEdit2->setStyle(passwordStyle);
+    auto* panelStyle = new PanelStyle;
+    panelStyle->setParent(panel);
+    RzLineEdit2->setStyle(panelStyle);
     RzLineEdit2->setGeometry(512, ControlTop, 179, ControlHeight);
     // RzLineEdit2KeyPress: Enter in the password box connects.
-    connect(RzLineEdit2, &QLineEdit::returnPressed, this, &MainWindow::RzToolbarButton1Click);
+    connect(RzLineEdit2, &QLineEdit::returnPressed, this, guarded(this, &MainWindow::RzToolbarButton1Click));
     makeSeparator(panel, 692);
 
     RzCheckBox1 = new QCheckBox(QStringLiteral("Windows authentication"), panel);
     RzCheckBox1->setObjectName(QStringLiteral("RzCheckBox1"));
     RzCheckBox1->setFont(QFont(QStringLiteral("Tahoma"), 8));
+    RzCheckBox1->setStyle(panelStyle);
     RzCheckBox1->setGeometry(697, ControlTop, 134, ControlHeight);
     makeSeparator(panel, 832);
 
@@ -210,9 +206,9 @@ void MainWindow::createTopPanel(QWidget* panel)
                                        QStringLiteral("Выход (Alt+X)"), QRect(889, buttonTop, 22, 20));
     RzToolbarButton5 = makeImageButton(panel, QStringLiteral("RzToolbarButton5"), ButtonPicture::About,
                                        QStringLiteral("О программе (F1)"), QRect(937, buttonTop, 22, 20));
-    connect(RzToolbarButton1, &QToolButton::clicked, this, &MainWindow::RzToolbarButton1Click);
-    connect(RzToolbarButton2, &QToolButton::clicked, this, &MainWindow::RzToolbarButton2Click);
-    connect(RzToolbarButton3, &QToolButton::clicked, this, &MainWindow::RzToolbarButton3Click);
+    connect(RzToolbarButton1, &QToolButton::clicked, this, guarded(this, &MainWindow::RzToolbarButton1Click));
+    connect(RzToolbarButton2, &QToolButton::clicked, this, guarded(this, &MainWindow::RzToolbarButton2Click));
+    connect(RzToolbarButton3, &QToolButton::clicked, this, guarded(this, &MainWindow::RzToolbarButton3Click));
     // The about box (RzToolbarButton5Click) is connected here once it exists.
 
     setTabOrder(RzLineComboBox1, RzLineEdit1);
@@ -222,26 +218,27 @@ void MainWindow::createTopPanel(QWidget* panel)
 
 void MainWindow::createTabs()
 {
-    auto* processPage = new QWidget;
-    processPage->setObjectName(QStringLiteral("TabSheet1"));
-    auto* processLayout = new QVBoxLayout(processPage);
-    processLayout->setContentsMargins(0, 0, 0, 0);
-    processTab = new ProcessTab(Connect, processPage);
-    processLayout->addWidget(processTab);
-    RzPageControl1->addTab(processPage, QStringLiteral("Процессы"));
-
-    QWidget* databasesPage = makeTabWithRefresh(RzToolbarButton4, QStringLiteral("RzToolbarButton4"));
-    databasesPage->setObjectName(QStringLiteral("TabSheet2"));
-    RzPageControl1->addTab(databasesPage, QStringLiteral("Базы"));
-
-    auto* serverPage = new QWidget;
-    serverPage->setObjectName(QStringLiteral("TabSheet3"));
-    RzPageControl1->addTab(serverPage, QStringLiteral("Сервер"));
-
-    QWidget* logsPage = makeTabWithRefresh(RzToolbarButton6, QStringLiteral("RzToolbarButton6"));
-    logsPage->setObjectName(QStringLiteral("TabSheet4"));
-    RzPageControl1->addTab(logsPage, QStringLiteral("Логи"));
+    processTab = new ProcessTab(Connect);
+    addWindowTab(processTab, QStringLiteral("TabSheet1"));
+    addWindowTab(new PlaceholderTab(QStringLiteral("Базы"), QStringLiteral("RzToolbarButton4")),
+                 QStringLiteral("TabSheet2"));
+    addWindowTab(new PlaceholderTab(QStringLiteral("Сервер"), QString()), QStringLiteral("TabSheet3"));
+    addWindowTab(new PlaceholderTab(QStringLiteral("Логи"), QStringLiteral("RzToolbarButton6")),
+                 QStringLiteral("TabSheet4"));
     RzPageControl1->setCurrentIndex(0);
+}
+
+void MainWindow::addWindowTab(WindowTab* tab, const QString& objectName)
+{
+    tab->setObjectName(objectName);
+    RzPageControl1->addTab(tab, tab->caption());
+    m_tabs.push_back(tab);
+    tab->setConnectedState(m_connected);
+}
+
+WindowTab* MainWindow::shownTab() const
+{
+    return m_tabs[size_t(RzPageControl1->currentIndex())];
 }
 
 void MainWindow::createStatusBar()
@@ -250,7 +247,7 @@ void MainWindow::createStatusBar()
     bar->setObjectName(QStringLiteral("RzStatusBar1"));
     bar->setFixedHeight(StatusBarHeight);
     bar->setSizeGripEnabled(false);
-    RzStatusPane1 = new QLabel(bar);
+    RzStatusPane1 = new StatusPane(bar);
     RzStatusPane1->setObjectName(QStringLiteral("RzStatusPane1"));
     bar->addWidget(RzStatusPane1, 1);
     RzClockStatus1 = new QLabel(bar);
@@ -283,7 +280,7 @@ void MainWindow::createActions()
         action->setObjectName(name);
         action->setShortcut(shortcut);
         action->setShortcutContext(Qt::WindowShortcut);
-        connect(action, &QAction::triggered, this, handler);
+        connect(action, &QAction::triggered, this, guarded(this, handler));
         addAction(action);
     };
     makeAction(ConnectAction, QStringLiteral("ConnectAction"), QKeySequence(Qt::CTRL | Qt::Key_C),
@@ -307,15 +304,16 @@ void MainWindow::createActions()
 
 void MainWindow::applyState(bool connected)
 {
+    m_connected = connected;
     for (QWidget* control : std::initializer_list<QWidget*>{RzLineComboBox1, RzLineEdit1, RzLineEdit2,
                                                             RzCheckBox1, RzToolbarButton1})
         control->setEnabled(!connected);
     ConnectAction->setEnabled(!connected);
-    for (QWidget* control : {RzToolbarButton2, RzToolbarButton4, RzToolbarButton6})
-        control->setEnabled(connected);
+    RzToolbarButton2->setEnabled(connected);
     for (QAction* action : {DiconectAction, RefAction, DelAction, FilterAction})
         action->setEnabled(connected);
-    processTab->setConnectedState(connected);
+    for (WindowTab* tab : m_tabs)
+        tab->setConnectedState(connected);
 }
 
 void MainWindow::FormCreate()
@@ -350,7 +348,8 @@ void MainWindow::FormClose()
     const QString login = RzLineEdit1->text();
     if (!trimmedText(login).isEmpty())
         WriteIniValue(SettingsFile, QStringLiteral("LoginOption"), QStringLiteral("LoginName"), login);
-    processTab->closeQueries();
+    for (WindowTab* tab : m_tabs)
+        tab->closeAtDisconnect();
     Connect->close();
 }
 
@@ -408,9 +407,8 @@ void MainWindow::RzToolbarButton1Click()
     }
 
     applyState(true);
-    processTab->bindAndOpen(m_server2000);
-    // The server properties, the database list and the error log archives open here, in this
-    // order, as their tabs arrive.
+    for (WindowTab* tab : m_tabs)
+        tab->openAfterConnect(m_server2000);
 
     try {
         processTab->procSource()->setSort(ReadIniValue(SettingsFile, QStringLiteral("SortOption"),
@@ -423,9 +421,8 @@ void MainWindow::RzToolbarButton1Click()
 void MainWindow::RzToolbarButton2Click()
 {
     applyState(false);
-    processTab->closeQueries();
-    processTab->hideFilterRow();
-    // The databases tab's two percentage bars are reset here once that tab exists.
+    for (WindowTab* tab : m_tabs)
+        tab->closeAtDisconnect();
     RzStatusPane1->clear();
     Connect->close();
 }
@@ -437,21 +434,18 @@ void MainWindow::RzToolbarButton3Click()
 
 void MainWindow::RefActionExecute()
 {
-    // The databases (index 1) and error log (index 3) refreshes join here with their tabs;
-    // the server tab (index 2) has nothing to refresh.
-    if (RzPageControl1->currentIndex() == 0)
-        processTab->BtnMoveLeftClick();
+    shownTab()->refreshKey();
 }
 
 void MainWindow::DelActionExecute()
 {
-    if (RzPageControl1->currentIndex() == 0)
-        processTab->BtnRejectClick();
+    shownTab()->deleteKey();
 }
 
 void MainWindow::FilterActionExecute()
 {
-    processTab->ViewClick();
+    for (WindowTab* tab : m_tabs)
+        tab->filterValuesKey();
 }
 
 void MainWindow::closeEvent(QCloseEvent* event)

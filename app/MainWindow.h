@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QMainWindow>
+#include <vector>
 
 class QAction;
 class QCheckBox;
@@ -16,6 +17,8 @@ namespace velmora {
 
 class Connection;
 class ProcessTab;
+class StatusPane;
+class WindowTab;
 
 class MainWindow : public QMainWindow {
     Q_OBJECT
@@ -36,12 +39,10 @@ public:
 
     // Tabs.
     QTabWidget* RzPageControl1 = nullptr;
-    ProcessTab* processTab = nullptr;          // the content of "Процессы"
-    QToolButton* RzToolbarButton4 = nullptr;   // refresh of "Базы"
-    QToolButton* RzToolbarButton6 = nullptr;   // refresh of "Логи"
+    ProcessTab* processTab = nullptr;   // "Процессы", whose sort string the settings file keeps
 
     // Status bar.
-    QLabel* RzStatusPane1 = nullptr;    // the server's version line
+    StatusPane* RzStatusPane1 = nullptr;   // the server's version line
     QLabel* RzClockStatus1 = nullptr;
 
     // Actions and their shortcuts.
@@ -59,6 +60,12 @@ public:
     /// Whether the last connect took the server for SQL Server 2000 (any version but 7).
     bool server2000() const { return m_server2000; }
 
+    /// Adds a page to the page control, named `objectName`; the window owns it and hands it
+    /// its state, its part of connect and disconnect, and the tab keys.
+    void addWindowTab(WindowTab* tab, const QString& objectName);
+    /// The tabs in page order.
+    const std::vector<WindowTab*>& windowTabs() const { return m_tabs; }
+
     /// Connect: checks the inputs, opens the connection, probes the server's version, enters
     /// the connected state and opens the process list. Errors of the process list's opening
     /// are not caught (the general error display shows them).
@@ -70,9 +77,11 @@ public:
 
     /// F5: refreshes the tab shown. Throws DbError.
     void RefActionExecute();
-    /// Ctrl+Del: terminates the current process when "Процессы" is shown. Throws DbError.
+    /// Ctrl+Del: the shown tab's delete key (terminates the current process on "Процессы").
+    /// Throws DbError.
     void DelActionExecute();
-    /// F3: rebuilds the process grid's filter value lists, whichever tab is shown.
+    /// F3: every tab's filter-values key (the process grid's value lists), whichever tab is
+    /// shown. Throws DbError.
     void FilterActionExecute();
 
 protected:
@@ -86,12 +95,15 @@ private:
     void createStatusBar();
     void createActions();
     void updateClock();
+    WindowTab* shownTab() const;
     /// The enabled states of the connection controls and actions (the state matrix).
     void applyState(bool connected);
 
     void FormCreate();
     void FormClose();
 
+    std::vector<WindowTab*> m_tabs;
+    bool m_connected = false;
     bool m_server2000 = false;
     bool m_placed = false;
     QWidget* m_panel = nullptr;

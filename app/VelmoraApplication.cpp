@@ -1,6 +1,7 @@
 #include "VelmoraApplication.h"
 
 #include "ErrorDisplay.h"
+#include "TahomaFace.h"
 
 #include <QFont>
 
@@ -9,6 +10,7 @@ namespace velmora {
 VelmoraApplication::VelmoraApplication(int& argc, char** argv)
     : QApplication(argc, argv)
 {
+    provideTahoma();
     // The window is laid out in pixels for narrow Windows fonts; where those are missing, take
     // narrow ones with Cyrillic so that the labels fit their places.
     const QStringList narrow = {QStringLiteral("DejaVu Sans Condensed"), QStringLiteral("Nimbus Sans Narrow"),

@@ -1,5 +1,6 @@
-// The application object: no exception may cross the event loop, so every one that a handler
-// lets through is caught here and shown by the general error display.
+// The application object. It provides the "Tahoma" face, and it is the last resort for errors:
+// handlers connected to signals are guarded where they are connected, and an error that still
+// reaches the event loop is caught here and shown by the general error display.
 #pragma once
 
 #include <QApplication>

@@ -297,10 +297,9 @@ int Query::currentHeldRow() const
 {
     if (m_calcRow >= 0)
         return m_calcRow;
-    const int visible = m_readOverride >= 0 ? m_readOverride : m_current;
-    if (visible < 0 || visible >= recordCount())
+    if (m_current < 0 || m_current >= recordCount())
         return -1;
-    return m_view[size_t(visible)];
+    return m_view[size_t(m_current)];
 }
 
 QVariant Query::value(const QString& field) const
@@ -338,16 +337,9 @@ void Query::setValue(int fieldIndex, const QVariant& value)
     m_rows[size_t(held)][size_t(fieldIndex)] = value;
 }
 
-Query::ReadScope::ReadScope(const Query& query, int visibleRow)
-    : m_query(query)
-    , m_saved(query.m_readOverride)
+RowView Query::visibleRow(int row) const
 {
-    m_query.m_readOverride = visibleRow;
-}
-
-Query::ReadScope::~ReadScope()
-{
-    m_query.m_readOverride = m_saved;
+    return RowView(m_fields, m_rows[size_t(m_view[size_t(row)])], row);
 }
 
 void Query::runCalcFields(int heldRow)

@@ -3,7 +3,8 @@
 // every row, then the rows are navigated, located, sorted and filtered without the server.
 #pragma once
 
-#include "FieldKind.h"
+#include "FieldDef.h"
+#include "RowView.h"
 
 #include <QObject>
 #include <QString>
@@ -18,16 +19,6 @@ namespace velmora {
 class Connection;
 class RowSort;
 class RowFilter;
-
-struct FieldDef {
-    QString name;
-    FieldKind kind = FieldKind::WideString;
-    int size = 0;            // characters for text, bytes for byte strings, 0 otherwise
-    bool readOnly = false;
-    bool calculated = false; // filled by the calculated-fields hook, not by the server
-};
-
-using Row = std::vector<QVariant>;  // one value per declared field; null = invalid QVariant
 
 class Query : public QObject {
     Q_OBJECT
@@ -81,7 +72,7 @@ public:
     /// Makes current the first visible row whose field equals `value`; false leaves it.
     bool locate(const QString& field, const QVariant& value);
 
-    /// Value of a field in the current row (or in the row of an active ReadScope).
+    /// Value of a field in the current row.
     /// Throws DbError (Usage) for an unknown field or a closed query.
     QVariant value(const QString& field) const;
     QVariant value(int fieldIndex) const;
@@ -91,18 +82,9 @@ public:
     /// Throws DbError (Usage) when there is no current row or no such field.
     void setValue(int fieldIndex, const QVariant& value);
 
-    /// Temporarily reads another visible row (a grid drawing a cell): value() answers for it,
-    /// no notification fires and the cursor states stay as they are.
-    class ReadScope {
-    public:
-        ReadScope(const Query& query, int visibleRow);
-        ~ReadScope();
-        ReadScope(const ReadScope&) = delete;
-        ReadScope& operator=(const ReadScope&) = delete;
-    private:
-        const Query& m_query;
-        int m_saved;
-    };
+    /// A read-only view of the visible row `row` (a grid drawing a cell); the cursor
+    /// stays where it is. Precondition: 0 <= row < recordCount().
+    RowView visibleRow(int row) const;
 
     // ---- Every held row, unfiltered and in held order: the second cursor ----
     int heldRowCount() const { return int(m_rows.size()); }
@@ -154,7 +136,6 @@ private:
     std::vector<Row> m_rows;       // held rows in the server's order, then client appends
     std::vector<int> m_view;       // visible rows: indices into m_rows, filtered and sorted
     int m_current = -1;
-    mutable int m_readOverride = -1;
     int m_calcRow = -1;            // held row of the calculated-fields hook while it runs
     bool m_bof = true;
     bool m_eof = true;

@@ -2,7 +2,7 @@
 // into an expression tree, literals converted to the column's kind, then evaluated per row.
 #pragma once
 
-#include "Query.h"
+#include "FieldDef.h"
 
 #include <QLocale>
 #include <QString>

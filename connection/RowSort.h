@@ -2,7 +2,7 @@
 // as a stable sort over pre-extracted typed keys.
 #pragma once
 
-#include "Query.h"
+#include "FieldDef.h"
 
 #include <QString>
 #include <vector>

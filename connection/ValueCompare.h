@@ -12,7 +12,7 @@
 // (RowFilter.cpp).
 #pragma once
 
-#include "Query.h"
+#include "FieldDef.h"
 
 #include <QCollator>
 #include <QDateTime>

@@ -18,11 +18,9 @@ CellLook GridCellDelegate::cellLook(const QModelIndex& index) const
     const QPalette& palette = m_grid.palette();
     CellLook look{m_grid.font(), palette.color(QPalette::Base), palette.color(QPalette::Text)};
     const Query* query = m_grid.dataSource();
-    if (m_grid.onGetCellParams && query && query->isActive()) {
-        const Query::ReadScope drawnRow(*query, index.row());
-        m_grid.onGetCellParams(m_grid.columns()[size_t(index.column())], look.font, look.background,
-                               look.text);
-    }
+    if (m_grid.onGetCellParams && query && query->isActive() && index.row() < query->recordCount())
+        m_grid.onGetCellParams(m_grid.columns()[size_t(index.column())], query->visibleRow(index.row()),
+                               look.font, look.background, look.text);
     // The highlight wins over whatever the hook chose, so the current row stays visible on
     // any row colour.
     if (m_grid.isHighlighted(index)) {

@@ -1,4 +1,4 @@
-// How a result grid draws a data cell: the column's colours, the screen's cell hook reading the
+// How a result grid draws a data cell: the column's colours, the screen's cell hook given the
 // drawn row, then the focus highlight; and the read-only editor some grids allow.
 #pragma once
 
@@ -22,8 +22,8 @@ class GridCellDelegate : public QStyledItemDelegate {
 public:
     explicit GridCellDelegate(ResultGrid& grid);
 
-    /// The look of the cell at `index`; runs the grid's cell hook with the query reading the
-    /// cell's row. Exceptions of the hook pass through.
+    /// The look of the cell at `index`; runs the grid's cell hook with the cell's row.
+    /// Exceptions of the hook pass through.
     CellLook cellLook(const QModelIndex& index) const;
 
     void paint(QPainter* painter, const QStyleOptionViewItem& option,

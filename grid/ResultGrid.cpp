@@ -2,6 +2,7 @@
 
 #include "GridCellDelegate.h"
 #include "GridHeader.h"
+#include "GuardedHandler.h"
 #include "GridIndicator.h"
 #include "Query.h"
 #include "ResultSetModel.h"
@@ -88,7 +89,10 @@ void ResultGrid::setTitleHeader(GridHeader* header)
             [this] { m_applyingColumns = true; });
     connect(m_model, &QAbstractItemModel::modelReset, this, &ResultGrid::modelWasReset);
     m_header->setMinimumSectionSize(1);
-    connect(m_header, &GridHeader::titleClicked, this, &ResultGrid::titleClicked);
+    if (m_titleFont)
+        m_header->setFont(*m_titleFont);
+    connect(m_header, &GridHeader::titleClicked, this,
+            guarded([this](int column, bool ctrl) { titleClicked(column, ctrl); }));
     connect(m_header, &QHeaderView::sectionMoved, this,
             [this](int, int fromVisual, int toVisual) { columnMoved(fromVisual, toVisual); });
     connect(m_header, &QHeaderView::sectionResized, this,
@@ -98,6 +102,17 @@ void ResultGrid::setTitleHeader(GridHeader* header)
 }
 
 ResultGrid::~ResultGrid() = default;
+
+void ResultGrid::setTitleFont(const QFont& font)
+{
+    m_titleFont = font;
+    m_header->setFont(font);
+}
+
+QFont ResultGrid::titleFont() const
+{
+    return m_titleFont.value_or(font());
+}
 
 void ResultGrid::setDataSource(Query* query)
 {
@@ -406,7 +421,10 @@ bool ResultGrid::handleTypedText(QKeyEvent* event)
 
 void ResultGrid::keyPressEvent(QKeyEvent* event)
 {
-    if (handleGridKey(event) || handleTypedText(event)) {
+    // The screen's hooks run from here; a key whose handling failed counts as handled.
+    bool handled = true;
+    runGuarded([&] { handled = handleGridKey(event) || handleTypedText(event); });
+    if (handled) {
         event->accept();
         return;
     }
@@ -416,7 +434,7 @@ void ResultGrid::keyPressEvent(QKeyEvent* event)
 void ResultGrid::keyReleaseEvent(QKeyEvent* event)
 {
     if (event->key() == Qt::Key_Control && !event->isAutoRepeat())
-        applyPendingSort();
+        runGuarded([this] { applyPendingSort(); });
     QTableView::keyReleaseEvent(event);
 }
 
@@ -424,7 +442,7 @@ void ResultGrid::mouseDoubleClickEvent(QMouseEvent* event)
 {
     QTableView::mouseDoubleClickEvent(event);
     if (onDblClick)
-        onDblClick();
+        runGuarded(onDblClick);
 }
 
 void ResultGrid::focusInEvent(QFocusEvent* event)
@@ -438,7 +456,7 @@ void ResultGrid::focusOutEvent(QFocusEvent* event)
     QTableView::focusOutEvent(event);
     viewport()->update();
     // Ctrl may be let go where the grid cannot see it: the pending sort is applied now.
-    applyPendingSort();
+    runGuarded([this] { applyPendingSort(); });
 }
 
 void ResultGrid::changeEvent(QEvent* event)

@@ -11,14 +11,16 @@
 #include <QPointer>
 #include <QTableView>
 #include <functional>
+#include <optional>
 
 namespace velmora {
 
 class ResultSetModel;
 class GridHeader;
 
+// The defaults are those of a grid whose form sets no options.
 struct GridOptions {
-    bool editing = false;          // dgEditing
+    bool editing = true;           // dgEditing
     bool titles = true;            // dgTitles
     bool indicator = true;         // dgIndicator
     bool columnResize = true;      // dgColumnResize
@@ -47,9 +49,14 @@ public:
     void setDataSource(Query* query);
     Query* dataSource() const;
 
-    /// Installs the title row (a filter row subclasses GridHeader); the grid takes ownership.
-    /// Precondition: `header` was made for this grid.
+    /// Installs the title row (a filter row subclasses GridHeader); the grid takes ownership
+    /// and gives it the title font. Precondition: `header` was made for this grid.
     void setTitleHeader(GridHeader* header);
+
+    /// The font of the title row, kept by the grid whichever header it has; unset, the titles
+    /// use the grid's font.
+    void setTitleFont(const QFont& font);
+    QFont titleFont() const;
 
     void setOptions(const GridOptions& options);
     const GridOptions& options() const { return m_options; }
@@ -71,9 +78,10 @@ public:
     /// Column indices carrying a mark, in sort-key order.
     const std::vector<int>& sortMarkedColumns() const { return m_sortMarked; }
 
-    /// Called for every data cell drawn, with the query reading that row; may change the cell's
-    /// font, background and text colour.
-    std::function<void(const GridColumn& column, QFont& font, QColor& background, QColor& text)>
+    /// Called for every data cell drawn, with the drawn row; may change the cell's font,
+    /// background and text colour. The query's current row stays where it is meanwhile.
+    std::function<void(const GridColumn& column, const RowView& row, QFont& font, QColor& background,
+                       QColor& text)>
         onGetCellParams;
     /// When set, called instead of the local sort when the sort marks change.
     std::function<void()> onSortMarkingChanged;
@@ -124,6 +132,7 @@ private:
     std::vector<int> m_sortMarked;
     ResultSetModel* m_model = nullptr;
     GridHeader* m_header = nullptr;
+    std::optional<QFont> m_titleFont;
     QPointer<Query> m_query;
     bool m_sortPending = false;
     int m_currentColumn = 0;           // kept across model resets

@@ -2,24 +2,15 @@
 // grid column (in collection order), each showing its field's value as display text.
 #pragma once
 
+#include "FieldText.h"
 #include "GridColumn.h"
-
 #include "Query.h"
 
 #include <QAbstractTableModel>
-#include <QLocale>
 #include <QPointer>
 #include <vector>
 
 namespace velmora {
-
-
-/// The text a grid shows for a field value of the given kind: empty for no value, numbers
-/// without group separators, date-times as the locale's short date and long time.
-QString fieldDisplayText(const QVariant& value, FieldKind kind, const QLocale& locale = QLocale());
-
-/// Where a grid aligns a value of the given kind: numbers right, everything else left.
-Qt::Alignment fieldAlignment(FieldKind kind);
 
 class ResultSetModel : public QAbstractTableModel {
     Q_OBJECT

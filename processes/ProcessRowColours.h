@@ -5,12 +5,12 @@
 
 namespace velmora {
 
-class Query;
+class RowView;
 
-/// The background of every data cell of the row `query` currently reads: grey lilac for a
-/// blocked process (whatever its lock count), light blue for one holding no lock, light pink
-/// for one holding locks. A missing value reads as 0. Throws DbError when `query` lacks the
-/// blocked or block_count field or is closed.
-QColor processRowBackground(const Query& query);
+/// The background of every data cell of the process `row`: grey lilac for a blocked process
+/// (whatever its lock count), light blue for one holding no lock, light pink for one holding
+/// locks. A missing value reads as 0. Throws DbError when the row lacks the blocked or
+/// block_count field.
+QColor processRowBackground(const RowView& row);
 
 } // namespace velmora

@@ -1,53 +1,23 @@
 #include "ProcessTab.h"
 
 #include "Connection.h"
+#include "GuardedHandler.h"
 #include "MessageSeam.h"
 #include "ProcessGridColumns.h"
 #include "ProcessQueries.h"
 #include "ProcessRowColours.h"
 #include "Query.h"
 #include "ResultGrid.h"
+#include "TabToolBar.h"
 
-#include <QFrame>
-#include <QHeaderView>
 #include <QStyle>
 #include <QToolButton>
 #include <QVBoxLayout>
 
 namespace velmora {
 
-namespace {
-
-constexpr int toolBarHeight = 29;
-constexpr int buttonSize = 25;
-
-QToolButton* makeToolButton(QWidget* bar, const QString& name, int left, const QIcon& icon,
-                            const QString& hint)
-{
-    auto* button = new QToolButton(bar);
-    button->setObjectName(name);
-    button->setGeometry(left, (toolBarHeight - buttonSize) / 2, buttonSize, buttonSize);
-    button->setAutoRaise(true);
-    button->setIcon(icon);   // QIcon derives the disabled look from the picture
-    button->setToolTip(hint);
-    button->setToolButtonStyle(Qt::ToolButtonIconOnly);
-    button->setFocusPolicy(Qt::NoFocus);
-    return button;
-}
-
-void makeSeparator(QWidget* bar, const QString& name, int left)
-{
-    auto* separator = new QFrame(bar);
-    separator->setObjectName(name);
-    separator->setFrameShape(QFrame::VLine);
-    separator->setFrameShadow(QFrame::Sunken);
-    separator->setGeometry(left, 2, 8, toolBarHeight - 4);
-}
-
-} // namespace
-
 ProcessTab::ProcessTab(Connection* connection, QWidget* parent)
-    : QWidget(parent)
+    : WindowTab(parent)
     , m_connection(connection)
 {
     ProcQuery = new Query(this);
@@ -59,25 +29,22 @@ ProcessTab::ProcessTab(Connection* connection, QWidget* parent)
         setUpProcessQuery(*query, server2000);
     }
 
-    auto* toolBar = new QFrame(this);
-    toolBar->setObjectName(QStringLiteral("RzToolbar1"));
-    toolBar->setFixedHeight(toolBarHeight);
-    BtnMoveLeft = makeToolButton(toolBar, QStringLiteral("BtnMoveLeft"), 4,
-                                 style()->standardIcon(QStyle::SP_BrowserReload),
-                                 QStringLiteral("Обновить (F5)"));
-    makeSeparator(toolBar, QStringLiteral("RzSpacer"), 29);
-    BtnReject = makeToolButton(toolBar, QStringLiteral("BtnReject"), 37,
-                               style()->standardIcon(QStyle::SP_DialogCancelButton),
-                               QStringLiteral("Удалить процесс (Ctrl+Del)"));
-    makeSeparator(toolBar, QStringLiteral("RzSpacer7"), 62);
-    View = makeToolButton(toolBar, QStringLiteral("View"), 70,
-                          style()->standardIcon(QStyle::SP_FileDialogContentsView),
-                          QStringLiteral("Обновить значения фильтров (F3)"));
-    // The buttons run the same operations as the window's shortcuts; their errors go on to
-    // the application's general error display through the event loop's notify().
-    connect(BtnMoveLeft, &QToolButton::clicked, this, &ProcessTab::BtnMoveLeftClick);
-    connect(BtnReject, &QToolButton::clicked, this, &ProcessTab::BtnRejectClick);
-    connect(View, &QToolButton::clicked, this, &ProcessTab::ViewClick);
+    RzToolbar1 = new TabToolBar(QStringLiteral("RzToolbar1"), this,
+                                Qt::LeftEdge | Qt::RightEdge | Qt::BottomEdge);
+    BtnMoveLeft = RzToolbar1->addButton(QStringLiteral("BtnMoveLeft"), 4,
+                                        style()->standardIcon(QStyle::SP_BrowserReload),
+                                        QStringLiteral("Обновить (F5)"));
+    RzToolbar1->addSeparator(QStringLiteral("RzSpacer"), 29);
+    BtnReject = RzToolbar1->addButton(QStringLiteral("BtnReject"), 37,
+                                      style()->standardIcon(QStyle::SP_DialogCancelButton),
+                                      QStringLiteral("Удалить процесс (Ctrl+Del)"));
+    RzToolbar1->addSeparator(QStringLiteral("RzSpacer7"), 62);
+    View = RzToolbar1->addButton(QStringLiteral("View"), 70,
+                                 style()->standardIcon(QStyle::SP_FileDialogContentsView),
+                                 QStringLiteral("Обновить значения фильтров (F3)"));
+    connect(BtnMoveLeft, &QToolButton::clicked, this, guarded(this, &ProcessTab::BtnMoveLeftClick));
+    connect(BtnReject, &QToolButton::clicked, this, guarded(this, &ProcessTab::BtnRejectClick));
+    connect(View, &QToolButton::clicked, this, guarded(this, &ProcessTab::ViewClick));
 
     DBGridEh1 = new ResultGrid(this);
     DBGridEh1->setObjectName(QStringLiteral("DBGridEh1"));
@@ -85,8 +52,9 @@ ProcessTab::ProcessTab(Connection* connection, QWidget* parent)
     DBGridEh1->setFont(gridFont);
     QFont titleFont = gridFont;
     titleFont.setBold(true);
-    DBGridEh1->horizontalHeader()->setFont(titleFont);
+    DBGridEh1->setTitleFont(titleFont);
     GridOptions options;
+    options.editing = false;
     options.rowSelect = true;
     DBGridEh1->setOptions(options);
     GridOptionsEh optionsEh;
@@ -98,9 +66,9 @@ ProcessTab::ProcessTab(Connection* connection, QWidget* parent)
     DBGridEh1->sortLocal = true;
     DBGridEh1->setColumns(processGridColumns());
     DBGridEh1->setDataSource(procSource());
-    DBGridEh1->onGetCellParams = [this](const GridColumn& column, QFont& font,
+    DBGridEh1->onGetCellParams = [this](const GridColumn& column, const RowView& row, QFont& font,
                                         QColor& background, QColor& text) {
-        DBGridEh1GetCellParams(column, font, background, text);
+        DBGridEh1GetCellParams(column, row, font, background, text);
     };
     DBGridEh1->onKeyPress = [this](QChar& key) { DBGridEh1KeyPress(key); };
     DBGridEh1->onDblClick = [this] { DBGridEh1DblClick(); };
@@ -108,7 +76,7 @@ ProcessTab::ProcessTab(Connection* connection, QWidget* parent)
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
-    layout->addWidget(toolBar);
+    layout->addWidget(RzToolbar1);
     layout->addWidget(DBGridEh1, 1);
 
     setConnectedState(false);
@@ -142,10 +110,41 @@ int ProcessTab::currentSpid() const
     return currentRowSpid().value_or(0);
 }
 
+QString ProcessTab::caption() const
+{
+    return QStringLiteral("Процессы");
+}
+
 void ProcessTab::setConnectedState(bool connected)
 {
     for (QToolButton* button : {BtnMoveLeft, BtnReject, View})
         button->setEnabled(connected);
+}
+
+void ProcessTab::openAfterConnect(bool server2000)
+{
+    bindAndOpen(server2000);
+}
+
+void ProcessTab::closeAtDisconnect()
+{
+    closeQueries();
+    hideFilterRow();
+}
+
+void ProcessTab::refreshKey()
+{
+    BtnMoveLeftClick();
+}
+
+void ProcessTab::deleteKey()
+{
+    BtnRejectClick();
+}
+
+void ProcessTab::filterValuesKey()
+{
+    ViewClick();
 }
 
 void ProcessTab::closeQueries()
@@ -178,14 +177,15 @@ void ProcessTab::BtnMoveLeftClick()
 
 void ProcessTab::BtnRejectClick()
 {
-    const auto spidText = [this] {
-        const std::optional<int> spid = currentRowSpid();
-        return spid ? QString::number(*spid) : QString();
-    };
+    // Without a current row there is no process to name: the question would end in "процесс ?"
+    // and the statement in "Kill " alone.
+    const std::optional<int> spid = currentRowSpid();
+    if (!spid)
+        return;
 
     MessageRequest question;
     question.caption = QStringLiteral("Confirm");
-    question.text = QStringLiteral("Вы действительно хотите удалить процесс ") + spidText()
+    question.text = QStringLiteral("Вы действительно хотите удалить процесс ") + QString::number(*spid)
                     + QLatin1Char('?');
     question.icon = QMessageBox::Question;
     question.buttons = QMessageBox::Yes | QMessageBox::No;
@@ -197,7 +197,7 @@ void ProcessTab::BtnRejectClick()
 
     // The number is the digits of an integer read from the row, so it cannot carry anything
     // but a process number into the statement.
-    m_connection->executeNoRows(QStringLiteral("Kill ") + spidText());
+    m_connection->executeNoRows(QStringLiteral("Kill ") + QString::number(*spid));
     BtnMoveLeftClick();
 }
 
@@ -206,10 +206,10 @@ void ProcessTab::ViewClick()
     // The filter value lists are not built yet; the button only follows the window's state.
 }
 
-void ProcessTab::DBGridEh1GetCellParams(const GridColumn&, QFont&, QColor& background,
-                                        QColor& text)
+void ProcessTab::DBGridEh1GetCellParams(const GridColumn&, const RowView& row, QFont&,
+                                        QColor& background, QColor& text)
 {
-    background = processRowBackground(*procSource());
+    background = processRowBackground(row);
     // Row backgrounds are pale whatever the desktop theme, so the text on them is always black.
     text = Qt::black;
 }

@@ -1,13 +1,13 @@
 // The "Процессы" tab: its tool bar, the process grid DBGridEh1 and the two process queries.
 #pragma once
 
-#include <QWidget>
+#include "WindowTab.h"
+
 #include <functional>
 #include <optional>
 
 class QColor;
 class QFont;
-
 class QToolButton;
 
 namespace velmora {
@@ -15,9 +15,11 @@ namespace velmora {
 class Connection;
 class Query;
 class ResultGrid;
+class RowView;
+class TabToolBar;
 struct GridColumn;
 
-class ProcessTab : public QWidget {
+class ProcessTab : public WindowTab {
     Q_OBJECT
 public:
     ProcessTab(Connection* connection, QWidget* parent = nullptr);
@@ -25,6 +27,7 @@ public:
 
     Query* ProcQuery = nullptr;
     Query* ProcQuery2 = nullptr;
+    TabToolBar* RzToolbar1 = nullptr;
     ResultGrid* DBGridEh1 = nullptr;
     QToolButton* BtnMoveLeft = nullptr;
     QToolButton* BtnReject = nullptr;
@@ -38,25 +41,34 @@ public:
     /// The current process number: spid of the current row, 0 when there is none.
     int currentSpid() const;
 
-    /// Enables or disables the tab's buttons with the window's state.
-    void setConnectedState(bool connected);
     /// Closes both variants, as a disconnect does.
     void closeQueries();
     /// Hides the grid's filter row, as a disconnect does.
     void hideFilterRow();
 
     void BtnMoveLeftClick();   // refresh; throws DbError
-    void BtnRejectClick();     // terminate the current process; throws DbError
+    /// Terminates the current process after asking; with no current row it asks nothing and
+    /// sends nothing. Throws DbError.
+    void BtnRejectClick();
     void ViewClick();          // filter value lists
 
     /// Opens the process detail window (set by the main window when it exists).
     std::function<void()> onOpenDetail;
 
+    // The tab as the main window knows it.
+    QString caption() const override;
+    void setConnectedState(bool connected) override;
+    void openAfterConnect(bool server2000) override;   // bindAndOpen
+    void closeAtDisconnect() override;                 // both variants closed, filter row hidden
+    void refreshKey() override;                        // BtnMoveLeftClick
+    void deleteKey() override;                         // BtnRejectClick
+    void filterValuesKey() override;                   // ViewClick
+
 private:
     /// spid of the current row; none when the list is closed or has no current row.
     std::optional<int> currentRowSpid() const;
-    void DBGridEh1GetCellParams(const GridColumn& column, QFont& font, QColor& background,
-                                QColor& text);
+    void DBGridEh1GetCellParams(const GridColumn& column, const RowView& row, QFont& font,
+                                QColor& background, QColor& text);
     void DBGridEh1KeyPress(QChar& key);
     void DBGridEh1DblClick();
 

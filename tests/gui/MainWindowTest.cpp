@@ -7,7 +7,13 @@
 #include "IniFile.h"
 
 #include "DbError.h"
+#include "ResultGrid.h"
+#include "TahomaFace.h"
 
+#include <QFontInfo>
+#include <QStyle>
+#include <QStyleOptionButton>
+#include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
 #include <QTest>
@@ -204,4 +210,57 @@ TEST(ErrorDisplay, AnErrorLeavingAnEventHandlerIsShownAndEventsGoOn)
     QTest::mouseClick(&button, Qt::LeftButton);
     EXPECT_EQ(clicks, 2);
     EXPECT_EQ(messages.all.size(), 1u);
+}
+
+TEST_F(MainWindowTest, StatusPaneShrinksAndElidesALongVersionLine)
+{
+    MainWindow window;
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    const int narrowest = window.minimumSizeHint().width();
+    const QString line = QStringLiteral("Microsoft SQL Server  2000 - 8.00.2039 (Intel X86)  Enterprise Edition on "
+                                        "Windows NT 5.2 (Build 3790: Service Pack 2) and a good deal more");
+    window.RzStatusPane1->setText(line);
+    QApplication::processEvents();
+    EXPECT_EQ(window.minimumSizeHint().width(), narrowest) << "a version line holds the window no wider";
+
+    window.resize(300, 531);
+    QApplication::processEvents();
+    EXPECT_EQ(window.width(), 300);
+    const QString shown = window.RzStatusPane1->shownText();
+    EXPECT_TRUE(shown.endsWith(QChar(0x2026))) << shown.toStdString();
+    EXPECT_TRUE(line.startsWith(shown.chopped(1)));
+    EXPECT_LE(window.RzStatusPane1->fontMetrics().horizontalAdvance(shown), window.RzStatusPane1->width());
+    EXPECT_EQ(window.RzStatusPane1->text(), line) << "the pane keeps the whole line";
+
+    window.resize(1400, 531);
+    QApplication::processEvents();
+    EXPECT_EQ(window.RzStatusPane1->shownText(), line);
+}
+
+TEST(TahomaFace, TheWindowsResolveTahomaWhenThePackageIsInstalled)
+{
+    if (!QFile::exists(wineTahomaFiles().front()))
+        GTEST_SKIP() << "fonts-wine is not installed";
+    // The application object provided it at start; asking again changes nothing.
+    EXPECT_TRUE(provideTahoma());
+    SettingsFile settings;
+    MainWindow window;
+    for (const QWidget* widget : {static_cast<QWidget*>(window.RzCheckBox1), static_cast<QWidget*>(window.RzPageControl1),
+                                  static_cast<QWidget*>(window.processTab->DBGridEh1)})
+        EXPECT_EQ(QFontInfo(widget->font()).family(), QStringLiteral("Tahoma")) << widget->objectName().toStdString();
+    const QFontInfo label(window.findChild<QLabel*>(QStringLiteral("RzLabel1"))->font());
+    EXPECT_EQ(label.family(), QStringLiteral("Tahoma"));
+    EXPECT_TRUE(label.bold());
+    const QFontInfo title(window.processTab->DBGridEh1->horizontalHeader()->font());
+    EXPECT_EQ(title.family(), QStringLiteral("Tahoma"));
+    EXPECT_TRUE(title.bold());
+    // "Windows authentication" fits its 134 pixels: box, gap and caption.
+    QStyleOptionButton option;
+    option.initFrom(window.RzCheckBox1);
+    option.text = window.RzCheckBox1->text();
+    const QRect caption = window.RzCheckBox1->style()->subElementRect(QStyle::SE_CheckBoxContents, &option,
+                                                                      window.RzCheckBox1);
+    EXPECT_LE(caption.left() + window.RzCheckBox1->fontMetrics().horizontalAdvance(option.text),
+              window.RzCheckBox1->width());
 }

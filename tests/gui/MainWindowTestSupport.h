@@ -5,6 +5,7 @@
 #include "MainWindow.h"
 #include "MessageSeam.h"
 #include "ProcessTab.h"
+#include "StatusPane.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -73,13 +74,12 @@ struct SettingsFile {
 inline QString disabledControls(const MainWindow& w)
 {
     QStringList off;
+    const auto button = [&w](const char* name) { return static_cast<QWidget*>(w.findChild<QToolButton*>(name)); };
     for (const QWidget* control : {static_cast<QWidget*>(w.RzLineComboBox1), static_cast<QWidget*>(w.RzLineEdit1),
                                    static_cast<QWidget*>(w.RzLineEdit2), static_cast<QWidget*>(w.RzCheckBox1),
-                                   static_cast<QWidget*>(w.RzToolbarButton1), static_cast<QWidget*>(w.RzToolbarButton2),
-                                   static_cast<QWidget*>(w.processTab->BtnMoveLeft), static_cast<QWidget*>(w.processTab->BtnReject),
-                                   static_cast<QWidget*>(w.processTab->View), static_cast<QWidget*>(w.RzToolbarButton4),
-                                   static_cast<QWidget*>(w.RzToolbarButton6), static_cast<QWidget*>(w.RzToolbarButton3),
-                                   static_cast<QWidget*>(w.RzToolbarButton5)})
+                                   button("RzToolbarButton1"), button("RzToolbarButton2"), button("BtnMoveLeft"),
+                                   button("BtnReject"), button("View"), button("RzToolbarButton4"),
+                                   button("RzToolbarButton6"), button("RzToolbarButton3"), button("RzToolbarButton5")})
         if (!control->isEnabled())
             off << control->objectName();
     for (const QAction* action : w.actions())

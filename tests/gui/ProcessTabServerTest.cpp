@@ -2,6 +2,7 @@
 // and filter; failed refreshes; the termination with its question and the server's refusals.
 #include "Connection.h"
 #include "DbError.h"
+#include "GridHeader.h"
 #include "MessageSeam.h"
 #include "ProcessQueries.h"
 #include "ProcessTab.h"
@@ -223,7 +224,8 @@ TEST_F(ProcessTabServer, KillingTheHeadOfAChainFreesItsVictimAfterTheRefresh)
     QFont font;
     QColor background;
     QColor text;
-    tab.DBGridEh1->onGetCellParams(tab.DBGridEh1->columns().front(), font, background, text);
+    tab.DBGridEh1->onGetCellParams(tab.DBGridEh1->columns().front(), list().visibleRow(list().recNo()),
+                                   font, background, text);
     EXPECT_EQ(background, QColor(203, 221, 254));
 }
 
@@ -239,15 +241,11 @@ TEST_F(ProcessTabServer, ServerRefusalIsShownAndTheListIsNotRefreshed)
     const Case cases[] = {
         {1, 6107, "a system process"},
         {ownSpid, 6104, "our own process"},
-        {-1, 0, "no current row: Kill without a number"},
     };
     setMessageHandler([](const MessageRequest&) { return QMessageBox::Yes; });
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        list().setFilter(c.spid < 0 ? "[spid] < 0" : "");
-        if (c.spid > 0) {
-            ASSERT_TRUE(list().locate("spid", c.spid));
-        }
+        ASSERT_TRUE(list().locate("spid", c.spid));
         const QStringList shown = shownSpids();
         const int before = refreshCount();
 
@@ -256,16 +254,59 @@ TEST_F(ProcessTabServer, ServerRefusalIsShownAndTheListIsNotRefreshed)
             ADD_FAILURE() << "the server accepted the Kill";
         } catch (const DbError& error) {
             EXPECT_EQ(error.cause(), DbError::Cause::Server);
-            if (c.native != 0) {
-                EXPECT_TRUE(error.hasNative(c.native)) << error.text().toStdString();
-            }
+            EXPECT_TRUE(error.hasNative(c.native)) << error.text().toStdString();
         }
         EXPECT_EQ(refreshCount(), before);
         EXPECT_EQ(shownSpids(), shown);
-        if (c.spid > 0) {
-            EXPECT_EQ(tab.currentSpid(), c.spid);
-        }
+        EXPECT_EQ(tab.currentSpid(), c.spid);
     }
+}
+
+TEST_F(ProcessTabServer, WithoutACurrentRowTerminationAsksNothingAndSendsNothing)
+{
+    int asked = 0;
+    setMessageHandler([&](const MessageRequest&) {
+        ++asked;
+        return QMessageBox::Yes;
+    });
+    const std::function<void()> emptyLists[] = {
+        [&] { list().setFilter("[spid] < 0"); },   // every row filtered out
+        [&] { list().close(); },                   // the list closed
+    };
+    for (const auto& empty : emptyLists) {
+        empty();
+        const int before = refreshCount();
+        // "Kill " alone would come back as the server's syntax error.
+        EXPECT_NO_THROW(tab.BtnRejectClick());
+        EXPECT_EQ(asked, 0);
+        EXPECT_EQ(refreshCount(), before);
+    }
+}
+
+TEST_F(ProcessTabServer, CtrlClicksOnCpuThenSpidSortByBothAndKeepTheCurrentProcess)
+{
+    tab.resize(959, 434);
+    tab.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&tab));
+    changeServer([&](sqlsim::ServerState& state) { serverProcess(state, 302)->cpu = 10; });   // 300 and 302 tie
+    tab.BtnMoveLeftClick();
+    list().setFilter("[spid] >= 300");
+    ASSERT_TRUE(list().locate("spid", 302));
+
+    auto& header = static_cast<GridHeader&>(*tab.DBGridEh1->horizontalHeader());
+    const auto titleCentre = [&](const QString& field) {
+        const int column = tab.DBGridEh1->columnIndex(field);
+        tab.DBGridEh1->scrollTo(tab.DBGridEh1->model()->index(0, column));
+        return QPoint(header.sectionViewportPosition(column) + header.sectionSize(column) / 2, header.height() / 2);
+    };
+    QTest::mouseClick(header.viewport(), Qt::LeftButton, Qt::ControlModifier, titleCentre("cpu"));
+    QTest::mouseClick(header.viewport(), Qt::LeftButton, Qt::ControlModifier, titleCentre("spid"));
+    EXPECT_EQ(list().sort(), QString()) << "nothing sorted while Ctrl is held";
+    QTest::keyRelease(tab.DBGridEh1, Qt::Key_Control);
+
+    EXPECT_EQ(list().sort(), "cpu, spid");
+    EXPECT_EQ(shownSpids(), QStringList({"300", "302", "301"}));
+    EXPECT_EQ(tab.currentSpid(), 302);
 }
 
 } // namespace

@@ -1,8 +1,12 @@
 // The process tab without a server: its tool bar, the grid's columns, the row colours drawn
 // through the grid's cell hook, and Enter / double click reaching the detail window.
+#include "MainWindowTestSupport.h"
+
+#include "GridHeader.h"
 #include "ProcessTab.h"
 #include "Query.h"
 #include "ResultGrid.h"
+#include "TabToolBar.h"
 
 #include <array>
 #include <QFrame>
@@ -36,12 +40,11 @@ void fillRows(ProcessTab& tab, const std::vector<std::array<QVariant, 3>>& rows)
 // The background the row's cells get; their text is black on every row colour.
 QColor backgroundOfRow(ProcessTab& tab, int visibleRow)
 {
-    const Query& query = *tab.procSource();
-    Query::ReadScope scope(query, visibleRow);
     QFont font;
     QColor background = Qt::white;
     QColor text = Qt::white;
-    tab.DBGridEh1->onGetCellParams(tab.DBGridEh1->columns().front(), font, background, text);
+    tab.DBGridEh1->onGetCellParams(tab.DBGridEh1->columns().front(), tab.procSource()->visibleRow(visibleRow),
+                                   font, background, text);
     EXPECT_EQ(text, QColor(Qt::black));
     return background;
 }
@@ -93,36 +96,65 @@ TEST(ProcessTab, ButtonsAreEnabledOnlyWhileConnected)
     EXPECT_EQ(enabled(), "000");
 }
 
-TEST(ProcessTab, GridShowsThirtyColumnsWithWaittypeAndSidHidden)
+TEST(ProcessTab, GridColumnsAreTheWholeDesignTable)
 {
     ProcessTab tab(nullptr);
-    const GridColumns& columns = tab.DBGridEh1->columns();
-    ASSERT_EQ(columns.size(), 30u);
-
-    QStringList hidden, notCentred, notButtons, fieldsWithoutDeclaration;
-    for (int i = 0; i < int(columns.size()); ++i) {
-        const GridColumn& column = columns[size_t(i)];
-        if (!column.visible || tab.DBGridEh1->isColumnHidden(i))
-            hidden << column.fieldName;
-        if (column.titleAlignment != Qt::AlignHCenter)
-            notCentred << column.fieldName;
-        if (!column.titleButton)
-            notButtons << column.fieldName;
-        // Every column must find its field in both variants, or it would show nothing.
-        for (Query* query : {tab.ProcQuery, tab.ProcQuery2})
-            if (query->fieldIndex(column.fieldName) < 0)
-                fieldsWithoutDeclaration << column.fieldName;
+    // field|title|title alignment|width|shown|title button|kind and size in ProcQuery|in ProcQuery2
+    const auto declared = [](const Query& query, const QString& field) {
+        const int index = query.fieldIndex(field);
+        if (index < 0)
+            return QStringLiteral("undeclared");
+        const FieldDef& def = query.fields()[size_t(index)];
+        return fieldKindName(def.kind) + u' ' + QString::number(def.size) + (def.readOnly ? " ro" : "");
+    };
+    QStringList table;
+    for (int i = 0; i < int(tab.DBGridEh1->columns().size()); ++i) {
+        const GridColumn& column = tab.DBGridEh1->columns()[size_t(i)];
+        table << QStringList{column.fieldName, column.title,
+                             column.titleAlignment == Qt::AlignHCenter ? "centred"
+                                 : column.titleAlignment == Qt::AlignLeft ? "left" : "other",
+                             column.width < 0 ? "default" : QString::number(column.width),
+                             column.visible && !tab.DBGridEh1->isColumnHidden(i) ? "shown" : "hidden",
+                             column.titleButton ? "button" : "plain",
+                             declared(*tab.ProcQuery, column.fieldName),
+                             declared(*tab.ProcQuery2, column.fieldName)}.join(u'|');
     }
-    EXPECT_EQ(hidden, QStringList({"waittype", "sid"}));
-    EXPECT_EQ(notCentred, QStringList({"block_count"}));
-    EXPECT_TRUE(notButtons.isEmpty()) << notButtons.join(',').toStdString();
-    EXPECT_TRUE(fieldsWithoutDeclaration.isEmpty()) << fieldsWithoutDeclaration.join(',').toStdString();
-
-    const int dbName = tab.DBGridEh1->columnIndex("DBName");
-    ASSERT_EQ(dbName, 9);
-    EXPECT_EQ(columns[size_t(dbName)].title, "DB Name");
+    const QStringList expected = {
+        "spid|spid|centred|35|shown|button|SmallInt 0|SmallInt 0",
+        "kpid|kpid|centred|52|shown|button|SmallInt 0|SmallInt 0",
+        "block_count|block_count|left|71|shown|button|Integer 0 ro|Integer 0 ro",
+        "blocked|blocked|centred|default|shown|button|SmallInt 0|SmallInt 0",
+        "waittype|waittype|centred|default|hidden|button|Bytes 2|Bytes 2",
+        "waittime|waittime|centred|default|shown|button|Integer 0|Integer 0",
+        "lastwaittype|lastwaittype|centred|102|shown|button|FixedWideChar 32|FixedWideChar 32",
+        "waitresource|waitresource|centred|163|shown|button|FixedWideChar 256|FixedWideChar 256",
+        "dbid|dbid|centred|default|shown|button|SmallInt 0|SmallInt 0",
+        "DBName|DB Name|centred|128|shown|button|WideString 128 ro|WideString 128 ro",
+        "uid|uid|centred|default|shown|button|SmallInt 0|SmallInt 0",
+        "cpu|cpu|centred|default|shown|button|Integer 0|Integer 0",
+        "physical_io|physical_io|centred|default|shown|button|Integer 0|LargeInt 0",
+        "memusage|memusage|centred|default|shown|button|Integer 0|Integer 0",
+        "login_time|login_time|centred|108|shown|button|DateTime 0|DateTime 0",
+        "last_batch|last_batch|centred|108|shown|button|DateTime 0|DateTime 0",
+        "ecid|ecid|centred|default|shown|button|SmallInt 0|SmallInt 0",
+        "open_tran|open_tran|centred|default|shown|button|SmallInt 0|SmallInt 0",
+        "status|status|centred|default|shown|button|FixedWideChar 30|FixedWideChar 30",
+        "sid|sid|centred|default|hidden|button|Bytes 85|Bytes 86",
+        "hostname|hostname|centred|100|shown|button|FixedWideChar 128|FixedWideChar 128",
+        "program_name|program_name|centred|200|shown|button|FixedWideChar 128|FixedWideChar 128",
+        "hostprocess|hostprocess|centred|100|shown|button|FixedWideChar 8|FixedWideChar 8",
+        "cmd|cmd|centred|200|shown|button|FixedWideChar 16|FixedWideChar 16",
+        "nt_domain|nt_domain|centred|100|shown|button|FixedWideChar 128|FixedWideChar 128",
+        "nt_username|nt_username|centred|100|shown|button|FixedWideChar 128|FixedWideChar 128",
+        "net_address|net_address|centred|80|shown|button|FixedWideChar 12|FixedWideChar 12",
+        "net_library|net_library|centred|80|shown|button|FixedWideChar 12|FixedWideChar 12",
+        "loginame|loginame|centred|100|shown|button|FixedWideChar 128|FixedWideChar 128",
+        "suid|suid|centred|default|shown|button|SmallInt 0|Integer 0 ro",
+    };
+    EXPECT_EQ(table.join(u'\n').toStdString(), expected.join(u'\n').toStdString());
+    // A width the table sets is the width on screen.
     EXPECT_EQ(tab.DBGridEh1->displayWidth(0), 35);
-    EXPECT_EQ(tab.DBGridEh1->displayWidth(tab.DBGridEh1->columnIndex("program_name")), 200);
+    EXPECT_EQ(tab.DBGridEh1->horizontalHeader()->sectionSize(tab.DBGridEh1->columnIndex("program_name")), 200);
 }
 
 TEST(ProcessTab, RowColourFollowsTheBlockingState)
@@ -180,4 +212,76 @@ TEST(ProcessTab, EnterAndDoubleClickOpenTheDetailOfTheCurrentProcess)
     QTest::mouseClick(tab.DBGridEh1->viewport(), Qt::LeftButton, {}, firstRow);
     QTest::mouseDClick(tab.DBGridEh1->viewport(), Qt::LeftButton, {}, firstRow);
     EXPECT_EQ(opened, std::vector<int>({51}));
+}
+
+TEST(ProcessTab, ToolBarHasAFlatBorderOnTheLeftRightAndBottomOnly)
+{
+    ProcessTab tab(nullptr);
+    tab.resize(959, 434);
+    tab.show();
+    EXPECT_EQ(tab.RzToolbar1->borders(), Qt::LeftEdge | Qt::RightEdge | Qt::BottomEdge);
+    const QImage bar = tab.RzToolbar1->grab().toImage();
+    const QRgb border = tab.RzToolbar1->palette().color(QPalette::Mid).rgb();
+    const int middleX = 120;   // right of the buttons
+    const int middleY = bar.height() / 2;
+    EXPECT_EQ(bar.pixel(0, middleY), border) << "left";
+    EXPECT_EQ(bar.pixel(bar.width() - 1, middleY), border) << "right";
+    EXPECT_EQ(bar.pixel(middleX, bar.height() - 1), border) << "bottom";
+    EXPECT_NE(bar.pixel(middleX, 0), border) << "no border on top";
+    EXPECT_NE(bar.pixel(middleX, middleY), border) << "nothing inside";
+}
+
+TEST(ProcessTab, TitleFontIsTheGridsAndBoldTahoma)
+{
+    ProcessTab tab(nullptr);
+    const QFont title = tab.DBGridEh1->titleFont();
+    EXPECT_TRUE(title.bold());
+    EXPECT_EQ(title.family(), QStringLiteral("Tahoma"));
+    EXPECT_EQ(title.pointSize(), 8);
+    EXPECT_EQ(tab.DBGridEh1->horizontalHeader()->font(), title);
+    EXPECT_FALSE(tab.DBGridEh1->font().bold());
+    // The process grid sets its options: no inline editor over the row selection.
+    EXPECT_FALSE(tab.DBGridEh1->options().editing);
+    EXPECT_TRUE(tab.DBGridEh1->options().rowSelect);
+}
+
+TEST(ProcessTab, ErrorOfAClickHandlerIsShownOnceAndTheControlsStayUsable)
+{
+    velmora::testing::RecordedMessages messages;
+    ProcessTab tab(nullptr);   // no connection: the refresh fails
+    tab.resize(959, 434);
+    tab.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&tab));
+    tab.setConnectedState(true);
+
+    QTest::mouseClick(tab.BtnMoveLeft, Qt::LeftButton);
+    ASSERT_EQ(messages.all.size(), 1u);
+    EXPECT_EQ(messages.all[0].icon, QMessageBox::Critical);
+    EXPECT_FALSE(tab.BtnMoveLeft->isDown());
+    QTest::mouseClick(tab.BtnMoveLeft, Qt::LeftButton);
+    EXPECT_EQ(messages.all.size(), 2u) << "the button still clicks";
+
+    // A title click whose sort fails: the header lets go of the title and takes the next click.
+    fillRows(tab, {{51, 0, 0}, {57, 0, 2}});
+    int sorts = 0;
+    tab.DBGridEh1->onSortMarkingChanged = [&] {
+        if (++sorts == 1)
+            throw std::runtime_error("sort refused");
+    };
+    auto& header = static_cast<GridHeader&>(*tab.DBGridEh1->horizontalHeader());
+    const QPoint spidTitle(header.sectionViewportPosition(0) + header.sectionSize(0) / 2, header.height() / 2);
+    messages.all.clear();
+    QTest::mouseClick(header.viewport(), Qt::LeftButton, {}, spidTitle);
+    EXPECT_EQ(messages.texts(), QStringLiteral("Processtabtest|sort refused."));
+    EXPECT_EQ(header.pressedTitle(), -1);
+    QTest::mouseClick(header.viewport(), Qt::LeftButton, {}, spidTitle);
+    EXPECT_EQ(sorts, 2);
+    EXPECT_EQ(tab.DBGridEh1->columns()[0].sortMarker, SortMarker::Up);
+    EXPECT_EQ(messages.all.size(), 1u);
+
+    // And the grid still moves its rows.
+    tab.DBGridEh1->setFocus();
+    tab.procSource()->first();
+    QTest::keyClick(tab.DBGridEh1, Qt::Key_Down);
+    EXPECT_EQ(tab.currentSpid(), 57);
 }

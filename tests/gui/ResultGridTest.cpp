@@ -5,6 +5,7 @@
 #include "GridCellDelegate.h"
 
 #include <QImage>
+#include <QLineEdit>
 
 using namespace velmora;
 
@@ -103,10 +104,15 @@ TEST_F(ResultGridTest, TypedCharactersGoToOnKeyPressFirstAndNeverSearch)
     EXPECT_EQ(query.recNo(), 1);
 }
 
-TEST_F(ResultGridTest, CellHookReadsTheDrawnRowWithoutMovingTheQuery)
+TEST_F(ResultGridTest, CellHookSeesThePaintedRowWhileTheQueryKeepsItsCurrentRow)
 {
-    grid.onGetCellParams = [this](const GridColumn&, QFont& font, QColor& background, QColor& text) {
-        background = query.value(QStringLiteral("cpu")).toInt() >= 20 ? highCpu : lowCpu;
+    query.moveTo(1);   // spid 52; the cells drawn are of every row
+    QStringList seen;  // "row:spid of the drawn row:spid the query answers with"
+    grid.onGetCellParams = [this, &seen](const GridColumn&, const RowView& row, QFont& font,
+                                         QColor& background, QColor& text) {
+        seen << QStringLiteral("%1:%2:%3").arg(row.index()).arg(row.value(QStringLiteral("spid")).toInt())
+                    .arg(query.value(QStringLiteral("spid")).toInt());
+        background = row.value(QStringLiteral("cpu")).toInt() >= 20 ? highCpu : lowCpu;
         font.setItalic(true);
         text = Qt::darkRed;
     };
@@ -122,18 +128,24 @@ TEST_F(ResultGridTest, CellHookReadsTheDrawnRowWithoutMovingTheQuery)
         EXPECT_EQ(look.text, QColor(Qt::darkRed));
     }
 
+    seen.clear();
     const QImage shown = grid.viewport()->grab().toImage();
     for (int row = 0; row < 4; ++row) {
         const QRect cell = grid.visualRect(grid.model()->index(row, 2));
         EXPECT_EQ(QColor(shown.pixel(cell.right() - 3, cell.center().y())), expected[row]) << "row " << row;
     }
-    EXPECT_EQ(query.recNo(), 0);
+    // Painting: every cell of a row saw that row, and the query answered for spid 52 all along.
+    seen.removeDuplicates();
+    EXPECT_EQ(seen, QStringList({"0:53:52", "1:52:52", "2:51:52", "3:54:52"}));
+    EXPECT_EQ(query.recNo(), 1);
     EXPECT_EQ(scrolls, 0);
 }
 
 TEST_F(ResultGridTest, FocusHighlightReplacesTheHookColoursOnlyWhileFocused)
 {
-    grid.onGetCellParams = [](const GridColumn&, QFont&, QColor& background, QColor&) { background = lowCpu; };
+    grid.onGetCellParams = [](const GridColumn&, const RowView&, QFont&, QColor& background, QColor&) {
+        background = lowCpu;
+    };
     const auto& delegate = static_cast<const GridCellDelegate&>(*grid.itemDelegate());
     const auto look = [&](int row, int column) {
         return delegate.cellLook(grid.model()->index(row, column));
@@ -256,4 +268,58 @@ TEST_F(ResultGridTest, TitlesDrawTheMarkerAndTheSortIndexOnlyForTwoMarks)
     clickTitle(QStringLiteral("cpu"), Qt::ControlModifier);
     titles = header().viewport()->grab().toImage();
     EXPECT_FALSE(isPlain(titles, numberArea(), face)) << "two marks: the SortIndex is drawn";
+}
+
+TEST_F(ResultGridTest, TitleFontStaysWithTheGridWhenItsHeaderIsReplaced)
+{
+    EXPECT_EQ(grid.titleFont(), grid.font()) << "unset, the titles take the grid's font";
+    QFont bold = grid.font();
+    bold.setBold(true);
+    grid.setTitleFont(bold);
+    EXPECT_TRUE(header().font().bold());
+
+    // A filter row installs a header of its own: it gets the title font, not the default.
+    grid.setTitleHeader(new GridHeader(grid));
+    EXPECT_EQ(grid.titleFont(), bold);
+    EXPECT_TRUE(grid.horizontalHeader()->font().bold());
+    EXPECT_FALSE(grid.font().bold());
+}
+
+TEST(ResultGridDefaults, AGridWhoseFormSetsNoOptionsHasTheStandardSetIncludingEditing)
+{
+    ResultGrid grid;
+    const GridOptions& o = grid.options();
+    QStringList on;
+    for (const auto& [flag, name] : {std::pair{o.editing, "editing"}, {o.titles, "titles"}, {o.indicator, "indicator"},
+                                     {o.columnResize, "resize"}, {o.colLines, "colLines"}, {o.rowLines, "rowLines"},
+                                     {o.tabs, "tabs"}, {o.rowSelect, "rowSelect"}})
+        if (flag)
+            on << QString::fromLatin1(name);
+    EXPECT_EQ(on.join(u' ').toStdString(), "editing titles indicator resize colLines rowLines tabs");
+    const GridOptionsEh& eh = grid.optionsEh();
+    QStringList onEh;
+    for (const auto& [flag, name] : {std::pair{eh.fixed3D, "fixed3D"}, {eh.highlightFocus, "highlightFocus"},
+                                     {eh.autoSortMarking, "autoSortMarking"}, {eh.multiSortMarking, "multiSortMarking"},
+                                     {eh.incSearch, "incSearch"}, {eh.preferIncSearch, "preferIncSearch"},
+                                     {eh.dialogFind, "dialogFind"}})
+        if (flag)
+            onEh << QString::fromLatin1(name);
+    EXPECT_EQ(onEh.join(u' ').toStdString(), "fixed3D highlightFocus dialogFind");
+
+    // Editing as behaviour: F2 opens the read-only editor on the current cell.
+    Query query;
+    query.setFields({{QStringLiteral("name"), FieldKind::String, 12}});
+    query.createDataSet();
+    query.appendRow({QStringLiteral("users")});
+    grid.setColumns({titleButtonColumn(QStringLiteral("name"))});
+    grid.setDataSource(&query);
+    grid.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&grid));
+    grid.setFocus();
+    grid.setCurrentIndex(grid.model()->index(0, 0));
+    QTest::keyClick(&grid, Qt::Key_F2);
+    const auto* editor = grid.findChild<QLineEdit*>();
+    ASSERT_NE(editor, nullptr);
+    EXPECT_TRUE(editor->isReadOnly());
+    EXPECT_EQ(editor->text(), QStringLiteral("users"));
 }

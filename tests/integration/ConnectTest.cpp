@@ -6,9 +6,12 @@
 #include "Connection.h"
 #include "DbError.h"
 #include "IniFile.h"
+#include "ProcessQueries.h"
 #include "Query.h"
+#include "ResultGrid.h"
 #include "SimFixture.h"
 #include "VersionText.h"
+#include "WindowTab.h"
 
 #include <QLabel>
 #include <QTabWidget>
@@ -263,4 +266,179 @@ TEST_F(ConnectTest, ShortcutsFollowTheStateAndF5AndCtrlDelActOnlyOnTheProcessTab
     press(Qt::Key_D, Qt::ControlModifier);
     EXPECT_FALSE(window->Connect->isOpen());
     EXPECT_EQ(disabledControls(*window), DisconnectedOff);
+}
+
+namespace {
+
+// A tab that writes down what the window hands it.
+class RecordingTab : public WindowTab {
+public:
+    RecordingTab(const QString& name, QStringList& log) : m_name(name), m_log(log) {}
+    QString caption() const override { return m_name; }
+    void setConnectedState(bool connected) override { m_log << m_name + (connected ? ":on" : ":off"); }
+    void openAfterConnect(bool server2000) override { m_log << m_name + (server2000 ? ":open2000" : ":open70"); }
+    void closeAtDisconnect() override { m_log << m_name + ":close"; }
+    void refreshKey() override { m_log << m_name + ":F5"; }
+    void deleteKey() override { m_log << m_name + ":Del"; }
+    void filterValuesKey() override { m_log << m_name + ":F3"; }
+
+private:
+    QString m_name;
+    QStringList& m_log;
+};
+
+} // namespace
+
+TEST_F(ConnectTest, EachTabGetsItsStateItsConnectAndOnlyItsOwnKeys)
+{
+    QStringList log;
+    window->addWindowTab(new RecordingTab(QStringLiteral("A"), log), QStringLiteral("TabSheetA"));
+    window->addWindowTab(new RecordingTab(QStringLiteral("B"), log), QStringLiteral("TabSheetB"));
+    EXPECT_EQ(log.join(u' '), QStringLiteral("A:off B:off"));
+    ASSERT_TRUE(showActive(*window));
+    log.clear();
+    connectAs(QStringLiteral("sa"), QStringLiteral("velmora"));
+    EXPECT_EQ(log.join(u' '), QStringLiteral("A:on B:on A:open2000 B:open2000"));
+
+    const auto refreshes = [this] {
+        int count = 0;
+        onServer([&](sqlsim::ServerState& state) { count = state.refreshCount; });
+        return count;
+    };
+    const auto press = [this](Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+        QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : window.get(), key, modifiers);
+    };
+    // F5 and Ctrl+Del reach the shown tab only (the process tab's refresh is seen on the server;
+    // its Ctrl+Del question is answered OK, so nothing is killed); F3 reaches every tab.
+    const struct {
+        int tab;
+        const char* f5;
+        int processRefreshes;
+        const char* del;
+    } cases[] = {
+        {0, "", 1, ""}, {1, "", 0, ""}, {2, "", 0, ""}, {3, "", 0, ""},
+        {4, "A:F5", 0, "A:Del"}, {5, "B:F5", 0, "B:Del"},
+    };
+    for (const auto& c : cases) {
+        window->RzPageControl1->setCurrentIndex(c.tab);
+        log.clear();
+        const int before = refreshes();
+        press(Qt::Key_F5);
+        EXPECT_EQ(log.join(u' '), QString::fromLatin1(c.f5)) << "tab " << c.tab;
+        EXPECT_EQ(refreshes() - before, c.processRefreshes) << "tab " << c.tab;
+        log.clear();
+        messages.all.clear();
+        press(Qt::Key_Delete, Qt::ControlModifier);
+        EXPECT_EQ(log.join(u' '), QString::fromLatin1(c.del)) << "tab " << c.tab;
+        EXPECT_EQ(messages.all.size(), c.tab == 0 ? 1u : 0u) << "tab " << c.tab;
+        log.clear();
+        press(Qt::Key_F3);
+        EXPECT_EQ(log.join(u' '), QStringLiteral("A:F3 B:F3")) << "tab " << c.tab;
+    }
+
+    log.clear();
+    press(Qt::Key_D, Qt::ControlModifier);
+    EXPECT_EQ(log.join(u' '), QStringLiteral("A:off B:off A:close B:close"));
+}
+
+TEST_F(ConnectTest, ClosingWhileConnectedStoresTheSortInForce)
+{
+    connectAs(QStringLiteral("sa"), QStringLiteral("velmora"));
+    window->processTab->procSource()->setSort(QStringLiteral("cpu DESC, spid"));
+    window->close();
+    EXPECT_TRUE(SettingsFile::text().contains(QStringLiteral("[SortOption]\nSort=cpu DESC, spid\n")))
+        << SettingsFile::text().toStdString();
+    EXPECT_FALSE(window->Connect->isOpen());
+}
+
+TEST_F(ConnectTest, ErrorsOfOperatorKeysAreShownAndTheWindowCarriesOn)
+{
+    ASSERT_TRUE(showActive(*window));
+    connectAs(QStringLiteral("sa"), QStringLiteral("velmora"));
+    ASSERT_TRUE(window->Connect->isOpen());
+    const auto press = [this](Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+        QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : window.get(), key, modifiers);
+    };
+    Query& list = *window->processTab->procSource();
+
+    // F5 with the process batch failing on the server.
+    onServer([](sqlsim::ServerState& state) { state.faults.errorOnStatement = processBatch(true).join("\r\n"); });
+    press(Qt::Key_F5);
+    ASSERT_EQ(messages.all.size(), 1u);
+    EXPECT_EQ(messages.all[0].caption, QStringLiteral("Connecttest"));
+    EXPECT_EQ(messages.all[0].icon, QMessageBox::Critical);
+    EXPECT_TRUE(messages.all[0].text.contains(QStringLiteral("Simulated failure."))) << messages.all[0].text.toStdString();
+    EXPECT_FALSE(list.isActive());
+    EXPECT_EQ(disabledControls(*window), ConnectedOff);
+    onServer([](sqlsim::ServerState& state) { state.faults.errorOnStatement.clear(); });
+    press(Qt::Key_F5);
+    EXPECT_EQ(messages.all.size(), 1u);
+    EXPECT_TRUE(list.isActive());
+
+    // Ctrl+Del on a system process, answered Yes: the server's refusal is shown.
+    setMessageHandler([this](const MessageRequest& request) {
+        messages.all.push_back(request);
+        return request.caption == QStringLiteral("Confirm") ? QMessageBox::Yes : QMessageBox::Ok;
+    });
+    ASSERT_TRUE(list.locate(QStringLiteral("spid"), 1));
+    messages.all.clear();
+    press(Qt::Key_Delete, Qt::ControlModifier);
+    ASSERT_EQ(messages.all.size(), 2u);
+    EXPECT_EQ(messages.all[0].caption, QStringLiteral("Confirm"));
+    EXPECT_EQ(messages.all[1].icon, QMessageBox::Critical);
+    EXPECT_TRUE(messages.all[1].text.contains(QStringLiteral("Only user processes can be killed.")))
+        << messages.all[1].text.toStdString();
+    EXPECT_EQ(window->processTab->currentSpid(), 1);
+    press(Qt::Key_F5);
+    EXPECT_EQ(messages.all.size(), 2u);
+    EXPECT_EQ(disabledControls(*window), ConnectedOff);
+}
+
+TEST_F(ConnectTest, ReconnectingFromA70ToA2000ServerRebindsTheGridAndStoresThatVariantsSort)
+{
+    SimFixture sim70{sqlsim::ServerVersion::Sql70};
+    ProcessTab& tab = *window->processTab;
+    fillLogin(*window, QStringLiteral("127.0.0.1,%1").arg(sim70.port()), QStringLiteral("sa"), QStringLiteral("velmora"));
+    window->RzToolbarButton1Click();
+    ASSERT_TRUE(window->Connect->isOpen());
+    EXPECT_EQ(tab.DBGridEh1->dataSource(), tab.ProcQuery);
+    tab.ProcQuery->setSort(QStringLiteral("spid"));
+    window->RzToolbarButton2Click();
+
+    connectAs(QStringLiteral("sa"), QStringLiteral("velmora"));
+    ASSERT_TRUE(window->server2000());
+    EXPECT_EQ(tab.DBGridEh1->dataSource(), tab.ProcQuery2);
+    EXPECT_FALSE(tab.ProcQuery->isActive());
+    EXPECT_EQ(tab.DBGridEh1->model()->rowCount(), tab.ProcQuery2->recordCount());
+    EXPECT_GT(tab.DBGridEh1->model()->rowCount(), 0);
+    tab.ProcQuery2->setSort(QStringLiteral("spid DESC"));
+    window->close();
+    EXPECT_TRUE(SettingsFile::text().contains(QStringLiteral("[SortOption]\nSort=spid DESC\n")))
+        << SettingsFile::text().toStdString();
+}
+
+TEST_F(ConnectTest, FailedConnectAfterASessionLeavesTheWindowAsDisconnectDoes)
+{
+    // Everything a disconnect sets, as one line.
+    const auto windowState = [this] {
+        ProcessTab& tab = *window->processTab;
+        return QStringList{disabledControls(*window), window->RzStatusPane1->text(),
+                           QString::number(window->Connect->isOpen()), QString::number(tab.ProcQuery->isActive()),
+                           QString::number(tab.ProcQuery2->isActive()),
+                           QString::number(tab.DBGridEh1->model()->rowCount()),
+                           tab.DBGridEh1->dataSource()->objectName()}
+            .join(u'|')
+            .toStdString();
+    };
+    connectAs(QStringLiteral("sa"), QStringLiteral("velmora"));
+    window->RzToolbarButton2Click();
+    const std::string disconnected = windowState();
+
+    connectAs(QStringLiteral("sa"), QStringLiteral("velmora"));
+    window->RzToolbarButton2Click();
+    messages.all.clear();
+    connectAs(QStringLiteral("sa"), QStringLiteral("wrong"));
+    ASSERT_EQ(messages.all.size(), 1u);
+    EXPECT_EQ(messages.all[0].caption, QStringLiteral("Ошибка"));
+    EXPECT_EQ(windowState(), disconnected);
 }

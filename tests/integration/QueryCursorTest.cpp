@@ -108,11 +108,11 @@ TEST_F(QueryCursor, AfterScrollFiresWhenTheCurrentRowChanges)
     query.last();
     EXPECT_EQ(scrolled.count(), 3);
     // A grid reading another row does not move the cursor.
-    {
-        Query::ReadScope scope(query, 0);
-        EXPECT_EQ(query.value("n").toInt(), 3);
-    }
+    const RowView drawn = query.visibleRow(0);
+    EXPECT_EQ(drawn.value("N").toInt(), 3);
+    EXPECT_EQ(drawn.index(), 0);
     EXPECT_EQ(query.value("n").toInt(), 2);
+    EXPECT_THROW(drawn.value("missing"), DbError);
     EXPECT_EQ(scrolled.count(), 3);
 }
 

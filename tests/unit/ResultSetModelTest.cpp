@@ -63,7 +63,7 @@ protected:
 
 } // namespace
 
-TEST(FieldDisplayText, FormatsEachKindInTheLocale)
+TEST(FieldText, CellsAndValueListsSpellEachKindInTheLocale)
 {
     const QLocale ru(QLocale::Russian, QLocale::Russia);
     const QLocale us(QLocale::English, QLocale::UnitedStates);
@@ -72,22 +72,32 @@ TEST(FieldDisplayText, FormatsEachKindInTheLocale)
         QVariant value;
         FieldKind kind;
         QLocale locale;
-        QString expected;
+        QString cell;   // fieldDisplayText
+        QString list;   // fieldListText
     };
     const Case cases[] = {
-        {QVariant(), FieldKind::Integer, ru, QString()},
-        {qint64(5000000000), FieldKind::LargeInt, ru, QStringLiteral("5000000000")},
-        {1234.5, FieldKind::Float, ru, QStringLiteral("1234,5")},
-        {0.1 + 0.2, FieldKind::Float, us, QStringLiteral("0.3")},
-        {QStringLiteral("12.50"), FieldKind::BCD, ru, QStringLiteral("12,50")},
-        {afternoon, FieldKind::DateTime, ru, QStringLiteral("05.03.2024 14:07:09")},
-        {afternoon, FieldKind::DateTime, us, QStringLiteral("3/5/24 2:07:09 PM")},
-        {QByteArray("\x01\xab", 2), FieldKind::VarBytes, ru, QStringLiteral("0x01AB")},
-        {QStringLiteral("sa  "), FieldKind::FixedChar, ru, QStringLiteral("sa  ")},
+        {QVariant(), FieldKind::Integer, ru, QString(), QString()},
+        {QVariant(), FieldKind::Bytes, ru, QString(), QString()},
+        {qint64(5000000000), FieldKind::LargeInt, ru, QStringLiteral("5000000000"), QStringLiteral("5000000000")},
+        {1234.5, FieldKind::Float, ru, QStringLiteral("1234,5"), QStringLiteral("1234,5")},
+        {0.1 + 0.2, FieldKind::Float, us, QStringLiteral("0.3"), QStringLiteral("0.3")},
+        {QStringLiteral("12.50"), FieldKind::BCD, ru, QStringLiteral("12,50"), QStringLiteral("12,50")},
+        {afternoon, FieldKind::DateTime, ru, QStringLiteral("05.03.2024 14:07:09"), QStringLiteral("05.03.2024 14:07:09")},
+        {afternoon, FieldKind::DateTime, us, QStringLiteral("3/5/24 2:07:09 PM"), QStringLiteral("3/5/24 2:07:09 PM")},
+        // Byte strings: hex in a cell, the bytes themselves as characters in a list.
+        {QByteArray("\x01\xab", 2), FieldKind::VarBytes, ru, QStringLiteral("0x01AB"), QStringLiteral("\u0001\u00ab")},
+        {QByteArray("AB", 2), FieldKind::Bytes, ru, QStringLiteral("0x4142"), QStringLiteral("AB")},
+        // Fixed-width text: padded in a cell, without the padding in a list.
+        {QStringLiteral("sa  "), FieldKind::FixedChar, ru, QStringLiteral("sa  "), QStringLiteral("sa")},
+        {QStringLiteral(" x  "), FieldKind::FixedWideChar, ru, QStringLiteral(" x  "), QStringLiteral(" x")},
+        {QStringLiteral("sa  "), FieldKind::WideString, ru, QStringLiteral("sa  "), QStringLiteral("sa  ")},
     };
-    for (const Case& c : cases)
-        EXPECT_EQ(fieldDisplayText(c.value, c.kind, c.locale).toStdString(), c.expected.toStdString())
+    for (const Case& c : cases) {
+        EXPECT_EQ(fieldDisplayText(c.value, c.kind, c.locale).toStdString(), c.cell.toStdString())
             << "kind " << qPrintable(fieldKindName(c.kind)) << ", " << qPrintable(c.locale.name());
+        EXPECT_EQ(fieldListText(c.value, c.kind, c.locale).toStdString(), c.list.toStdString())
+            << "kind " << qPrintable(fieldKindName(c.kind)) << ", " << qPrintable(c.locale.name());
+    }
 }
 
 TEST_F(ResultSetModelTest, ShowsTheVisibleRowsInColumnOrder)

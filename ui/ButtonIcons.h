@@ -1,5 +1,5 @@
-// The pictures of the main window's image buttons, drawn at run time. QIcon derives the
-// disabled look from each.
+// The pictures of the image buttons, drawn at run time. QIcon derives the disabled look from
+// each.
 #pragma once
 
 #include <QIcon>

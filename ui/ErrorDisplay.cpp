@@ -2,8 +2,8 @@
 
 #include "DbError.h"
 #include "MessageSeam.h"
-#include "VersionText.h"
 
+#include <QCoreApplication>
 #include <QFileInfo>
 
 namespace velmora {
@@ -36,7 +36,7 @@ QString errorText(const std::exception_ptr& error)
 void showErrorDisplay(const QString& text)
 {
     MessageRequest request;
-    request.caption = programTitle(ownExecutablePath());
+    request.caption = programTitle(QCoreApplication::applicationFilePath());
     request.text = withFullStop(text);
     request.icon = QMessageBox::Critical;
     showMessage(request);

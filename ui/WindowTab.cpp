@@ -1,0 +1,7 @@
+#include "WindowTab.h"
+
+namespace velmora {
+
+WindowTab::~WindowTab() = default;
+
+} // namespace velmora
