@@ -63,8 +63,6 @@ public:
     /// Adds a page to the page control, named `objectName`; the window owns it and hands it
     /// its state, its part of connect and disconnect, and the tab keys.
     void addWindowTab(WindowTab* tab, const QString& objectName);
-    /// The tabs in page order.
-    const std::vector<WindowTab*>& windowTabs() const { return m_tabs; }
 
     /// Connect: checks the inputs, opens the connection, probes the server's version, enters
     /// the connected state and opens the process list. Errors of the process list's opening
