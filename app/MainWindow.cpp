@@ -1,5 +1,6 @@
 #include "MainWindow.h"
 
+#include "AboutBox.h"
 #include "ButtonIcons.h"
 #include "ConnectText.h"
 #include "Connection.h"
@@ -213,7 +214,7 @@ void MainWindow::createTopPanel(QWidget* panel)
     connect(RzToolbarButton1, &QToolButton::clicked, this, &MainWindow::RzToolbarButton1Click);
     connect(RzToolbarButton2, &QToolButton::clicked, this, &MainWindow::RzToolbarButton2Click);
     connect(RzToolbarButton3, &QToolButton::clicked, this, &MainWindow::RzToolbarButton3Click);
-    // The about box (RzToolbarButton5Click) is connected here once it exists.
+    connect(RzToolbarButton5, &QToolButton::clicked, this, &MainWindow::RzToolbarButton5Click);
 
     setTabOrder(RzLineComboBox1, RzLineEdit1);
     setTabOrder(RzLineEdit1, RzLineEdit2);
@@ -298,11 +299,8 @@ void MainWindow::createActions()
                &MainWindow::FilterActionExecute);
     makeAction(ExitAction, QStringLiteral("ExitAction"), QKeySequence(Qt::ALT | Qt::Key_X),
                &MainWindow::RzToolbarButton3Click);
-    // InfoAction runs the about box once it exists.
-    InfoAction = new QAction(this);
-    InfoAction->setObjectName(QStringLiteral("InfoAction"));
-    InfoAction->setShortcut(QKeySequence(Qt::Key_F1));
-    addAction(InfoAction);
+    makeAction(InfoAction, QStringLiteral("InfoAction"), QKeySequence(Qt::Key_F1),
+               &MainWindow::RzToolbarButton5Click);
 }
 
 void MainWindow::applyState(bool connected)
@@ -433,6 +431,12 @@ void MainWindow::RzToolbarButton2Click()
 void MainWindow::RzToolbarButton3Click()
 {
     close();
+}
+
+void MainWindow::RzToolbarButton5Click()
+{
+    TAboutBox box(this);
+    box.exec();
 }
 
 void MainWindow::RefActionExecute()
