@@ -2,6 +2,7 @@
 
 #include "AboutBox.h"
 #include "ButtonIcons.h"
+#include "ColumnLayoutFile.h"
 #include "ConnectText.h"
 #include "Connection.h"
 #include "ErrorDisplay.h"
@@ -10,6 +11,7 @@
 #include "MessageSeam.h"
 #include "ProcessTab.h"
 #include "Query.h"
+#include "ResultGrid.h"
 #include "ServerAliases.h"
 #include "VersionText.h"
 
@@ -18,6 +20,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
@@ -38,6 +41,7 @@ namespace velmora {
 namespace {
 
 const QString SettingsFile = QStringLiteral("Velmora.ini");
+const QString LayoutFile = QStringLiteral("ColReg.dat");   // in the working directory
 const QString BaseCaption = QStringLiteral("Процессы MS SQL");
 
 constexpr int OuterWidth = 971;
@@ -323,12 +327,21 @@ void MainWindow::FormCreate()
         return a.compare(b, Qt::CaseInsensitive) < 0;
     });
     RzLineComboBox1->addItems(aliases);
+    // Filling the list must not choose an entry: the box stays empty until the settings say.
+    RzLineComboBox1->setCurrentIndex(-1);
 
-    // The process grid's column layout is loaded from "ColReg.dat" here once the layout file
-    // exists.
+    if (QFile::exists(LayoutFile)) {
+        try {
+            LoadColumnLayout(*processTab->DBGridEh1, LayoutFile);
+        } catch (...) {
+            // The window opens all the same, without the caption's version and the stored
+            // server and login.
+            showErrorDisplay(errorText(std::current_exception()));
+            return;
+        }
+    }
 
     setWindowTitle(BaseCaption + QStringLiteral(". Версия: ") + GetFileVersionText(ownExecutablePath()));
-    RzLineComboBox1->setCurrentIndex(-1);
     RzLineComboBox1->setEditText(ReadIniValue(SettingsFile, QStringLiteral("ServerOption"),
                                               QStringLiteral("ServerName")));
     RzLineEdit1->setText(ReadIniValue(SettingsFile, QStringLiteral("LoginOption"), QStringLiteral("LoginName")));
@@ -336,8 +349,12 @@ void MainWindow::FormCreate()
 
 void MainWindow::FormClose()
 {
-    // The process grid's column layout is saved to "ColReg.dat" here once the layout file
-    // exists; an error in saving it is shown and the remaining steps still run.
+    // A layout that cannot be written must not cost the settings or keep the window open.
+    try {
+        SaveColumnLayout(*processTab->DBGridEh1, LayoutFile);
+    } catch (...) {
+        showErrorDisplay(errorText(std::current_exception()));
+    }
 
     Query* procSource = processTab->procSource();
     if (procSource->isActive())
