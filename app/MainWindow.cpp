@@ -1,6 +1,8 @@
 #include "MainWindow.h"
 
+#include "AboutBox.h"
 #include "ButtonIcons.h"
+#include "ColumnLayoutFile.h"
 #include "ConnectText.h"
 #include "Connection.h"
 #include "ErrorDisplay.h"
@@ -11,6 +13,7 @@
 #include "PlaceholderTab.h"
 #include "ProcessTab.h"
 #include "Query.h"
+#include "ResultGrid.h"
 #include "ServerAliases.h"
 #include "StatusPane.h"
 #include "VersionText.h"
@@ -20,6 +23,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
@@ -40,6 +44,7 @@ namespace velmora {
 namespace {
 
 const QString SettingsFile = QStringLiteral("Velmora.ini");
+const QString LayoutFile = QStringLiteral("ColReg.dat");   // in the working directory
 const QString BaseCaption = QStringLiteral("Процессы MS SQL");
 
 constexpr int OuterWidth = 971;
@@ -209,7 +214,7 @@ void MainWindow::createTopPanel(QWidget* panel)
     connect(RzToolbarButton1, &QToolButton::clicked, this, guarded(this, &MainWindow::RzToolbarButton1Click));
     connect(RzToolbarButton2, &QToolButton::clicked, this, guarded(this, &MainWindow::RzToolbarButton2Click));
     connect(RzToolbarButton3, &QToolButton::clicked, this, guarded(this, &MainWindow::RzToolbarButton3Click));
-    // The about box (RzToolbarButton5Click) is connected here once it exists.
+    connect(RzToolbarButton5, &QToolButton::clicked, this, guarded(this, &MainWindow::RzToolbarButton5Click));
 
     setTabOrder(RzLineComboBox1, RzLineEdit1);
     setTabOrder(RzLineEdit1, RzLineEdit2);
@@ -295,11 +300,8 @@ void MainWindow::createActions()
                &MainWindow::FilterActionExecute);
     makeAction(ExitAction, QStringLiteral("ExitAction"), QKeySequence(Qt::ALT | Qt::Key_X),
                &MainWindow::RzToolbarButton3Click);
-    // InfoAction runs the about box once it exists.
-    InfoAction = new QAction(this);
-    InfoAction->setObjectName(QStringLiteral("InfoAction"));
-    InfoAction->setShortcut(QKeySequence(Qt::Key_F1));
-    addAction(InfoAction);
+    makeAction(InfoAction, QStringLiteral("InfoAction"), QKeySequence(Qt::Key_F1),
+               &MainWindow::RzToolbarButton5Click);
 }
 
 void MainWindow::applyState(bool connected)
@@ -323,12 +325,21 @@ void MainWindow::FormCreate()
         return a.compare(b, Qt::CaseInsensitive) < 0;
     });
     RzLineComboBox1->addItems(aliases);
+    // Filling the list must not choose an entry: the box stays empty until the settings say.
+    RzLineComboBox1->setCurrentIndex(-1);
 
-    // The process grid's column layout is loaded from "ColReg.dat" here once the layout file
-    // exists.
+    if (QFile::exists(LayoutFile)) {
+        try {
+            LoadColumnLayout(*processTab->DBGridEh1, LayoutFile);
+        } catch (...) {
+            // The window opens all the same, without the caption's version and the stored
+            // server and login.
+            showErrorDisplay(errorText(std::current_exception()));
+            return;
+        }
+    }
 
     setWindowTitle(BaseCaption + QStringLiteral(". Версия: ") + GetFileVersionText(ownExecutablePath()));
-    RzLineComboBox1->setCurrentIndex(-1);
     RzLineComboBox1->setEditText(ReadIniValue(SettingsFile, QStringLiteral("ServerOption"),
                                               QStringLiteral("ServerName")));
     RzLineEdit1->setText(ReadIniValue(SettingsFile, QStringLiteral("LoginOption"), QStringLiteral("LoginName")));
@@ -336,8 +347,12 @@ void MainWindow::FormCreate()
 
 void MainWindow::FormClose()
 {
-    // The process grid's column layout is saved to "ColReg.dat" here once the layout file
-    // exists; an error in saving it is shown and the remaining steps still run.
+    // A layout that cannot be written must not cost the settings or keep the window open.
+    try {
+        SaveColumnLayout(*processTab->DBGridEh1, LayoutFile);
+    } catch (...) {
+        showErrorDisplay(errorText(std::current_exception()));
+    }
 
     Query* procSource = processTab->procSource();
     if (procSource->isActive())
@@ -430,6 +445,12 @@ void MainWindow::RzToolbarButton2Click()
 void MainWindow::RzToolbarButton3Click()
 {
     close();
+}
+
+void MainWindow::RzToolbarButton5Click()
+{
+    TAboutBox box(this);
+    box.exec();
 }
 
 void MainWindow::RefActionExecute()

@@ -72,6 +72,8 @@ public:
     void RzToolbarButton2Click();
     /// Exit: closes the window (FormClose runs).
     void RzToolbarButton3Click();
+    /// About: shows a new about box modally and destroys it when it closes.
+    void RzToolbarButton5Click();
 
     /// F5: refreshes the tab shown. Throws DbError.
     void RefActionExecute();

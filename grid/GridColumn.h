@@ -30,6 +30,7 @@ struct ColumnCondition {
 
 struct ColumnFilter {
     QString dataField;             // when set, the field the condition names instead of FieldName
+    QString listField;             // the column of the value list shown in the drop-down
     QStringList valueList;         // the drop-down values of the filter-row cell
     QString text;                  // what the operator typed in the filter-row cell
     ColumnCondition condition;

@@ -186,8 +186,11 @@ int ResultGrid::columnIndex(const QString& fieldName) const
 int ResultGrid::displayWidth(int column) const
 {
     const GridColumn& gridColumn = m_columns[size_t(column)];
-    if (gridColumn.width >= 0)
-        return gridColumn.width;
+    return gridColumn.width >= 0 ? gridColumn.width : defaultWidth(column);
+}
+
+int ResultGrid::defaultWidth(int column) const
+{
     const int field = m_model->fieldIndexOf(column);
     if (field < 0)
         return 64;

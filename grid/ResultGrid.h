@@ -70,8 +70,10 @@ public:
     void setColumns(GridColumns columns);   // rebuilds the sort-marked list from SortIndex
     GridColumn& column(int index) { return m_columns[size_t(index)]; }
     int columnIndex(const QString& fieldName) const;
-    /// Width in pixels the column has on screen (its Width, or the default formula).
+    /// Width in pixels the column has on screen (its Width, or the default width).
     int displayWidth(int column) const;
+    /// Width the column derives from its field's display width and the grid's font.
+    int defaultWidth(int column) const;
 
     /// Sets a column's mark and keeps the sort-marked list and SortIndex values; does not sort.
     void setSortMarker(int column, SortMarker marker);

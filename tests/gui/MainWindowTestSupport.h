@@ -15,6 +15,7 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QLockFile>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
 #include <ostream>
@@ -45,8 +46,20 @@ struct RecordedMessages {
     MessageHandler previous;
 };
 
+/// A fresh working directory while alive, so that the "ColReg.dat" a closing window writes
+/// there reaches no other test.
+struct WorkingDirectory {
+    WorkingDirectory() { QDir::setCurrent(dir.path()); }
+    ~WorkingDirectory() { QDir::setCurrent(previous); }
+    QString filePath(const QString& name) const { return dir.filePath(name); }
+
+    QString previous = QDir::currentPath();
+    QTemporaryDir dir;
+};
+
 /// "Velmora.ini" beside the test executable, removed before and after each test. Test cases
 /// run as parallel processes share that one file, so each holds a lock on it while it runs.
+/// Each test works in a directory of its own.
 struct SettingsFile {
     SettingsFile()
     {
@@ -68,6 +81,7 @@ struct SettingsFile {
     }
 
     QLockFile lock{path() + QStringLiteral(".lock")};
+    WorkingDirectory workingDirectory;
 };
 
 /// The disabled controls and actions of the window's state matrix, by name.
