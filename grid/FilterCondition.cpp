@@ -314,4 +314,17 @@ ColumnCondition parseFilterCondition(const QString& text, FilterExpressionType t
     return ConditionReader(trimmedText(text), type, locale).read();
 }
 
+void storeFilterText(ColumnFilter& filter, const QString& text, FilterExpressionType type,
+                     const QLocale& locale)
+{
+    try {
+        filter.condition = parseFilterCondition(text, type, locale);
+    } catch (const DbError&) {
+        filter.condition = ColumnCondition{};
+        filter.condition.type = type;
+        throw;
+    }
+    filter.text = text;
+}
+
 } // namespace velmora

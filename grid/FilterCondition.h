@@ -24,4 +24,10 @@ FilterExpressionType filterExpressionType(FieldKind kind);
 ColumnCondition parseFilterCondition(const QString& text, FilterExpressionType type,
                                      const QLocale& locale = QLocale());
 
+/// Stores the text of a closing filter editor: parsed into the column's condition, it becomes
+/// the cell's text as typed. Text that cannot be parsed leaves the column without a condition
+/// while the cell keeps its former text; the parse error is then thrown on (DbError, Usage).
+void storeFilterText(ColumnFilter& filter, const QString& text, FilterExpressionType type,
+                     const QLocale& locale = QLocale());
+
 } // namespace velmora

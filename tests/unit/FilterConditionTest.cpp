@@ -186,6 +186,28 @@ TEST(FilterCondition, UnreadableTextIsRefusedWithItsMessageAndTheTrimmedText)
         EXPECT_EQ(parsed(c.text, c.type, c.locale), c.result) << c.text;
 }
 
+TEST(FilterCondition, AStoredTextThatCannotBeParsedLeavesNoConditionAndTheFormerText)
+{
+    ColumnFilter filter;
+    storeFilterText(filter, QStringLiteral(" > 100 "), T::Number, russian);
+    EXPECT_EQ(filter.text.toStdString(), " > 100 ");   // kept as typed
+    EXPECT_EQ(described(filter.condition), "Greater[100]");
+
+    try {
+        storeFilterText(filter, QStringLiteral("> 1.5"), T::Number, russian);
+        FAIL() << "stored";
+    } catch (const DbError& error) {
+        EXPECT_EQ(error.text().toStdString(), "'1.5' is not a valid floating point value");
+    }
+    EXPECT_EQ(filter.text.toStdString(), " > 100 ");
+    EXPECT_EQ(described(filter.condition), "None[]");
+    EXPECT_EQ(filter.condition.type, T::Number);
+
+    storeFilterText(filter, QString(), T::Number, russian);
+    EXPECT_EQ(filter.text.toStdString(), "");
+    EXPECT_EQ(described(filter.condition), "None[]");
+}
+
 namespace {
 
 const QDate may12(2026, 5, 12);
