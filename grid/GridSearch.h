@@ -26,6 +26,21 @@ QString cellDisplayText(const GridColumns& columns, int column, const Query& que
 QString cellValueText(const GridColumns& columns, int column, const Query& query, int row,
                       const QLocale& locale = QLocale());
 
+/// What the find dialog and the incremental search need of the grid they search.
+class SearchedGrid {
+public:
+    virtual ~SearchedGrid() = default;
+    /// The grid's columns, in their order on screen.
+    virtual const GridColumns& columns() const = 0;
+    /// The result set the grid shows; null when none.
+    virtual const Query* dataSource() const = 0;
+    /// Index of the grid's current column.
+    virtual int currentColumn() const = 0;
+    /// Makes the visible row current and shows it; makes `column` the current column unless
+    /// it is negative.
+    virtual void moveToCell(int row, int column) = 0;
+};
+
 // ---- Incremental search ----
 
 enum class IncSearchDirection { Here, Next, Previous };

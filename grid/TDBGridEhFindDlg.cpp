@@ -112,7 +112,7 @@ void TDBGridEhFindDlg::createControls()
     connect(bCancel, &QPushButton::clicked, this, &TDBGridEhFindDlg::bCancelClick);
 }
 
-void TDBGridEhFindDlg::openFor(FindDialogGrid& grid, const QString& pattern)
+void TDBGridEhFindDlg::openFor(SearchedGrid& grid, const QString& pattern)
 {
     m_grid = &grid;
     {
@@ -137,7 +137,7 @@ void TDBGridEhFindDlg::openFor(FindDialogGrid& grid, const QString& pattern)
     cbFindInChange();
 }
 
-void TDBGridEhFindDlg::execFor(FindDialogGrid& grid, const QString& pattern)
+void TDBGridEhFindDlg::execFor(SearchedGrid& grid, const QString& pattern)
 {
     openFor(grid, pattern);
     const QRect screenArea = screen()->availableGeometry();

@@ -3,7 +3,6 @@
 // run and keeps its pattern list and choices between openings.
 #pragma once
 
-#include "GridColumn.h"
 #include "GridSearch.h"
 
 #include <QDialog>
@@ -15,23 +14,6 @@ class QPushButton;
 
 namespace velmora {
 
-class Query;
-
-/// What the find dialog needs of the grid it serves.
-class FindDialogGrid {
-public:
-    virtual ~FindDialogGrid() = default;
-    /// The grid's columns, in their order on screen.
-    virtual const GridColumns& columns() const = 0;
-    /// The result set the grid shows; null when none.
-    virtual const Query* dataSource() const = 0;
-    /// Index of the grid's current column.
-    virtual int currentColumn() const = 0;
-    /// Makes the visible row current and shows it; makes `column` the current column unless
-    /// it is negative.
-    virtual void moveToCell(int row, int column) = 0;
-};
-
 class TDBGridEhFindDlg : public QDialog {
     Q_OBJECT
 public:
@@ -41,9 +23,9 @@ public:
     /// Prepares the dialog for `grid` without showing it: the pattern, the "Поиск в:" list of
     /// the grid's visible columns and "<All>" with the current column chosen, a first try.
     /// `grid` must stay alive while the dialog serves it.
-    void openFor(FindDialogGrid& grid, const QString& pattern);
+    void openFor(SearchedGrid& grid, const QString& pattern);
     /// openFor(), then shows the dialog modally, centred on the screen; returns when it closes.
-    void execFor(FindDialogGrid& grid, const QString& pattern);
+    void execFor(SearchedGrid& grid, const QString& pattern);
 
     /// One search step ("На&йти далее"); Ctrl held at this moment reverses the direction.
     void bFindClick();
@@ -79,7 +61,7 @@ private:
     FindOptions options() const;
 
     const QString m_programTitle;
-    FindDialogGrid* m_grid = nullptr;
+    SearchedGrid* m_grid = nullptr;
     FindSearch m_search;
 };
 

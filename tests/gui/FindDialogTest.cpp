@@ -21,7 +21,7 @@ namespace {
 enum Column { Spid, Hostname, DBName, Blocked };
 
 // A grid as the dialog sees it, over a held process list.
-class FakeGrid : public FindDialogGrid {
+class FakeGrid : public SearchedGrid {
 public:
     const GridColumns& columns() const override { return gridColumns; }
     const Query* dataSource() const override { return query; }
