@@ -38,11 +38,11 @@ bool IncrementalSearcher::keyPressed(int key, Qt::KeyboardModifiers modifiers, b
         return true;
     }
     if (enter && held == Qt::ControlModifier) {
-        step({}, IncSearchDirection::Next, m_search.timeout());
+        searchOn(IncSearchDirection::Next);
         return true;
     }
     if (enter && held == (Qt::ControlModifier | Qt::ShiftModifier)) {
-        step({}, IncSearchDirection::Previous, m_search.timeout());
+        searchOn(IncSearchDirection::Previous);
         return true;
     }
     if ((enter || key == Qt::Key_Escape || key == Qt::Key_F2) && held == Qt::NoModifier)
@@ -52,11 +52,10 @@ bool IncrementalSearcher::keyPressed(int key, Qt::KeyboardModifiers modifiers, b
 
 bool IncrementalSearcher::characterTyped(QChar typed)
 {
-    const Query* query = m_host.dataSource();
-    if (typed.unicode() < 32 || !query || !query->isActive())
+    const Query* query = openQuery();
+    if (typed.unicode() < 32 || !query)
         return false;
-    step(QString(typed), IncSearchDirection::Here,
-         m_search.isSearching() ? m_search.timeout() : IncrementalSearch::typingTimeout);
+    follow(m_search.typeCharacter(typed, m_host.columns(), m_host.currentColumn(), *query));
     return true;
 }
 
@@ -85,13 +84,21 @@ void IncrementalSearcher::end()
     m_host.redrawCurrentRow();
 }
 
-void IncrementalSearcher::step(const QString& typed, IncSearchDirection direction, int timeout)
+const Query* IncrementalSearcher::openQuery() const
 {
     const Query* query = m_host.dataSource();
-    if (!query || !query->isActive())
-        return;
-    const std::optional<int> row
-        = m_search.step(typed, direction, timeout, m_host.columns(), m_host.currentColumn(), *query);
+    return query && query->isActive() ? query : nullptr;
+}
+
+void IncrementalSearcher::searchOn(IncSearchDirection direction)
+{
+    if (const Query* query = openQuery())
+        follow(m_search.step({}, direction, m_search.timeout(), m_host.columns(),
+                             m_host.currentColumn(), *query));
+}
+
+void IncrementalSearcher::follow(std::optional<int> row)
+{
     if (row) {
         const QScopedValueRollback<bool> moving(m_moving, true);
         m_host.moveToCell(*row, -1);

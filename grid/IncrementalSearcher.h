@@ -51,7 +51,13 @@ public:
     void end();
 
 private:
-    void step(const QString& typed, IncSearchDirection direction, int timeout);
+    /// The grid's result set when it is open, else null.
+    const Query* openQuery() const;
+    /// A step with no new character, from the row after or before the current one.
+    void searchOn(IncSearchDirection direction);
+    /// What follows every step: the matching row made current, the editor closed, the row
+    /// redrawn, the timer restarted.
+    void follow(std::optional<int> row);
     void restartTimer();
 
     IncrementalSearchHost& m_host;

@@ -110,47 +110,6 @@ TEST_F(GridSearch, TypedCharactersFindTheFirstRowBeginningWithThemAndDropWhatMat
     }
 }
 
-TEST_F(GridSearch, ASearchStartedByTypingTimesOutOneStartedByCtrlFDoesNot)
-{
-    IncrementalSearch typing;
-    EXPECT_FALSE(typing.isSearching());
-    typed(typing, "s");
-    EXPECT_EQ(typing.timeout(), IncrementalSearch::typingTimeout);
-    EXPECT_EQ(IncrementalSearch::typingTimeout, 1500);
-
-    IncrementalSearch empty;
-    empty.startEmpty();
-    EXPECT_TRUE(empty.isSearching());
-    EXPECT_EQ(typed(empty, "m"), "0:m");
-    EXPECT_LT(empty.timeout(), 0);
-
-    empty.end();
-    EXPECT_FALSE(empty.isSearching());
-    EXPECT_EQ(empty.text().toStdString(), "");
-    typed(empty, "m");   // idle again: typing starts a search with the time-out
-    EXPECT_EQ(empty.timeout(), IncrementalSearch::typingTimeout);
-}
-
-TEST_F(GridSearch, NextAndPreviousMoveBetweenMatchesOfTheSearchText)
-{
-    IncrementalSearch search;
-    query.moveTo(0);
-    typed(search, "s");   // row 1
-    const struct { IncSearchDirection direction; int row; } steps[] = {
-        {IncSearchDirection::Next, 2}, {IncSearchDirection::Next, 3}, {IncSearchDirection::Next, 4},
-        {IncSearchDirection::Next, -1}, {IncSearchDirection::Previous, 3},
-        {IncSearchDirection::Previous, 2}, {IncSearchDirection::Previous, 1},
-        {IncSearchDirection::Previous, -1},
-    };
-    for (const auto& s : steps) {
-        const std::optional<int> row = search.step({}, s.direction, search.timeout(), columns, ProgramName, query, russian);
-        EXPECT_EQ(row.value_or(-1), s.row);
-        if (row)
-            query.moveTo(*row);
-        EXPECT_EQ(search.text().toStdString(), "s");
-    }
-}
-
 TEST_F(GridSearch, SearchTextLosesItsLastCharacterAndCellsCompareInUpperCase)
 {
     IncrementalSearch search;
