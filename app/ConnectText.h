@@ -1,16 +1,14 @@
-// Pure pieces of the connect operation: the trimmed-text rule of its input checks, the OLE DB
-// connection string, and what the server's version answers mean.
+// Pure pieces of the connect operation: the OLE DB connection string and what the server's
+// version answers mean; the trimmed-text rule of its input checks comes with it.
 #pragma once
+
+#include "TrimmedText.h"
 
 #include <QString>
 
 namespace velmora {
 
 struct CommandResult;
-
-/// The text without blanks and control characters at either end (blank checks use it; stored
-/// and sent values keep the text as typed).
-QString trimmedText(const QString& text);
 
 /// A value as it goes into an OLE DB connection string: unchanged, or in double quotes with
 /// every `"` doubled when it holds `;` or a quote or has blanks at either end, so that it reads
