@@ -18,6 +18,8 @@ struct CatalogEntry {
 // (137, 241, 245, 536 ...).
 constexpr CatalogEntry catalog[] = {
     {102, 15, "Incorrect syntax near '%.*ls'."},
+    {131, 15, "The size (%d) given to the %ls '%.*ls' exceeds the maximum allowed for any data "
+              "type (%d)."},
     {134, 15, "The variable name '%.*ls' has already been declared. Variable names must be unique "
               "within a query batch or stored procedure."},
     {137, 15, "Must declare the variable '%.*ls'."},
@@ -27,6 +29,7 @@ constexpr CatalogEntry catalog[] = {
     {189, 15, "The %.*ls function requires %d to %d arguments."},
     {191, 15, "Some part of your SQL statement is nested too deeply. Rewrite the query or break it "
               "up into smaller queries."},
+    {192, 16, "The scale must be less than or equal to the precision."},
     {195, 15, "'%.*ls' is not a recognized function name."},
     {207, 16, "Invalid column name '%.*ls'."},
     {208, 16, "Invalid object name '%.*ls'."},
@@ -34,12 +37,19 @@ constexpr CatalogEntry catalog[] = {
     {213, 16, "Insert Error: Column name or number of supplied values does not match table "
               "definition."},
     {220, 16, "Arithmetic overflow error for data type %ls, value = %ld."},
+    {232, 16, "Arithmetic overflow error for type %ls, value = %f."},
     {241, 16, "Syntax error converting datetime from character string."},
     {242, 16, "The conversion of a char data type to a datetime data type resulted in an "
               "out-of-range datetime value."},
+    {244, 16, "The conversion of the %ls value '%.*ls' overflowed a %hs column. Use a larger "
+              "integer column."},
     {245, 16, "Syntax error converting the %ls value '%.*ls' to a column of data type %ls."},
+    {248, 16, "The conversion of the %ls value '%.*ls' overflowed an %ls column. Use a larger "
+              "integer column."},
     {257, 16, "Implicit conversion from data type %ls to %ls is not allowed. Use the CONVERT "
               "function to run this query."},
+    {281, 16, "%d is not a valid style number when converting from datetime to a character "
+              "string."},
     {403, 16, "Invalid operator for data type. Operator equals %ls, type equals %ls."},
     {409, 16, "The %ls operation cannot take a %ls data type as an argument."},
     {512, 16, "Subquery returned more than 1 value. This is not permitted when the subquery "
@@ -50,6 +60,7 @@ constexpr CatalogEntry catalog[] = {
     {536, 16, "Invalid length parameter passed to the substring function."},
     {911, 16, "Could not locate entry in sysdatabases for database '%.*ls'. No entry found with "
               "that name. Make sure that the name is entered correctly."},
+    {1001, 15, "Line %d: Length or precision specification %d is invalid."},
     {2714, 16, "There is already an object named '%.*ls' in the database."},
     {2715, 16, "Column or parameter #%d: Cannot find data type %.*ls."},
     {2750, 16, "Column or parameter #%d: Specified column precision %d is greater than the "

@@ -191,7 +191,7 @@ enum class ArithmeticOp { Add, Subtract, Multiply, Divide, Modulo };
 SqlValue arithmetic(ArithmeticOp op, const SqlValue& left, const SqlValue& right,
                     DateFormat dateFormat = DateFormat::Mdy);
 
-/// Unary minus (and plus, which only checks the operand is a number).
+/// Unary minus; 8117 for an operand that is no number (bit included).
 SqlValue negate(const SqlValue& value);
 
 /// Three-valued logic.
