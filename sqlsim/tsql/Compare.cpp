@@ -15,7 +15,7 @@ int threeWay(const T& a, const T& b)
 
 int compareText(const QString& a, const QString& b)
 {
-    const int order = QString::compare(trimTrailingBlanks(a), trimTrailingBlanks(b), Qt::CaseInsensitive);
+    const int order = withoutTrailingBlanks(a).compare(withoutTrailingBlanks(b), Qt::CaseInsensitive);
     return order < 0 ? -1 : order > 0 ? 1 : 0;
 }
 

@@ -300,4 +300,17 @@ SqlValue implicitConvert(const SqlValue& value, const TypeInfo& target, DateForm
     return convert(value, target, 0, dateFormat);
 }
 
+SqlValue storedConvert(const SqlValue& value, const TypeInfo& column, DateFormat dateFormat)
+{
+    if (!value.isNull() && column.size > 0) {
+        const TypeInfo& from = value.type();
+        const bool textCut = from.isText() && column.isText()
+            && trimTrailingBlanks(value.toText()).size() > column.size;
+        const bool bytesCut = from.isBinary() && column.isBinary() && value.toBinary().size() > column.size;
+        if (textCut || bytesCut)
+            throw SqlError(msg::Truncated);
+    }
+    return implicitConvert(value, column, dateFormat);
+}
+
 } // namespace sqlsim::tsql

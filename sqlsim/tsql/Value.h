@@ -169,6 +169,12 @@ SqlValue convert(const SqlValue& value, const TypeInfo& target, int style = 0,
 SqlValue implicitConvert(const SqlValue& value, const TypeInfo& target,
                          DateFormat dateFormat = DateFormat::Mdy);
 
+/// A value stored into a table column (INSERT, UPDATE): the implicit conversion, but text or
+/// binary longer than the column (trailing blanks aside) raises 8152 instead of being cut, as
+/// the server does for columns (variables are cut silently: implicitConvert).
+SqlValue storedConvert(const SqlValue& value, const TypeInfo& column,
+                       DateFormat dateFormat = DateFormat::Mdy);
+
 /// A text read as a datetime by the server's rules for the given order: numeric forms
 /// (4/15/2004, 2004-01-15, 15.04.04 ...), unseparated (20040115), ISO 8601 (2004-01-15T10:00:00),
 /// month names (Apr 15 2004, 15 April 2004, April 15, 2004), times (10:00, 10:00:00.12 = .120,

@@ -10,13 +10,15 @@ QString trimLeadingBlanks(const QString& text)
     return text.mid(start);
 }
 
-QString trimTrailingBlanks(const QString& text)
+QStringView withoutTrailingBlanks(QStringView text)
 {
     qsizetype end = text.size();
     while (end > 0 && text[end - 1] == u' ')
         --end;
     return text.left(end);
 }
+
+QString trimTrailingBlanks(const QString& text) { return withoutTrailingBlanks(text).toString(); }
 
 QString trimBlanks(const QString& text) { return trimLeadingBlanks(trimTrailingBlanks(text)); }
 

@@ -64,13 +64,19 @@ TEST(TsqlValue, ConvertsAsTheServerDoes)
             << show(c.value).toStdString() << " as " << typeText(c.target).toStdString();
 }
 
-TEST(TsqlValue, ImplicitConversionRefusesWhatNeedsConvert)
+TEST(TsqlValue, ImplicitAndStoredConversions)
 {
     const SqlValue moment = convert(text("2004-01-15"), type("datetime"));
     EXPECT_EQ(outcome([&] { return implicitConvert(moment, type("int")); }),
               "error 257: Implicit conversion from data type datetime to int is not allowed. Use the "
               "CONVERT function to run this query.");
     EXPECT_EQ(outcome([&] { return convert(moment, type("int")); }), "37999");
+
+    // A variable takes the head of a long text; a column refuses it.
+    EXPECT_EQ(outcome([] { return implicitConvert(text("abcdef"), type("varchar", {3})); }), "abc");
+    EXPECT_EQ(outcome([] { return storedConvert(text("abcdef"), type("varchar", {3})); }),
+              "error 8152: String or binary data would be truncated.");
+    EXPECT_EQ(outcome([] { return storedConvert(text("abc   "), type("char", {3})); }), "abc");
 }
 
 TEST(TsqlValue, TypeNamesAndLiterals)
