@@ -34,11 +34,13 @@ TypeInfo varyingType(const TypeInfo& text)
     return TypeInfo::text(text.isUnicode() ? SqlType::NVarChar : SqlType::VarChar, text.size);
 }
 
+// Positions and lengths are int, as the server takes them: spans computed from them stay well
+// inside 64 bits.
 std::optional<qint64> integerArgument(const SqlValue& value)
 {
     if (value.isNull())
         return std::nullopt;
-    return implicitConvert(value, TypeInfo::integer(SqlType::BigInt)).toInteger();
+    return implicitConvert(value, TypeInfo::integer()).toInteger();
 }
 
 qint64 lengthArgument(const SqlValue& value)
