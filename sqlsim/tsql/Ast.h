@@ -155,13 +155,14 @@ struct Statement {
         Use,              // database
         Kill,             // number
         Print,            // expr
+        Dbcc,             // table.object: the command; arguments; options: its WITH options
     };
     Kind kind;
     int offset = 0;
     int line = 1;                             // line of the batch it starts on
     QString firstWord;                        // as written: what sysprocesses.cmd shows
     QString name;                             // variable, cursor, database, option
-    QStringList options;                      // SetOption: the options named
+    QStringList options;                      // SetOption: the options named; Dbcc: WITH options
     QString value;                            // SetOption: ON, OFF or the value's text
     ObjectName table;                         // Insert, Update, Delete, Create, Drop; Execute: procedure
     std::vector<std::pair<QString, TypeName>> variables;   // Declare
@@ -169,7 +170,7 @@ struct Statement {
     std::vector<std::vector<ExprPtr>> rows;   // Insert ... VALUES
     std::vector<std::pair<QString, ExprPtr>> assignments;  // Update
     std::vector<ColumnDefinition> columns;    // CreateTable
-    std::vector<ProcedureArgument> arguments; // Execute
+    std::vector<ProcedureArgument> arguments; // Execute, Dbcc
     std::shared_ptr<SelectQuery> query;       // Select, DeclareCursor, Insert ... SELECT, Update FROM
     std::unique_ptr<Statement> source;        // Insert ... EXEC
     ExprPtr expr;                             // SetVariable, If, While, ExecuteString, Update/Delete WHERE, Kill, Print

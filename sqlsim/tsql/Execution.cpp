@@ -226,6 +226,7 @@ Execution::Flow Execution::run(const Statement& s)
             cursorStatement(s);
             break;
         case K::Execute:
+        case K::Dbcc:
             execute(s, m_capture);
             break;
         case K::ExecuteString:
@@ -520,7 +521,12 @@ void Execution::cursorStatement(const Statement& s)
 
 void Execution::execute(const Statement& s, std::vector<Row>* capture)
 {
-    const NativeProcedure* procedure = findProcedure(s.table.object);
+    // A DBCC command runs as a native handler too, but answers as a statement, not a procedure.
+    const bool dbcc = s.kind == Statement::Kind::Dbcc;
+    const NativeProcedure* procedure = findProcedure(dbcc ? QStringLiteral("dbcc ") + s.table.object : s.table.object);
+    if (!procedure && dbcc)
+        fail(error(2526, 16, QStringLiteral("Incorrect DBCC statement. Check the documentation for the correct "
+                                            "DBCC syntax and options.")));
     if (!procedure)
         throw SqlError(msg::UnknownProcedure, {s.table.object});
     bindStatement(s);
@@ -528,7 +534,8 @@ void Execution::execute(const Statement& s, std::vector<Row>* capture)
     for (const ProcedureArgument& argument : s.arguments)
         call.arguments.push_back({argument.name, evaluate(*argument.value, nullptr)});
     procedure->run(call);
-    if (!capture)
+    const bool boundaries = !capture && !dbcc;
+    if (boundaries)
         m_reply.items.push_back(ProcedureBegin{});
     bool failed = false;
     for (const auto& output : call.output) {
@@ -543,10 +550,16 @@ void Execution::execute(const Statement& s, std::vector<Row>* capture)
         else
             m_reply.items.push_back(resultSet(QueryOutput{result.columns, result.rows}, !m_session.nocount));
     }
-    if (!capture)
+    if (boundaries)
         m_reply.items.push_back(ReturnStatus{call.returnStatus});
     if (failed)
         throw StatementEnd{};
+    if (dbcc && !s.options.contains(QStringLiteral("no_infomsgs"), Qt::CaseInsensitive)) {
+        m_reply.items.push_back(Message{2528, 1, 10,
+                                        QStringLiteral("DBCC execution completed. If DBCC printed error messages, "
+                                                       "contact your system administrator."),
+                                        {}, m_line});
+    }
 }
 
 void Execution::executeString(const Statement& s, std::vector<Row>* capture)

@@ -16,7 +16,7 @@ bool isReserved(const Token& token)
         for (const char* word :
              {"add", "all", "and", "any", "as", "asc", "begin", "between", "break", "by", "case",
               "close", "continue", "convert", "create", "cross", "cursor", "deallocate", "declare",
-              "default", "delete", "desc", "distinct", "drop", "else", "end", "exec", "execute",
+              "dbcc", "default", "delete", "desc", "distinct", "drop", "else", "end", "exec", "execute",
               "exists", "fetch", "for", "from", "full", "group", "having", "identity", "if", "in",
               "inner", "insert", "into", "is", "join", "kill", "left", "like", "not", "null", "on",
               "open", "or", "order", "outer", "print", "return", "right", "select", "set", "table",
@@ -165,6 +165,25 @@ private:
         if (first.is("use")) {
             auto s = make(K::Use, first);
             s->name = name();
+            return s;
+        }
+        if (first.is("dbcc")) {
+            // DBCC <command> [(arguments)] [WITH option, ...]
+            auto s = make(K::Dbcc, first);
+            s->table.object = name();
+            if (m_in.accept("(")) {
+                if (!m_in.peek().isSymbol(")")) {
+                    do
+                        s->arguments.push_back(ProcedureArgument{{}, expression()});
+                    while (m_in.accept(","));
+                }
+                expect(")");
+            }
+            if (m_in.accept("with")) {
+                do
+                    s->options << name();
+                while (m_in.accept(","));
+            }
             return s;
         }
         if (first.is("kill")) {

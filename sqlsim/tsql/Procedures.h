@@ -1,5 +1,6 @@
 // The system procedures the simulated server runs natively, each answering with the server's
-// own result shapes. A new procedure is one entry in nativeProcedures() and a function.
+// own result shapes. A new procedure is one entry in nativeProcedures() and a function; a DBCC
+// command is one too, named "dbcc <command>" ("dbcc inputbuffer").
 #pragma once
 
 #include "Table.h"

@@ -154,6 +154,7 @@ TEST_F(TsqlInterpreter, ExecAndUseChangeTheDatabaseAsTheServerDoes)
     // A syntax error in the string fails that EXEC only.
     EXPECT_EQ(run("exec('select from') select 1"), "error 156 / 1");
     EXPECT_EQ(run("exec sp_nosuch select 2"), "error 2812 / 2");
+    EXPECT_EQ(run("dbcc nosuch(1) select 3"), "error 2526 / 3");
 }
 
 TEST_F(TsqlInterpreter, NocountTakesTheCountsOffTheDones)
@@ -172,6 +173,15 @@ TEST_F(TsqlInterpreter, NocountTakesTheCountsOffTheDones)
     EXPECT_EQ(counts("set nocount on insert #c values (2) select a from #c"), "-1 -1 uncounted");
     EXPECT_EQ(counts("insert #c values (3)"), "-1");   // the option stays with the session
     EXPECT_EQ(counts("set nocount off update #c set a = a + 1"), "-1 3");
+}
+
+TEST_F(TsqlInterpreter, SyntaxErrorAnywhereRunsNothing)
+{
+    EXPECT_EQ(run("create table #never (a int) insert #never values (1) select a from #never\r\nselect 1 from"),
+              "error 170");
+    EXPECT_EQ(run("select * from #never"), "error 208");
+    EXPECT_EQ(run("use pubs\r\nif 1 = 1 begin select 1"), "error 170");
+    EXPECT_EQ(engine.currentDatabase(spid), "master");
 }
 
 TEST_F(TsqlInterpreter, LongChainsAndDeepNestingNeverCrash)
