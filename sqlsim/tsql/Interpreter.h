@@ -1,6 +1,7 @@
 // Runs T-SQL batches the way SQL Server 2000 does: the whole batch is parsed first (a syntax
 // error runs nothing), then its statements run one by one over the server state and the
-// session's own tables, and the first error ends the batch with what ran before it standing.
+// session's own tables. An error ends its statement; a failed conversion or an unknown name
+// ends the batch, with what ran before it standing.
 #pragma once
 
 #include "SessionState.h"

@@ -1,6 +1,7 @@
 // Whole batches the screens send, run by the interpreter over seeded server state, with the rows
 // worked out by hand: the error-log split, the last log line, the space used; and what a batch
 // cut off in the middle leaves behind.
+#include "ScreenBatches.h"
 #include "engine/Engine.h"
 
 #include <QRegularExpression>
@@ -14,157 +15,16 @@ void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStd
 
 namespace {
 
-// The error-log parsing batch as the logs tab sends it, the archive number bound as text.
-QString logParsingBatch(const QString& archive)
+// A batch as a query sends it: its lines joined by CR LF, a marker replaced by its literal.
+QString sent(const QStringList& lines, const QString& archive = {})
 {
-    const QStringList lines{
-    "declare @pos smallint, @pos2 smallint, @t smallint",
-    "declare @info nvarchar (255)",
-    "declare @infos nvarchar (255)",
-    "Declare @spid nvarchar (10)",
-    "declare @Dates DateTime",
-    "",
-    "create table #EnumErrorLogs ",
-    "(",
-    "  id integer identity,",
-    "  Info nvarchar (255),     ",
-    "  i integer     ",
-    ")",
-    "",
-    "create table #EnumErrorLogsBest ",
-    "(",
-    "  id integer IDENTITY(1,1),",
-    "  Dates DateTime,     ",
-    "  spid nvarchar (10),     ",
-    "  Info nvarchar (255),",
-    "  i integer     \t\t",
-    ")",
-    "",
-    "",
-    "exec('Use master insert #EnumErrorLogs exec sp_readerrorlog '+:LID)",
-    "",
-    "Declare LogCurs CURSOR for Select Info, i from #EnumErrorLogs order by [id]",
-    "Open LogCurs ",
-    "FETCH FROM LogCurs Into @info, @t",
-    "while @@FETCH_STATUS = 0 --@i >= 0 ",
-    " begin",
-    "  set @pos=charindex (' ',@info,1)",
-    "  set @pos2=charindex (' ',@info,@pos+1)",
-    "  if IsDate (LEFT(@info,charindex (' ',@info,@pos2)))=1 ",
-    "    set @Dates = CONVERT(DateTime, LEFT(@info,charindex (' ',@info,@pos2)))",
-    "  else ",
-    "    set @Dates=null",
-    "  ",
-    "  if @Dates is Null ",
-    "   begin",
-    "    set @infos=@info ",
-    "    set @spid=null",
-    "   end",
-    "  else",
-    "   begin ",
-    "    Set @spid=SUBSTRING (@info,@pos2,10)",
-    "    Set @infos = Right(@info,LEN(@info)-@pos2-8) \t ",
-    "   end",
-    "  ",
-    "  Insert into #EnumErrorLogsBest (Dates,spid,Info,i) values (@Dates,LTrim(Rtrim(@spid)),LTrim(Rtrim(@infos)),@t)",
-    "  ",
-    "  FETCH NEXT FROM LogCurs Into @info, @t",
-    " end",
-    "close  LogCurs ",
-    "DEALLOCATE  LogCurs",
-    "",
-    "drop table  #EnumErrorLogs",
-    "Select * from #EnumErrorLogsBest",
-    "drop table #EnumErrorLogsBest ",
-    };
     QString batch = lines.join("\r\n") + "\r\n";
     return batch.replace(":LID", archive);
 }
 
-QString lastLogLineBatch(const QString& archive)
-{
-    const QStringList lines{
-        "create table #EnumErrorLogs ",
-        "(",
-        "  id integer identity,",
-        "  Info nvarchar (255),     ",
-        "  i integer     ",
-        ")",
-        "",
-        "exec(' Use master insert #EnumErrorLogs exec sp_readerrorlog '+:LID)",
-        "Select Top 1 Info from #EnumErrorLogs order by id DESC",
-        "drop table  #EnumErrorLogs",
-    };
-    QString batch = lines.join("\r\n") + "\r\n";
-    return batch.replace(":LID", archive);
-}
-
-// The space-used batch of the databases tab, its first line set to "Use <database>".
-QString spaceUsedBatch(const QString& database)
-{
-    const QStringList lines{
-        "Use " + database,
-    "declare @id\tint\t\t\t",
-    "declare @type\tcharacter(2) -- The object type.",
-    "declare\t@pages\tint\t\t\t",
-    "declare @dbname sysname",
-    "declare @dbsize dec(15,0)",
-    "declare @bytesperpage\tdec(15,0)",
-    "declare @pagesperMB\t\tdec(15,0)",
-    "",
-    "create table #spt_space",
-    "(",
-    "\trows\t\tint null,",
-    "\treserved\tdec(15) null,",
-    "\tdata\t\tdec(15) null,",
-    "\tindexp\t\tdec(15) null,",
-    "\tunused\t\tdec(15) null",
-    ")",
-    "",
-    "\tinsert into #spt_space (reserved)",
-    "\t\tselect sum(convert(dec(15),reserved))",
-    "\t\t\tfrom sysindexes",
-    "\t\t\t\twhere indid in (0, 1, 255)",
-    "",
-    "\tselect @pages = sum(convert(dec(15),dpages))",
-    "\t\t\tfrom sysindexes",
-    "\t\t\t\twhere indid < 2",
-    "\tselect @pages = @pages + isnull(sum(convert(dec(15),used)), 0)",
-    "\t\tfrom sysindexes",
-    "\t\t\twhere indid = 255",
-    "\tupdate #spt_space",
-    "\t\tset data = @pages",
-    "",
-    "",
-    "\tupdate #spt_space",
-    "\t\tset indexp = (select sum(convert(dec(15),used))",
-    "\t\t\t\tfrom sysindexes",
-    "\t\t\t\t\twhere indid in (0, 1, 255))",
-    "\t\t\t    - data",
-    "",
-    "\tupdate #spt_space",
-    "\t\tset unused = reserved",
-    "\t\t\t\t- (select sum(convert(dec(15),used))",
-    "\t\t\t\t\tfrom sysindexes",
-    "\t\t\t\t\t\twhere indid in (0, 1, 255))",
-    "",
-    "\tselect reserved = ltrim(str((reserved * d.low / 1024)/1024.,15,7)),",
-    "\t\tdata = ltrim(str((data * d.low / 1024)/1024.,15,7)),",
-    "\t\tindex_size = ltrim(str(indexp * d.low / 1024.,15,0) +",
-    "\t\t\t\t' ' + 'KB'),",
-    "\t\tunused = ltrim(str(unused * d.low / 1024.,15,0) +",
-    "\t\t\t\t' ' + 'KB'),",
-    "\t\tprocen = (data*100)/reserved",
-    "\t\tfrom #spt_space, master.dbo.spt_values d",
-    "\t\twhere d.number = 1",
-    "\t\t\tand d.type = 'E'",
-    "",
-    "",
-    "drop table #spt_space",
-        " ",
-    };
-    return lines.join("\r\n") + "\r\n";
-}
+QString logParsingBatch(const QString& archive) { return sent(screenbatches::logParsing(), archive); }
+QString lastLogLineBatch(const QString& archive) { return sent(screenbatches::lastLogLine(), archive); }
+QString spaceUsedBatch(const QString& database) { return sent(screenbatches::spaceUsed(database)); }
 
 QString text(const Value& value)
 {
