@@ -25,7 +25,7 @@ struct ServerOptions {
 /// Faults on demand, for tests. Statements are matched on their text with white space folded
 /// and case ignored.
 struct Faults {
-    QString slowStatement;      // this statement "runs" for slowMs before answering
+    QString slowStatement;      // this statement waits slowMs before it runs (a cancel stops the batch there)
     int slowMs = 0;
     QString dropOnStatement;    // the link is closed instead of answering
     int dropAfterRows = -1;     // ... after this many rows of the first result (-1: at once)

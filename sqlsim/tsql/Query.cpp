@@ -43,9 +43,11 @@ void appendKey(QByteArray& key, const SqlValue& value)
     }
     const TypeInfo& type = value.type();
     if (type.isText()) {
-        QString text = value.toText().toCaseFolded();
-        while (text.endsWith(u' '))
-            text.chop(1);
+        QStringView view(value.toText());
+        qsizetype length = view.size();
+        while (length > 0 && view[length - 1] == u' ')
+            --length;
+        const QString text = view.left(length).toString().toCaseFolded();
         key.append('T').append(QByteArray::number(text.size())).append(':');
         key.append(reinterpret_cast<const char*>(text.constData()), text.size() * 2);
         return;
