@@ -17,6 +17,11 @@ namespace {
 // EXEC strings inside EXEC strings: the server's limit on nesting.
 constexpr int kMaxExecNesting = 32;
 
+// A reply is held whole until the batch ends, and # tables live in memory: a loop that never
+// ends must not take the simulator's memory with it.
+constexpr size_t kMaxReplyItems = 1'000'000;
+constexpr size_t kMaxTableRows = 5'000'000;
+
 // Most errors end only the statement that raised them and the batch goes on; these end the
 // batch: conversions that fail, names that do not resolve, nesting past the limit.
 bool endsBatch(const Message& message)
@@ -25,7 +30,7 @@ bool endsBatch(const Message& message)
                                   msg::ConversionError, msg::ImplicitConversion, msg::ExplicitConversion,
                                   msg::InvalidObject, msg::InvalidColumn, msg::AmbiguousColumn,
                                   msg::MustDeclareVariable, msg::UnknownFunction, msg::NestedTooDeeply, 107,
-                                  147, 217, 4145};
+                                  147, 217, 701, 4145};
     return message.severity >= 20 || std::find(std::begin(numbers), std::end(numbers), message.number) != std::end(numbers);
 }
 
@@ -65,6 +70,11 @@ ResultSet resultSet(const QueryOutput& output, bool counted)
 }
 
 } // namespace
+
+Message outOfMemory()
+{
+    return Message{701, 1, 17, QStringLiteral("There is insufficient system memory to run this query."), {}, 1};
+}
 
 Execution::Execution(ServerState& state, SessionState& session, int spid, Reply& reply, BatchHooks& hooks,
                      int nesting)
@@ -113,6 +123,10 @@ void Execution::checkAttention()
 {
     using Clock = std::chrono::steady_clock;
     ++m_statementsRun;
+    if (m_reply.items.size() > kMaxReplyItems) {
+        m_reply.items.push_back(outOfMemory());
+        throw BatchEnd{};
+    }
     if (!m_hooks.interrupted)
         return;
     // Asking costs a system call: once a millisecond is soon enough for a client's time-out.
@@ -363,6 +377,8 @@ SqlValue Execution::fitted(const Table& table, const TableColumn& column, const 
 
 void Execution::storeRow(Table& table, const std::vector<int>& columns, Row values)
 {
+    if (table.rows.size() >= kMaxTableRows)
+        fail(outOfMemory());
     Row row;
     row.reserve(table.columns.size());
     for (size_t c = 0; c < table.columns.size(); ++c) {

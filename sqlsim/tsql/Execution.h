@@ -56,6 +56,9 @@ struct QueryOutput {
     std::vector<Row> rows;
 };
 
+/// 701: what the server answers where the simulator's memory would run out.
+Message outOfMemory();
+
 /// Thrown to end the batch once its error is in the reply (or its attention has come). An error
 /// that ends only its statement is a SqlError, caught where the statement runs.
 struct BatchEnd {

@@ -73,6 +73,9 @@ void appendKey(QByteArray& key, const SqlValue& value)
     }
 }
 
+// Joined rows one query may hold: past this the server answers 701 rather than run out of memory.
+constexpr size_t kMaxJoinedRows = 2'000'000;
+
 // ON a = b between integer columns of the new source and one before it: the rows of the new
 // source are found through an index instead of a pass over all of them.
 struct EquiJoin {
@@ -316,6 +319,8 @@ std::vector<const Row*> Execution::join(const BoundQuery& bound, const SelectQue
             bool matched = false;
             const auto consider = [&](const Row* candidate) {
                 buffer[k] = candidate;
+                if (next.size() > kMaxJoinedRows * (k + 1))
+                    throw SqlError(outOfMemory());
                 if (!from.on || test(*from.on, &scope) == Truth::True) {
                     next.insert(next.end(), buffer.begin(), buffer.begin() + qsizetype(k + 1));
                     matched = true;

@@ -194,6 +194,15 @@ TEST_F(TsqlInterpreter, LongChainsAndDeepNestingNeverCrash)
     EXPECT_EQ(run("exec('exec(''exec(''''select 1'''')'')')"), "1");
 }
 
+TEST_F(TsqlInterpreter, JoinsPastTheSimulatorsMemoryAnswer701)
+{
+    EXPECT_EQ(run("create table #wide (a int) declare @i int set @i = 0\r\n"
+                  "while @i < 130 begin insert #wide values (@i) set @i = @i + 1 end\r\n"
+                  "set nocount on select count(*) from #wide a, #wide b where a.a = b.a\r\n"
+                  "select count(*) from #wide a, #wide b, #wide c"),
+              "130 / error 701");
+}
+
 TEST_F(TsqlInterpreter, AttentionStopsARunningLoop)
 {
     int asked = 0;
