@@ -1,11 +1,12 @@
 #include "Engine.h"
 
-#include "BatchSplitter.h"
-#include "CoreStatements.h"
+#include "Population.h"
 #include "ProcessTable.h"
-#include "Statement.h"
+#include "tsql/Interpreter.h"
 
 #include <algorithm>
+#include <chrono>
+#include <thread>
 
 namespace sqlsim {
 
@@ -13,97 +14,19 @@ namespace {
 
 constexpr int kFirstUserSpid = 51;
 
-bool sameStatement(const QString& text, const QString& pattern)
-{
-    return !pattern.isEmpty()
-        && text.simplified().compare(pattern.simplified(), Qt::CaseInsensitive) == 0;
-}
-
-bool isError(const ReplyItem& item)
-{
-    const Message* message = std::get_if<Message>(&item);
-    return message && message->severity > 10;
-}
-
-// What sysprocesses.cmd shows while a statement runs.
-QString commandName(const Token& first)
-{
-    if (first.is("exec"))
-        return QStringLiteral("EXECUTE");
-    return first.kind == Token::Kind::Word ? first.text.toUpper().left(16) : QStringLiteral("SELECT");
-}
-
-// The handlers in the order they are asked; the first that knows the statement answers it.
-using Handler = bool (*)(const StatementTokens&, StatementContext&);
-constexpr Handler kHandlers[] = {
-    answerProcessSelect, answerKill, answerUse, answerSet, answerGlobalVariables, answerMsver,
-    answerTableSelect,
-};
-
-// Applies the faults aimed at this statement (or at the whole batch); true when the statement
-// is answered by the fault instead of running.
-bool applyFaults(const Faults& faults, const QString& statementText, const QString& batch, Reply& reply)
-{
-    auto aimed = [&](const QString& pattern) {
-        return sameStatement(statementText, pattern) || sameStatement(batch, pattern);
-    };
-    if (aimed(faults.slowStatement))
-        reply.delayMs = std::max(reply.delayMs, faults.slowMs);
-    if (aimed(faults.dropOnStatement)) {
-        reply.dropConnection = true;
-        reply.dropAfterRows = faults.dropAfterRows;
-    }
-    if (aimed(faults.errorOnStatement)) {
-        reply.items.push_back(faults.errorMessage);
-        return true;
-    }
-    return false;
-}
-
-void runBatch(ServerState& state, int spid, const QString& batch, Reply& reply, std::vector<int>& killed)
-{
-    const Lexed lexed = lex(batch);
-    if (lexed.errorNumber != 0) {
-        reply.items.push_back(Message{lexed.errorNumber, 1, 15, lexed.error, {}, 1});
-        return;
-    }
-    const std::vector<StatementTokens> statements = splitStatements(lexed.tokens);
-    for (size_t i = 0; i < statements.size(); ++i) {
-        const StatementTokens& statement = statements[i];
-        const int end = i + 1 < statements.size() ? statements[i + 1].offset : int(batch.size());
-        const QString text = batch.mid(statement.offset, end - statement.offset);
-        const size_t before = reply.items.size();
-        // The handlers may add and remove processes: the session's own is looked up each time.
-        if (Process* process = findProcess(state, spid))
-            process->cmd = commandName(statement.tokens.front());
-        if (!applyFaults(state.faults, text, batch, reply)) {
-            StatementContext context{state, spid, reply, killed};
-            const bool answered = std::any_of(std::begin(kHandlers), std::end(kHandlers),
-                                              [&](Handler handler) { return handler(statement, context); });
-            if (!answered)
-                reply.items.push_back(syntaxError(statement.tokens.front()));
-        }
-        // A failed statement ends the batch; what came before it stands.
-        if (std::any_of(reply.items.begin() + qsizetype(before), reply.items.end(), isError))
-            return;
-    }
-}
-
 } // namespace
 
 Engine::Engine(ServerOptions options)
 {
     m_state.options = options;
     m_state.random.seed(options.seed);
-    m_state.logins = {{QStringLiteral("sa"), QStringLiteral("velmora")}};
+    // sa may end processes; operator may look but not Kill.
+    m_state.logins = {{QStringLiteral("sa"), QStringLiteral("velmora"), true},
+                      {QStringLiteral("operator"), QStringLiteral("velmora"), false}};
     if (options.populate)
         populate(m_state);
-    if (m_state.databases.empty()) {
-        const char* const names[] = {"master", "tempdb", "model", "msdb", "pubs", "Northwind"};
-        qint16 dbid = 1;
-        for (const char* name : names)
-            m_state.databases.push_back({dbid++, QString::fromLatin1(name)});
-    }
+    seedDatabases(m_state);
+    seedErrorLogs(m_state);
 }
 
 std::variant<int, Message> Engine::login(const LoginInfo& info,
@@ -158,6 +81,7 @@ std::variant<int, Message> Engine::login(const LoginInfo& info,
     process.loginame = login->name;
     process.hasClient = true;
     m_state.processes.push_back(process);
+    m_sessions[spid] = tsql::SessionState{};
     if (admitted)
         admitted(spid);
     return spid;
@@ -166,6 +90,7 @@ std::variant<int, Message> Engine::login(const LoginInfo& info,
 void Engine::logout(int spid)
 {
     std::lock_guard lock(m_mutex);
+    m_sessions.erase(spid);
     if (m_closing.erase(spid))
         return;   // Kill already took its process and locks away
     endProcess(m_state, spid);
@@ -178,25 +103,40 @@ QString Engine::currentDatabase(int spid) const
     return process ? process->database : QStringLiteral("master");
 }
 
-Reply Engine::execute(int spid, const QString& batch)
+Reply Engine::execute(int spid, const QString& batch, const std::function<bool(int waitMs)>& interrupted)
 {
-    Reply reply;
-    std::vector<int> killed;
-    {
-        std::lock_guard lock(m_mutex);
-        if (Process* process = findProcess(m_state, spid)) {
-            process->last_batch = serverNow(m_state);
-            process->status = QStringLiteral("runnable");
+    tsql::BatchHooks hooks;
+    hooks.interrupted = interrupted;
+    std::unique_lock lock(m_mutex);
+    // A slow statement leaves the server to the other sessions while it "works".
+    hooks.pause = [&](int ms) {
+        using Clock = std::chrono::steady_clock;
+        const auto deadline = Clock::now() + std::chrono::milliseconds(ms);
+        lock.unlock();
+        bool cancelled = false;
+        for (auto left = deadline - Clock::now(); !cancelled && left.count() > 0; left = deadline - Clock::now()) {
+            const int waitMs = int(std::chrono::duration_cast<std::chrono::milliseconds>(left).count()) + 1;
+            if (interrupted)
+                cancelled = interrupted(waitMs);
+            else
+                std::this_thread::sleep_for(left);
         }
-        runBatch(m_state, spid, batch, reply, killed);
-        m_closing.insert(killed.begin(), killed.end());
-        if (Process* process = findProcess(m_state, spid)) {
-            process->status = QStringLiteral("sleeping");
-            process->cmd = QStringLiteral("AWAITING COMMAND");
-        }
+        lock.lock();
+        return cancelled;
+    };
+    if (Process* process = findProcess(m_state, spid)) {
+        process->last_batch = serverNow(m_state);
+        process->status = QStringLiteral("runnable");
     }
+    Reply reply = tsql::runBatch(m_state, m_sessions[spid], spid, batch, hooks);
+    m_closing.insert(hooks.killedSessions.begin(), hooks.killedSessions.end());
+    if (Process* process = findProcess(m_state, spid)) {
+        process->status = QStringLiteral("sleeping");
+        process->cmd = QStringLiteral("AWAITING COMMAND");
+    }
+    lock.unlock();
     if (onKill) {
-        for (const int victim : killed)
+        for (const int victim : hooks.killedSessions)
             onKill(victim);
     }
     return reply;

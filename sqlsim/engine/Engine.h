@@ -1,13 +1,15 @@
-// The simulated server's brain: logins, sessions, and the answer to every batch, computed over
-// the server state (processes, locks, databases, logs). Thread-safe: every session thread
-// calls in; one mutex guards the state.
+// The simulated server's brain: logins, sessions, and the answer to every batch, which the T-SQL
+// interpreter computes over the server state (processes, locks, databases, logs) and the
+// session's own tables. Thread-safe: every session thread calls in; one mutex guards the state.
 #pragma once
 
 #include "Reply.h"
 #include "ServerState.h"
+#include "tsql/SessionState.h"
 
 #include <QString>
 #include <functional>
+#include <map>
 #include <mutex>
 #include <optional>
 #include <set>
@@ -36,13 +38,15 @@ public:
     /// process (and Kill it).
     std::variant<int, Message> login(const LoginInfo& info,
                                      const std::function<void(int spid)>& admitted = {});
-    /// The session's link is gone: its process and locks leave the server.
+    /// The session's link is gone: its process, locks and # tables leave the server.
     void logout(int spid);
     /// The database the session is in (after login and after every Use).
     QString currentDatabase(int spid) const;
 
     /// Answers one batch of the session. Never throws: a malformed batch gets SQL Server's error.
-    Reply execute(int spid, const QString& batch);
+    /// `interrupted` tells whether the client's attention has come (waiting up to the given
+    /// milliseconds for it); the batch stops at the next statement when it has.
+    Reply execute(int spid, const QString& batch, const std::function<bool(int waitMs)>& interrupted = {});
 
     /// Called (outside the state lock) when Kill ends a session that has a real client link.
     std::function<void(int spid)> onKill;
@@ -51,10 +55,13 @@ public:
     std::mutex& mutex() const { return m_mutex; }
     ServerState& state() { return m_state; }
     const ServerOptions& options() const { return m_state.options; }
+    /// The session's own state (its # tables, cursors, options); lock first.
+    tsql::SessionState& session(int spid) { return m_sessions[spid]; }
 
 private:
     mutable std::mutex m_mutex;
     ServerState m_state;
+    std::map<int, tsql::SessionState> m_sessions;
     // Killed sessions whose link has not logged out yet: their spids are not given out again
     // until it has, so the late logout cannot remove a newcomer's process.
     std::set<int> m_closing;

@@ -76,10 +76,11 @@ Lexed lex(const QString& s)
                 break;
             }
             push(Token::Kind::String, value, start, unicode);
-        } else if (c == u'[') {
+        } else if (c == u'[' || c == u'"') {
+            // "name" is a name too: the client library sets QUOTED_IDENTIFIER ON.
             const int start = i++;
             QString value;
-            if (!readDelimited(s, u']', i, value)) {
+            if (!readDelimited(s, c == u'[' ? u']' : u'"', i, value)) {
                 unclosed(value);
                 break;
             }

@@ -1,4 +1,4 @@
-// T-SQL tokens as the server reads them: words (bare or [bracketed]), numbers, strings,
+// T-SQL tokens as the server reads them: words (bare, [bracketed] or "quoted"), numbers, strings,
 // variables, punctuation. Comments and white space separate tokens and are dropped.
 #pragma once
 

@@ -1,5 +1,5 @@
 #include "ProcessTable.h"
-#include "Statement.h"
+#include "Population.h"
 
 #include <QCryptographicHash>
 #include <algorithm>

@@ -1,4 +1,4 @@
-// The server's messages for the process statements (the process-list select and Kill).
+// The server's messages for the process statements: what a query's names do not bind to, and Kill.
 #pragma once
 
 #include "Reply.h"

@@ -38,6 +38,7 @@ using Value = QVariant;
 struct ResultSet {
     std::vector<Column> columns;
     std::vector<std::vector<Value>> rows;
+    bool counted = true;     // its done carries the row count (not under SET NOCOUNT ON)
 };
 
 /// ERROR (severity > 10) or INFO (severity <= 10).
@@ -55,20 +56,31 @@ struct Done {
     qint64 rowCount = -1;    // -1: no count
 };
 
-/// RETURN status of a stored procedure; the TDS layer wraps procedure replies as a server does.
+/// A stored procedure starts: the items up to its ReturnStatus are its own.
+struct ProcedureBegin {
+};
+
+/// RETURN status that ends a stored procedure; the TDS layer ends the results inside it with
+/// DONEINPROC and the procedure with RETURNSTATUS and DONEPROC, as a server does.
 struct ReturnStatus {
     int value = 0;
 };
 
-using ReplyItem = std::variant<ResultSet, Message, Done, ReturnStatus>;
+/// The session's database or language changed; announced before the message that tells it.
+struct EnvironmentChange {
+    enum class Kind { Database, Language };
+    Kind kind = Kind::Database;
+    QString value;
+    QString oldValue;
+};
 
-/// The reply to one batch. Items that come from a stored procedure are followed by a
-/// ReturnStatus item: the TDS layer ends the results before it with DONEINPROC and the
-/// procedure with RETURNSTATUS and DONEPROC, as a server does.
+using ReplyItem = std::variant<ResultSet, Message, Done, ReturnStatus, ProcedureBegin, EnvironmentChange>;
+
+/// The reply to one batch, in wire order.
 struct Reply {
     std::vector<ReplyItem> items;
-    /// Fault: the server "works" this long before answering (the client's cancel ends it).
-    int delayMs = 0;
+    /// The client's attention stopped the batch: only its acknowledgement is sent.
+    bool cancelled = false;
     /// Fault: close the link instead of answering; with dropAfterRows >= 0, after sending that
     /// many rows of the first result set (a link lost mid-fetch).
     bool dropConnection = false;

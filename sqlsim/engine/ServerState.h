@@ -25,7 +25,7 @@ struct ServerOptions {
 /// Faults on demand, for tests. Statements are matched on their text with white space folded
 /// and case ignored.
 struct Faults {
-    QString slowStatement;      // this statement "runs" for slowMs before answering
+    QString slowStatement;      // this statement waits slowMs before it runs (a cancel stops the batch there)
     int slowMs = 0;
     QString dropOnStatement;    // the link is closed instead of answering
     int dropAfterRows = -1;     // ... after this many rows of the first result (-1: at once)
@@ -81,14 +81,44 @@ struct Lock {
     qint32 page = 0;          // page number of a page lock, 0 otherwise
 };
 
+/// One row of a database's sysindexes: the page figures of a table (indid 0 or 1), an index
+/// (2..250) or a table's text and image pages (255).
+struct IndexFigures {
+    qint32 id = 0;            // object id of the table
+    qint16 indid = 0;
+    QString name;
+    qint32 dpages = 0;        // data pages (heap or clustered index)
+    qint32 reserved = 0;      // pages reserved
+    qint32 used = 0;          // pages used
+    qint32 rows = 0;
+};
+
+/// One row of a database's sysobjects: a table, view or procedure.
+struct DatabaseObject {
+    qint32 id = 0;
+    QString name;
+    QString type;             // 'U' user table, 'S' system table, 'V' view, 'P' procedure
+};
+
 struct Database {
     qint16 dbid = 0;
     QString name;
+    std::vector<IndexFigures> indexes;
+    std::vector<DatabaseObject> objects;
 };
 
 struct SqlLogin {
     QString name;
     QString password;
+    bool mayKill = false;     // sysadmin or processadmin: may use KILL
+};
+
+/// One error log archive as the log reader finds it: 0 is the current log. Lines are the
+/// file's lines; one longer than 255 characters is read as several rows.
+struct ErrorLogArchive {
+    int number = 0;
+    QDateTime lastWrite;
+    QStringList lines;
 };
 
 struct ServerState {
@@ -97,9 +127,10 @@ struct ServerState {
     std::vector<Process> processes;
     std::vector<Lock> locks;
     std::vector<Database> databases;
+    std::vector<ErrorLogArchive> errorLogs;
     Faults faults;
-    /// Plain tables (tests, scenarios): "Select * from <name>" answers their columns and rows,
-    /// typed as declared. Names compare case-insensitively.
+    /// Plain tables (tests, scenarios), in every database, typed as declared. Names compare
+    /// case-insensitively.
     std::map<QString, ResultSet> tables;
     std::mt19937 random;
     int refreshCount = 0;     // how many process-list batches have been answered

@@ -1,39 +1,24 @@
 #include "ReplyEncoder.h"
 
 #include "TokenWriter.h"
-#include "engine/CoreStatements.h"
+
+#include <algorithm>
 
 namespace sqlsim::tds {
 
 namespace {
 
-// Items that belong to a stored procedure: those right before a ReturnStatus, back to the end
-// of the previous statement (a Done without a count) or the previous procedure.
-std::vector<bool> procedureItems(const std::vector<ReplyItem>& items)
-{
-    std::vector<bool> inProcedure(items.size(), false);
-    for (size_t i = 0; i < items.size(); ++i) {
-        if (!std::holds_alternative<ReturnStatus>(items[i]))
-            continue;
-        for (size_t j = i; j-- > 0;) {
-            if (std::holds_alternative<ReturnStatus>(items[j]))
-                break;
-            if (const Done* done = std::get_if<Done>(&items[j]); done && done->rowCount < 0)
-                break;
-            inProcedure[j] = true;
-        }
-    }
-    return inProcedure;
-}
-
 class Encoder {
 public:
-    Encoder(QByteArray& out, QString& database) : m_writer(out), m_out(out), m_database(database) {}
+    explicit Encoder(QByteArray& out) : m_writer(out), m_out(out) {}
+
+    bool inProcedure() const { return m_procedureDepth > 0; }
+    void procedureBegin() { ++m_procedureDepth; }
 
     // False when the reply is cut here for a dropped link.
-    bool resultSet(const ResultSet& result, bool inProcedure, int rowLimit)
+    bool resultSet(const ResultSet& result, int rowLimit)
     {
-        flushError(inProcedure);
+        flushError();
         m_writer.columnMetadata(result.columns);
         const size_t rows = rowLimit >= 0 ? std::min(result.rows.size(), size_t(rowLimit))
                                           : result.rows.size();
@@ -41,33 +26,36 @@ public:
             m_writer.row(result.columns, result.rows[r]);
         if (rows < result.rows.size())
             return false;
-        done(inProcedure ? DoneToken::DoneInProc : DoneToken::Done, DoneCount, CmdSelect,
-             qint64(rows));
+        done(statementDone(), result.counted ? DoneCount : 0, CmdSelect, qint64(rows));
         return true;
     }
 
-    void message(const Message& message, bool inProcedure)
+    void message(const Message& message)
     {
-        flushError(inProcedure);
-        if (const auto database = changedDatabase(message)) {
-            m_writer.envChange(EnvChange::Database, *database, m_database);
-            m_database = *database;
-        }
+        flushError();
         m_writer.message(message);
         m_errorPending = message.severity > 10;
     }
 
-    void rowCount(const Done& count, bool inProcedure)
+    void environmentChange(const EnvironmentChange& change)
     {
-        done(inProcedure ? DoneToken::DoneInProc : DoneToken::Done,
-             count.rowCount >= 0 ? DoneCount : 0, CmdNone, count.rowCount);
+        flushError();
+        m_writer.envChange(change.kind == EnvironmentChange::Kind::Database ? EnvChange::Database
+                                                                            : EnvChange::Language,
+                           change.value, change.oldValue);
+    }
+
+    void rowCount(const Done& count)
+    {
+        done(statementDone(), count.rowCount >= 0 ? DoneCount : 0, CmdNone, count.rowCount);
     }
 
     void procedureEnd(const ReturnStatus& status)
     {
-        flushError(true);
+        flushError();
         m_writer.returnStatus(status.value);
-        done(DoneToken::DoneProc, 0, CmdExecute, 0);
+        m_procedureDepth = std::max(0, m_procedureDepth - 1);
+        done(m_procedureDepth > 0 ? DoneToken::DoneInProc : DoneToken::DoneProc, 0, CmdExecute, 0);
     }
 
     // The last done of the reply loses DONE_MORE; a reply that does not end in one gets one.
@@ -93,41 +81,45 @@ private:
         m_writer.done(token, status | DoneMore, command, rowCount);
     }
 
+    DoneToken statementDone() const { return inProcedure() ? DoneToken::DoneInProc : DoneToken::Done; }
+
     // An error not followed by a done of its statement gets one of its own.
-    void flushError(bool inProcedure)
+    void flushError()
     {
         if (m_errorPending)
-            done(inProcedure ? DoneToken::DoneInProc : DoneToken::Done, 0, CmdNone, -1);
+            done(statementDone(), 0, CmdNone, -1);
     }
 
     TokenWriter m_writer;
     QByteArray& m_out;
-    QString& m_database;
+    int m_procedureDepth = 0;
     bool m_errorPending = false;
     qsizetype m_lastDoneAt = -1;
 };
 
 } // namespace
 
-QByteArray encodeReply(const Reply& reply, QString& database)
+QByteArray encodeReply(const Reply& reply)
 {
     QByteArray tokens;
-    Encoder encoder(tokens, database);
-    const std::vector<bool> inProcedure = procedureItems(reply.items);
+    Encoder encoder(tokens);
     bool firstResult = true;
-    for (size_t i = 0; i < reply.items.size(); ++i) {
-        const ReplyItem& item = reply.items[i];
+    for (const ReplyItem& item : reply.items) {
         if (const auto* result = std::get_if<ResultSet>(&item)) {
             const int limit = firstResult && reply.dropConnection ? reply.dropAfterRows : -1;
             firstResult = false;
-            if (!encoder.resultSet(*result, inProcedure[i], limit))
+            if (!encoder.resultSet(*result, limit))
                 return tokens;
         } else if (const auto* message = std::get_if<Message>(&item)) {
-            encoder.message(*message, inProcedure[i]);
+            encoder.message(*message);
         } else if (const auto* done = std::get_if<Done>(&item)) {
-            encoder.rowCount(*done, inProcedure[i]);
+            encoder.rowCount(*done);
+        } else if (const auto* status = std::get_if<ReturnStatus>(&item)) {
+            encoder.procedureEnd(*status);
+        } else if (const auto* change = std::get_if<EnvironmentChange>(&item)) {
+            encoder.environmentChange(*change);
         } else {
-            encoder.procedureEnd(std::get<ReturnStatus>(item));
+            encoder.procedureBegin();
         }
     }
     encoder.finish();

@@ -1,7 +1,7 @@
 // Turns the engine's answer to a batch into the token stream a server sends: each result ends
 // with DONE (DONEINPROC inside a procedure), an error sets the error bit of the done that
-// follows it, a procedure ends with RETURNSTATUS and DONEPROC, and the last done of the reply
-// goes without DONE_MORE.
+// follows it, a procedure ends with RETURNSTATUS and DONEPROC, environment changes become
+// ENVCHANGE, and the last done of the reply goes without DONE_MORE.
 #pragma once
 
 #include "engine/Reply.h"
@@ -11,10 +11,9 @@
 
 namespace sqlsim::tds {
 
-/// `database` is the session's current database before the batch; a database change in the
-/// reply (message 5701) is announced with ENVCHANGE and updates it. With `Reply::dropConnection`
-/// the tokens stop after `Reply::dropAfterRows` rows of the first result when it has more.
-QByteArray encodeReply(const Reply& reply, QString& database);
+/// With `Reply::dropConnection` the tokens stop after `Reply::dropAfterRows` rows of the first
+/// result when it has more.
+QByteArray encodeReply(const Reply& reply);
 
 /// The answer to an attention: DONE with DONE_ATTN.
 QByteArray attentionAcknowledgement();

@@ -10,7 +10,6 @@
 #include "engine/ProductVersion.h"
 
 #include <cerrno>
-#include <chrono>
 #include <exception>
 #include <poll.h>
 #include <sys/socket.h>
@@ -113,13 +112,13 @@ bool Session::handshake()
         send(PacketType::Reply, reply);
         return false;
     }
-    m_database = m_engine.currentDatabase(m_spid);
+    const QString database = m_engine.currentDatabase(m_spid);
 
     // The login reply as a server sends it: database, language and collation, then LOGINACK
     // and the packet size, in one message ending with a final DONE.
-    writer.envChange(EnvChange::Database, m_database, QStringLiteral("master"));
+    writer.envChange(EnvChange::Database, database, QStringLiteral("master"));
     writer.message(Message{5701, 2, 0,
-                           QStringLiteral("Changed database context to '%1'.").arg(m_database), {}, 1});
+                           QStringLiteral("Changed database context to '%1'.").arg(database), {}, 1});
     writer.collationChange(defaultCollation());
     writer.envChange(EnvChange::Language, QStringLiteral("us_english"), {});
     writer.message(Message{5703, 1, 0,
@@ -135,20 +134,17 @@ bool Session::serveBatch(const QByteArray& payload)
     if (payload.size() % 2 != 0)
         return false;
     const QString batch = getUcs2(payload.constData(), int(payload.size() / 2));
-    const Reply reply = m_engine.execute(m_spid, batch);
-    if (reply.delayMs > 0) {
-        switch (waitOrAttention(reply.delayMs)) {
-        case WaitResult::Cancelled:
-            return true;
-        case WaitResult::LinkEnded:
-            return false;
-        case WaitResult::Elapsed:
-            break;
-        }
-    }
+    bool peerBroken = false;
+    const Reply reply = m_engine.execute(m_spid, batch, [this, &peerBroken](int waitMs) {
+        return attentionArrived(waitMs, peerBroken);
+    });
+    if (peerBroken)
+        return false;
+    if (reply.cancelled)
+        return send(PacketType::Reply, attentionAcknowledgement());
     if (reply.dropConnection && reply.dropAfterRows < 0)
         return false;
-    const QByteArray tokens = encodeReply(reply, m_database);
+    const QByteArray tokens = encodeReply(reply);
     if (reply.dropConnection) {
         send(PacketType::Reply, tokens, false);
         return false;
@@ -156,24 +152,16 @@ bool Session::serveBatch(const QByteArray& payload)
     return send(PacketType::Reply, tokens);
 }
 
-Session::WaitResult Session::waitOrAttention(int delayMs)
+bool Session::attentionArrived(int waitMs, bool& peerBroken)
 {
-    using Clock = std::chrono::steady_clock;
-    const auto deadline = Clock::now() + std::chrono::milliseconds(delayMs);
-    for (;;) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-        if (left.count() <= 0 || !waitReadable(int(left.count())))
-            return WaitResult::Elapsed;
-        std::uint8_t type = 0;
-        QByteArray payload;
-        if (readMessage(type, payload) != ReadResult::Message)
-            return WaitResult::LinkEnded;
-        // 2.2.1.7 Attention: the server stops the batch and acknowledges with DONE_ATTN.
-        if (type == std::uint8_t(PacketType::Attention))
-            return send(PacketType::Reply, attentionAcknowledgement()) ? WaitResult::Cancelled
-                                                                       : WaitResult::LinkEnded;
-        return WaitResult::LinkEnded;   // a new request before the answer: a broken peer
-    }
+    if (!waitReadable(waitMs))
+        return false;
+    std::uint8_t type = 0;
+    QByteArray payload;
+    // 2.2.1.7 Attention stops the running batch; anything else now is a peer out of step.
+    peerBroken = readMessage(type, payload) != ReadResult::Message
+        || type != std::uint8_t(PacketType::Attention);
+    return true;
 }
 
 bool Session::waitReadable(int timeoutMs)

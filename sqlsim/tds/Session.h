@@ -38,20 +38,19 @@ private:
     bool readExact(char* buffer, int size);
     bool send(PacketType type, const QByteArray& payload, bool endOfMessage = true);
     bool waitReadable(int timeoutMs);
+    // While a batch runs: true when the client sent its attention within `waitMs` (or
+    // anything else, which sets `peerBroken`).
+    bool attentionArrived(int waitMs, bool& peerBroken);
 
     void serve();
     bool handshake();
     bool serveBatch(const QByteArray& payload);
-    // Waits out a slow statement, watching for the client's attention (answered when it comes).
-    enum class WaitResult { Elapsed, Cancelled, LinkEnded };
-    WaitResult waitOrAttention(int delayMs);
 
     int m_fd;
     std::mutex m_fdMutex;   // guards shutdown against close
     Engine& m_engine;
     std::atomic<int> m_spid{0};
     std::atomic<bool> m_finished{false};
-    QString m_database;
     MessageAssembler m_assembler;
 };
 

@@ -347,8 +347,11 @@ TEST_F(SqlsimOdbc, ServerMessagesReachTheClient)
     EXPECT_EQ(client.execute("Use nosuch"), SQL_ERROR);
     EXPECT_TRUE(hasNative(client.statementDiagnostics(), 911));
 
-    EXPECT_EQ(client.execute("Selec 1"), SQL_ERROR);
+    EXPECT_EQ(client.execute("Select 1;\r\nSelec 1"), SQL_ERROR);
     EXPECT_TRUE(hasNative(client.statementDiagnostics(), 170, "Incorrect syntax near 'Selec'."));
+    // A batch may begin with a procedure's name alone, so a misspelt first word names one.
+    EXPECT_EQ(client.execute("Selec 1"), SQL_ERROR);
+    EXPECT_TRUE(hasNative(client.statementDiagnostics(), 2812, "Could not find stored procedure 'Selec'."));
 
     EXPECT_EQ(client.execute("Select * from nosuch"), SQL_ERROR);
     const auto missing = client.statementDiagnostics();

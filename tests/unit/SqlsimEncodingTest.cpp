@@ -1,6 +1,5 @@
 // The simulator's wire encoding: packet framing, column types and values, and the token
 // stream of a reply (done flags, procedures, errors, database changes).
-#include "engine/CoreStatements.h"
 #include "tds/Packet.h"
 #include "tds/ReplyEncoder.h"
 #include "tds/TypeEncoding.h"
@@ -211,31 +210,34 @@ TEST(SqlsimReply, DoneMarkersFollowTheServersRules)
         {"error after a result", {numbers({1}), failure(208)},
          "COLMETADATA ROW(1) DONE(11,1) ERROR(208) DONE(2,0)"},
         {"error with its own done", {failure(911), Done{}}, "ERROR(911) DONE(2,0)"},
-        {"procedure", {numbers({1}), ReturnStatus{0}},
+        {"procedure", {ProcedureBegin{}, numbers({1}), ReturnStatus{0}},
          "COLMETADATA ROW(1) DONEINPROC(11,1) RETURNSTATUS(0) DONEPROC(0,0)"},
-        {"statement then procedure", {Done{}, numbers({}), ReturnStatus{1}},
+        {"statement then procedure", {Done{}, ProcedureBegin{}, numbers({}), ReturnStatus{1}},
          "DONE(1,0) COLMETADATA DONEINPROC(11,0) RETURNSTATUS(1) DONEPROC(0,0)"},
-        {"failing procedure", {failure(50000), ReturnStatus{-6}},
+        {"result then procedure", {numbers({2}), ProcedureBegin{}, numbers({}), ReturnStatus{0}},
+         "COLMETADATA ROW(2) DONE(11,1) COLMETADATA DONEINPROC(11,0) RETURNSTATUS(0) DONEPROC(0,0)"},
+        {"failing procedure", {ProcedureBegin{}, failure(50000), ReturnStatus{-6}},
          "ERROR(50000) DONEINPROC(3,0) RETURNSTATUS(-6) DONEPROC(0,0)"},
+        {"uncounted result", {[] { ResultSet r = numbers({5}); r.counted = false; return r; }()},
+         "COLMETADATA ROW(5) DONE(0,1)"},
         {"info only", {Message{0, 1, 10, "note", {}, 1}}, "INFO(0) DONE(0,0)"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         Reply reply;
         reply.items = c.items;
-        QString database = QStringLiteral("master");
-        EXPECT_EQ(summarize(encodeReply(reply, database)), QLatin1String(c.expected));
+        EXPECT_EQ(summarize(encodeReply(reply)), QLatin1String(c.expected));
     }
 }
 
-TEST(SqlsimReply, DatabaseChangeIsAnnouncedBeforeItsMessage)
+TEST(SqlsimReply, EnvironmentChangesAreTheirOwnTokens)
 {
+    const Message changed{5701, 1, 10, QStringLiteral("Changed database context to 'tempdb'."), {}, 1};
     Reply reply;
-    reply.items = {databaseChanged("tempdb"), Done{}, databaseChanged("pubs"), Done{}};
-    QString database = QStringLiteral("master");
-    EXPECT_EQ(summarize(encodeReply(reply, database)),
-              QStringLiteral("ENVCHANGE(tempdb) INFO(5701) DONE(1,0) ENVCHANGE(pubs) INFO(5701) DONE(0,0)"));
-    EXPECT_EQ(database, QStringLiteral("pubs"));
+    reply.items = {EnvironmentChange{EnvironmentChange::Kind::Database, "tempdb", "master"}, changed, Done{},
+                   EnvironmentChange{EnvironmentChange::Kind::Database, "pubs", "tempdb"}, Done{}};
+    EXPECT_EQ(summarize(encodeReply(reply)),
+              QStringLiteral("ENVCHANGE(tempdb) INFO(5701) DONE(1,0) ENVCHANGE(pubs) DONE(0,0)"));
 }
 
 TEST(SqlsimReply, DropAfterRowsCutsTheFirstResult)
@@ -244,8 +246,7 @@ TEST(SqlsimReply, DropAfterRowsCutsTheFirstResult)
     reply.items = {numbers({1, 2, 3}), numbers({4})};
     reply.dropConnection = true;
     reply.dropAfterRows = 2;
-    QString database;
-    EXPECT_EQ(summarize(encodeReply(reply, database)), QStringLiteral("COLMETADATA ROW(1) ROW(2)"));
+    EXPECT_EQ(summarize(encodeReply(reply)), QStringLiteral("COLMETADATA ROW(1) ROW(2)"));
 
     EXPECT_EQ(summarize(attentionAcknowledgement()), QStringLiteral("DONE(20,0)"));
 }

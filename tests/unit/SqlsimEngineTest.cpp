@@ -1,6 +1,5 @@
-// The simulator's engine without the wire: statement splitting, logins and sessions, the core
-// statements, the server's errors, and faults.
-#include "engine/BatchSplitter.h"
+// The simulator's engine without the wire: logins and sessions, the core statements, the
+// server's errors, and faults.
 #include "engine/Engine.h"
 
 #include <gtest/gtest.h>
@@ -10,22 +9,6 @@ using namespace sqlsim;
 void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
 
 namespace {
-
-// The statements of a batch as their texts, "|"-joined.
-QString split(const QString& batch)
-{
-    const Lexed lexed = lex(batch);
-    QStringList texts;
-    for (const StatementTokens& statement : splitStatements(lexed.tokens)) {
-        QStringList words;
-        for (const Token& token : statement.tokens) {
-            if (token.kind != Token::Kind::End)
-                words << token.text;
-        }
-        texts << words.join(u' ');
-    }
-    return texts.join(u'|');
-}
 
 // A short, comparable picture of a reply: results as row counts, messages as numbers.
 QString picture(const Reply& reply)
@@ -38,8 +21,12 @@ QString picture(const Reply& reply)
             out << QStringLiteral("msg:%1").arg(message->number);
         else if (const auto* done = std::get_if<Done>(&item))
             out << QStringLiteral("done:%1").arg(done->rowCount);
+        else if (const auto* status = std::get_if<ReturnStatus>(&item))
+            out << QStringLiteral("return:%1").arg(status->value);
+        else if (const auto* change = std::get_if<EnvironmentChange>(&item))
+            out << QStringLiteral("env:%1").arg(change->value);
         else
-            out << QStringLiteral("return:%1").arg(std::get<ReturnStatus>(item).value);
+            out << QStringLiteral("proc");
     }
     return out.join(u' ');
 }
@@ -75,26 +62,6 @@ protected:
 };
 
 } // namespace
-
-TEST(SqlsimBatchSplit, StatementsStartWhereTheServerStartsThem)
-{
-    const std::pair<const char*, const char*> cases[] = {
-        {"Use master\r\nSelect 1", "Use master|Select 1"},
-        {"create Table #temp(block_count int); select block_count from #temp; drop table #temp;",
-         "create Table #temp ( block_count int )|select block_count from #temp|drop table #temp"},
-        {"insert into #t exec sp_who select 1", "insert into #t exec sp_who|select 1"},
-        {"insert #t (a) select a from b", "insert #t ( a ) select a from b"},
-        {"insert #t values (1) select 2", "insert #t values ( 1 )|select 2"},
-        {"update t set a = 1 set nocount on", "update t set a = 1|set nocount on"},
-        {"select a from (select 1 as a) x union all select 2", "select a from ( select 1 as a ) x union all select 2"},
-        {"select case when 1=1 then 1 end from t select 2", "select case when 1 = 1 then 1 end from t|select 2"},
-        {"declare c cursor for select 1 open c", "declare c cursor for select 1|open c"},
-        {"-- only a comment", ""},
-        {"IF @@TRANCOUNT > 0 COMMIT BEGIN TRANSACTION", "IF @@TRANCOUNT > 0|COMMIT|BEGIN TRANSACTION"},
-    };
-    for (const auto& [batch, expected] : cases)
-        EXPECT_EQ(split(QString::fromUtf8(batch)), QString::fromUtf8(expected)) << batch;
-}
 
 TEST_F(SqlsimEngine, LoginChecksPasswordDatabaseAndAuthentication)
 {
@@ -171,21 +138,22 @@ TEST_F(SqlsimEngine, CoreStatementsAnswerAsTheServerDoes)
     const std::pair<const char*, const char*> cases[] = {
         {"SELECT @@VERSION", "rows:1"},
         {"select @@spid, @@servername", "rows:1"},
-        {"Exec xp_msver", "rows:20 return:0"},
-        {"Execute master..xp_msver N'productversion', 'Language'", "rows:2 return:0"},
-        {"Exec xp_msver 'NoSuchProperty'", "rows:0 return:0"},
+        {"Exec xp_msver", "proc rows:20 return:0"},
+        {"Execute master..xp_msver N'productversion', 'Language'", "proc rows:2 return:0"},
+        {"Exec xp_msver 'NoSuchProperty'", "proc rows:0 return:0"},
+        {"xp_msver 'Language'", "proc rows:1 return:0"},
         {"Exec sp_nosuch", "msg:2812"},
-        {"Use tempdb", "msg:5701 done:-1"},
-        {"Use [pubs]; Use nosuch", "msg:5701 done:-1 msg:911"},
+        {"Use tempdb", "env:tempdb msg:5701 done:-1"},
+        {"Use [pubs]; Use nosuch", "env:pubs msg:5701 done:-1 msg:911"},
         {"SET NOCOUNT ON", "done:-1"},
         {"set ansi_nulls, quoted_identifier off", "done:-1"},
         {"SET TRANSACTION ISOLATION LEVEL READ COMMITTED", "done:-1"},
         {"set textsize 2147483647 set lock_timeout -1", "done:-1 done:-1"},
         {"SET BOGUS ON", "msg:195"},
         {"SET NOCOUNT MAYBE", "msg:170"},
-        {"Selec 1", "msg:170"},
+        {"Selec 1", "msg:2812"},   // a batch may start with a procedure's name alone
         {"Select * from nosuch", "msg:208"},
-        {"SELECT @@VERSION\r\nUse\r\nSELECT @@VERSION", "rows:1 msg:170"},
+        {"SELECT @@VERSION\r\nUse\r\nSELECT @@VERSION", "msg:156"},   // a syntax error runs nothing
         {"SELECT @@VERSION Foo", "rows:1"},
         {"select 'unclosed", "msg:105"},
     };
@@ -193,7 +161,8 @@ TEST_F(SqlsimEngine, CoreStatementsAnswerAsTheServerDoes)
         EXPECT_EQ(picture(engine.execute(spid, QString::fromUtf8(batch))), QString::fromUtf8(expected)) << batch;
     EXPECT_EQ(engine.currentDatabase(spid), QStringLiteral("pubs"));
 
-    EXPECT_EQ(firstMessage(engine.execute(spid, "Selec 1")), QStringLiteral("Incorrect syntax near 'Selec'."));
+    EXPECT_EQ(firstMessage(engine.execute(spid, "Selec 1")), QStringLiteral("Could not find stored procedure 'Selec'."));
+    EXPECT_EQ(firstMessage(engine.execute(spid, "Select 1; Selec 1")), QStringLiteral("Incorrect syntax near 'Selec'."));
     EXPECT_EQ(firstMessage(engine.execute(spid, "SET NOCOUNT MAYBE")), QStringLiteral("Incorrect syntax near 'MAYBE'."));
     EXPECT_EQ(firstMessage(engine.execute(spid, "SET NOCOUNT")), QStringLiteral("Incorrect syntax near 'NOCOUNT'."));
     EXPECT_EQ(firstMessage(engine.execute(spid, "Use")), QStringLiteral("Incorrect syntax near 'Use'."));
@@ -233,8 +202,11 @@ TEST_F(SqlsimEngine, FaultsHitTheirStatementWhateverItsSpacingAndCase)
         faults.errorOnStatement = QStringLiteral("Use tempdb");
         faults.errorMessage = Message{2627, 1, 14, QStringLiteral("Duplicate."), {}, 1};
     }
-    const Reply slow = engine.execute(spid, "SELECT\r\n\t@@VERSION");
-    EXPECT_EQ(slow.delayMs, 1500);
+    // The client's attention during the slow statement stops the batch before it runs.
+    const Reply slow = engine.execute(spid, "SELECT @@SPID\r\nSELECT\r\n\t@@VERSION\r\nSELECT @@SPID",
+                                      [](int waitMs) { return waitMs > 0; });
+    EXPECT_TRUE(slow.cancelled);
+    EXPECT_EQ(picture(slow), QStringLiteral("rows:1"));
     EXPECT_FALSE(slow.dropConnection);
 
     const Reply dropped = engine.execute(spid, "Use master\r\nEXEC  xp_msver");
@@ -246,7 +218,7 @@ TEST_F(SqlsimEngine, FaultsHitTheirStatementWhateverItsSpacingAndCase)
     EXPECT_EQ(engine.currentDatabase(spid), QStringLiteral("master"));
 
     const Reply untouched = engine.execute(spid, "SELECT @@SPID");
-    EXPECT_EQ(untouched.delayMs, 0);
+    EXPECT_FALSE(untouched.cancelled);
     EXPECT_FALSE(untouched.dropConnection);
 
     std::lock_guard lock(engine.mutex());
@@ -263,6 +235,6 @@ TEST_F(SqlsimEngine, ProbeWithoutRowsLeavesTheFullListing)
         std::lock_guard lock(engine.mutex());
         engine.state().faults.productVersionWithoutRows = true;
     }
-    EXPECT_EQ(picture(engine.execute(spid, "Exec xp_msver 'ProductVersion'")), QStringLiteral("rows:0 return:0"));
-    EXPECT_EQ(picture(engine.execute(spid, "Exec xp_msver")), QStringLiteral("rows:20 return:0"));
+    EXPECT_EQ(picture(engine.execute(spid, "Exec xp_msver 'ProductVersion'")), QStringLiteral("proc rows:0 return:0"));
+    EXPECT_EQ(picture(engine.execute(spid, "Exec xp_msver")), QStringLiteral("proc rows:20 return:0"));
 }

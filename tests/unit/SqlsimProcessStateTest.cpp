@@ -1,7 +1,8 @@
 // The simulated server's process table over time: Kill with its refusals and effects, the
 // default population, and how it moves between readings.
+#include "engine/Population.h"
 #include "engine/ProcessTable.h"
-#include "engine/Statement.h"
+#include "tsql/Interpreter.h"
 
 #include <QSet>
 #include <gtest/gtest.h>
@@ -13,20 +14,18 @@ void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStd
 namespace {
 
 struct Outcome {
-    bool recognised = false;
     std::vector<Message> messages;
     std::vector<ResultSet> results;
     std::vector<int> killed;
 };
 
-Outcome run(ServerState& state, const QString& text, int sessionSpid,
-            bool (*handler)(const StatementTokens&, StatementContext&))
+Outcome run(ServerState& state, const QString& text, int sessionSpid)
 {
-    const Lexed lexed = lex(text);
-    Reply reply;
+    tsql::SessionState session;
+    tsql::BatchHooks hooks;
+    const Reply reply = tsql::runBatch(state, session, sessionSpid, text, hooks);
     Outcome outcome;
-    StatementContext context{state, sessionSpid, reply, outcome.killed};
-    outcome.recognised = handler(StatementTokens{lexed.tokens, 0}, context);
+    outcome.killed = hooks.killedSessions;
     for (const ReplyItem& item : reply.items) {
         if (const auto* message = std::get_if<Message>(&item))
             outcome.messages.push_back(*message);
@@ -41,6 +40,7 @@ Process process(qint16 spid, qint16 blocked = 0)
     Process p;
     p.spid = spid;
     p.blocked = blocked;
+    p.loginame = "sa";
     if (blocked != 0) {
         p.waittype = QByteArray::fromHex("0005");
         p.waittime = 5000;
@@ -50,13 +50,16 @@ Process process(qint16 spid, qint16 blocked = 0)
     return p;
 }
 
-// 60 <- 61 <- 62 and 60 <- 63; 60 and 61 hold locks; 1 is a system process; 70 has a client.
+// 60 <- 61 <- 62 and 60 <- 63; 60 and 61 hold locks; 1 is a system process; 70 has a client;
+// 71 belongs to a login without the right to Kill.
 ServerState chainServer()
 {
     ServerState state;
     state.options.populate = false;
+    state.logins = {{"sa", "velmora", true}, {"operator", "velmora", false}};
     state.processes = {process(1), process(60), process(61, 60), process(62, 61), process(63, 60),
-                       process(70)};
+                       process(70), process(71)};
+    state.processes[6].loginame = "operator";
     state.processes[0].system = true;
     state.processes[5].hasClient = true;
     state.locks = {Lock{60, 10, 6, 1}, Lock{60, 11, 6, 5, 7}, Lock{61, 12, 6, 3}};
@@ -84,7 +87,7 @@ ServerState populated(ServerVersion version, quint32 seed)
     state.options.version = version;
     state.options.seed = seed;
     state.frozenNow = QDateTime(QDate(2026, 12, 9), QTime(9, 30));
-    state.databases = {{1, "master"}, {2, "tempdb"}, {4, "msdb"}, {5, "pubs"}, {6, "Northwind"}};
+    state.databases = {{1, "master", {}, {}}, {2, "tempdb", {}, {}}, {4, "msdb", {}, {}}, {5, "pubs", {}, {}}, {6, "Northwind", {}, {}}};
     populate(state);
     return state;
 }
@@ -100,6 +103,7 @@ const char* const processList =
 } // namespace
 
 struct KillRefusal {
+    int session;
     const char* text;
     int number;
     int severity;
@@ -111,32 +115,33 @@ class KillRefusals : public testing::TestWithParam<KillRefusal> {};
 TEST_P(KillRefusals, AnswerWithTheServersErrorAndChangeNothing)
 {
     ServerState state = chainServer();
-    const Outcome outcome = run(state, GetParam().text, 70, answerKill);
-    ASSERT_TRUE(outcome.recognised);
+    const Outcome outcome = run(state, GetParam().text, GetParam().session);
     ASSERT_EQ(outcome.messages.size(), 1u);
     EXPECT_EQ(outcome.messages[0].number, GetParam().number);
     EXPECT_EQ(outcome.messages[0].severity, GetParam().severity);
     EXPECT_EQ(outcome.messages[0].text, GetParam().message);
-    EXPECT_EQ(state.processes.size(), 6u);
+    EXPECT_EQ(state.processes.size(), 7u);
     EXPECT_EQ(state.locks.size(), 3u);
     EXPECT_TRUE(outcome.killed.empty());
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Kill, KillRefusals,
-    testing::Values(KillRefusal{"Kill 70", 6104, 16, "Cannot use KILL to kill your own process."},
-                    KillRefusal{"Kill 99", 6106, 16, "Process ID 99 is not an active process ID."},
-                    KillRefusal{"KILL 1", 6107, 14, "Only user processes can be killed."},
-                    KillRefusal{"Kill ", 170, 15, "Incorrect syntax near 'Kill'."},
-                    KillRefusal{"Kill abc", 170, 15, "Incorrect syntax near 'abc'."},
-                    KillRefusal{"Kill 60 61", 170, 15, "Incorrect syntax near '61'."},
-                    KillRefusal{"Kill 6.5", 170, 15, "Incorrect syntax near '6.5'."}));
+    testing::Values(KillRefusal{70, "Kill 70", 6104, 16, "Cannot use KILL to kill your own process."},
+                    KillRefusal{70, "Kill 99", 6106, 16, "Process ID 99 is not an active process ID."},
+                    KillRefusal{70, "Kill 40000", 6106, 16, "Process ID 40000 is not an active process ID."},
+                    KillRefusal{70, "KILL 1", 6107, 14, "Only user processes can be killed."},
+                    KillRefusal{71, "Kill 60", 6102, 14, "User does not have permission to use the KILL statement."},
+                    KillRefusal{70, "Kill ", 170, 15, "Incorrect syntax near 'Kill'."},
+                    KillRefusal{70, "Kill abc", 170, 15, "Incorrect syntax near 'abc'."},
+                    KillRefusal{70, "Kill 60 61", 170, 15, "Incorrect syntax near '61'."},
+                    KillRefusal{70, "Kill 6.5", 170, 15, "Incorrect syntax near '6.5'."},
+                    KillRefusal{70, "Kill from 60", 156, 15, "Incorrect syntax near the keyword 'from'."}));
 
 TEST(Kill, EndingAChainHeadReleasesItsLocksAndItsWaiters)
 {
     ServerState state = chainServer();
-    const Outcome outcome = run(state, "Kill 60", 70, answerKill);
-    ASSERT_TRUE(outcome.recognised);
+    const Outcome outcome = run(state, "Kill 60", 70);
     EXPECT_TRUE(outcome.messages.empty());
     EXPECT_TRUE(outcome.killed.empty());   // no client link stands behind 60
     EXPECT_EQ(findProcess(state, 60), nullptr);
@@ -157,18 +162,10 @@ TEST(Kill, EndingAChainHeadReleasesItsLocksAndItsWaiters)
 TEST(Kill, EndingAClientSessionNamesItSoItsLinkCloses)
 {
     ServerState state = chainServer();
-    const Outcome outcome = run(state, "Kill 70", 61, answerKill);
+    const Outcome outcome = run(state, "Kill 70", 61);
     EXPECT_TRUE(outcome.messages.empty());
     EXPECT_EQ(outcome.killed, std::vector<int>{70});
     EXPECT_EQ(findProcess(state, 70), nullptr);
-}
-
-TEST(Kill, LeavesOtherStatementsAlone)
-{
-    ServerState state = chainServer();
-    for (const char* text : {"Select 1", "Killer 60", "Exec sp_lock 60"})
-        EXPECT_FALSE(run(state, text, 70, answerKill).recognised) << text;
-    EXPECT_EQ(state.processes.size(), 6u);
 }
 
 class DefaultPopulation : public testing::TestWithParam<ServerVersion> {};
@@ -208,7 +205,7 @@ TEST_P(DefaultPopulation, IsLivelyAndConsistent)
 
     // Rows of every colour: blocked, holding locks, neither.
     ServerState copy = state;
-    const ResultSet list = run(copy, processList, 0, answerProcessSelect).results.at(0);
+    const ResultSet list = run(copy, processList, 0).results.at(0);
     int blocked = 0, holding = 0, idle = 0;
     for (const auto& row : list.rows) {
         if (row[3].toInt() != 0)
@@ -233,9 +230,9 @@ TEST(DefaultPopulation, OneSeedGivesOneHistory)
     ServerState other = populated(ServerVersion::Sql2000, 8);
     bool seedsDiffer = false;
     for (int reading = 0; reading < 8; ++reading) {
-        const auto rows = run(first, processList, 0, answerProcessSelect).results.at(0).rows;
-        EXPECT_EQ(rows, run(second, processList, 0, answerProcessSelect).results.at(0).rows) << reading;
-        seedsDiffer = seedsDiffer || rows != run(other, processList, 0, answerProcessSelect).results.at(0).rows;
+        const auto rows = run(first, processList, 0).results.at(0).rows;
+        EXPECT_EQ(rows, run(second, processList, 0).results.at(0).rows) << reading;
+        seedsDiffer = seedsDiffer || rows != run(other, processList, 0).results.at(0).rows;
     }
     EXPECT_TRUE(seedsDiffer);
 }
@@ -290,6 +287,6 @@ TEST(DefaultPopulation, EvolveLeavesProcessesItDidNotMake)
     ServerState quiet = chainServer();
     for (int round = 0; round < 10; ++round)
         evolve(quiet);
-    EXPECT_EQ(quiet.processes.size(), 6u);
+    EXPECT_EQ(quiet.processes.size(), 7u);
     EXPECT_EQ(findProcess(quiet, 63)->waittime, 5000);
 }

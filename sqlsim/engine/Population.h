@@ -1,0 +1,23 @@
+// The lively default population of the simulated server and how it moves on between readings
+// of the process list; and the databases and error logs every simulated server starts with.
+#pragma once
+
+#include "ServerState.h"
+
+namespace sqlsim {
+
+/// Fills a fresh state with the default population: system processes, user processes from
+/// several hosts, blocking chains, locks. Deterministic from options.seed.
+void populate(ServerState& state);
+
+/// Moves the figures between two readings of the process list (cpu, io, waits; processes come
+/// and go), deterministically from the state's random generator.
+void evolve(ServerState& state);
+
+/// The server's databases with their sysindexes figures.
+void seedDatabases(ServerState& state);
+
+/// The error log archives: the current log (0) since the last start-up and six older ones.
+void seedErrorLogs(ServerState& state);
+
+} // namespace sqlsim
