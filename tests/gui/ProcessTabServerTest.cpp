@@ -262,6 +262,29 @@ TEST_F(ProcessTabServer, ServerRefusalIsShownAndTheListIsNotRefreshed)
     }
 }
 
+TEST_F(ProcessTabServer, LoginWithoutTheRightToKillIsRefusedAndTheProcessStays)
+{
+    connection.close();
+    connection.setConnectionString(
+        sim.oledbConnectionString().replace(QStringLiteral("User ID=sa"), QStringLiteral("User ID=operator")));
+    connection.open();
+    tab.bindAndOpen(true);
+    ASSERT_TRUE(list().locate("spid", 302));
+    const int before = refreshCount();
+    setMessageHandler([](const MessageRequest&) { return QMessageBox::Yes; });
+
+    try {
+        tab.BtnRejectClick();
+        ADD_FAILURE() << "the server accepted the Kill";
+    } catch (const DbError& error) {
+        EXPECT_EQ(error.cause(), DbError::Cause::Server);
+        EXPECT_TRUE(error.hasNative(6102)) << error.text().toStdString();
+    }
+    EXPECT_TRUE(serverHas(302));
+    EXPECT_EQ(refreshCount(), before);
+    EXPECT_EQ(tab.currentSpid(), 302);
+}
+
 TEST_F(ProcessTabServer, WithoutACurrentRowTerminationAsksNothingAndSendsNothing)
 {
     int asked = 0;
