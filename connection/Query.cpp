@@ -371,6 +371,10 @@ void Query::setSort(const QString& sort)
     if (!m_active)
         throw usage(QStringLiteral("The result set must be open to be sorted."));
     auto parsed = std::make_unique<RowSort>(RowSort::parse(sort, m_fields));
+    // Sorting reads every row again, and a row read is a row whose calculated fields are
+    // computed anew; a failure there leaves the old order.
+    for (int i = 0; i < heldRowCount(); ++i)
+        runCalcFields(i);
     const int held = currentHeldRow();
     m_sortText = sort;
     m_sort = std::move(parsed);

@@ -96,7 +96,9 @@ public:
 
     // ---- Sort and filter strings ----
     QString sort() const { return m_sortText; }
-    /// Throws DbError (Usage) when closed, for an unknown column or a malformed string.
+    /// Computes every row's calculated fields again, then orders the rows.
+    /// Throws DbError (Usage) when closed, for an unknown column or a malformed string, and
+    /// whatever the calculated-fields hook throws.
     void setSort(const QString& sort);
     QString filter() const { return m_filterText; }
     /// Throws DbError (Usage) for a malformed string (while open and filtered).
@@ -104,7 +106,8 @@ public:
     bool filtered() const { return m_filtered; }
     void setFiltered(bool on);
 
-    /// Called once for every row after fetching, with that row current; sets calculated fields.
+    /// Called for every row after fetching and again at every sort, with that row current;
+    /// sets calculated fields.
     std::function<void(Query&)> onCalcFields;
 
 signals:

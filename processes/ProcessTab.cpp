@@ -8,6 +8,7 @@
 #include "ProcessRowColours.h"
 #include "Query.h"
 #include "ResultGrid.h"
+#include "TLock_FRM.h"
 #include "TabToolBar.h"
 
 #include <QStyle>
@@ -72,6 +73,9 @@ ProcessTab::ProcessTab(Connection* connection, QWidget* parent)
     };
     DBGridEh1->onKeyPress = [this](QChar& key) { DBGridEh1KeyPress(key); };
     DBGridEh1->onDblClick = [this] { DBGridEh1DblClick(); };
+    onOpenDetail = [this] {
+        TLock_FRM::showModalFor(window(), m_connection, QString::number(currentSpid()));
+    };
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -224,8 +228,10 @@ void ProcessTab::DBGridEh1KeyPress(QChar& key)
 
 void ProcessTab::DBGridEh1DblClick()
 {
-    if (onOpenDetail)
-        onOpenDetail();
+    const Query* list = procSource();
+    if (!list->isActive() || list->recordCount() == 0)
+        return;
+    onOpenDetail();
 }
 
 } // namespace velmora

@@ -52,7 +52,12 @@ public:
     void BtnRejectClick();
     void ViewClick();          // filter value lists
 
-    /// Opens the process detail window (set by the main window when it exists).
+    /// A double click in the process grid, and Enter in it: opens the detail window of the
+    /// current process through onOpenDetail; nothing when the list is closed or shows no rows
+    /// (its filter applied). Throws DbError when the window's lock query fails.
+    void DBGridEh1DblClick();
+    /// Opens the detail window of the current process (TLock_FRM by default); replaceable so
+    /// that the list can be driven alone.
     std::function<void()> onOpenDetail;
 
     // The tab as the main window knows it.
@@ -70,7 +75,6 @@ private:
     void DBGridEh1GetCellParams(const GridColumn& column, const RowView& row, QFont& font,
                                 QColor& background, QColor& text);
     void DBGridEh1KeyPress(QChar& key);
-    void DBGridEh1DblClick();
 
     Connection* m_connection;
     bool m_server2000 = false;

@@ -127,7 +127,11 @@ Reply Engine::execute(int spid, const QString& batch, const std::function<bool(i
     if (Process* process = findProcess(m_state, spid)) {
         process->last_batch = serverNow(m_state);
         process->status = QStringLiteral("runnable");
+        process->inputEvent = QStringLiteral("Language Event");
+        process->inputParameters = 0;
+        process->inputText = batch.left(255);
     }
+    ++m_state.batchCount;
     Reply reply = tsql::runBatch(m_state, m_sessions[spid], spid, batch, hooks);
     m_closing.insert(hooks.killedSessions.begin(), hooks.killedSessions.end());
     if (Process* process = findProcess(m_state, spid)) {

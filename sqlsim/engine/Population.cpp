@@ -100,13 +100,56 @@ constexpr Wait waits[] = {
 // 2073058421 (Northwind); titles 2121058592, sales 2009058193 (pubs); a #temp table in tempdb.
 // Types as syslocks codes them: 1 exclusive table, 2 shared table, 3 exclusive intent,
 // 4 shared intent, 5 exclusive page, 8 exclusive extent.
-constexpr Lock locks[] = {
+const Lock locks[] = {
     {53, 21575115, 6, 1, 0}, {53, 21575115, 6, 5, 312}, {53, 21575115, 6, 5, 313},
     {53, 2073058421, 6, 4, 0},
     {55, 117575457, 6, 3, 0}, {55, 117575457, 6, 5, 88}, {55, 117575457, 6, 5, 89},
     {56, 2121058592, 5, 2, 0},
     {58, 53575229, 6, 4, 0},
     {59, 1525580473, 2, 1, 0}, {59, 1525580473, 2, 8, 96},
+};
+
+// What sp_lock adds: the database locks of the sessions, key and row locks, and the requests
+// of the blocking chain still waiting on the resources 53 and 55 hold.
+const Lock detailedLocks[] = {
+    {53, 0, 6, 2, 0, 0, "DB", "", "S", false},
+    {53, 21575115, 6, 1, 0, 1, "KEY", "(0a0087c006b1)", "X", false},
+    {55, 0, 6, 2, 0, 0, "DB", "", "S", false},
+    {55, 21575115, 6, 1, 0, 0, "TAB", "", "X", true},
+    {56, 0, 5, 2, 0, 0, "DB", "", "S", false},
+    {56, 2121058592, 5, 2, 0, 0, "RID", "1:204:3", "S", false},
+    {57, 0, 5, 2, 0, 0, "DB", "", "S", false},
+    {57, 2009058193, 5, 3, 0, 2, "KEY", "(3c00d8a2b5f1)", "X", false},
+    {58, 0, 6, 2, 0, 0, "DB", "", "S", false},
+    {58, 117575457, 6, 5, 88, 1, "PAG", "1:88", "S", true},
+    {60, 21575115, 6, 2, 0, 0, "TAB", "", "S", true},
+};
+
+struct LastInput {
+    qint16 spid;
+    const char* event;
+    qint32 parameters;
+    const char* text;
+};
+
+// The last input of the population's user processes: what dbcc inputbuffer shows.
+constexpr LastInput lastInputs[] = {
+    {51, "RPC Event", 0, "msdb.dbo.sp_sqlagent_get_perf_counters;1"},
+    {52, "RPC Event", 0, "msdb.dbo.sp_sqlagent_get_startup_info;1"},
+    {53, "Language Event", 0,
+     "begin tran\r\nupdate Orders set ShippedDate = getdate() where OrderID between 10248 and 10300\r\n"},
+    {54, "Language Event", 0, "select name from master..sysdatabases order by name"},
+    {55, "RPC Event", 0, "sp_executesql;1"},
+    {56, "Language Event", 0, "select title_id, title, price from titles where type = 'business'"},
+    {57, "Language Event", 0,
+     "insert into OrderLines (OrderID, ProductID, Quantity, UnitPrice, Discount, LoadedAt) select s.OrderID, "
+     "s.ProductID, s.Quantity, s.UnitPrice, s.Discount, getdate() from stage_OrderLines s left join OrderLines o "
+     "on o.OrderID = s.OrderID and o.ProductID = s.ProductID where o.OrderID is null order by s.OrderID"},
+    {58, "Language Event", 0, "select sum(Quantity * UnitPrice) from [Order Details] where OrderID = 10255"},
+    {59, "Language Event", 0, "exec rpt_StockBalance @from = '20261201', @to = '20261208'"},
+    {60, "Language Event", 0, "select count(*) from Orders"},
+    {61, "Language Event", 0, "SET NO_BROWSETABLE ON"},
+    {62, "RPC Event", 0, "sp_cursorfetch;1"},
 };
 
 // Clients that log in and out while the server runs.
@@ -292,6 +335,13 @@ void populate(ServerState& state)
         p.last_batch = now.addMSecs(-wait.waittime);
     }
     state.locks.insert(state.locks.end(), std::begin(locks), std::end(locks));
+    state.locks.insert(state.locks.end(), std::begin(detailedLocks), std::end(detailedLocks));
+    for (const LastInput& input : lastInputs) {
+        Process& p = *findProcess(state, input.spid);
+        p.inputEvent = QString::fromLatin1(input.event);
+        p.inputParameters = input.parameters;
+        p.inputText = QString::fromLatin1(input.text);
+    }
 }
 
 void evolve(ServerState& state)

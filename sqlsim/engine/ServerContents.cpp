@@ -30,6 +30,24 @@ constexpr Figures salesTables[] = {
     {2009058193, 255, "tOrderLines", 0, 1200, 1137, 0},
 };
 
+// The user tables the population's locks fall on, by database; ids are per database, so one id
+// names different objects (or nothing) depending on where it is looked up.
+struct SeededObject {
+    const char* database;
+    qint32 id;
+    const char* name;
+};
+
+constexpr SeededObject lockedObjects[] = {
+    {"Northwind", 21575115, "Orders"},
+    {"Northwind", 53575229, "Products"},
+    {"Northwind", 117575457, "Order Details"},
+    {"Northwind", 2073058421, "CustomerDemographicsArchive"},
+    {"pubs", 2121058592, "titles"},
+    {"pubs", 21575115, "authors"},
+    {"tempdb", 1525580473, "#stock_balance_report_____________________000000000012"},
+};
+
 void addIndexes(Database& database, const Figures* begin, const Figures* end)
 {
     for (const Figures* f = begin; f != end; ++f)
@@ -52,6 +70,10 @@ void seedDatabases(ServerState& state)
             addIndexes(database, std::begin(salesTables), std::end(salesTables));
             database.objects.push_back({1977058079, "Orders", "U"});
             database.objects.push_back({2009058193, "OrderLines", "U"});
+        }
+        for (const SeededObject& object : lockedObjects) {
+            if (database.name == QLatin1String(object.database))
+                database.objects.push_back({object.id, QString::fromLatin1(object.name), QStringLiteral("U")});
         }
         state.databases.push_back(std::move(database));
     }

@@ -70,6 +70,9 @@ struct Process {
     bool hasClient = false;   // a real TDS session stands behind it
     QString database;         // current database name of a real session
     bool simulated = false;   // belongs to the default population: its figures move
+    QString inputEvent = QStringLiteral("Language Event");   // the last input, as dbcc inputbuffer shows it
+    qint32 inputParameters = 0;
+    QString inputText{};
 };
 
 /// One row of syslocks.
@@ -79,6 +82,12 @@ struct Lock {
     qint16 dbid = 1;
     qint16 type = 1;
     qint32 page = 0;          // page number of a page lock, 0 otherwise
+    // What sp_lock reports beyond syslocks; left empty, it is derived from the type code.
+    qint16 indid = 0;
+    QString rscType{};          // DB, TAB, PAG, KEY, RID, EXT
+    QString resource{};         // "1:88", "(0a0087c006b1)", "1:88:3"
+    QString mode{};             // S, X, IS, IX, U, Sch-S ...
+    bool waiting = false;     // requested, not granted: Status WAIT
 };
 
 /// One row of a database's sysindexes: the page figures of a table (indid 0 or 1), an index
@@ -134,6 +143,7 @@ struct ServerState {
     std::map<QString, ResultSet> tables;
     std::mt19937 random;
     int refreshCount = 0;     // how many process-list batches have been answered
+    int batchCount = 0;       // how many batches have been answered, of every kind
     QDateTime frozenNow;      // the clock of the population when valid (tests); else wall time
 
     /// The multi-line text of @@VERSION for the configured version.

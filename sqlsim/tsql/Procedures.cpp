@@ -1,5 +1,6 @@
 #include "Procedures.h"
 
+#include "ProcessProcedures.h"
 #include "engine/ProductVersion.h"
 
 #include <algorithm>
@@ -165,6 +166,8 @@ const std::vector<NativeProcedure>& nativeProcedures()
         {"xp_msver", xpMsver},
         {"sp_readerrorlog", spReadErrorLog},
         {"sp_enumerrorlogs", spEnumErrorLogs},
+        {"sp_lock", spLock},
+        {"dbcc inputbuffer", dbccInputbuffer},
     };
     return procedures;
 }

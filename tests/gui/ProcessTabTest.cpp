@@ -192,15 +192,25 @@ TEST(ProcessTab, EnterAndDoubleClickOpenTheDetailOfTheCurrentProcess)
     ProcessTab tab(nullptr);
     tab.resize(959, 434);
     tab.show();
-    fillRows(tab, {{51, 0, 0}, {57, 0, 2}});
-
-    // Without a detail window both do nothing.
-    QTest::keyClick(tab.DBGridEh1, Qt::Key_Return);
-    QTest::mouseDClick(tab.DBGridEh1->viewport(), Qt::LeftButton, {},
-                       tab.DBGridEh1->visualRect(tab.DBGridEh1->model()->index(0, 0)).center());
-
     std::vector<int> opened;
     tab.onOpenDetail = [&] { opened.push_back(tab.currentSpid()); };
+
+    // A closed list, an empty one and one whose filter hides every row open nothing.
+    const QPoint firstRowCentre(60, 30);
+    const auto tryToOpen = [&] {
+        QTest::keyClick(tab.DBGridEh1, Qt::Key_Return);
+        QTest::mouseDClick(tab.DBGridEh1->viewport(), Qt::LeftButton, {}, firstRowCentre);
+    };
+    tryToOpen();
+    fillRows(tab, {});
+    tryToOpen();
+    tab.procSource()->close();
+    fillRows(tab, {{51, 0, 0}, {57, 0, 2}});
+    tab.procSource()->setFilter("spid = 99");
+    tryToOpen();
+    EXPECT_TRUE(opened.empty());
+    tab.procSource()->setFilter(QString());
+
     tab.procSource()->moveTo(1);
     QTest::keyClick(tab.DBGridEh1, Qt::Key_Return);
     QTest::keyClick(tab.DBGridEh1, Qt::Key_A);

@@ -132,14 +132,26 @@ TEST_F(QueryCursor, LocateComparesByTheFieldsKind)
 
 TEST_F(QueryCursor, CalculatedFieldsAreFilledForEveryRowIncludingAppendedOnes)
 {
-    query.onCalcFields = [](Query& q) {
+    int computed = 0;
+    query.onCalcFields = [&computed](Query& q) {
+        ++computed;
         q.setValue(q.fieldIndex(QStringLiteral("label")), QStringLiteral("#%1").arg(q.value("n").toInt()));
     };
     query.open();
+    EXPECT_EQ(computed, 3);
     EXPECT_EQ(query.value("label"), QVariant(QStringLiteral("#3")));
     EXPECT_EQ(query.heldRow(2)[2], QVariant(QStringLiteral("#2")));
     query.appendRow({qint32(7), QStringLiteral("seven")});
     EXPECT_EQ(query.value("label"), QVariant(QStringLiteral("#7")));
+
+    // A sort reads every row again; a hook that fails there leaves the order as it was.
+    computed = 0;
+    query.setSort(QStringLiteral("n"));
+    EXPECT_EQ(computed, 4);
+    EXPECT_EQ(query.value("label"), QVariant(QStringLiteral("#7")));
+    query.onCalcFields = [](Query&) { throw DbError(DbError::Cause::Server, QStringLiteral("lookup failed")); };
+    EXPECT_THROW(query.setSort(QStringLiteral("n DESC")), DbError);
+    EXPECT_EQ(query.sort(), QStringLiteral("n"));
 }
 
 TEST_F(QueryCursor, AppendedRowsStayOnTheClient)

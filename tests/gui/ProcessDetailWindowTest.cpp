@@ -1,0 +1,353 @@
+// The process detail window against the simulated server: opening from the process list, the
+// lock rows with their looked-up names, the input buffer, the sort, refreshes and their failures.
+#include "Connection.h"
+#include "DbError.h"
+#include "GridHeader.h"
+#include "MessageSeam.h"
+#include "ProcessTab.h"
+#include "Query.h"
+#include "ResultGrid.h"
+#include "SimFixture.h"
+#include "TLock_FRM.h"
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QTest>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+using namespace velmora;
+
+void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
+
+namespace {
+
+// Process 301 holds locks in three databases, read from the server out of dbid order; the one
+// in database 7 falls on an object no database knows.
+void addProcessWithLocks(sqlsim::ServerState& state)
+{
+    sqlsim::Process process;
+    process.spid = 301;
+    process.status = QStringLiteral("sleeping");
+    process.loginame = QStringLiteral("tester");
+    process.login_time = process.last_batch = QDateTime::currentDateTime();
+    process.inputEvent = QStringLiteral("RPC Event");
+    process.inputParameters = 2;
+    process.inputText = QStringLiteral("sp_executesql;1");
+    state.processes.push_back(process);
+    state.databases.push_back({7, QStringLiteral("Sales_History_Archive_2026"), {}, {}});
+    state.locks.push_back({301, 21575115, 6, 1, 0, 0, QStringLiteral("TAB"), {}, QStringLiteral("X"), false});
+    state.locks.push_back({301, 0, 1, 2, 0, 0, QStringLiteral("DB"), {}, QStringLiteral("S"), false});
+    state.locks.push_back({301, 2073058421, 6, 4, 0, 1, QStringLiteral("KEY"), QStringLiteral("(0a0087c006b1)"),
+                           QStringLiteral("IX"), true});
+    state.locks.push_back({301, 99, 7, 1, 0, 0, QStringLiteral("TAB"), {}, QStringLiteral("X"), false});
+}
+
+struct RecordedMessages {
+    RecordedMessages()
+        : previous(setMessageHandler([this](const MessageRequest& request) {
+            all.push_back(request);
+            return QMessageBox::Ok;
+        })) {}
+    ~RecordedMessages() { setMessageHandler(previous); }
+    std::vector<MessageRequest> all;
+    MessageHandler previous;
+};
+
+class ProcessDetailWindow : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        changeServer(addProcessWithLocks);
+        connection.setConnectionString(sim.oledbConnectionString());
+        connection.open();
+    }
+
+    template <typename Change> void changeServer(Change change)
+    {
+        std::lock_guard lock(sim.engine().mutex());
+        change(sim.engine().state());
+    }
+    int batches()
+    {
+        std::lock_guard lock(sim.engine().mutex());
+        return sim.engine().state().batchCount;
+    }
+    void failOn(const QString& statement)
+    {
+        changeServer([&](sqlsim::ServerState& state) { state.faults.errorOnStatement = statement; });
+    }
+
+    /// "spid|dbid|DB Name|ObjId|Object|Status" of every visible lock row, a line each.
+    static QString lockRows(const TLock_FRM& window)
+    {
+        const Query& locks = *window.LockQuery;
+        QStringList lines;
+        for (int row = 0; row < locks.recordCount(); ++row) {
+            QStringList values;
+            for (const char* field : {"spid", "dbid", "DBName", "ObjId", "OName", "Status"})
+                values << locks.valueAt(row, locks.fieldIndex(QString::fromLatin1(field))).toString();
+            lines << values.join(u'|');
+        }
+        return lines.join(u'\n');
+    }
+    static QString marks(const TLock_FRM& window)
+    {
+        QStringList marked;
+        for (const GridColumn& column : window.DBGridEh1->columns()) {
+            if (column.sortMarker != SortMarker::None)
+                marked << column.fieldName + (column.sortMarker == SortMarker::Down ? u'+' : u'-');
+        }
+        return marked.join(u' ');
+    }
+    static void clickTitle(TLock_FRM& window, const QString& title)
+    {
+        auto& header = static_cast<GridHeader&>(*window.DBGridEh1->horizontalHeader());
+        int column = 0;
+        while (window.DBGridEh1->columns()[size_t(column)].title != title)
+            ++column;
+        QTest::mouseClick(header.viewport(), Qt::LeftButton, {},
+                          {header.sectionViewportPosition(column) + header.sectionSize(column) / 2,
+                           header.height() / 2});
+    }
+
+    SimFixture sim;
+    Connection connection;
+};
+
+TEST_F(ProcessDetailWindow, OpensWithTheCaptionTheInputBufferAndTheLocksSortedByDatabase)
+{
+    TLock_FRM window;
+    window.openQueries(&connection, QStringLiteral("57"));
+    EXPECT_EQ(window.windowTitle(), QStringLiteral("Информация по процессу 57"));
+    EXPECT_EQ(window.LockQuery->commandText(), QStringLiteral("Exec sp_lock 57\r\n"));
+    EXPECT_EQ(window.InfoQuery->commandText(), QStringLiteral("dbcc inputbuffer(57)\r\n"));
+    EXPECT_EQ(window.EventTypeEdit->text(), QStringLiteral("Language Event"));
+    EXPECT_EQ(window.ParametersEdit->text(), QStringLiteral("0"));
+    EXPECT_TRUE(window.EventInfoMemo->toPlainText().startsWith(QStringLiteral("insert into OrderLines")));
+
+    // In Northwind object 2073058421 has a name of 27 characters, 99 none anywhere; database 7
+    // has a name of 26. Both names keep their first 20 characters.
+    connection.executeNoRows(QStringLiteral("Use Northwind"));
+    TLock_FRM other;
+    other.openQueries(&connection, QStringLiteral("301"));
+    other.LockQuery->moveTo(3);
+    other.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&other));
+    EXPECT_EQ(marks(other), QStringLiteral("dbid+"));
+    EXPECT_EQ(other.LockQuery->recNo(), 0);
+    EXPECT_EQ(lockRows(other), QStringLiteral("301|1|master|0||GRANT\n"
+                                              "301|6|Northwind|21575115|Orders|GRANT\n"
+                                              "301|6|Northwind|2073058421|CustomerDemographics|WAIT\n"
+                                              "301|7|Sales_History_Archiv|99||GRANT"));
+    EXPECT_EQ(other.EventTypeEdit->text(), QStringLiteral("RPC Event"));
+    EXPECT_EQ(other.ParametersEdit->text(), QStringLiteral("2"));
+    EXPECT_EQ(other.EventInfoMemo->toPlainText(), QStringLiteral("sp_executesql;1"));
+
+    // The object names follow the connection's current database, whoever changed it.
+    connection.executeNoRows(QStringLiteral("Use pubs"));
+    other.RefreshClick();
+    EXPECT_EQ(lockRows(other), QStringLiteral("301|1|master|0||GRANT\n"
+                                              "301|6|Northwind|21575115|authors|GRANT\n"
+                                              "301|6|Northwind|2073058421||WAIT\n"
+                                              "301|7|Sales_History_Archiv|99||GRANT"));
+    EXPECT_EQ(marks(other), QStringLiteral("dbid+"));
+}
+
+TEST_F(ProcessDetailWindow, EveryLockRowReadCostsTwoLookUps)
+{
+    TLock_FRM window;
+    int before = batches();
+    window.openQueries(&connection, QStringLiteral("301"));
+    EXPECT_EQ(batches() - before, 1 + 4 * 2 + 1);   // locks, two look-ups a row, input buffer
+
+    before = batches();
+    window.show();                                  // the first sort reads the rows again
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    EXPECT_EQ(batches() - before, 4 * 2);
+
+    before = batches();
+    window.RefreshClick();                          // fetched, sorted, then the input buffer
+    EXPECT_EQ(batches() - before, 1 + 4 * 2 + 4 * 2 + 1);
+
+    before = batches();
+    clickTitle(window, QStringLiteral("Type"));
+    EXPECT_EQ(batches() - before, 4 * 2);
+}
+
+TEST_F(ProcessDetailWindow, OnlyTheServersColumnsSortOneAtATime)
+{
+    TLock_FRM window;
+    window.openQueries(&connection, QStringLiteral("301"));
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    const QString byDatabase = lockRows(window);
+
+    const int before = batches();
+    clickTitle(window, QStringLiteral("DB Name"));
+    clickTitle(window, QStringLiteral("Object"));
+    EXPECT_EQ(marks(window), QStringLiteral("dbid+"));
+    EXPECT_EQ(lockRows(window), byDatabase);
+    EXPECT_EQ(batches(), before);
+
+    clickTitle(window, QStringLiteral("ObjId"));
+    EXPECT_EQ(marks(window), QStringLiteral("ObjId+"));
+    EXPECT_EQ(window.LockQuery->valueAt(0, window.LockQuery->fieldIndex("ObjId")).toInt(), 0);
+    EXPECT_EQ(window.LockQuery->valueAt(3, window.LockQuery->fieldIndex("ObjId")).toInt(), 2073058421);
+    clickTitle(window, QStringLiteral("Status"));
+    EXPECT_EQ(marks(window), QStringLiteral("Status+"));
+}
+
+TEST_F(ProcessDetailWindow, AProcessWithoutLocksShowsAnEmptyGrid)
+{
+    TLock_FRM window;
+    window.openQueries(&connection, QStringLiteral("54"));
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    EXPECT_TRUE(window.LockQuery->isActive());
+    EXPECT_EQ(window.LockQuery->recordCount(), 0);
+    EXPECT_EQ(window.DBGridEh1->model()->rowCount(), 0);
+    EXPECT_EQ(window.EventInfoMemo->toPlainText(), QStringLiteral("select name from master..sysdatabases order by name"));
+}
+
+TEST_F(ProcessDetailWindow, RefreshFailuresAreReported)
+{
+    RecordedMessages messages;
+    TLock_FRM window;
+    window.openQueries(&connection, QStringLiteral("301"));
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+
+    // The locks fail: the message, the list closes, the input buffer is not asked.
+    failOn(QStringLiteral("Exec sp_lock 301"));
+    int before = batches();
+    window.RefreshClick();
+    EXPECT_EQ(batches() - before, 1);
+    ASSERT_EQ(messages.all.size(), 1u);
+    EXPECT_EQ(messages.all[0].caption, QStringLiteral("Сообщение"));
+    EXPECT_EQ(messages.all[0].text, QStringLiteral("Ошибка при обновлении данных."));
+    EXPECT_EQ(messages.all[0].icon, QMessageBox::Critical);
+    EXPECT_EQ(messages.all[0].buttons, QMessageBox::Ok);
+    EXPECT_FALSE(window.LockQuery->isActive());
+    EXPECT_EQ(window.DBGridEh1->model()->rowCount(), 0);
+
+    // The next refresh brings them back in the order the marks show.
+    failOn(QString());
+    window.RefreshClick();
+    EXPECT_EQ(messages.all.size(), 1u);
+    EXPECT_EQ(window.LockQuery->recordCount(), 4);
+    EXPECT_EQ(window.LockQuery->valueAt(0, 1).toInt(), 1);
+
+    // The input buffer fails: the same message, the locks are new.
+    changeServer([](sqlsim::ServerState& state) { state.locks.push_back({301, 5, 2, 2}); });
+    failOn(QStringLiteral("dbcc inputbuffer(301)"));
+    window.RefreshClick();
+    EXPECT_EQ(messages.all.size(), 2u);
+    EXPECT_EQ(window.LockQuery->recordCount(), 5);
+    EXPECT_EQ(window.EventInfoMemo->toPlainText(), QString());
+}
+
+TEST_F(ProcessDetailWindow, AnInputBufferRefusedAtOpeningLeavesTheBoxesEmptyAndEveryRefreshFailing)
+{
+    RecordedMessages messages;
+    failOn(QStringLiteral("dbcc inputbuffer(301)"));
+    TLock_FRM window;
+    window.openQueries(&connection, QStringLiteral("301"));
+    EXPECT_TRUE(messages.all.empty());
+    EXPECT_EQ(window.LockQuery->recordCount(), 4);
+    EXPECT_EQ(window.EventTypeEdit->text(), QString());
+    EXPECT_EQ(window.ParametersEdit->text(), QString());
+    EXPECT_EQ(window.EventInfoMemo->toPlainText(), QString());
+
+    // Never there, it cannot be re-run, though the server would answer now.
+    failOn(QString());
+    const int before = batches();
+    window.RefreshClick();
+    EXPECT_EQ(batches() - before, 1 + 4 * 2 + 4 * 2);
+    ASSERT_EQ(messages.all.size(), 1u);
+    EXPECT_EQ(messages.all[0].text, QStringLiteral("Ошибка при обновлении данных."));
+    EXPECT_EQ(window.EventInfoMemo->toPlainText(), QString());
+}
+
+class ProcessDetailFromTheList : public ProcessDetailWindow {
+protected:
+    void SetUp() override
+    {
+        ProcessDetailWindow::SetUp();
+        tab.setConnectedState(true);
+        tab.bindAndOpen(true);
+        tab.resize(959, 434);
+        tab.show();
+        ASSERT_TRUE(tab.procSource()->locate(QStringLiteral("spid"), 301));
+    }
+    int listRefreshes()
+    {
+        std::lock_guard lock(sim.engine().mutex());
+        return sim.engine().state().refreshCount;
+    }
+    /// Runs `inside` on the detail window once it is the modal window, then closes it.
+    void whileOpen(std::function<void(TLock_FRM&)> inside)
+    {
+        QTimer::singleShot(0, [this, inside] {
+            auto* window = qobject_cast<TLock_FRM*>(QApplication::activeModalWidget());
+            if (!window) {
+                whileOpen(inside);
+                return;
+            }
+            opened = window;
+            inside(*window);
+            window->close();
+        });
+    }
+
+    ProcessTab tab{&connection};
+    QPointer<TLock_FRM> opened;
+};
+
+TEST_F(ProcessDetailFromTheList, EnterOpensTheCurrentProcessAndF5RefreshesOnlyTheWindow)
+{
+    const int listBefore = listRefreshes();
+    QString caption;
+    int rowsBefore = 0;
+    int rowsAfter = 0;
+    whileOpen([&](TLock_FRM& window) {
+        caption = window.windowTitle();
+        rowsBefore = window.LockQuery->recordCount();
+        changeServer([](sqlsim::ServerState& state) { state.locks.push_back({301, 5, 2, 2}); });
+        window.activateWindow();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(&window));
+        QTest::keyClick(window.DBGridEh1, Qt::Key_F5);
+        rowsAfter = window.LockQuery->recordCount();
+    });
+    QTest::keyClick(tab.DBGridEh1, Qt::Key_Return);
+    EXPECT_EQ(caption, QStringLiteral("Информация по процессу 301"));
+    EXPECT_EQ(rowsBefore, 4);
+    EXPECT_EQ(rowsAfter, 5);
+    EXPECT_EQ(listRefreshes(), listBefore);
+    EXPECT_TRUE(opened.isNull());   // destroyed when closed
+
+    // A double click opens a new window with the design-time order.
+    QString order;
+    whileOpen([&](TLock_FRM& window) { order = marks(window); });
+    tab.DBGridEh1DblClick();
+    EXPECT_EQ(order, QStringLiteral("dbid+"));
+    EXPECT_TRUE(opened.isNull());
+}
+
+TEST_F(ProcessDetailFromTheList, AFailingLockQueryShowsItsErrorAndNoWindow)
+{
+    failOn(QStringLiteral("Exec sp_lock 301"));
+    RecordedMessages messages;
+    const int before = batches();
+    QTest::keyClick(tab.DBGridEh1, Qt::Key_Return);
+    EXPECT_EQ(batches() - before, 1);   // the input buffer is not asked
+    ASSERT_EQ(messages.all.size(), 1u);
+    EXPECT_TRUE(messages.all[0].text.contains(QStringLiteral("Simulated failure")));
+    EXPECT_EQ(messages.all[0].icon, QMessageBox::Critical);
+    for (QWidget* widget : QApplication::topLevelWidgets())
+        EXPECT_EQ(qobject_cast<TLock_FRM*>(widget), nullptr);
+}
+
+} // namespace
