@@ -3,60 +3,6 @@
 
 namespace sqlsim {
 
-namespace {
-
-struct Figures {
-    qint32 id;
-    qint16 indid;
-    const char* name;
-    qint32 dpages;
-    qint32 reserved;
-    qint32 used;
-    qint32 rows;
-};
-
-// Tables of each database: a heap or clustered table (indid 0/1), an index, text pages (255).
-constexpr Figures systemTables[] = {
-    {1, 1, "sysobjects", 36, 48, 40, 1711},
-    {2, 1, "sysindexes", 12, 24, 18, 180},
-    {3, 1, "syscolumns", 60, 72, 66, 5120},
-    {2, 255, "tsysindexes", 0, 16, 9, 0},
-};
-
-constexpr Figures salesTables[] = {
-    {1977058079, 1, "PK_Orders", 5120, 5336, 5290, 240000},
-    {1977058079, 2, "IX_Orders_Customer", 0, 840, 812, 240000},
-    {2009058193, 0, "OrderLines", 20480, 20520, 20490, 1900000},
-    {2009058193, 255, "tOrderLines", 0, 1200, 1137, 0},
-};
-
-void addIndexes(Database& database, const Figures* begin, const Figures* end)
-{
-    for (const Figures* f = begin; f != end; ++f)
-        database.indexes.push_back({f->id, f->indid, QString::fromLatin1(f->name), f->dpages, f->reserved, f->used, f->rows});
-}
-
-} // namespace
-
-void seedDatabases(ServerState& state)
-{
-    if (!state.databases.empty())
-        return;
-    const char* const names[] = {"master", "tempdb", "model", "msdb", "pubs", "Northwind"};
-    qint16 dbid = 1;
-    for (const char* name : names) {
-        Database database{dbid++, QString::fromLatin1(name), {}, {}};
-        addIndexes(database, std::begin(systemTables), std::end(systemTables));
-        database.objects = {{1, "sysobjects", "S"}, {2, "sysindexes", "S"}, {3, "syscolumns", "S"}};
-        if (database.name == u"pubs" || database.name == u"Northwind") {
-            addIndexes(database, std::begin(salesTables), std::end(salesTables));
-            database.objects.push_back({1977058079, "Orders", "U"});
-            database.objects.push_back({2009058193, "OrderLines", "U"});
-        }
-        state.databases.push_back(std::move(database));
-    }
-}
-
 void seedErrorLogs(ServerState& state)
 {
     if (!state.errorLogs.empty())

@@ -1,5 +1,6 @@
 #include "Procedures.h"
 
+#include "DatabaseProcedures.h"
 #include "engine/ProductVersion.h"
 
 #include <algorithm>
@@ -7,14 +8,12 @@
 
 namespace sqlsim::tsql {
 
-namespace {
-
 TableColumn textColumn(const char* name, SqlType type, int size)
 {
     return TableColumn{QString::fromLatin1(name), TypeInfo::text(type, size), true};
 }
 
-TableColumn intColumn(const char* name, SqlType type = SqlType::Int)
+TableColumn intColumn(const char* name, SqlType type)
 {
     return TableColumn{QString::fromLatin1(name), TypeInfo::integer(type), true};
 }
@@ -23,6 +22,8 @@ QString argumentText(const SqlValue& value)
 {
     return value.isNull() ? QString() : convert(value, TypeInfo::text(SqlType::NVarChar, 4000)).toText();
 }
+
+namespace {
 
 // --- xp_msver --------------------------------------------------------------------------------
 
@@ -165,6 +166,9 @@ const std::vector<NativeProcedure>& nativeProcedures()
         {"xp_msver", xpMsver},
         {"sp_readerrorlog", spReadErrorLog},
         {"sp_enumerrorlogs", spEnumErrorLogs},
+        {"sp_helpdb", spHelpDb},
+        {"sp_helpfile", spHelpFile},
+        {"dbcc sqlperf", dbccSqlPerf},
     };
     return procedures;
 }
