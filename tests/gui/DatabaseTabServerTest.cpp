@@ -14,6 +14,7 @@
 #include <QCoreApplication>
 #include <QLabel>
 #include <QTest>
+#include <QToolButton>
 #include <gtest/gtest.h>
 
 using namespace velmora;

@@ -116,7 +116,8 @@ TEST_F(SqlsimDatabases, HelpDbGivesTheDatabaseAndItsFiles)
     EXPECT_EQ(text(sets[1]->rows[0][0]).size(), 128);
 
     EXPECT_EQ(errors(run("sp_helpdb 'nosuch'")), QList<int>{15010});
-    const auto all = results(run("exec sp_helpdb"));
+    const Reply allReply = run("exec sp_helpdb");
+    const auto all = results(allReply);
     ASSERT_EQ(all.size(), 1u);
     EXPECT_EQ(column(*all[0], 0).first(), "CustomerCorrespondenceAr");   // names cut to 24
 }
@@ -169,13 +170,15 @@ TEST_F(SqlsimDatabases, LogSpaceHasARowPerDatabaseButOne)
 
 TEST_F(SqlsimDatabases, SystemTablesHaveTheServersColumnTypes)
 {
-    const auto databases = results(run("Select dbid, [name] from sysdatabases order by [name]"));
+    const Reply databasesReply = run("Select dbid, [name] from sysdatabases order by [name]");
+    const auto databases = results(databasesReply);
     ASSERT_EQ(databases.size(), 1u);
     EXPECT_EQ(shape(*databases[0]), expectedShape({col("dbid", SqlType::SmallInt, 0, false),
                                                    col("name", SqlType::NVarChar, 128, false)}));
     EXPECT_EQ(column(*databases[0], 1).mid(0, 4), (QStringList{"CustomerCorrespondenceArchive", "Ledger[1]", "Legacy", "master"}));
 
-    const auto users = results(run("Use [O'Brien]\r\nselect * from sysusers  order by altuid, [name]\r\n"));
+    const Reply usersReply = run("Use [O'Brien]\r\nselect * from sysusers  order by altuid, [name]\r\n");
+    const auto users = results(usersReply);
     ASSERT_EQ(users.size(), 1u);
     EXPECT_EQ(shape(*users[0]),
               expectedShape({col("uid", SqlType::SmallInt, 0, false), col("status", SqlType::SmallInt, 0, false),
