@@ -16,6 +16,7 @@
 #include "UserSort.h"
 
 #include <QCoreApplication>
+#include <QEvent>
 #include <QGroupBox>
 #include <QLabel>
 #include <QSplitter>
@@ -31,9 +32,11 @@ namespace {
 constexpr int leftPaneWidth = 196;
 constexpr int splitterBarWidth = 4;
 constexpr int informationHeight = 266;
-// The fixed controls below the two top grids are placed from this height of the group box's
-// inside, where the second separator ends.
-constexpr int fixedAreaTop = 100;
+// The two top grids of "Информация" start below its caption and, with their separators, end
+// where the fixed controls begin (y 104).
+constexpr int informationTop = 16;
+constexpr int informationMargin = 2;
+constexpr int separatorHeight = 2;
 
 QFont tahoma(bool bold = false)
 {
@@ -93,6 +96,23 @@ QFrame* makeSeparator(QWidget* parent, const char* name)
     line->setFrameShape(QFrame::HLine);
     line->setFrameShadow(QFrame::Sunken);
     return line;
+}
+
+// A label in bold; the two texts that show figures are navy besides.
+QLabel* makeLabel(QWidget* parent, const char* name, const QString& text)
+{
+    auto* label = new QLabel(text, parent);
+    label->setObjectName(QString::fromLatin1(name));
+    label->setFont(tahoma(true));
+    return label;
+}
+
+PercentBar* makePercentBar(QWidget* parent, const char* name)
+{
+    auto* bar = new PercentBar(parent);
+    bar->setObjectName(QString::fromLatin1(name));
+    bar->setFont(tahoma());
+    return bar;
 }
 
 // The text a field of the current row shows, empty when the query is closed or has no rows.
@@ -191,61 +211,59 @@ void DatabaseTab::buildInformation()
 {
     RzGroupBox2 = makeGroupBox(nullptr, "RzGroupBox2", QStringLiteral("Информация"));
     RzGroupBox2->setFixedHeight(informationHeight);
+    RzGroupBox2->installEventFilter(this);
 
+    // Everything inside sits at the group box's own coordinates: the two top grids and their
+    // separators span its width (placed at each resize), the rest keeps its place.
     DBGridEh4 = makeInformationGrid(RzGroupBox2, "DBGridEh4", Info1Query, propertiesColumns());
-    DBGridEh4->setFixedHeight(34);
+    RzSeparator1 = makeSeparator(RzGroupBox2, "RzSeparator1");
     DBGridEh3 = makeInformationGrid(RzGroupBox2, "DBGridEh3", Info2Query, filesColumns());
-    DBGridEh3->setFixedHeight(50);
+    RzSeparator2 = makeSeparator(RzGroupBox2, "RzSeparator2");
 
-    auto* fixedArea = new QWidget(RzGroupBox2);
-    const auto place = [fixedArea](QWidget* widget, int x, int y, int width, int height) {
-        widget->setParent(fixedArea);
-        widget->setGeometry(x, y - fixedAreaTop, width, height);
+    const auto place = [](QWidget* widget, int x, int y, int width, int height) {
+        widget->setGeometry(x, y, width, height);
     };
-    RzLabel4 = new QLabel(QStringLiteral("Data (MB):"));
-    RzLabel4->setObjectName(QStringLiteral("RzLabel4"));
-    RzLabel4->setFont(tahoma(true));
+    RzLabel4 = makeLabel(RzGroupBox2, "RzLabel4", QStringLiteral("Data (MB):"));
     place(RzLabel4, 3, 104, 60, 13);
-    DBText1 = new QLabel;
-    DBText1->setObjectName(QStringLiteral("DBText1"));
+    DBText1 = makeLabel(RzGroupBox2, "DBText1", QString());
     place(DBText1, 67, 104, 0, 13);
-    RzProgressBar1 = new PercentBar;
-    RzProgressBar1->setObjectName(QStringLiteral("RzProgressBar1"));
+    RzProgressBar1 = makePercentBar(RzGroupBox2, "RzProgressBar1");
     place(RzProgressBar1, 3, 120, 200, 24);
-    DBGridEh5 = makeInformationGrid(fixedArea, "DBGridEh5", Info4Query, spaceUsedColumns());
+    DBGridEh5 = makeInformationGrid(RzGroupBox2, "DBGridEh5", Info4Query, spaceUsedColumns());
     place(DBGridEh5, 4, 148, 544, 34);
-    RzLabel5 = new QLabel(QStringLiteral("Log (MB):"));
-    RzLabel5->setObjectName(QStringLiteral("RzLabel5"));
-    RzLabel5->setFont(tahoma(true));
+    RzLabel5 = makeLabel(RzGroupBox2, "RzLabel5", QStringLiteral("Log (MB):"));
     place(RzLabel5, 3, 185, 52, 13);
-    DBText2 = new QLabel;
-    DBText2->setObjectName(QStringLiteral("DBText2"));
+    DBText2 = makeLabel(RzGroupBox2, "DBText2", QString());
     place(DBText2, 67, 185, 0, 13);
-    RzProgressBar2 = new PercentBar;
-    RzProgressBar2->setObjectName(QStringLiteral("RzProgressBar2"));
+    RzProgressBar2 = makePercentBar(RzGroupBox2, "RzProgressBar2");
     place(RzProgressBar2, 3, 201, 200, 24);
-    DBGridEh6 = makeInformationGrid(fixedArea, "DBGridEh6", Info3Query, logSpaceColumns());
+    DBGridEh6 = makeInformationGrid(RzGroupBox2, "DBGridEh6", Info3Query, logSpaceColumns());
     place(DBGridEh6, 4, 229, 296, 34);
-    fixedArea->setFixedHeight(229 + 34 - fixedAreaTop);
 
     for (QLabel* text : {DBText1, DBText2}) {
-        text->setFont(tahoma(true));
         QPalette palette = text->palette();
         palette.setColor(QPalette::WindowText, QColor(0, 0, 128));
         text->setPalette(palette);
     }
-    for (PercentBar* bar : {RzProgressBar1, RzProgressBar2})
-        bar->setFont(tahoma());
+    placeTopRows();
+}
 
-    auto* layout = new QVBoxLayout(RzGroupBox2);
-    layout->setContentsMargins(2, 2, 2, 2);
-    layout->setSpacing(3);
-    layout->addWidget(DBGridEh4);
-    layout->addWidget(makeSeparator(RzGroupBox2, "RzSeparator1"));
-    layout->addWidget(DBGridEh3);
-    layout->addWidget(makeSeparator(RzGroupBox2, "RzSeparator2"));
-    layout->addWidget(fixedArea);
-    layout->addStretch();
+void DatabaseTab::placeTopRows()
+{
+    const int width = RzGroupBox2->width() - 2 * informationMargin;
+    int y = informationTop;
+    for (auto [widget, height] : {std::pair<QWidget*, int>{DBGridEh4, 34}, {RzSeparator1, separatorHeight},
+                                  {DBGridEh3, 50}, {RzSeparator2, separatorHeight}}) {
+        widget->setGeometry(informationMargin, y, width, height);
+        y += height;
+    }
+}
+
+bool DatabaseTab::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == RzGroupBox2 && event->type() == QEvent::Resize)
+        placeTopRows();
+    return WindowTab::eventFilter(watched, event);
 }
 
 QString DatabaseTab::caption() const

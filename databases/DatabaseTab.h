@@ -4,6 +4,7 @@
 
 #include "WindowTab.h"
 
+class QFrame;
 class QGroupBox;
 class QLabel;
 class QSplitter;
@@ -42,6 +43,8 @@ public:
     ResultGrid* DBGridEh5 = nullptr;
     ResultGrid* DBGridEh6 = nullptr;
     ResultGrid* DBGridEh8 = nullptr;
+    QFrame* RzSeparator1 = nullptr;
+    QFrame* RzSeparator2 = nullptr;
     QLabel* RzLabel4 = nullptr;
     QLabel* RzLabel5 = nullptr;
     QLabel* DBText1 = nullptr;
@@ -62,8 +65,13 @@ public:
     void closeAtDisconnect() override;                 // every result set closed, bars at 0
     void refreshKey() override;                        // RzToolbarButton4Click
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     void buildInformation();
+    /// Spreads the two top information grids and their separators over the group box's width.
+    void placeTopRows();
     void DBGridEh2KeyPress(QChar& key);
     /// DBText1 and DBText2 follow the current rows of the space-used and log-space results.
     void showTexts();
