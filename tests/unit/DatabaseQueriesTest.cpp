@@ -5,6 +5,7 @@
 #include "DatabaseQueries.h"
 #include "UserSort.h"
 
+#include <QCryptographicHash>
 #include <gtest/gtest.h>
 
 using namespace velmora;
@@ -56,6 +57,24 @@ TEST(DatabaseQueries, TextsAreSentAsTheyStand)
     info1.setParameter("BD", QStringLiteral("O'Brien"));
     EXPECT_EQ(info1.commandText(), "sp_helpdb N'O''Brien'\r\n");
     EXPECT_EQ(info4.commandTimeout(), 10);
+
+    // The space-used batch as the server receives it for pubs, every tab and blank included: its
+    // length and digest, taken from the published text of the batch.
+    QStringList lines = info4.sql();
+    lines[0] = useDatabaseLine("pubs");
+    info4.setSql(lines);
+    const QByteArray sent = info4.commandText().toUtf8();
+    EXPECT_EQ(sent.size(), 1447);
+    EXPECT_EQ(QCryptographicHash::hash(sent, QCryptographicHash::Sha256).toHex(),
+              "1985ac0d42c93f5cbd6e2ce9ea8de0ec5f348d9ad97d4cdee07ec5649e095028");
+
+    Query info2, info3, users;
+    setUpInfo2Query(info2);
+    setUpInfo3Query(info3);
+    setUpUserQuery(users);
+    EXPECT_EQ(info2.commandText(), "exec tempdb..sp_helpfile\r\n");
+    EXPECT_EQ(info3.commandText(), "DBCC SQLPERF(LOGSPACE)\r\n");
+    EXPECT_EQ(users.commandText(), "\r\nselect * from sysusers  order by altuid, [name]\r\n");
 }
 
 TEST(DatabaseQueries, PercentKeepsFourDecimalsWithoutTrailingZeros)
