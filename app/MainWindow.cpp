@@ -5,6 +5,7 @@
 #include "ColumnLayoutFile.h"
 #include "ConnectText.h"
 #include "Connection.h"
+#include "DatabaseTab.h"
 #include "ErrorDisplay.h"
 #include "GuardedHandler.h"
 #include "IniFile.h"
@@ -225,8 +226,8 @@ void MainWindow::createTabs()
 {
     processTab = new ProcessTab(Connect);
     addWindowTab(processTab, QStringLiteral("TabSheet1"));
-    addWindowTab(new PlaceholderTab(QStringLiteral("Базы"), QStringLiteral("RzToolbarButton4")),
-                 QStringLiteral("TabSheet2"));
+    databaseTab = new DatabaseTab(Connect);
+    addWindowTab(databaseTab, QStringLiteral("TabSheet2"));
     addWindowTab(new PlaceholderTab(QStringLiteral("Сервер"), QString()), QStringLiteral("TabSheet3"));
     addWindowTab(new PlaceholderTab(QStringLiteral("Логи"), QStringLiteral("RzToolbarButton6")),
                  QStringLiteral("TabSheet4"));

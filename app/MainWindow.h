@@ -16,6 +16,7 @@ class QToolButton;
 namespace velmora {
 
 class Connection;
+class DatabaseTab;
 class ProcessTab;
 class StatusPane;
 class WindowTab;
@@ -40,6 +41,7 @@ public:
     // Tabs.
     QTabWidget* RzPageControl1 = nullptr;
     ProcessTab* processTab = nullptr;   // "Процессы", whose sort string the settings file keeps
+    DatabaseTab* databaseTab = nullptr; // "Базы"
 
     // Status bar.
     StatusPane* RzStatusPane1 = nullptr;   // the server's version line

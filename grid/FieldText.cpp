@@ -24,8 +24,10 @@ QString fieldDisplayText(const QVariant& value, FieldKind kind, const QLocale& l
         return value.toString().replace(QLatin1Char('.'), locale.decimalPoint());
     case FieldKind::DateTime: {
         const QDateTime dateTime = value.toDateTime();
-        return locale.toString(dateTime.date(), QLocale::ShortFormat) + QLatin1Char(' ')
-               + locale.toString(dateTime.time(), longTimeFormat(locale));
+        const QString date = locale.toString(dateTime.date(), QLocale::ShortFormat);
+        if (dateTime.time() == QTime(0, 0))
+            return date;
+        return date + QLatin1Char(' ') + locale.toString(dateTime.time(), longTimeFormat(locale));
     }
     case FieldKind::Bytes:
     case FieldKind::VarBytes:

@@ -12,7 +12,8 @@
 namespace velmora {
 
 /// The text a grid shows for a field value of the given kind: empty for no value, numbers
-/// without group separators, date-times as the locale's short date and long time, byte
+/// without group separators, date-times as the locale's short date and long time (the date
+/// alone at exactly midnight), byte
 /// strings as "0x" and upper-case hex digits.
 QString fieldDisplayText(const QVariant& value, FieldKind kind, const QLocale& locale = QLocale());
 

@@ -109,11 +109,52 @@ struct DatabaseObject {
     QString type;             // 'U' user table, 'S' system table, 'V' view, 'P' procedure
 };
 
+/// One file of a database as sp_helpfile reports it; sizes in KB.
+struct DatabaseFile {
+    QString name;
+    qint16 fileid = 1;
+    QString filename;
+    QString filegroup;        // empty for a log file
+    qint32 sizeKB = 0;
+    qint32 maxsizeKB = -1;    // -1: Unlimited
+    QString growth;           // "10%" or a size in KB
+};
+
+/// One row of a database's sysusers.
+struct DatabaseUser {
+    qint16 uid = 0;
+    qint16 status = 0;
+    QString name;
+    QByteArray sid;
+    QDateTime createdate;
+    QDateTime updatedate;
+    std::optional<qint16> altuid{};   // roles: the owner's uid; users: none
+    qint16 gid = 0;
+    bool login = false;       // a login's user (islogin, hasdbaccess)
+    bool ntName = false;      // a Windows user or group
+    bool ntGroup = false;
+    bool sqlRole = false;
+    bool appRole = false;
+};
+
+/// What DBCC SQLPERF(LOGSPACE) reports for a database.
+struct LogSpace {
+    double sizeMB = 0;
+    double usedPercent = 0;
+};
+
 struct Database {
     qint16 dbid = 0;
     QString name;
     std::vector<IndexFigures> indexes;
     std::vector<DatabaseObject> objects;
+    QString owner = QStringLiteral("sa");
+    QDateTime created{};
+    std::vector<DatabaseFile> files{};
+    std::vector<DatabaseUser> users{};
+    std::optional<LogSpace> logSpace{};   // none: DBCC SQLPERF(LOGSPACE) has no row for it
+    bool offline = false;               // cannot be opened (USE and procedures run in it fail)
+    int sysindexesReadMs = 0;           // reading its sysindexes takes this long
 };
 
 struct SqlLogin {

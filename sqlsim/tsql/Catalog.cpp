@@ -62,6 +62,7 @@ Column declared(const char* name, SqlType type, int size = 0, bool nullable = fa
     return Column{QString::fromLatin1(name), type, size, 0, 0, nullable};
 }
 
+// SQL Server 2000's sysdatabases, column for column.
 Table sysdatabases(const ServerState& state, const Database&, const SessionState&)
 {
     using D = Database;
@@ -69,14 +70,52 @@ Table sysdatabases(const ServerState& state, const Database&, const SessionState
         {declared("name", SqlType::NVarChar, 128), [](const D& d) { return Value(d.name); }},
         {declared("dbid", SqlType::SmallInt), [](const D& d) { return Value(qint64(d.dbid)); }},
         {declared("sid", SqlType::VarBinary, 85, true), [](const D&) { return Value(QByteArray(1, '\x01')); }},
-        {declared("crdate", SqlType::DateTime),
-         [](const D& d) { return Value(QDateTime(QDate(2004, 1, 15), QTime(9, 0).addSecs(d.dbid * 60))); }},
+        {declared("mode", SqlType::SmallInt), [](const D&) { return Value(qint64(0)); }},
+        {declared("status", SqlType::Int), [](const D& d) { return Value(qint64(d.offline ? 0x210 : 0x10)); }},
+        {declared("status2", SqlType::Int), [](const D&) { return Value(qint64(0x40000000)); }},
+        {declared("crdate", SqlType::DateTime), [](const D& d) { return Value(d.created); }},
+        {declared("reserved", SqlType::DateTime), [](const D&) { return Value(QDateTime(QDate(1900, 1, 1), QTime(0, 0))); }},
+        {declared("category", SqlType::Int), [](const D&) { return Value(qint64(0)); }},
+        {declared("cmptlevel", SqlType::TinyInt), [](const D&) { return Value(qint64(80)); }},
         {declared("filename", SqlType::NVarChar, 260, true),
-         [](const D& d) {
-             return Value(QStringLiteral("C:\\Program Files\\Microsoft SQL Server\\MSSQL\\data\\%1.mdf").arg(d.name));
-         }},
+         [](const D& d) { return Value(d.files.empty() ? QString() : d.files.front().filename); }},
+        {declared("version", SqlType::SmallInt, 0, true), [](const D&) { return Value(qint64(539)); }},
     };
     return view("sysdatabases", columns, pointers(state.databases));
+}
+
+// SQL Server 2000's sysusers; the is* columns are computed from the status and sid there.
+Table sysusers(const ServerState&, const Database& database, const SessionState&)
+{
+    using U = DatabaseUser;
+    static const std::vector<SystemColumn<U>> columns{
+        {declared("uid", SqlType::SmallInt), [](const U& u) { return Value(qint64(u.uid)); }},
+        {declared("status", SqlType::SmallInt), [](const U& u) { return Value(qint64(u.status)); }},
+        {declared("name", SqlType::NVarChar, 128), [](const U& u) { return Value(u.name); }},
+        {declared("sid", SqlType::VarBinary, 85, true),
+         [](const U& u) { return u.sid.isEmpty() ? Value() : Value(u.sid); }},
+        {declared("roles", SqlType::VarBinary, 2048, true), [](const U&) { return Value(); }},
+        {declared("createdate", SqlType::DateTime), [](const U& u) { return Value(u.createdate); }},
+        {declared("updatedate", SqlType::DateTime), [](const U& u) { return Value(u.updatedate); }},
+        {declared("altuid", SqlType::SmallInt, 0, true),
+         [](const U& u) { return u.altuid ? Value(qint64(*u.altuid)) : Value(); }},
+        {declared("password", SqlType::VarBinary, 256, true), [](const U&) { return Value(); }},
+        {declared("gid", SqlType::SmallInt), [](const U& u) { return Value(qint64(u.gid)); }},
+        {declared("environ", SqlType::VarChar, 255, true), [](const U&) { return Value(); }},
+        {declared("hasdbaccess", SqlType::Int, 0, true), [](const U& u) { return Value(qint64(u.login ? 1 : 0)); }},
+        {declared("islogin", SqlType::Int, 0, true), [](const U& u) { return Value(qint64(u.login ? 1 : 0)); }},
+        {declared("isntname", SqlType::Int, 0, true), [](const U& u) { return Value(qint64(u.ntName ? 1 : 0)); }},
+        {declared("isntgroup", SqlType::Int, 0, true),
+         [](const U& u) { return Value(qint64(u.ntName && u.ntGroup ? 1 : 0)); }},
+        {declared("isntuser", SqlType::Int, 0, true),
+         [](const U& u) { return Value(qint64(u.ntName && !u.ntGroup ? 1 : 0)); }},
+        {declared("issqluser", SqlType::Int, 0, true),
+         [](const U& u) { return Value(qint64(!u.ntName && !u.sqlRole && !u.appRole ? 1 : 0)); }},
+        {declared("isaliased", SqlType::Int, 0, true), [](const U&) { return Value(qint64(0)); }},
+        {declared("issqlrole", SqlType::Int, 0, true), [](const U& u) { return Value(qint64(u.sqlRole ? 1 : 0)); }},
+        {declared("isapprole", SqlType::Int, 0, true), [](const U& u) { return Value(qint64(u.appRole ? 1 : 0)); }},
+    };
+    return view("sysusers", columns, pointers(database.users));
 }
 
 Table sysindexes(const ServerState&, const Database& database, const SessionState&)
@@ -188,6 +227,7 @@ const std::vector<SystemTable>& systemTables()
         {"syslocks", false, syslocks},
         {"sysdatabases", false, sysdatabases},
         {"sysindexes", false, sysindexes},
+        {"sysusers", false, sysusers},
         {"sysobjects", false, sysobjects},
         {"spt_values", true, sptValues},
     };

@@ -545,6 +545,8 @@ void Execution::execute(const Statement& s, std::vector<Row>* capture)
                                             "DBCC syntax and options.")));
     if (!procedure)
         throw SqlError(msg::UnknownProcedure, {s.table.object});
+    if (!s.table.database.isEmpty() && !m_catalog.database(s.table.database))
+        throw SqlError(msg::UnknownDatabase, {s.table.database});
     bindStatement(s);
     ProcedureCall call{m_state, m_spid, s.table.database.isEmpty() ? currentDatabase() : s.table.database, {}, {}, 0};
     for (const ProcedureArgument& argument : s.arguments)
@@ -636,6 +638,9 @@ void Execution::use(const QString& name)
     const Database* database = m_catalog.database(name);
     if (!database)
         throw SqlError(msg::UnknownDatabase, {name});
+    if (database->offline)
+        fail(Message{942, 4, 14, QStringLiteral("Database '%1' cannot be opened because it is offline.").arg(database->name),
+                     {}, m_line});
     const QString old = currentDatabase();
     if (Process* process = findProcess(m_state, m_spid)) {
         process->database = database->name;

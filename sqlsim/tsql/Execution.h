@@ -127,6 +127,9 @@ private:
     void bind(const Expr& e, std::vector<const BoundQuery*>& chain, std::vector<Message>& errors);
     void bindQuery(const SelectQuery& query, std::vector<const BoundQuery*>& chain,
                    std::vector<Message>& errors);
+    /// Waits while a database whose sysindexes are slow to read is read; a cancel meanwhile
+    /// ends the batch there.
+    void waitForSlowFigures(const ObjectName& name, const Table& table);
     QueryOutput runQuery(const SelectQuery& query, const Scope* outer);
     /// The joined rows that pass ON and WHERE, sources.size() pointers apiece; `count` rows.
     std::vector<const Row*> join(const BoundQuery& bound, const SelectQuery& query, const Scope* outer,

@@ -255,6 +255,9 @@ SqlValue Execution::function(const Expr& e, const Scope* scope)
     args.reserve(e.args.size());
     for (const ExprPtr& arg : e.args)
         args.push_back(evaluate(*arg, scope));
+    // A bare NULL checked by ISNULL takes the replacement's type, so ISNULL(NULL, 'x') is 'x'.
+    if (e.text == u"isnull" && args.size() == 2 && e.args[0]->kind == Expr::Kind::Null)
+        args[0] = SqlValue::null(args[1].type());
     return callFunction(e.text, args, *this);
 }
 

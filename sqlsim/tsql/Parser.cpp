@@ -173,8 +173,9 @@ private:
             s->table.object = name();
             if (m_in.accept("(")) {
                 if (!m_in.peek().isSymbol(")")) {
+                    // Arguments are constants or bare words: SQLPERF(LOGSPACE).
                     do
-                        s->arguments.push_back(ProcedureArgument{{}, expression()});
+                        s->arguments.push_back(ProcedureArgument{{}, procedureValue()});
                     while (m_in.accept(","));
                 }
                 expect(")");

@@ -1,5 +1,6 @@
 #include "Procedures.h"
 
+#include "DatabaseProcedures.h"
 #include "ProcessProcedures.h"
 #include "engine/ProductVersion.h"
 
@@ -8,14 +9,12 @@
 
 namespace sqlsim::tsql {
 
-namespace {
-
 TableColumn textColumn(const char* name, SqlType type, int size)
 {
     return TableColumn{QString::fromLatin1(name), TypeInfo::text(type, size), true};
 }
 
-TableColumn intColumn(const char* name, SqlType type = SqlType::Int)
+TableColumn intColumn(const char* name, SqlType type)
 {
     return TableColumn{QString::fromLatin1(name), TypeInfo::integer(type), true};
 }
@@ -24,6 +23,8 @@ QString argumentText(const SqlValue& value)
 {
     return value.isNull() ? QString() : convert(value, TypeInfo::text(SqlType::NVarChar, 4000)).toText();
 }
+
+namespace {
 
 // --- xp_msver --------------------------------------------------------------------------------
 
@@ -168,6 +169,9 @@ const std::vector<NativeProcedure>& nativeProcedures()
         {"sp_enumerrorlogs", spEnumErrorLogs},
         {"sp_lock", spLock},
         {"dbcc inputbuffer", dbccInputbuffer},
+        {"sp_helpdb", spHelpDb},
+        {"sp_helpfile", spHelpFile},
+        {"dbcc sqlperf", dbccSqlPerf},
     };
     return procedures;
 }

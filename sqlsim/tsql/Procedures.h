@@ -43,6 +43,12 @@ struct NativeProcedure {
 /// Every native procedure.
 const std::vector<NativeProcedure>& nativeProcedures();
 
+// Shared by the procedures' own files.
+TableColumn textColumn(const char* name, SqlType type, int size);
+TableColumn intColumn(const char* name, SqlType type = SqlType::Int);
+/// An argument as text: empty for NULL.
+QString argumentText(const SqlValue& value);
+
 /// The procedure of that name (any case), or null.
 const NativeProcedure* findProcedure(const QString& name);
 

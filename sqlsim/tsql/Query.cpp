@@ -189,6 +189,19 @@ void Execution::bind(const Expr& e, std::vector<const BoundQuery*>& chain, std::
     }
 }
 
+void Execution::waitForSlowFigures(const ObjectName& name, const Table& table)
+{
+    if (table.name.compare(u"sysindexes", Qt::CaseInsensitive) != 0 || !m_hooks.pause)
+        return;
+    const Database* database = m_catalog.database(name.database.isEmpty() ? currentDatabase() : name.database);
+    if (!database || database->sysindexesReadMs <= 0)
+        return;
+    if (m_hooks.pause(database->sysindexesReadMs)) {
+        m_reply.cancelled = true;
+        throw BatchEnd{};
+    }
+}
+
 void Execution::bindQuery(const SelectQuery& query, std::vector<const BoundQuery*>& chain,
                           std::vector<Message>& errors)
 {
@@ -201,6 +214,7 @@ void Execution::bindQuery(const SelectQuery& query, std::vector<const BoundQuery
             errors.push_back(SqlError(msg::InvalidObject, {from.name.object}).message());
             continue;
         }
+        waitForSlowFigures(from.name, *table);
         leftJoined = leftJoined || from.join == TableSource::Join::Left;
         bound.sources.push_back(Source{from.exposedName(), table, from.join == TableSource::Join::Left});
     }

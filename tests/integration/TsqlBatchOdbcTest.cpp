@@ -2,6 +2,7 @@
 // the interpreter's replies (row counts of loops, temporary tables, dynamic statements) read
 // by the data-access layer as those screens will read them.
 #include "Connection.h"
+#include "DatabaseQueries.h"
 #include "DbError.h"
 #include "Query.h"
 #include "ScreenBatches.h"
@@ -80,7 +81,9 @@ TEST_F(TsqlBatchOdbc, LogParsingBatchArrivesAsTheEntryList)
 
 TEST_F(TsqlBatchOdbc, SpaceUsedAndValueListBatchesAnswerWithTheirOneResult)
 {
-    query.setSql(screenbatches::spaceUsed("pubs"));
+    QStringList spaceUsed = spaceUsedBatch();
+    spaceUsed[0] = useDatabaseLine("pubs");
+    query.setSql(spaceUsed);
     query.setFields({{"reserved", FieldKind::String, 18}, {"procen", FieldKind::BCD}, {"data", FieldKind::String, 18},
                      {"index_size", FieldKind::String, 18}, {"unused", FieldKind::String, 18}});
     query.open();

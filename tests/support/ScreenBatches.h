@@ -10,7 +10,5 @@ namespace screenbatches {
 QStringList logParsing();
 /// The last-log-line batch; its one marker is :LID.
 QStringList lastLogLine();
-/// The space-used batch with its first line set to "Use <database>".
-QStringList spaceUsed(const QString& database);
 
 } // namespace screenbatches

@@ -210,11 +210,12 @@ TEST_F(GridSearch, FindStepsByDirectionMatchTypeAndFirstTry)
         {"any part", 0, {DBName}, options("sql", M::AnyPart, D::All), false, 2, "4/2 none"},
         {"beginning", 0, {DBName}, options("MAST", M::Beginning, D::All), false, 5, "1/2 3/2 4/2 5/2 none"},
         {"beginning with case", 0, {DBName}, options("mast", M::Beginning, D::All, true), false, 3, "3/2 4/2 none"},
-        // the displayed text has the locale's decimal comma and a time at midnight, the raw
-        // value neither
+        // the displayed text has the locale's decimal comma, the raw value not; both leave out
+        // a time at exactly midnight, and neither a time a second later
         {"formatted decimal", 0, {Amount}, options("1,50", M::WholeField, D::All), false, 2, "0/4 3/4"},
         {"raw decimal", 0, {Amount}, options("1.50", M::WholeField, D::All, false, false), false, 2, "0/4 3/4"},
-        {"formatted date", 0, {LoginTime}, options("13.05.2026", M::WholeField, D::All), false, 1, "none"},
+        {"formatted date", 0, {LoginTime}, options("13.05.2026", M::WholeField, D::All), false, 1, "3/3"},
+        {"formatted date, not a second after midnight", 0, {LoginTime}, options("12.05.2026", M::WholeField, D::All), false, 2, "0/3 none"},
         {"raw date", 0, {LoginTime}, options("13.05.2026", M::WholeField, D::All, false, false), false, 1, "3/3"},
         {"a column without a field", 0, {NoField, Spid}, options("5", M::Beginning, D::All), false, 2, "1/0 2/0"},
         {"no search columns", 0, {}, options("", M::AnyPart, D::All), false, 1, "none"},

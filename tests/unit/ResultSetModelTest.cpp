@@ -84,6 +84,10 @@ TEST(FieldText, CellsAndValueListsSpellEachKindInTheLocale)
         {QStringLiteral("12.50"), FieldKind::BCD, ru, QStringLiteral("12,50"), QStringLiteral("12,50")},
         {afternoon, FieldKind::DateTime, ru, QStringLiteral("05.03.2024 14:07:09"), QStringLiteral("05.03.2024 14:07:09")},
         {afternoon, FieldKind::DateTime, us, QStringLiteral("3/5/24 2:07:09 PM"), QStringLiteral("3/5/24 2:07:09 PM")},
+        {QDateTime(QDate(2024, 3, 5), QTime(0, 0)), FieldKind::DateTime, ru, QStringLiteral("05.03.2024"),
+         QStringLiteral("05.03.2024")},
+        {QDateTime(QDate(2024, 3, 5), QTime(0, 0, 0, 3)), FieldKind::DateTime, ru, QStringLiteral("05.03.2024 00:00:00"),
+         QStringLiteral("05.03.2024 00:00:00")},
         // Byte strings: hex in a cell, the bytes themselves as characters in a list.
         {QByteArray("\x01\xab", 2), FieldKind::VarBytes, ru, QStringLiteral("0x01AB"), QStringLiteral("\u0001\u00ab")},
         {QByteArray("AB", 2), FieldKind::Bytes, ru, QStringLiteral("0x4142"), QStringLiteral("AB")},

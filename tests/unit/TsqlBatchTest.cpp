@@ -1,6 +1,7 @@
 // Whole batches the screens send, run by the interpreter over seeded server state, with the rows
 // worked out by hand: the error-log split, the last log line, the space used; and what a batch
 // cut off in the middle leaves behind.
+#include "DatabaseQueries.h"
 #include "ScreenBatches.h"
 #include "engine/Engine.h"
 
@@ -24,7 +25,13 @@ QString sent(const QStringList& lines, const QString& archive = {})
 
 QString logParsingBatch(const QString& archive) { return sent(screenbatches::logParsing(), archive); }
 QString lastLogLineBatch(const QString& archive) { return sent(screenbatches::lastLogLine(), archive); }
-QString spaceUsedBatch(const QString& database) { return sent(screenbatches::spaceUsed(database)); }
+// The databases tab's own space-used batch, its first line set to use `database`.
+QString spaceUsedBatch(const QString& database)
+{
+    QStringList lines = velmora::spaceUsedBatch();
+    lines[0] = velmora::useDatabaseLine(database);
+    return sent(lines);
+}
 
 QString text(const Value& value)
 {
@@ -234,12 +241,10 @@ TEST_F(TsqlBatch, TableLeftByACutOffBatchBlocksTheNextCreation)
         std::lock_guard lock(engine.mutex());
         engine.state().faults = {};
     }
-    const Reply dropped = run("Use tempdb if exists (select * from dbo.sysobjects where id = object_id(N'[dbo].[#spt_space]')) "
-                              "drop table [dbo].[#spt_space]");
+    const Reply dropped = run(velmora::dropLeftOverSpaceTable());
     EXPECT_TRUE(errors(dropped).isEmpty());
     EXPECT_TRUE(errors(run(spaceUsedBatch("master"))).isEmpty());
-    EXPECT_TRUE(errors(run("Use tempdb if exists (select * from dbo.sysobjects where id = object_id(N'[dbo].[#spt_space]')) "
-                           "drop table [dbo].[#spt_space]")).isEmpty());
+    EXPECT_TRUE(errors(run(velmora::dropLeftOverSpaceTable())).isEmpty());
 
     // Logging out takes the session's tables with it.
     run("create table #left (a int)");

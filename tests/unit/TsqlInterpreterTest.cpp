@@ -91,6 +91,9 @@ TEST_F(TsqlInterpreter, ExpressionsFollowTheServersRules)
          "1|0|2004-01-15 10:00:00.120"},
         {"select db_name(), db_name(2), db_id('pubs'), @@spid, @@servername", "master|tempdb|5|51|SQLSIM"},
         {"select convert(int, 'x')", "error 245"},
+        // A bare NULL takes the type of the replacement; a typed one keeps its own.
+        {"select isnull(null, 'x'), isnull(null, 2.5), isnull(convert(int, null), 7)", "x|2.5|7"},
+        {"select isnull(convert(int, null), 'x')", "error 245"},
         {"select 1 / 0 select 'after'", "error 8134 / after"},
     });
 }
