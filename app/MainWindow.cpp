@@ -9,12 +9,14 @@
 #include "GuardedHandler.h"
 #include "IniFile.h"
 #include "LocaleValues.h"
+#include "LogTab.h"
 #include "MessageSeam.h"
 #include "PlaceholderTab.h"
 #include "ProcessTab.h"
 #include "Query.h"
 #include "ResultGrid.h"
 #include "ServerAliases.h"
+#include "ServerTab.h"
 #include "StatusPane.h"
 #include "VersionText.h"
 
@@ -225,11 +227,14 @@ void MainWindow::createTabs()
 {
     processTab = new ProcessTab(Connect);
     addWindowTab(processTab, QStringLiteral("TabSheet1"));
-    addWindowTab(new PlaceholderTab(QStringLiteral("Базы"), QStringLiteral("RzToolbarButton4")),
-                 QStringLiteral("TabSheet2"));
-    addWindowTab(new PlaceholderTab(QStringLiteral("Сервер"), QString()), QStringLiteral("TabSheet3"));
-    addWindowTab(new PlaceholderTab(QStringLiteral("Логи"), QStringLiteral("RzToolbarButton6")),
-                 QStringLiteral("TabSheet4"));
+    auto* databasesTab = new PlaceholderTab(QStringLiteral("Базы"), QStringLiteral("RzToolbarButton4"));
+    addWindowTab(databasesTab, QStringLiteral("TabSheet2"));
+    auto* serverTab = new ServerTab(Connect);
+    addWindowTab(serverTab, QStringLiteral("TabSheet3"));
+    auto* logTab = new LogTab(Connect);
+    addWindowTab(logTab, QStringLiteral("TabSheet4"));
+    // The server's properties come right after the process list, the archive list last.
+    m_connectOrder = {processTab, serverTab, databasesTab, logTab};
     RzPageControl1->setCurrentIndex(0);
 }
 
@@ -422,7 +427,7 @@ void MainWindow::RzToolbarButton1Click()
     }
 
     applyState(true);
-    for (WindowTab* tab : m_tabs)
+    for (WindowTab* tab : m_connectOrder)
         tab->openAfterConnect(m_server2000);
 
     try {

@@ -103,6 +103,8 @@ private:
     void FormClose();
 
     std::vector<WindowTab*> m_tabs;
+    /// The tabs in the order a connect opens them, which is not the order on the page control.
+    std::vector<WindowTab*> m_connectOrder;
     bool m_connected = false;
     bool m_server2000 = false;
     bool m_placed = false;

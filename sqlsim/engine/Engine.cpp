@@ -124,6 +124,7 @@ Reply Engine::execute(int spid, const QString& batch, const std::function<bool(i
         lock.lock();
         return cancelled;
     };
+    ++m_state.batchCount;
     if (Process* process = findProcess(m_state, spid)) {
         process->last_batch = serverNow(m_state);
         process->status = QStringLiteral("runnable");

@@ -119,6 +119,7 @@ struct ErrorLogArchive {
     int number = 0;
     QDateTime lastWrite;
     QStringList lines;
+    bool unreadable = false;   // listed, but the reader cannot open the file (held by another process)
 };
 
 struct ServerState {
@@ -134,6 +135,7 @@ struct ServerState {
     std::map<QString, ResultSet> tables;
     std::mt19937 random;
     int refreshCount = 0;     // how many process-list batches have been answered
+    int batchCount = 0;       // how many batches the sessions have sent
     QDateTime frozenNow;      // the clock of the population when valid (tests); else wall time
 
     /// The multi-line text of @@VERSION for the configured version.

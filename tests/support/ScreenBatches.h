@@ -6,10 +6,6 @@
 
 namespace screenbatches {
 
-/// The error-log parsing batch; its one marker is :LID.
-QStringList logParsing();
-/// The last-log-line batch; its one marker is :LID.
-QStringList lastLogLine();
 /// The space-used batch with its first line set to "Use <database>".
 QStringList spaceUsed(const QString& database);
 
