@@ -4,6 +4,7 @@
 #include "LogTab.h"
 #include "MainWindowTestSupport.h"
 #include "Query.h"
+#include "ResultGrid.h"
 #include "ServerTab.h"
 #include "SimFixture.h"
 
