@@ -233,7 +233,8 @@ void MainWindow::createTabs()
     addWindowTab(serverTab, QStringLiteral("TabSheet3"));
     auto* logTab = new LogTab(Connect);
     addWindowTab(logTab, QStringLiteral("TabSheet4"));
-    // The server's properties come right after the process list, the archive list last.
+    // The server's properties come right after the process list, the archive list last; tabs
+    // added later open after these, in the order they were added.
     m_connectOrder = {processTab, serverTab, databasesTab, logTab};
     RzPageControl1->setCurrentIndex(0);
 }
@@ -243,6 +244,7 @@ void MainWindow::addWindowTab(WindowTab* tab, const QString& objectName)
     tab->setObjectName(objectName);
     RzPageControl1->addTab(tab, tab->caption());
     m_tabs.push_back(tab);
+    m_connectOrder.push_back(tab);
     tab->setConnectedState(m_connected);
 }
 
