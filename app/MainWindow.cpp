@@ -10,12 +10,14 @@
 #include "GuardedHandler.h"
 #include "IniFile.h"
 #include "LocaleValues.h"
+#include "LogTab.h"
 #include "MessageSeam.h"
 #include "PlaceholderTab.h"
 #include "ProcessTab.h"
 #include "Query.h"
 #include "ResultGrid.h"
 #include "ServerAliases.h"
+#include "ServerTab.h"
 #include "StatusPane.h"
 #include "VersionText.h"
 
@@ -228,9 +230,13 @@ void MainWindow::createTabs()
     addWindowTab(processTab, QStringLiteral("TabSheet1"));
     databaseTab = new DatabaseTab(Connect);
     addWindowTab(databaseTab, QStringLiteral("TabSheet2"));
-    addWindowTab(new PlaceholderTab(QStringLiteral("Сервер"), QString()), QStringLiteral("TabSheet3"));
-    addWindowTab(new PlaceholderTab(QStringLiteral("Логи"), QStringLiteral("RzToolbarButton6")),
-                 QStringLiteral("TabSheet4"));
+    auto* serverTab = new ServerTab(Connect);
+    addWindowTab(serverTab, QStringLiteral("TabSheet3"));
+    auto* logTab = new LogTab(Connect);
+    addWindowTab(logTab, QStringLiteral("TabSheet4"));
+    // The server's properties come right after the process list, the archive list last; tabs
+    // added later open after these, in the order they were added.
+    m_connectOrder = {processTab, serverTab, databaseTab, logTab};
     RzPageControl1->setCurrentIndex(0);
 }
 
@@ -239,6 +245,7 @@ void MainWindow::addWindowTab(WindowTab* tab, const QString& objectName)
     tab->setObjectName(objectName);
     RzPageControl1->addTab(tab, tab->caption());
     m_tabs.push_back(tab);
+    m_connectOrder.push_back(tab);
     tab->setConnectedState(m_connected);
 }
 
@@ -423,7 +430,7 @@ void MainWindow::RzToolbarButton1Click()
     }
 
     applyState(true);
-    for (WindowTab* tab : m_tabs)
+    for (WindowTab* tab : m_connectOrder)
         tab->openAfterConnect(m_server2000);
 
     try {

@@ -105,6 +105,9 @@ private:
     void FormClose();
 
     std::vector<WindowTab*> m_tabs;
+    /// The tabs in the order a connect opens them, which is not the order on the page control.
+    /// Every tab added is in it.
+    std::vector<WindowTab*> m_connectOrder;
     bool m_connected = false;
     bool m_server2000 = false;
     bool m_placed = false;

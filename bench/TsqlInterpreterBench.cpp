@@ -1,6 +1,8 @@
 // The interpreter on the two heaviest batches the screens send: the process list over 10,000
 // processes (the figure to hold against the former hard-wired evaluator) and the error-log
 // parsing batch over a 10,000-line archive.
+#include "LogQueries.h"
+#include "ProcessQueries.h"
 #include "tsql/Interpreter.h"
 
 #include <QStringList>
@@ -13,88 +15,14 @@ namespace {
 constexpr int processCount = 10'000;
 constexpr int logLineCount = 10'000;
 
-const QString processQuery2 = QStringList{
-    "Use master",
-    "",
-    "Select sp.spid,sp.kpid,Count(sl.spid) as block_count,sp.blocked,sp.waittype,sp.waittime,sp.lastwaittype,",
-    "sp.waitresource,sp.dbid,sp.uid,sp.cpu,sp.physical_io,sp.[memusage],",
-    "sp.login_time,sp.last_batch,sp.ecid,sp.open_tran,sp.status,sp.sid,",
-    "sp.hostname,sp.program_name,sp.hostprocess,sp.cmd,sp.nt_domain,",
-    "sp.nt_username,sp.net_address,sp.net_library,sp.loginame, 0 as suid,",
-    "(Select DB_Name(sp.dbid)) as DBName",
-    "",
-    "from",
-    "  sysprocesses sp left join syslocks sl on (sp.spid=sl.spid)",
-    "\t",
-    "group by sp.spid,sp.kpid,sp.blocked,sp.waittype,sp.waittime,sp.lastwaittype,",
-    "sp.waitresource,sp.dbid,sp.uid,sp.cpu,sp.physical_io,sp.[memusage],sp.login_time,",
-    "sp.last_batch,sp.ecid,sp.open_tran,sp.status,sp.sid,sp.hostname,sp.program_name,",
-    "sp.hostprocess,sp.cmd,sp.nt_domain,sp.nt_username,sp.net_address,sp.net_library,",
-    "sp.loginame",
-    "",
-    " ",
-}.join("\r\n") + "\r\n";
+// A batch as the client sends it: its lines, each ended by CR LF.
+QString sent(const QStringList& lines)
+{
+    return lines.join("\r\n") + "\r\n";
+}
 
-const QString logParsing = QStringList{
-    "declare @pos smallint, @pos2 smallint, @t smallint",
-    "declare @info nvarchar (255)",
-    "declare @infos nvarchar (255)",
-    "Declare @spid nvarchar (10)",
-    "declare @Dates DateTime",
-    "",
-    "create table #EnumErrorLogs ",
-    "(",
-    "  id integer identity,",
-    "  Info nvarchar (255),     ",
-    "  i integer     ",
-    ")",
-    "",
-    "create table #EnumErrorLogsBest ",
-    "(",
-    "  id integer IDENTITY(1,1),",
-    "  Dates DateTime,     ",
-    "  spid nvarchar (10),     ",
-    "  Info nvarchar (255),",
-    "  i integer     \t\t",
-    ")",
-    "",
-    "",
-    "exec('Use master insert #EnumErrorLogs exec sp_readerrorlog '+:LID)",
-    "",
-    "Declare LogCurs CURSOR for Select Info, i from #EnumErrorLogs order by [id]",
-    "Open LogCurs ",
-    "FETCH FROM LogCurs Into @info, @t",
-    "while @@FETCH_STATUS = 0 --@i >= 0 ",
-    " begin",
-    "  set @pos=charindex (' ',@info,1)",
-    "  set @pos2=charindex (' ',@info,@pos+1)",
-    "  if IsDate (LEFT(@info,charindex (' ',@info,@pos2)))=1 ",
-    "    set @Dates = CONVERT(DateTime, LEFT(@info,charindex (' ',@info,@pos2)))",
-    "  else ",
-    "    set @Dates=null",
-    "  ",
-    "  if @Dates is Null ",
-    "   begin",
-    "    set @infos=@info ",
-    "    set @spid=null",
-    "   end",
-    "  else",
-    "   begin ",
-    "    Set @spid=SUBSTRING (@info,@pos2,10)",
-    "    Set @infos = Right(@info,LEN(@info)-@pos2-8) \t ",
-    "   end",
-    "  ",
-    "  Insert into #EnumErrorLogsBest (Dates,spid,Info,i) values (@Dates,LTrim(Rtrim(@spid)),LTrim(Rtrim(@infos)),@t)",
-    "  ",
-    "  FETCH NEXT FROM LogCurs Into @info, @t",
-    " end",
-    "close  LogCurs ",
-    "DEALLOCATE  LogCurs",
-    "",
-    "drop table  #EnumErrorLogs",
-    "Select * from #EnumErrorLogsBest",
-    "drop table #EnumErrorLogsBest ",
-}.join("\r\n").replace(":LID", "N'0'") + "\r\n";
+const QString processQuery2 = sent(velmora::processBatch(true));
+const QString logParsing = sent(velmora::logParsingBatch()).replace(":LID", "N'0'");
 
 // 10,000 processes, every third holding three locks.
 ServerState processServer()

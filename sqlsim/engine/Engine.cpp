@@ -124,6 +124,7 @@ Reply Engine::execute(int spid, const QString& batch, const std::function<bool(i
         lock.lock();
         return cancelled;
     };
+    ++m_state.batchCount;
     if (Process* process = findProcess(m_state, spid)) {
         process->last_batch = serverNow(m_state);
         process->status = QStringLiteral("runnable");
@@ -131,7 +132,6 @@ Reply Engine::execute(int spid, const QString& batch, const std::function<bool(i
         process->inputParameters = 0;
         process->inputText = batch.left(255);
     }
-    ++m_state.batchCount;
     Reply reply = tsql::runBatch(m_state, m_sessions[spid], spid, batch, hooks);
     m_closing.insert(hooks.killedSessions.begin(), hooks.killedSessions.end());
     if (Process* process = findProcess(m_state, spid)) {

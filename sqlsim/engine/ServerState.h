@@ -169,6 +169,7 @@ struct ErrorLogArchive {
     int number = 0;
     QDateTime lastWrite;
     QStringList lines;
+    bool unreadable = false;   // listed, but the reader cannot open the file (held by another process)
 };
 
 struct ServerState {

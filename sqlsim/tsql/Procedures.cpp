@@ -113,10 +113,11 @@ void spReadErrorLog(ProcedureCall& call)
     if (const SqlValue* argument = call.argument(0, "@p1"); argument && !argument->isNull())
         number = int(implicitConvert(*argument, TypeInfo::integer()).toInteger());
     const ErrorLogArchive* log = archive(call.state, number);
-    if (!log) {
-        call.output.push_back(Message{22004, 1, 16,
-                                      QStringLiteral("xp_readerrorlog() returned error 2, 'The system "
-                                                     "cannot find the file specified.'"),
+    if (!log || log->unreadable) {
+        const QString reason = log ? QStringLiteral("32, 'The process cannot access the file because it is being "
+                                                    "used by another process.'")
+                                   : QStringLiteral("2, 'The system cannot find the file specified.'");
+        call.output.push_back(Message{22004, 1, 16, QStringLiteral("xp_readerrorlog() returned error ") + reason,
                                       QStringLiteral("xp_readerrorlog"), 1});
         call.returnStatus = 1;
         return;

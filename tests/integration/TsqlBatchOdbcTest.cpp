@@ -4,8 +4,8 @@
 #include "Connection.h"
 #include "DatabaseQueries.h"
 #include "DbError.h"
+#include "LogQueries.h"
 #include "Query.h"
-#include "ScreenBatches.h"
 #include "SimFixture.h"
 
 #include <gtest/gtest.h>
@@ -54,7 +54,7 @@ protected:
 
 TEST_F(TsqlBatchOdbc, LogParsingBatchArrivesAsTheEntryList)
 {
-    query.setSql(screenbatches::logParsing());
+    query.setSql(logParsingBatch());
     query.setParameter("LID", QStringLiteral("3"));
     query.setFields({{"id", FieldKind::Integer}, {"Dates", FieldKind::DateTime}, {"spid", FieldKind::WideString, 10},
                      {"Info", FieldKind::WideString, 255}, {"i", FieldKind::Integer}});
@@ -71,7 +71,7 @@ TEST_F(TsqlBatchOdbc, LogParsingBatchArrivesAsTheEntryList)
 
     Query last;
     last.setConnection(&connection);
-    last.setSql(screenbatches::lastLogLine());
+    last.setSql(lastEntryBatch());
     last.setParameter("LID", QStringLiteral("3"));
     last.setFields({{"Info", FieldKind::WideString, 255}});
     last.open();
@@ -104,7 +104,7 @@ TEST_F(TsqlBatchOdbc, SpaceUsedAndValueListBatchesAnswerWithTheirOneResult)
 
 TEST_F(TsqlBatchOdbc, ErrorOfAnArchiveTheReaderLacksReachesTheClient)
 {
-    query.setSql(screenbatches::logParsing());
+    query.setSql(logParsingBatch());
     query.setParameter("LID", QStringLiteral("8"));
     query.setFields({{"id", FieldKind::Integer}});
     try {

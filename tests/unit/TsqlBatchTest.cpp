@@ -2,7 +2,7 @@
 // worked out by hand: the error-log split, the last log line, the space used; and what a batch
 // cut off in the middle leaves behind.
 #include "DatabaseQueries.h"
-#include "ScreenBatches.h"
+#include "LogQueries.h"
 #include "engine/Engine.h"
 
 #include <QRegularExpression>
@@ -23,8 +23,8 @@ QString sent(const QStringList& lines, const QString& archive = {})
     return batch.replace(":LID", archive);
 }
 
-QString logParsingBatch(const QString& archive) { return sent(screenbatches::logParsing(), archive); }
-QString lastLogLineBatch(const QString& archive) { return sent(screenbatches::lastLogLine(), archive); }
+QString logParsingBatch(const QString& archive) { return sent(velmora::logParsingBatch(), archive); }
+QString lastLogLineBatch(const QString& archive) { return sent(velmora::lastEntryBatch(), archive); }
 // The databases tab's own space-used batch, its first line set to use `database`.
 QString spaceUsedBatch(const QString& database)
 {
@@ -147,6 +147,31 @@ TEST_F(TsqlBatch, LogParsingSplitsEveryKindOfLineAsTheServerDoes)
     EXPECT_EQ(rows(run(lastLogLineBatch("N'4'"))), QStringList{QString(28, u'x')});
 }
 
+TEST_F(TsqlBatch, ShortDatedLineFailsItsStatementAndTheLoadGoesOn)
+{
+    // Fewer than nine characters after the second blank: RIGHT gets a negative length, which
+    // SQL Server 2000 refuses with error 536, ending that statement only. The message keeps
+    // the value of the line before; the load goes on and the select still returns every line.
+    {
+        std::lock_guard lock(engine.mutex());
+        engine.state().errorLogs = {ErrorLogArchive{4, QDateTime(QDate(2004, 1, 15), QTime(10, 5)), {
+            "2004-01-15 10:00:00.12 spid51    Starting up database",
+            "2004-01-15 10:00:01.00 logon",
+            "2004-01-15 10:00:02.00 spid52    ",
+            "2004-01-15 10:00:03.00 spid53    done",
+        }}};
+    }
+    const Reply reply = run(logParsingBatch("N'4'"));
+    EXPECT_EQ(errors(reply), (QList<int>{536, 536}));
+    const QStringList expected{
+        "1|2004-01-15 10:00:00.120|spid51|Starting up database|0",
+        "2|2004-01-15 10:00:01.000|logon|Starting up database|0",
+        "3|2004-01-15 10:00:02.000|spid52|Starting up database|0",
+        "4|2004-01-15 10:00:03.000|spid53|done|0",
+    };
+    EXPECT_EQ(rows(reply), expected);
+}
+
 TEST_F(TsqlBatch, LogBatchesOverTheSeededArchives)
 {
     Engine seeded{ServerOptions{ServerVersion::Sql2000, 1, false}};
@@ -168,6 +193,12 @@ TEST_F(TsqlBatch, LogBatchesOverTheSeededArchives)
 
     // An archive the reader does not have fails the dynamic statement with the reader's error.
     EXPECT_TRUE(errors(seeded.execute(session, logParsingBatch("N'9'"))).contains(22004));
+
+    // The fifth archive has no lines; the sixth is listed but cannot be read.
+    const Reply empty = seeded.execute(session, logParsingBatch("N'5'"));
+    EXPECT_TRUE(errors(empty).isEmpty());
+    EXPECT_TRUE(rows(empty).isEmpty());
+    EXPECT_TRUE(errors(seeded.execute(session, logParsingBatch("N'6'"))).contains(22004));
 }
 
 TEST_F(TsqlBatch, SpaceUsedComputesItsFiguresFromSysindexes)

@@ -1,0 +1,289 @@
+// The "Логи" tab against the simulated server through the real driver: the archive list and
+// its last entry, the refresh with the server's split of each line, the source filter held on
+// the client, and the archives that are empty or cannot be read.
+#include "ColouredCheckBox.h"
+#include "Connection.h"
+#include "DbError.h"
+#include "FieldMemo.h"
+#include "LogQueries.h"
+#include "LogTab.h"
+#include "MessageSeam.h"
+#include "Query.h"
+#include "ResultGrid.h"
+#include "SimFixture.h"
+
+#include <QEnterEvent>
+#include <QGroupBox>
+#include <QTest>
+#include <QToolButton>
+#include <gtest/gtest.h>
+
+using namespace velmora;
+
+void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
+
+namespace {
+
+const QString LongMessage = QString(250, u'x');
+
+class LogTabServer : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        {
+            std::lock_guard lock(sim.engine().mutex());
+            const QDateTime written(QDate(2004, 1, 15), QTime(10, 5));
+            sim.engine().state().errorLogs = {
+                {0, written, {
+                    "2004-01-15 10:00:00.12 spid51    Starting up database",
+                    "**********",
+                    "2004-01-15 10:00:01.00 spid12345 nine-character source",
+                    "2004-01-15 10:00:02.00 spid123456 longer source",
+                    "2004-01-15 10:00:03.50 backup    " + LongMessage,
+                    "\tMay  3 2005 23:18:38 ",
+                }},
+                {1, written.addDays(-1), {"2004-01-14 09:00:00.00 server    Microsoft SQL Server  2000",
+                                          "2004-01-14 18:00:00.00 spid2     SQL Server is terminating."}},
+                {2, written.addDays(-2), {}},
+                {3, written.addDays(-3), {"2004-01-13 09:00:00.00 server    unread"}, true},
+            };
+        }
+        previousHandler = setMessageHandler([this](const MessageRequest& request) {
+            messages << request.text;
+            return QMessageBox::Ok;
+        });
+    }
+    void TearDown() override { setMessageHandler(previousHandler); }
+
+    void connectTab()
+    {
+        connection.setConnectionString(sim.oledbConnectionString());
+        connection.open();
+        tab.setConnectedState(true);
+        tab.openAfterConnect(true);
+    }
+    int batches()
+    {
+        std::lock_guard lock(sim.engine().mutex());
+        return sim.engine().state().batchCount;
+    }
+    Query& entries() { return *tab.LogListQuery; }
+    /// The visible entries' ids.
+    QString shownIds()
+    {
+        QStringList ids;
+        for (int row = 0; row < entries().recordCount(); ++row)
+            ids << entries().valueAt(row, 0).toString();
+        return ids.join(u' ');
+    }
+    QString cell(int visibleRow, const char* field)
+    {
+        const QVariant value = entries().valueAt(visibleRow, entries().fieldIndex(field));
+        return value.isValid() ? value.toString() : QStringLiteral("<null>");
+    }
+    void selectArchive(int archive) { ASSERT_TRUE(tab.LogNumQuery->locate("Archive #", archive)); }
+
+    SimFixture sim{sqlsim::ServerVersion::Sql2000, false};
+    Connection connection;
+    LogTab tab{&connection};
+    QStringList messages;
+    MessageHandler previousHandler;
+};
+
+} // namespace
+
+TEST_F(LogTabServer, ConnectListsTheArchivesWithTheLastLineOfTheFirst)
+{
+    connectTab();
+    ASSERT_EQ(tab.LogNumQuery->recordCount(), 4);
+    EXPECT_EQ(tab.LogNumQuery->value("Archive #").toInt(), 0);
+    // The reader's last row is the last line read, which here continues the long backup line.
+    EXPECT_EQ(tab.RzDBMemo1->toPlainText(), "\tMay  3 2005 23:18:38 ");
+    EXPECT_FALSE(entries().isActive());
+    EXPECT_EQ(tab.RzGroupBox5->title(), "Лог");
+}
+
+TEST_F(LogTabServer, RefreshSplitsEachLineIntoDateSourceAndMessage)
+{
+    connectTab();
+    tab.RzToolbarButton6Click();
+
+    ASSERT_EQ(entries().recordCount(), 7);
+    EXPECT_EQ(tab.RzGroupBox5->title(), "Лог №0");
+    EXPECT_EQ(entries().valueAt(0, 1).toDateTime(), QDateTime(QDate(2004, 1, 15), QTime(10, 0, 0, 120)));
+    struct Expected {
+        int row;
+        const char* spid;
+        QString info;
+        int i;
+    };
+    const Expected expected[] = {
+        {0, "spid51", "Starting up database", 0},
+        {1, "<null>", "**********", 0},                    // no blank: no date, the whole line
+        {2, "spid12345", "5 nine-character source", 0},    // the source's last character begins the message
+        {3, "spid12345", "56 longer source", 0},           // a longer source is cut at 9
+        {4, "backup", QString(222, u'x'), 0},
+        {5, "<null>", QString(28, u'x'), 1},               // the reader's continuation row
+        {6, "<null>", "\tMay  3 2005 23:18:38", 0},
+    };
+    for (const Expected& e : expected) {
+        SCOPED_TRACE(e.row);
+        EXPECT_EQ(cell(e.row, "spid"), QString::fromUtf8(e.spid));
+        EXPECT_EQ(cell(e.row, "Info"), e.info);
+        EXPECT_EQ(cell(e.row, "i").toInt(), e.i);
+        EXPECT_EQ(cell(e.row, "id").toInt(), e.row + 1);
+    }
+    EXPECT_EQ(cell(1, "Dates"), "<null>");
+
+    // Continuation rows pink, every other row light blue, text black.
+    const GridColumn& column = tab.DBGridEh10->columns().front();
+    for (auto [row, colour] : {std::pair{4, QColor(203, 221, 254)}, {5, QColor(255, 231, 230)}}) {
+        QFont font;
+        QColor background, text;
+        tab.DBGridEh10->onGetCellParams(column, entries().visibleRow(row), font, background, text);
+        EXPECT_EQ(background, colour);
+        EXPECT_EQ(text, QColor(Qt::black));
+    }
+
+    // The current entry's message in full below the list.
+    entries().moveTo(4);
+    EXPECT_EQ(tab.RzDBMemo2->toPlainText(), QString(222, u'x'));
+}
+
+TEST_F(LogTabServer, ClearedBoxHidesUndatedRowsAndCheckingShowsThemWithoutARequest)
+{
+    connectTab();
+    tab.RzCheckBox2->setChecked(false);   // no entries held yet: only the mark changes
+    EXPECT_FALSE(entries().filtered());
+    tab.RzToolbarButton6Click();
+    EXPECT_EQ(shownIds(), "1 3 4 5");
+
+    const int before = batches();
+    tab.RzCheckBox2->setChecked(true);
+    EXPECT_EQ(shownIds(), "1 2 3 4 5 6 7");
+    tab.RzCheckBox2->setChecked(false);
+    EXPECT_EQ(shownIds(), "1 3 4 5");
+    EXPECT_EQ(batches(), before);
+}
+
+TEST_F(LogTabServer, BoxToggledWhileDisconnectedAppliesAtTheNextRefresh)
+{
+    EXPECT_TRUE(tab.RzCheckBox2->isChecked());
+    EXPECT_TRUE(tab.RzCheckBox2->isEnabled());
+    EXPECT_FALSE(tab.RzToolbarButton6->isEnabled());
+    tab.RzCheckBox2->setChecked(false);
+    tab.RzToolbarButton6Click();   // nothing is open: nothing is asked
+    EXPECT_EQ(batches(), 0);
+    EXPECT_FALSE(tab.RzCheckBox2->isChecked());
+
+    connectTab();
+    tab.RzToolbarButton6Click();
+    EXPECT_EQ(shownIds(), "1 3 4 5");
+}
+
+TEST_F(LogTabServer, EmptyArchiveLeavesMemoAndListEmpty)
+{
+    connectTab();
+    selectArchive(2);
+    EXPECT_TRUE(tab.LogNumInfoQuery->isActive());
+    EXPECT_EQ(tab.RzDBMemo1->toPlainText(), "");
+    tab.RzToolbarButton6Click();
+    EXPECT_TRUE(entries().isActive());
+    EXPECT_EQ(entries().recordCount(), 0);
+    EXPECT_EQ(tab.RzDBMemo2->toPlainText(), "");
+    EXPECT_EQ(tab.RzGroupBox5->title(), "Лог №2");
+}
+
+TEST_F(LogTabServer, UnreadableArchiveShowsTheErrorAndKeepsTheEntriesAndCaption)
+{
+    connectTab();
+    tab.RzToolbarButton6Click();
+    ASSERT_EQ(entries().recordCount(), 7);
+
+    selectArchive(3);   // the last entry fails: shown by the error display
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_TRUE(messages[0].contains("xp_readerrorlog() returned error 32")) << messages[0].toStdString();
+    EXPECT_EQ(tab.RzDBMemo1->toPlainText(), "");
+
+    // The raw log fails first: the entries and the caption stay those of archive 0.
+    EXPECT_THROW(tab.RzToolbarButton6Click(), DbError);
+    EXPECT_EQ(entries().recordCount(), 7);
+    EXPECT_EQ(tab.RzGroupBox5->title(), "Лог №0");
+}
+
+TEST_F(LogTabServer, FailureOfTheEntryListLeavesItClosedAndTheCaptionUnchanged)
+{
+    connectTab();
+    tab.RzToolbarButton6Click();
+    selectArchive(1);
+    {
+        std::lock_guard lock(sim.engine().mutex());
+        sim.engine().state().faults.errorOnStatement = QStringLiteral("Select * from #EnumErrorLogsBest");
+    }
+    EXPECT_THROW(tab.RzToolbarButton6Click(), DbError);
+    EXPECT_FALSE(entries().isActive());
+    EXPECT_EQ(tab.DBGridEh10->model()->rowCount(), 0);
+    EXPECT_EQ(tab.RzGroupBox5->title(), "Лог №0");
+}
+
+TEST_F(LogTabServer, ArrowKeysReloadOnlyTheLastEntryAndEnterRefreshes)
+{
+    connectTab();
+    tab.RzToolbarButton6Click();
+    tab.DBGridEh9->setFocus();
+
+    const int before = batches();
+    QTest::keyClick(tab.DBGridEh9, Qt::Key_Down);
+    EXPECT_EQ(tab.LogNumQuery->value("Archive #").toInt(), 1);
+    EXPECT_EQ(batches(), before + 1);
+    EXPECT_EQ(tab.RzDBMemo1->toPlainText(), "2004-01-14 18:00:00.00 spid2     SQL Server is terminating.");
+    EXPECT_EQ(entries().recordCount(), 7);   // still archive 0
+    EXPECT_EQ(tab.RzGroupBox5->title(), "Лог №0");
+
+    QTest::keyClick(tab.DBGridEh9, Qt::Key_Return);
+    EXPECT_EQ(batches(), before + 3);   // the raw log and the entry list
+    EXPECT_EQ(tab.RzGroupBox5->title(), "Лог №1");
+    EXPECT_EQ(entries().recordCount(), 2);
+}
+
+TEST_F(LogTabServer, DoubleClickInTheArchiveListRefreshes)
+{
+    connectTab();
+    selectArchive(1);
+    tab.resize(959, 434);
+    tab.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&tab));
+    const QRect second = tab.DBGridEh9->visualRect(tab.DBGridEh9->model()->index(1, 0));
+    QTest::mouseDClick(tab.DBGridEh9->viewport(), Qt::LeftButton, {}, second.center());
+    EXPECT_EQ(tab.RzGroupBox5->title(), "Лог №1");
+    EXPECT_EQ(entries().recordCount(), 2);
+}
+
+TEST_F(LogTabServer, DisconnectClosesEverythingAndKeepsTheCaption)
+{
+    connectTab();
+    tab.RzToolbarButton6Click();
+    tab.closeAtDisconnect();
+    tab.setConnectedState(false);
+    for (Query* query : {tab.LogNumQuery, tab.LogNumInfoQuery, tab.LogListQuery, tab.LogQuery})
+        EXPECT_FALSE(query->isActive()) << query->objectName().toStdString();
+    EXPECT_EQ(tab.RzDBMemo1->toPlainText(), "");
+    EXPECT_EQ(tab.RzGroupBox5->title(), "Лог №0");
+    EXPECT_FALSE(tab.RzToolbarButton6->isEnabled());
+}
+
+TEST(LogTabCheckBox, FrameTurnsToTheHotTrackColourUnderTheMouse)
+{
+    Connection connection;
+    LogTab tab(&connection);
+    ColouredCheckBox& box = *tab.RzCheckBox2;
+    EXPECT_EQ(box.text(), "Показывать записи без источника");
+    EXPECT_EQ(box.currentFrameColour(), QColor(28, 81, 128));
+    EXPECT_EQ(box.checkColour(), QColor(33, 161, 33));
+    QEnterEvent enter(QPointF(2, 2), QPointF(2, 2), QPointF(2, 2));
+    QCoreApplication::sendEvent(&box, &enter);
+    EXPECT_EQ(box.currentFrameColour(), QColor(255, 199, 60));
+    QEvent leave(QEvent::Leave);
+    QCoreApplication::sendEvent(&box, &leave);
+    EXPECT_EQ(box.currentFrameColour(), QColor(28, 81, 128));
+}
