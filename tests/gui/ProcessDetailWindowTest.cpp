@@ -25,7 +25,7 @@ void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStd
 namespace {
 
 // Process 301 holds locks in three databases, read from the server out of dbid order; the one
-// in database 7 falls on an object no database knows.
+// in database 10 (whose name is 29 characters long) falls on an object no database knows.
 void addProcessWithLocks(sqlsim::ServerState& state)
 {
     sqlsim::Process process;
@@ -37,12 +37,11 @@ void addProcessWithLocks(sqlsim::ServerState& state)
     process.inputParameters = 2;
     process.inputText = QStringLiteral("sp_executesql;1");
     state.processes.push_back(process);
-    state.databases.push_back({7, QStringLiteral("Sales_History_Archive_2026"), {}, {}});
     state.locks.push_back({301, 21575115, 6, 1, 0, 0, QStringLiteral("TAB"), {}, QStringLiteral("X"), false});
     state.locks.push_back({301, 0, 1, 2, 0, 0, QStringLiteral("DB"), {}, QStringLiteral("S"), false});
     state.locks.push_back({301, 2073058421, 6, 4, 0, 1, QStringLiteral("KEY"), QStringLiteral("(0a0087c006b1)"),
                            QStringLiteral("IX"), true});
-    state.locks.push_back({301, 99, 7, 1, 0, 0, QStringLiteral("TAB"), {}, QStringLiteral("X"), false});
+    state.locks.push_back({301, 99, 10, 1, 0, 0, QStringLiteral("TAB"), {}, QStringLiteral("X"), false});
 }
 
 struct RecordedMessages {
@@ -128,8 +127,8 @@ TEST_F(ProcessDetailWindow, OpensWithTheCaptionTheInputBufferAndTheLocksSortedBy
     EXPECT_EQ(window.ParametersEdit->text(), QStringLiteral("0"));
     EXPECT_TRUE(window.EventInfoMemo->toPlainText().startsWith(QStringLiteral("insert into OrderLines")));
 
-    // In Northwind object 2073058421 has a name of 27 characters, 99 none anywhere; database 7
-    // has a name of 26. Both names keep their first 20 characters.
+    // In Northwind object 2073058421 has a name of 27 characters, 99 none anywhere; database 10
+    // has a name of 29. Both names keep their first 20 characters.
     connection.executeNoRows(QStringLiteral("Use Northwind"));
     TLock_FRM other;
     other.openQueries(&connection, QStringLiteral("301"));
@@ -141,7 +140,7 @@ TEST_F(ProcessDetailWindow, OpensWithTheCaptionTheInputBufferAndTheLocksSortedBy
     EXPECT_EQ(lockRows(other), QStringLiteral("301|1|master|0||GRANT\n"
                                               "301|6|Northwind|21575115|Orders|GRANT\n"
                                               "301|6|Northwind|2073058421|CustomerDemographics|WAIT\n"
-                                              "301|7|Sales_History_Archiv|99||GRANT"));
+                                              "301|10|CustomerCorresponden|99||GRANT"));
     EXPECT_EQ(other.EventTypeEdit->text(), QStringLiteral("RPC Event"));
     EXPECT_EQ(other.ParametersEdit->text(), QStringLiteral("2"));
     EXPECT_EQ(other.EventInfoMemo->toPlainText(), QStringLiteral("sp_executesql;1"));
@@ -152,7 +151,7 @@ TEST_F(ProcessDetailWindow, OpensWithTheCaptionTheInputBufferAndTheLocksSortedBy
     EXPECT_EQ(lockRows(other), QStringLiteral("301|1|master|0||GRANT\n"
                                               "301|6|Northwind|21575115|authors|GRANT\n"
                                               "301|6|Northwind|2073058421||WAIT\n"
-                                              "301|7|Sales_History_Archiv|99||GRANT"));
+                                              "301|10|CustomerCorresponden|99||GRANT"));
     EXPECT_EQ(marks(other), QStringLiteral("dbid+"));
 }
 
