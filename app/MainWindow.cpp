@@ -16,6 +16,7 @@
 #include "ResultGrid.h"
 #include "ServerAliases.h"
 #include "StatusPane.h"
+#include "TDBGridEhFindDlg.h"
 #include "VersionText.h"
 
 #include <QAction>
@@ -239,6 +240,16 @@ void MainWindow::addWindowTab(WindowTab* tab, const QString& objectName)
     RzPageControl1->addTab(tab, tab->caption());
     m_tabs.push_back(tab);
     tab->setConnectedState(m_connected);
+    // Ctrl+F stays the grids' own key, so it acts only where a grid has the focus.
+    for (ResultGrid* grid : tab->findChildren<ResultGrid*>())
+        grid->onFindRequest = [this, grid] { openFindDialog(*grid); };
+}
+
+void MainWindow::openFindDialog(ResultGrid& grid)
+{
+    if (!m_findDialog)
+        m_findDialog = std::make_unique<TDBGridEhFindDlg>(programTitle(ownExecutablePath()), this);
+    m_findDialog->execFor(grid, QString());
 }
 
 WindowTab* MainWindow::shownTab() const
