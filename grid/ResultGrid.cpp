@@ -1,5 +1,6 @@
 #include "ResultGrid.h"
 
+#include "FilterRow.h"
 #include "GridCellDelegate.h"
 #include "GridHeader.h"
 #include "GuardedHandler.h"
@@ -127,6 +128,11 @@ void ResultGrid::setDataSource(Query* query)
 Query* ResultGrid::dataSource() const
 {
     return m_query;
+}
+
+FilterRow* ResultGrid::filterRow() const
+{
+    return qobject_cast<FilterRow*>(m_header);
 }
 
 void ResultGrid::setOptions(const GridOptions& options)
@@ -391,6 +397,11 @@ bool ResultGrid::handleGridKey(QKeyEvent* event)
         m_query->first();
         return true;
     case Qt::Key_Up:
+        // With the filter row shown, Ctrl+Up and an Up at the beginning of data enter it.
+        if (FilterRow* row = filterRow(); row && row->isRowVisible() && (ctrl || (open && m_query->bof()))) {
+            row->enter();
+            return true;
+        }
         // Steps go through the query, so a step before the first row or past the last one
         // sets its beginning- or end-of-data state as in any data-aware grid.
         if (!open || ctrl)

@@ -18,6 +18,7 @@
 namespace velmora {
 
 class ResultSetModel;
+class FilterRow;
 class GridHeader;
 
 // The defaults are those of a grid whose form sets no options.
@@ -54,6 +55,8 @@ public:
     /// Installs the title row (a filter row subclasses GridHeader); the grid takes ownership
     /// and gives it the title font. Precondition: `header` was made for this grid.
     void setTitleHeader(GridHeader* header);
+    /// The title row when it is a filter row; null otherwise.
+    FilterRow* filterRow() const;
 
     /// The font of the title row, kept by the grid whichever header it has; unset, the titles
     /// use the grid's font.
