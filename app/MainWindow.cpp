@@ -19,6 +19,7 @@
 #include "ServerAliases.h"
 #include "ServerTab.h"
 #include "StatusPane.h"
+#include "TDBGridEhFindDlg.h"
 #include "VersionText.h"
 
 #include <QAction>
@@ -247,6 +248,16 @@ void MainWindow::addWindowTab(WindowTab* tab, const QString& objectName)
     m_tabs.push_back(tab);
     m_connectOrder.push_back(tab);
     tab->setConnectedState(m_connected);
+    // Ctrl+F stays the grids' own key, so it acts only where a grid has the focus.
+    for (ResultGrid* grid : tab->findChildren<ResultGrid*>())
+        grid->onFindRequest = [this, grid] { openFindDialog(*grid); };
+}
+
+void MainWindow::openFindDialog(ResultGrid& grid)
+{
+    if (!m_findDialog)
+        m_findDialog = std::make_unique<TDBGridEhFindDlg>(programTitle(ownExecutablePath()), this);
+    m_findDialog->execFor(grid, QString());
 }
 
 WindowTab* MainWindow::shownTab() const

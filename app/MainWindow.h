@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QMainWindow>
+#include <memory>
 #include <vector>
 
 class QAction;
@@ -18,7 +19,9 @@ namespace velmora {
 class Connection;
 class DatabaseTab;
 class ProcessTab;
+class ResultGrid;
 class StatusPane;
+class TDBGridEhFindDlg;
 class WindowTab;
 
 class MainWindow : public QMainWindow {
@@ -63,8 +66,14 @@ public:
     bool server2000() const { return m_server2000; }
 
     /// Adds a page to the page control, named `objectName`; the window owns it and hands it
-    /// its state, its part of connect and disconnect, and the tab keys.
+    /// its state, its part of connect and disconnect, and the tab keys. Every result grid the
+    /// tab holds by then opens the window's find dialog on Ctrl+F.
     void addWindowTab(WindowTab* tab, const QString& objectName);
+
+    /// Shows the run's one find dialog for `grid`, creating it at its first use.
+    void openFindDialog(ResultGrid& grid);
+    /// The find dialog; null until the first Ctrl+F.
+    TDBGridEhFindDlg* findDialog() const { return m_findDialog.get(); }
 
     /// Connect: checks the inputs, opens the connection, probes the server's version, enters
     /// the connected state and opens the process list. Errors of the process list's opening
@@ -112,6 +121,7 @@ private:
     bool m_server2000 = false;
     bool m_placed = false;
     QWidget* m_panel = nullptr;
+    std::unique_ptr<TDBGridEhFindDlg> m_findDialog;
 };
 
 } // namespace velmora

@@ -5,8 +5,23 @@
 
 #include <QLineEdit>
 #include <QPainter>
+#include <QStyle>
 
 namespace velmora {
+
+namespace {
+
+// Where a text of `width` pixels starts in `area` with the horizontal part of `alignment`.
+int textLeft(const QRect& area, int width, Qt::Alignment alignment)
+{
+    if (alignment & Qt::AlignRight)
+        return area.right() + 1 - width;
+    if (alignment & Qt::AlignHCenter)
+        return area.left() + (area.width() - width) / 2;
+    return area.left();
+}
+
+} // namespace
 
 GridCellDelegate::GridCellDelegate(ResultGrid& grid)
     : QStyledItemDelegate(&grid), m_grid(grid)
@@ -48,7 +63,26 @@ void GridCellDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opti
     painter->setFont(look.font);
     painter->setPen(look.text);
     painter->setClipRect(rect);
-    painter->drawText(rect.adjusted(2, 0, -2, 0), int(cell.displayAlignment), cell.text);
+    const QRect textArea = rect.adjusted(2, 0, -2, 0);
+    painter->drawText(textArea, int(cell.displayAlignment), cell.text);
+    if (m_grid.isIncSearching() && index == m_grid.currentIndex()) {
+        // The search text covers the characters it matched, wherever the alignment put them.
+        const QString& searched = m_grid.incrementalSearcher()->state().text();
+        const QFontMetrics metrics(look.font);
+        const Qt::Alignment horizontal
+            = QStyle::visualAlignment(m_grid.layoutDirection(), cell.displayAlignment);
+        // Trailing blanks of padded text take no part in the alignment.
+        QString shown = cell.text;
+        while (!shown.isEmpty() && shown.back().isSpace())
+            shown.chop(1);
+        const int left = textLeft(textArea, metrics.horizontalAdvance(shown), horizontal);
+        const QRect covered(left, rect.top(), metrics.horizontalAdvance(searched),
+                            rect.height() - (m_grid.options().rowLines ? 1 : 0));
+        painter->fillRect(covered, QColor(255, 255, 0));
+        painter->setPen(Qt::black);
+        painter->drawText(covered, int(Qt::AlignLeft | (cell.displayAlignment & Qt::AlignVertical_Mask)),
+                          searched);
+    }
     painter->restore();
 }
 

@@ -1,7 +1,7 @@
 // The title row of a result grid: title cells painted from the column collection with their
 // sort marks, title buttons that act as push buttons, and column moves by dragging a title
-// (with the right button where the title is a button). A filter row can subclass it and
-// reserve room under the titles with setViewportMargins.
+// (with the right button where the title is a button). The filter row subclasses it and draws
+// its cells under the titles, in the same sections.
 #pragma once
 
 #include <QHeaderView>

@@ -28,15 +28,18 @@ QSize GridIndicator::sizeHint() const
 void GridIndicator::paintSection(QPainter* painter, const QRect& rect, int logicalIndex) const
 {
     painter->save();
-    painter->fillRect(rect, palette().color(QPalette::Button));
+    const bool current = logicalIndex == m_grid.currentIndex().row();
+    // While an incremental search runs, the arrow stands on the search's yellow.
+    const bool searching = current && m_grid.isIncSearching();
+    painter->fillRect(rect, searching ? QColor(255, 255, 0) : palette().color(QPalette::Button));
     if (m_grid.optionsEh().fixed3D)
         qDrawShadePanel(painter, rect, palette(), false, 1);
-    if (logicalIndex == m_grid.currentIndex().row()) {
+    if (current) {
         const int middle = rect.center().y();
         const int left = rect.left() + 3;
         const QPoint arrow[] = {{left, middle - 4}, {left + 4, middle}, {left, middle + 4}};
         painter->setPen(Qt::NoPen);
-        painter->setBrush(palette().color(QPalette::ButtonText));
+        painter->setBrush(searching ? QColor(Qt::black) : palette().color(QPalette::ButtonText));
         painter->drawPolygon(arrow, 3);
     }
     painter->restore();

@@ -1,5 +1,6 @@
 #include "ResultGrid.h"
 
+#include "FilterRow.h"
 #include "GridCellDelegate.h"
 #include "GridHeader.h"
 #include "GuardedHandler.h"
@@ -129,6 +130,11 @@ Query* ResultGrid::dataSource() const
     return m_query;
 }
 
+FilterRow* ResultGrid::filterRow() const
+{
+    return qobject_cast<FilterRow*>(m_header);
+}
+
 void ResultGrid::setOptions(const GridOptions& options)
 {
     m_options = options;
@@ -149,6 +155,10 @@ void ResultGrid::setOptions(const GridOptions& options)
 void ResultGrid::setOptionsEh(const GridOptionsEh& options)
 {
     m_optionsEh = options;
+    if (!options.incSearch)
+        m_searcher.reset();
+    else if (!m_searcher)
+        m_searcher = std::make_unique<IncrementalSearcher>(*this);
     m_header->viewport()->update();
     viewport()->update();
 }
@@ -322,6 +332,10 @@ void ResultGrid::columnResized(int column, int newSize)
 
 void ResultGrid::followQuery()
 {
+    // The query moves its row only when asked to or when it is reset; a move the search asked
+    // for is told apart by the searcher itself.
+    if (m_searcher)
+        m_searcher->rowMoved();
     if (!m_query || !m_query->isActive() || m_query->recNo() < 0
         || m_query->recNo() >= m_model->rowCount()) {
         verticalHeader()->viewport()->update();
@@ -345,7 +359,10 @@ void ResultGrid::currentChanged(const QModelIndex& current, const QModelIndex& p
 {
     QTableView::currentChanged(current, previous);
     if (current.isValid()) {
+        const bool columnChanged = current.column() != m_currentColumn;
         m_currentColumn = current.column();
+        if (columnChanged && m_searcher)
+            m_searcher->columnChanged();
         // A row chosen in the grid becomes the query's current row; the query's afterScroll
         // then finds the grid already there.
         if (m_query && m_query->isActive() && current.row() != m_query->recNo())
@@ -362,10 +379,12 @@ bool ResultGrid::handleGridKey(QKeyEvent* event)
     const bool open = m_query && m_query->isActive();
     switch (event->key()) {
     case Qt::Key_F:
+        // A dghIncSearch grid opens the dialog only from a running search, which has taken
+        // Ctrl+F before the grid sees it.
         if (!ctrl)
             return false;
-        if (m_optionsEh.dialogFind && !m_optionsEh.incSearch && onFindRequest)
-            onFindRequest();
+        if (m_optionsEh.dialogFind && !m_searcher)
+            openFindDialog();
         return true;
     case Qt::Key_End:
         if (!open || !(ctrl || m_options.rowSelect))
@@ -378,6 +397,11 @@ bool ResultGrid::handleGridKey(QKeyEvent* event)
         m_query->first();
         return true;
     case Qt::Key_Up:
+        // With the filter row shown, Ctrl+Up and an Up at the beginning of data enter it.
+        if (FilterRow* row = filterRow(); row && row->isRowVisible() && (ctrl || (open && m_query->bof()))) {
+            row->enter();
+            return true;
+        }
         // Steps go through the query, so a step before the first row or past the last one
         // sets its beginning- or end-of-data state as in any data-aware grid.
         if (!open || ctrl)
@@ -413,11 +437,17 @@ bool ResultGrid::handleTypedText(QKeyEvent* event)
     });
     if (!typed)
         return false;
+    // A read-only grid has no cell that typing could change, so with dghIncSearch typing
+    // searches there as it does with dghPreferIncSearch wherever no editor is open.
+    const bool searches = m_searcher && (readOnly || m_optionsEh.preferIncSearch)
+                          && state() != EditingState;
     for (QChar key : text) {
         if (onKeyPress)
             onKeyPress(key);
+        if (!key.isNull() && searches)
+            m_searcher->characterTyped(key);
     }
-    // The grid itself does nothing with typed characters: cells are never edited from the
+    // Otherwise the grid does nothing with typed characters: cells are never edited from the
     // keyboard, and Qt's own keyboard search would move the current row.
     return true;
 }
@@ -426,12 +456,48 @@ void ResultGrid::keyPressEvent(QKeyEvent* event)
 {
     // The screen's hooks run from here; a key whose handling failed counts as handled.
     bool handled = true;
-    runGuarded([&] { handled = handleGridKey(event) || handleTypedText(event); });
+    runGuarded([&] {
+        handled = (m_searcher
+                   && m_searcher->keyPressed(event->key(), event->modifiers(), m_optionsEh.dialogFind))
+                  || handleGridKey(event) || handleTypedText(event);
+    });
     if (handled) {
         event->accept();
         return;
     }
     QTableView::keyPressEvent(event);
+}
+
+void ResultGrid::moveToCell(int row, int column)
+{
+    if (column >= 0)
+        m_currentColumn = column;
+    if (!m_query)
+        return;
+    m_query->moveTo(row);
+    // The row may have been current already while the column changed.
+    followQuery();
+}
+
+void ResultGrid::closeEditor()
+{
+    if (QWidget* editor = indexWidget(currentIndex()))
+        QTableView::closeEditor(editor, QAbstractItemDelegate::NoHint);
+}
+
+void ResultGrid::redrawCurrentRow()
+{
+    const int row = currentIndex().row();
+    if (row < 0)
+        return;
+    viewport()->update(QRect(0, rowViewportPosition(row), viewport()->width(), rowHeight(row)));
+    verticalHeader()->viewport()->update();
+}
+
+void ResultGrid::openFindDialog()
+{
+    if (onFindRequest)
+        onFindRequest();
 }
 
 void ResultGrid::keyReleaseEvent(QKeyEvent* event)

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "GridColumn.h"
+#include "IncrementalSearcher.h"
 #include "Query.h"
 
 #include <QColor>
@@ -11,11 +12,13 @@
 #include <QPointer>
 #include <QTableView>
 #include <functional>
+#include <memory>
 #include <optional>
 
 namespace velmora {
 
 class ResultSetModel;
+class FilterRow;
 class GridHeader;
 
 // The defaults are those of a grid whose form sets no options.
@@ -40,18 +43,20 @@ struct GridOptionsEh {
     bool dialogFind = true;        // dghDialogFind
 };
 
-class ResultGrid : public QTableView {
+class ResultGrid : public QTableView, public IncrementalSearchHost {
     Q_OBJECT
 public:
     explicit ResultGrid(QWidget* parent = nullptr);
     ~ResultGrid() override;
 
     void setDataSource(Query* query);
-    Query* dataSource() const;
+    Query* dataSource() const override;
 
     /// Installs the title row (a filter row subclasses GridHeader); the grid takes ownership
     /// and gives it the title font. Precondition: `header` was made for this grid.
     void setTitleHeader(GridHeader* header);
+    /// The title row when it is a filter row; null otherwise.
+    FilterRow* filterRow() const;
 
     /// The font of the title row, kept by the grid whichever header it has; unset, the titles
     /// use the grid's font.
@@ -66,7 +71,7 @@ public:
     bool readOnly = true;
 
     /// The whole column collection, as the layout file saves and loads it.
-    const GridColumns& columns() const { return m_columns; }
+    const GridColumns& columns() const override { return m_columns; }
     void setColumns(GridColumns columns);   // rebuilds the sort-marked list from SortIndex
     GridColumn& column(int index) { return m_columns[size_t(index)]; }
     int columnIndex(const QString& fieldName) const;
@@ -90,8 +95,22 @@ public:
     /// Receives every typed character first; may set it to 0 to swallow it.
     std::function<void(QChar& key)> onKeyPress;
     std::function<void()> onDblClick;
-    /// Ctrl+F in a grid with dghDialogFind and without dghIncSearch: open the find dialog.
+    /// Ctrl+F in a grid with dghDialogFind: open the find dialog (in a dghIncSearch grid, the
+    /// Ctrl+F that comes while a search is running).
     std::function<void()> onFindRequest;
+
+    /// The incremental search of a dghIncSearch grid; null in other grids.
+    const IncrementalSearcher* incrementalSearcher() const { return m_searcher.get(); }
+    /// Whether an incremental search is running, so its text is drawn over the current cell.
+    bool isIncSearching() const { return m_searcher && m_searcher->state().isSearching(); }
+
+    // The grid as its searches see it.
+    int currentColumn() const override { return m_currentColumn; }
+    /// Makes `column` current unless it is negative, then the visible row, and shows the cell.
+    void moveToCell(int row, int column) override;
+    void closeEditor() override;
+    void redrawCurrentRow() override;
+    void openFindDialog() override;   // onFindRequest
 
     /// Whether the cell is drawn highlighted: the current row (row-select grids) or the current
     /// cell, while the grid has the focus and dghHighlightFocus.
@@ -103,6 +122,7 @@ signals:
     void columnsChanged();
 
 protected:
+    using QTableView::closeEditor;
     void keyPressEvent(QKeyEvent* event) override;
     void keyReleaseEvent(QKeyEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
@@ -125,7 +145,8 @@ private:
     void followQuery();
     /// Grid keys of their own (navigation, find); true when the key was handled.
     bool handleGridKey(QKeyEvent* event);
-    /// Passes the typed characters to onKeyPress; true when the key was typed text.
+    /// Passes the typed characters to onKeyPress, then what it left to the incremental
+    /// search; true when the key was typed text.
     bool handleTypedText(QKeyEvent* event);
 
     GridOptions m_options;
@@ -139,6 +160,7 @@ private:
     bool m_sortPending = false;
     int m_currentColumn = 0;           // kept across model resets
     bool m_applyingColumns = false;   // header changes made by the grid, not by the operator
+    std::unique_ptr<IncrementalSearcher> m_searcher;   // with dghIncSearch
 };
 
 } // namespace velmora

@@ -1,6 +1,7 @@
 #include "ProcessTab.h"
 
 #include "Connection.h"
+#include "FilterRow.h"
 #include "GuardedHandler.h"
 #include "MessageSeam.h"
 #include "ProcessGridColumns.h"
@@ -54,6 +55,7 @@ ProcessTab::ProcessTab(Connection* connection, QWidget* parent)
     QFont titleFont = gridFont;
     titleFont.setBold(true);
     DBGridEh1->setTitleFont(titleFont);
+    DBGridEh1->setTitleHeader(new FilterRow(*DBGridEh1));
     GridOptions options;
     options.editing = false;
     options.rowSelect = true;
@@ -159,7 +161,7 @@ void ProcessTab::closeQueries()
 
 void ProcessTab::hideFilterRow()
 {
-    // The grid has no filter row yet, so there is nothing shown to hide.
+    DBGridEh1->filterRow()->setRowVisible(false);
 }
 
 void ProcessTab::BtnMoveLeftClick()

@@ -2,6 +2,7 @@
 // through the grid's cell hook, and Enter / double click reaching the detail window.
 #include "MainWindowTestSupport.h"
 
+#include "FilterRow.h"
 #include "GridHeader.h"
 #include "ProcessTab.h"
 #include "Query.h"
@@ -10,7 +11,9 @@
 
 #include <array>
 #include <QFrame>
+#include <QComboBox>
 #include <QHeaderView>
+#include <QLineEdit>
 #include <QTest>
 #include <QToolButton>
 #include <gtest/gtest.h>
@@ -253,6 +256,25 @@ TEST(ProcessTab, TitleFontIsTheGridsAndBoldTahoma)
     // The process grid sets its options: no inline editor over the row selection.
     EXPECT_FALSE(tab.DBGridEh1->options().editing);
     EXPECT_TRUE(tab.DBGridEh1->options().rowSelect);
+}
+
+TEST(ProcessTab, TheFilterRowStartsHiddenAndADisconnectHidesItKeepingTheEditedText)
+{
+    ProcessTab tab(nullptr);
+    tab.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&tab));
+    FilterRow* row = tab.DBGridEh1->filterRow();
+    ASSERT_NE(row, nullptr);
+    EXPECT_FALSE(row->isRowVisible());
+
+    const int hostname = tab.DBGridEh1->columnIndex(QStringLiteral("hostname"));
+    row->setRowVisible(true);
+    row->editCell(hostname);
+    QTest::keyClicks(row->editor()->lineEdit(), QStringLiteral("ws1"));
+    tab.closeAtDisconnect();
+    EXPECT_FALSE(row->isRowVisible());
+    EXPECT_FALSE(row->editor()->isVisible());
+    EXPECT_EQ(tab.DBGridEh1->columns()[size_t(hostname)].filter.text, QStringLiteral("ws1"));
 }
 
 TEST(ProcessTab, ErrorOfAClickHandlerIsShownOnceAndTheControlsStayUsable)

@@ -104,6 +104,55 @@ TEST_F(ResultGridTest, TypedCharactersGoToOnKeyPressFirstAndNeverSearch)
     EXPECT_EQ(query.recNo(), 1);
 }
 
+TEST_F(ResultGridTest, WithIncrementalSearchTheScreensHookSeesEachCharacterBeforeTheSearch)
+{
+    GridOptionsEh optionsEh = grid.optionsEh();
+    optionsEh.incSearch = true;
+    grid.setOptionsEh(optionsEh);
+    // The hook swallows "d", which dbo would match, and turns "x" into "s".
+    grid.onKeyPress = [](QChar& key) {
+        if (key == u'd')
+            key = QChar();
+        else if (key == u'x')
+            key = u's';
+    };
+    QTest::mouseClick(grid.viewport(), Qt::LeftButton, Qt::NoModifier,
+                      grid.visualRect(grid.model()->index(0, 2)).center());
+    grid.setFocus();
+    QTest::keyClicks(&grid, QStringLiteral("d"));
+    EXPECT_FALSE(grid.isIncSearching());
+    EXPECT_EQ(query.recNo(), 0);
+    QTest::keyClicks(&grid, QStringLiteral("x"));
+    EXPECT_TRUE(grid.isIncSearching());
+    EXPECT_EQ(grid.incrementalSearcher()->state().text(), QStringLiteral("s"));
+    EXPECT_EQ(query.recNo(), 2);   // sa
+}
+
+TEST_F(ResultGridTest, CtrlFAsksForTheFindDialogAtOnceOrFromARunningIncrementalSearch)
+{
+    int requests = 0;
+    grid.onFindRequest = [&] { ++requests; };
+    grid.setFocus();
+    QTest::keyClick(&grid, Qt::Key_F, Qt::ControlModifier);
+    EXPECT_EQ(requests, 1);
+
+    GridOptionsEh optionsEh = grid.optionsEh();
+    optionsEh.incSearch = true;
+    grid.setOptionsEh(optionsEh);
+    QTest::keyClick(&grid, Qt::Key_F, Qt::ControlModifier);
+    EXPECT_EQ(requests, 1);
+    EXPECT_TRUE(grid.isIncSearching());
+    QTest::keyClick(&grid, Qt::Key_F, Qt::ControlModifier);
+    EXPECT_EQ(requests, 2);
+    EXPECT_FALSE(grid.isIncSearching());
+
+    optionsEh.dialogFind = false;
+    grid.setOptionsEh(optionsEh);
+    QTest::keyClick(&grid, Qt::Key_F, Qt::ControlModifier);
+    QTest::keyClick(&grid, Qt::Key_F, Qt::ControlModifier);
+    EXPECT_EQ(requests, 2);
+}
+
 TEST_F(ResultGridTest, CellHookSeesThePaintedRowWhileTheQueryKeepsItsCurrentRow)
 {
     query.moveTo(1);   // spid 52; the cells drawn are of every row
