@@ -161,12 +161,16 @@ MainWindow::MainWindow(QWidget* parent)
     createActions();
     applyState(false);
     qApp->installEventFilter(this);
+    // Ctrl+F stays the grids' own key, so the dialog opens only where a grid has the focus:
+    // the tabs' grids and those of the windows opened from them.
+    ResultGrid::setFindDialogOpener([this](ResultGrid& grid) { openFindDialog(grid); });
 
     FormCreate();
 }
 
 MainWindow::~MainWindow()
 {
+    ResultGrid::setFindDialogOpener({});
     qApp->removeEventFilter(this);
 }
 
@@ -248,9 +252,6 @@ void MainWindow::addWindowTab(WindowTab* tab, const QString& objectName)
     m_tabs.push_back(tab);
     m_connectOrder.push_back(tab);
     tab->setConnectedState(m_connected);
-    // Ctrl+F stays the grids' own key, so it acts only where a grid has the focus.
-    for (ResultGrid* grid : tab->findChildren<ResultGrid*>())
-        grid->onFindRequest = [this, grid] { openFindDialog(*grid); };
 }
 
 void MainWindow::openFindDialog(ResultGrid& grid)

@@ -66,8 +66,7 @@ public:
     bool server2000() const { return m_server2000; }
 
     /// Adds a page to the page control, named `objectName`; the window owns it and hands it
-    /// its state, its part of connect and disconnect, and the tab keys. Every result grid the
-    /// tab holds by then opens the window's find dialog on Ctrl+F.
+    /// its state, its part of connect and disconnect, and the tab keys.
     void addWindowTab(WindowTab* tab, const QString& objectName);
 
     /// Shows the run's one find dialog for `grid`, creating it at its first use.

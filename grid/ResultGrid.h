@@ -96,8 +96,11 @@ public:
     std::function<void(QChar& key)> onKeyPress;
     std::function<void()> onDblClick;
     /// Ctrl+F in a grid with dghDialogFind: open the find dialog (in a dghIncSearch grid, the
-    /// Ctrl+F that comes while a search is running).
+    /// Ctrl+F that comes while a search is running). Unset, the program's find dialog opens.
     std::function<void()> onFindRequest;
+    /// How the program opens its one find dialog for a grid; every grid without its own
+    /// onFindRequest uses it. Empty (the default) leaves Ctrl+F without a dialog.
+    static void setFindDialogOpener(std::function<void(ResultGrid& grid)> opener);
 
     /// The incremental search of a dghIncSearch grid; null in other grids.
     const IncrementalSearcher* incrementalSearcher() const { return m_searcher.get(); }

@@ -8,6 +8,7 @@
 #include "ResultGrid.h"
 #include "SimFixture.h"
 #include "TDBGridEhFindDlg.h"
+#include "TLock_FRM.h"
 
 #include <QHeaderView>
 #include <QScrollBar>
@@ -341,4 +342,24 @@ TEST(MainWindowFind, CtrlFInAGridOpensTheWindowsOneDialogAndInTheTopPanelOnlyEdi
     EXPECT_EQ(dialog.cbText->itemText(1), "two");
     EXPECT_EQ(dialog.cbMatchinType->currentIndex(), int(FindMatchType::Beginning));
     EXPECT_EQ(dialog.cbFindIn->currentText(), grid.columns()[size_t(grid.currentColumn())].caption());
+
+    // A grid of a window opened from a tab (the lock grid has no incremental search) opens the
+    // same dialog at its first Ctrl+F, filled from its own columns.
+    TLock_FRM locks;
+    locks.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&locks));
+    QStringList lockColumns;
+    QTimer::singleShot(0, &window, [&] {
+        TDBGridEhFindDlg* shown = window.findDialog();
+        if (!shown || !shown->isVisible())
+            return;
+        for (int i = 0; i < shown->cbFindIn->count(); ++i)
+            lockColumns << shown->cbFindIn->itemText(i);
+        QTest::keyClick(shown->cbText->lineEdit(), Qt::Key_Escape);
+    });
+    locks.DBGridEh1->setFocus();
+    QTest::keyClick(locks.DBGridEh1, Qt::Key_F, Qt::ControlModifier);
+    EXPECT_EQ(window.findDialog(), &dialog);
+    ASSERT_FALSE(lockColumns.isEmpty());
+    EXPECT_EQ(lockColumns.first(), locks.DBGridEh1->columns().front().caption());
 }
