@@ -1,12 +1,14 @@
 // What the seeded server answers about its databases: sp_helpdb's two result sets, sp_helpfile
 // run in a database, DBCC SQLPERF(LOGSPACE), sysdatabases and sysusers with the server's column
 // types, and the databases that cannot be opened or are slow to read.
+#include "EngineReplies.h"
 #include "engine/Engine.h"
 
 #include <QStringList>
 #include <gtest/gtest.h>
 
 using namespace sqlsim;
+using namespace sqlsim::testing;
 
 namespace {
 
@@ -17,26 +19,6 @@ QString text(const Value& value)
     if (value.typeId() == QMetaType::QDateTime)
         return value.toDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm"));
     return value.toString();
-}
-
-std::vector<const ResultSet*> results(const Reply& reply)
-{
-    std::vector<const ResultSet*> out;
-    for (const ReplyItem& item : reply.items) {
-        if (const auto* result = std::get_if<ResultSet>(&item))
-            out.push_back(result);
-    }
-    return out;
-}
-
-QList<int> errors(const Reply& reply)
-{
-    QList<int> numbers;
-    for (const ReplyItem& item : reply.items) {
-        if (const auto* message = std::get_if<Message>(&item); message && message->severity > 10)
-            numbers << message->number;
-    }
-    return numbers;
 }
 
 // "name type size nullable" for each column, as the server declares them.
@@ -72,18 +54,10 @@ QStringList column(const ResultSet& result, int index)
 
 class SqlsimDatabases : public ::testing::Test {
 protected:
-    SqlsimDatabases()
-    {
-        LoginInfo info;
-        info.login = QStringLiteral("sa");
-        info.password = QStringLiteral("velmora");
-        spid = std::get<int>(engine.login(info));
-    }
-
     Reply run(const QString& batch) { return engine.execute(spid, batch); }
 
     Engine engine{ServerOptions{ServerVersion::Sql2000, 1, false}};
-    int spid = 0;
+    int spid = loginSession(engine);
 };
 
 const QString fileShape = expectedShape({
@@ -96,7 +70,7 @@ const QString fileShape = expectedShape({
 TEST_F(SqlsimDatabases, HelpDbGivesTheDatabaseAndItsFiles)
 {
     const Reply reply = run("sp_helpdb N'pubs'");
-    ASSERT_TRUE(errors(reply).isEmpty());
+    ASSERT_TRUE(errorNumbers(reply).isEmpty());
     const auto sets = results(reply);
     ASSERT_EQ(sets.size(), 2u);
     EXPECT_EQ(shape(*sets[0]), expectedShape({col("name", SqlType::NVarChar, 24), col("db_size", SqlType::NVarChar, 13),
@@ -115,7 +89,7 @@ TEST_F(SqlsimDatabases, HelpDbGivesTheDatabaseAndItsFiles)
     EXPECT_EQ(column(*sets[1], 7), (QStringList{"data only", "log only"}));
     EXPECT_EQ(text(sets[1]->rows[0][0]).size(), 128);
 
-    EXPECT_EQ(errors(run("sp_helpdb 'nosuch'")), QList<int>{15010});
+    EXPECT_EQ(errorNumbers(run("sp_helpdb 'nosuch'")), QList<int>{15010});
     const Reply allReply = run("exec sp_helpdb");
     const auto all = results(allReply);
     ASSERT_EQ(all.size(), 1u);
@@ -140,7 +114,7 @@ TEST_F(SqlsimDatabases, HelpFileRunsInTheDatabaseItIsQualifiedWith)
     };
     for (const Case& c : cases) {
         const Reply reply = run(c.batch);
-        EXPECT_EQ(errors(reply), c.errors) << c.batch;
+        EXPECT_EQ(errorNumbers(reply), c.errors) << c.batch;
         const auto sets = results(reply);
         if (!c.firstFile) {
             EXPECT_TRUE(sets.empty()) << c.batch;
@@ -155,7 +129,7 @@ TEST_F(SqlsimDatabases, HelpFileRunsInTheDatabaseItIsQualifiedWith)
 TEST_F(SqlsimDatabases, LogSpaceHasARowPerDatabaseButOne)
 {
     const Reply reply = run("DBCC SQLPERF(LOGSPACE)");
-    ASSERT_TRUE(errors(reply).isEmpty());
+    ASSERT_TRUE(errorNumbers(reply).isEmpty());
     const auto sets = results(reply);
     ASSERT_EQ(sets.size(), 1u);
     EXPECT_EQ(shape(*sets[0]), expectedShape({col("Database Name", SqlType::NVarChar, 128), col("Log Size (MB)", SqlType::Float),
@@ -165,7 +139,7 @@ TEST_F(SqlsimDatabases, LogSpaceHasARowPerDatabaseButOne)
     EXPECT_FALSE(names.contains("Staging"));
     EXPECT_EQ(names.size(), 12);
     EXPECT_EQ(column(*sets[0], 2).mid(1, 2), (QStringList{"62.5", "63.5"}));   // tempdb, model
-    EXPECT_EQ(errors(run("DBCC SQLPERF(NOSUCH)")), QList<int>{2526});
+    EXPECT_EQ(errorNumbers(run("DBCC SQLPERF(NOSUCH)")), QList<int>{2526});
 }
 
 TEST_F(SqlsimDatabases, SystemTablesHaveTheServersColumnTypes)
@@ -199,9 +173,9 @@ TEST_F(SqlsimDatabases, SystemTablesHaveTheServersColumnTypes)
 
 TEST_F(SqlsimDatabases, OfflineAndSlowDatabases)
 {
-    EXPECT_EQ(errors(run("Use [Legacy]")), QList<int>{942});
+    EXPECT_EQ(errorNumbers(run("Use [Legacy]")), QList<int>{942});
     const Reply help = run("sp_helpdb N'Legacy'");
-    EXPECT_EQ(errors(help), QList<int>{942});
+    EXPECT_EQ(errorNumbers(help), QList<int>{942});
     EXPECT_EQ(results(help).size(), 1u);
 
     // Reading Warehouse's figures outlasts a client's time-out: the batch stops there.

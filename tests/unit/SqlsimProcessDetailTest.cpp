@@ -1,63 +1,25 @@
 // What the process detail window asks the simulated server, through the interpreter: sp_lock's
 // result shape and rows, dbcc inputbuffer with its refusals, and object names that depend on
 // the session's current database.
+#include "EngineReplies.h"
 #include "engine/Engine.h"
 
 #include <QStringList>
 #include <gtest/gtest.h>
 
 using namespace sqlsim;
+using namespace sqlsim::testing;
 
 void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
 
 namespace {
 
-const ResultSet* firstResult(const Reply& reply)
-{
-    for (const ReplyItem& item : reply.items) {
-        if (const auto* result = std::get_if<ResultSet>(&item))
-            return result;
-    }
-    return nullptr;
-}
-
-QStringList rows(const Reply& reply)
-{
-    QStringList out;
-    if (const ResultSet* result = firstResult(reply)) {
-        for (const auto& row : result->rows) {
-            QStringList values;
-            for (const Value& value : row)
-                values << (value.isValid() ? value.toString() : QStringLiteral("<null>"));
-            out << values.join(u'|');
-        }
-    }
-    return out;
-}
-
-QList<int> errors(const Reply& reply)
-{
-    QList<int> numbers;
-    for (const ReplyItem& item : reply.items) {
-        if (const auto* message = std::get_if<Message>(&item); message && message->severity > 10)
-            numbers << message->number;
-    }
-    return numbers;
-}
-
 class SqlsimProcessDetail : public ::testing::Test {
 protected:
-    int login(const char* name)
-    {
-        LoginInfo info;
-        info.login = QString::fromLatin1(name);
-        info.password = QStringLiteral("velmora");
-        return std::get<int>(engine.login(info));
-    }
     Reply run(const QString& batch, int session = 0) { return engine.execute(session ? session : spid, batch); }
 
     Engine engine{ServerOptions{ServerVersion::Sql2000, 1, true}};
-    int spid = login("sa");
+    int spid = loginSession(engine);
 };
 
 TEST_F(SqlsimProcessDetail, SpLockAnswersWithTheServersColumnTypes)
@@ -85,7 +47,7 @@ TEST_F(SqlsimProcessDetail, SpLockAnswersWithTheServersColumnTypes)
         }
     }
     // The load job: eight exclusive pages, an intent lock on the table, a key and its database.
-    const QStringList lines = rows(reply);
+    const QStringList lines = rowTexts(reply);
     EXPECT_EQ(lines.size(), 11);
     EXPECT_TRUE(lines.contains("57|5|2009058193|0|PAG |1:1200          |X|GRANT")) << lines.join('\n').toStdString();
     EXPECT_TRUE(lines.contains("57|5|0|0|DB  |                |S|GRANT"));
@@ -107,7 +69,7 @@ TEST_F(SqlsimProcessDetail, BlockedRequestWaitsOnTheResourceItsBlockerHolds)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.batch);
-        EXPECT_TRUE(rows(run(QString::fromLatin1(c.batch))).contains(QString::fromLatin1(c.line)));
+        EXPECT_TRUE(rowTexts(run(QString::fromLatin1(c.batch))).contains(QString::fromLatin1(c.line)));
     }
 }
 
@@ -116,10 +78,10 @@ TEST_F(SqlsimProcessDetail, SpLockOfAProcessWithoutLocksOrOfEveryProcess)
     const Reply none = run(QStringLiteral("Exec sp_lock 54"));
     ASSERT_NE(firstResult(none), nullptr);
     EXPECT_EQ(firstResult(none)->columns.size(), 8u);
-    EXPECT_TRUE(rows(none).isEmpty());
-    EXPECT_TRUE(errors(none).isEmpty());
+    EXPECT_TRUE(rowTexts(none).isEmpty());
+    EXPECT_TRUE(errorNumbers(none).isEmpty());
 
-    const int all = int(rows(run(QStringLiteral("Exec sp_lock"))).size());
+    const int all = int(rowTexts(run(QStringLiteral("Exec sp_lock"))).size());
     std::lock_guard lock(engine.mutex());
     EXPECT_EQ(all, int(engine.state().locks.size()));
 }
@@ -137,21 +99,21 @@ TEST_F(SqlsimProcessDetail, InputBufferShowsTheLastInput)
     EXPECT_EQ(result->columns[1].type, SqlType::Int);
     EXPECT_EQ(result->columns[2].name, "EventInfo");
     EXPECT_EQ(result->columns[2].size, 255);
-    EXPECT_EQ(rows(seeded), QStringList{"RPC Event|0|sp_executesql;1"});
+    EXPECT_EQ(rowTexts(seeded), QStringList{"RPC Event|0|sp_executesql;1"});
 
     // A real session's last batch, cut to 255 characters; its own request shows itself.
-    const int other = login("sa");
+    const int other = loginSession(engine, QStringLiteral("sa"));
     const QString longBatch = QStringLiteral("select 1 /*") + QString(300, u'x') + QStringLiteral("*/");
     run(longBatch, other);
-    EXPECT_EQ(rows(run(QStringLiteral("dbcc inputbuffer(%1)").arg(other))),
+    EXPECT_EQ(rowTexts(run(QStringLiteral("dbcc inputbuffer(%1)").arg(other))),
               QStringList{QStringLiteral("Language Event|0|") + longBatch.left(255)});
-    EXPECT_EQ(rows(run(QStringLiteral("dbcc inputbuffer(%1)").arg(spid))),
+    EXPECT_EQ(rowTexts(run(QStringLiteral("dbcc inputbuffer(%1)").arg(spid))),
               QStringList{QStringLiteral("Language Event|0|dbcc inputbuffer(%1)").arg(spid)});
 }
 
 TEST_F(SqlsimProcessDetail, InputBufferRefusals)
 {
-    const int looker = login("operator");
+    const int looker = loginSession(engine, QStringLiteral("operator"));
     struct Case {
         QString batch;
         int session;
@@ -166,8 +128,8 @@ TEST_F(SqlsimProcessDetail, InputBufferRefusals)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.batch.toStdString());
         const Reply reply = run(c.batch, c.session);
-        EXPECT_EQ(errors(reply), c.error ? QList<int>{c.error} : QList<int>{});
-        EXPECT_EQ(rows(reply).isEmpty(), c.error != 0);
+        EXPECT_EQ(errorNumbers(reply), c.error ? QList<int>{c.error} : QList<int>{});
+        EXPECT_EQ(rowTexts(reply).isEmpty(), c.error != 0);
     }
 }
 
@@ -181,12 +143,12 @@ TEST_F(SqlsimProcessDetail, ObjectNamesResolveInTheCurrentDatabase)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.database);
         run(QStringLiteral("Use %1").arg(QString::fromLatin1(c.database)));
-        EXPECT_EQ(rows(run(QStringLiteral("Select object_name (21575115)"))), QStringList{QString::fromLatin1(c.name)});
+        EXPECT_EQ(rowTexts(run(QStringLiteral("Select object_name (21575115)"))), QStringList{QString::fromLatin1(c.name)});
     }
     run(QStringLiteral("Use Northwind"));
-    EXPECT_EQ(rows(run(QStringLiteral("Select object_name (2073058421)"))), QStringList{"CustomerDemographicsArchive"});
-    EXPECT_EQ(rows(run(QStringLiteral("Select DB_name (6)"))), QStringList{"Northwind"});
-    EXPECT_EQ(rows(run(QStringLiteral("Select DB_name (77)"))), QStringList{"<null>"});
+    EXPECT_EQ(rowTexts(run(QStringLiteral("Select object_name (2073058421)"))), QStringList{"CustomerDemographicsArchive"});
+    EXPECT_EQ(rowTexts(run(QStringLiteral("Select DB_name (6)"))), QStringList{"Northwind"});
+    EXPECT_EQ(rowTexts(run(QStringLiteral("Select DB_name (77)"))), QStringList{"<null>"});
 }
 
 } // namespace

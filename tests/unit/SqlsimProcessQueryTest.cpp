@@ -1,6 +1,7 @@
 // The process-list select run by the interpreter over a hand-made server state: the two batches
 // the process tab sends, their types per server version, the join, the count, DB_Name, and the
 // server's errors for what does not bind.
+#include "ProcessQueries.h"
 #include "engine/SystemTables.h"
 #include "tsql/Interpreter.h"
 
@@ -13,29 +14,11 @@ void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStd
 
 namespace {
 
-// The select of the process list as the tab sends it, after its "Use master" line.
+// The select of the process list as the tab sends it, after its "Use master" line and the blank
+// one.
 QString processSelect(bool server2000)
 {
-    QStringList lines{
-        "Select sp.spid,sp.kpid,Count(sl.spid) as block_count,sp.blocked,sp.waittype,sp.waittime,sp.lastwaittype,",
-        "sp.waitresource,sp.dbid,sp.uid,sp.cpu,sp.physical_io,sp.[memusage],",
-        "sp.login_time,sp.last_batch,sp.ecid,sp.open_tran,sp.status,sp.sid,",
-        "sp.hostname,sp.program_name,sp.hostprocess,sp.cmd,sp.nt_domain,",
-        server2000 ? "sp.nt_username,sp.net_address,sp.net_library,sp.loginame, 0 as suid,"
-                   : "sp.nt_username,sp.net_address,sp.net_library,sp.loginame,sp.suid,",
-        "(Select DB_Name(sp.dbid)) as DBName",
-        "",
-        "from",
-        "  sysprocesses sp left join syslocks sl on (sp.spid=sl.spid)",
-        "\t",
-        "group by sp.spid,sp.kpid,sp.blocked,sp.waittype,sp.waittime,sp.lastwaittype,",
-        "sp.waitresource,sp.dbid,sp.uid,sp.cpu,sp.physical_io,sp.[memusage],sp.login_time,",
-        "sp.last_batch,sp.ecid,sp.open_tran,sp.status,sp.sid,sp.hostname,sp.program_name,",
-        "sp.hostprocess,sp.cmd,sp.nt_domain,sp.nt_username,sp.net_address,sp.net_library,",
-        server2000 ? "sp.loginame" : "sp.loginame,sp.suid",
-        "",
-        " ",
-    };
+    const QStringList lines = velmora::processBatch(server2000).mid(2);
     return lines.join("\r\n") + "\r\n";
 }
 

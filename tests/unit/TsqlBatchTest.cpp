@@ -3,6 +3,7 @@
 // cut off in the middle leaves behind.
 #include "DatabaseQueries.h"
 #include "LogQueries.h"
+#include "EngineReplies.h"
 #include "engine/Engine.h"
 
 #include <QRegularExpression>
@@ -11,6 +12,7 @@
 #include <gtest/gtest.h>
 
 using namespace sqlsim;
+using namespace sqlsim::testing;
 
 void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
 
@@ -33,66 +35,12 @@ QString spaceUsedBatch(const QString& database)
     return sent(lines);
 }
 
-QString text(const Value& value)
-{
-    if (!value.isValid())
-        return QStringLiteral("<null>");
-    if (value.typeId() == QMetaType::QDateTime)
-        return value.toDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz"));
-    return value.toString();
-}
-
-// The rows of the reply's first result set, "|"-joined, one string each.
-QStringList rows(const Reply& reply)
-{
-    for (const ReplyItem& item : reply.items) {
-        if (const auto* result = std::get_if<ResultSet>(&item)) {
-            QStringList out;
-            for (const auto& row : result->rows) {
-                QStringList values;
-                for (const Value& value : row)
-                    values << text(value);
-                out << values.join(u'|');
-            }
-            return out;
-        }
-    }
-    return {};
-}
-
-QList<int> errors(const Reply& reply)
-{
-    QList<int> numbers;
-    for (const ReplyItem& item : reply.items) {
-        if (const auto* message = std::get_if<Message>(&item); message && message->severity > 10)
-            numbers << message->number;
-    }
-    return numbers;
-}
-
-const ResultSet* firstResult(const Reply& reply)
-{
-    for (const ReplyItem& item : reply.items) {
-        if (const auto* result = std::get_if<ResultSet>(&item))
-            return result;
-    }
-    return nullptr;
-}
-
 class TsqlBatch : public ::testing::Test {
 protected:
-    TsqlBatch()
-    {
-        LoginInfo info;
-        info.login = QStringLiteral("sa");
-        info.password = QStringLiteral("velmora");
-        spid = std::get<int>(engine.login(info));
-    }
-
     Reply run(const QString& batch) { return engine.execute(spid, batch); }
 
     Engine engine{ServerOptions{ServerVersion::Sql2000, 1, false}};
-    int spid = 0;
+    int spid = loginSession(engine);
 };
 
 } // namespace
@@ -113,7 +61,7 @@ TEST_F(TsqlBatch, LogParsingSplitsEveryKindOfLineAsTheServerDoes)
         }}};
     }
     const Reply reply = run(logParsingBatch("N'4'"));
-    EXPECT_TRUE(errors(reply).isEmpty()) << errors(reply).size();
+    EXPECT_TRUE(errorNumbers(reply).isEmpty()) << errorNumbers(reply).size();
     const QStringList expected{
         "1|2004-01-15 10:00:00.120|spid51|Starting up database|0",
         // No blank: no head, so no date; the whole line is the message.
@@ -130,7 +78,7 @@ TEST_F(TsqlBatch, LogParsingSplitsEveryKindOfLineAsTheServerDoes)
         "8|2004-01-15 10:00:03.500|backup|" + QString(222, u'x') + "|0",
         "9|<null>|<null>|" + QString(28, u'x') + "|1",
     };
-    EXPECT_EQ(rows(reply), expected);
+    EXPECT_EQ(rowTexts(reply), expected);
 
     const ResultSet* result = firstResult(reply);
     ASSERT_NE(result, nullptr);
@@ -142,9 +90,9 @@ TEST_F(TsqlBatch, LogParsingSplitsEveryKindOfLineAsTheServerDoes)
     EXPECT_EQ(result->columns[2].size, 10);
 
     // The batch cleaned up after itself: the same load runs again.
-    EXPECT_EQ(rows(run(logParsingBatch("N'4'"))), expected);
+    EXPECT_EQ(rowTexts(run(logParsingBatch("N'4'"))), expected);
     EXPECT_EQ(engine.currentDatabase(spid), QStringLiteral("master"));
-    EXPECT_EQ(rows(run(lastLogLineBatch("N'4'"))), QStringList{QString(28, u'x')});
+    EXPECT_EQ(rowTexts(run(lastLogLineBatch("N'4'"))), QStringList{QString(28, u'x')});
 }
 
 TEST_F(TsqlBatch, ShortDatedLineFailsItsStatementAndTheLoadGoesOn)
@@ -162,14 +110,14 @@ TEST_F(TsqlBatch, ShortDatedLineFailsItsStatementAndTheLoadGoesOn)
         }}};
     }
     const Reply reply = run(logParsingBatch("N'4'"));
-    EXPECT_EQ(errors(reply), (QList<int>{536, 536}));
+    EXPECT_EQ(errorNumbers(reply), (QList<int>{536, 536}));
     const QStringList expected{
         "1|2004-01-15 10:00:00.120|spid51|Starting up database|0",
         "2|2004-01-15 10:00:01.000|logon|Starting up database|0",
         "3|2004-01-15 10:00:02.000|spid52|Starting up database|0",
         "4|2004-01-15 10:00:03.000|spid53|done|0",
     };
-    EXPECT_EQ(rows(reply), expected);
+    EXPECT_EQ(rowTexts(reply), expected);
 }
 
 TEST_F(TsqlBatch, LogBatchesOverTheSeededArchives)
@@ -179,11 +127,11 @@ TEST_F(TsqlBatch, LogBatchesOverTheSeededArchives)
     info.login = QStringLiteral("sa");
     info.password = QStringLiteral("velmora");
     const int session = std::get<int>(seeded.login(info));
-    const QStringList archives = rows(seeded.execute(session, "Use master\r\nexec sp_enumerrorlogs\r\n"));
+    const QStringList archives = rowTexts(seeded.execute(session, "Use master\r\nexec sp_enumerrorlogs\r\n"));
     ASSERT_EQ(archives.size(), 7);
     EXPECT_TRUE(archives[0].startsWith("0|12/09/2026  "));
 
-    const QStringList lines = rows(seeded.execute(session, logParsingBatch("N'0'")));
+    const QStringList lines = rowTexts(seeded.execute(session, logParsingBatch("N'0'")));
     ASSERT_GT(lines.size(), 20);
     EXPECT_TRUE(lines[0].contains("|server|Microsoft SQL Server  2000 - 8.00.2039 (Intel X86)|0")) << lines[0].toStdString();
     EXPECT_TRUE(lines[1].startsWith("2|<null>|<null>|\tMay  3 2005 23:18:38|0")) << lines[1].toStdString();
@@ -192,13 +140,13 @@ TEST_F(TsqlBatch, LogBatchesOverTheSeededArchives)
     EXPECT_TRUE(lines.last().endsWith("|<null>|<null>|" + QString(72, u'*') + "|0"));
 
     // An archive the reader does not have fails the dynamic statement with the reader's error.
-    EXPECT_TRUE(errors(seeded.execute(session, logParsingBatch("N'9'"))).contains(22004));
+    EXPECT_TRUE(errorNumbers(seeded.execute(session, logParsingBatch("N'9'"))).contains(22004));
 
     // The fifth archive has no lines; the sixth is listed but cannot be read.
     const Reply empty = seeded.execute(session, logParsingBatch("N'5'"));
-    EXPECT_TRUE(errors(empty).isEmpty());
-    EXPECT_TRUE(rows(empty).isEmpty());
-    EXPECT_TRUE(errors(seeded.execute(session, logParsingBatch("N'6'"))).contains(22004));
+    EXPECT_TRUE(errorNumbers(empty).isEmpty());
+    EXPECT_TRUE(rowTexts(empty).isEmpty());
+    EXPECT_TRUE(errorNumbers(seeded.execute(session, logParsingBatch("N'6'"))).contains(22004));
 }
 
 TEST_F(TsqlBatch, SpaceUsedComputesItsFiguresFromSysindexes)
@@ -217,7 +165,7 @@ TEST_F(TsqlBatch, SpaceUsedComputesItsFiguresFromSysindexes)
     // reserved 1200+520+80 = 1800 pages; data 1000+500 + 64 = 1564; used 1100+510+64 = 1674;
     // index 1674-1564 = 110; unused 1800-1674 = 126; 8192-byte pages.
     const Reply reply = run(spaceUsedBatch("Sales"));
-    EXPECT_TRUE(errors(reply).isEmpty());
+    EXPECT_TRUE(errorNumbers(reply).isEmpty());
     const ResultSet* result = firstResult(reply);
     ASSERT_NE(result, nullptr);
     QStringList columns;
@@ -226,11 +174,11 @@ TEST_F(TsqlBatch, SpaceUsedComputesItsFiguresFromSysindexes)
     EXPECT_EQ(columns.join(u','), "reserved,data,index_size,unused,procen");
     ASSERT_EQ(result->rows.size(), 1u);
     const auto& row = result->rows[0];
-    EXPECT_EQ(text(row[0]), "14.0625000");   // 1800 * 8192 / 1024 / 1024
-    EXPECT_EQ(text(row[1]), "12.2187500");   // 1564 pages
-    EXPECT_EQ(text(row[2]), "880 KB");
-    EXPECT_EQ(text(row[3]), "1008 KB");
-    EXPECT_TRUE(text(row[4]).startsWith("86.88888888")) << text(row[4]).toStdString();   // 156400 / 1800
+    EXPECT_EQ(valueText(row[0]), "14.0625000");   // 1800 * 8192 / 1024 / 1024
+    EXPECT_EQ(valueText(row[1]), "12.2187500");   // 1564 pages
+    EXPECT_EQ(valueText(row[2]), "880 KB");
+    EXPECT_EQ(valueText(row[3]), "1008 KB");
+    EXPECT_TRUE(valueText(row[4]).startsWith("86.88888888")) << valueText(row[4]).toStdString();   // 156400 / 1800
     EXPECT_EQ(result->columns[4].type, SqlType::Decimal);
     EXPECT_EQ(engine.currentDatabase(spid), QStringLiteral("Sales"));
 }
@@ -251,15 +199,15 @@ TEST_F(TsqlBatch, TableLeftByACutOffBatchBlocksTheNextCreation)
         EXPECT_EQ(engine.session(spid).tempTables.count("#spt_space"), 1u);
     }
     const Reply next = run(spaceUsedBatch("master"));
-    EXPECT_EQ(errors(next), QList<int>{2714});
+    EXPECT_EQ(errorNumbers(next), QList<int>{2714});
     EXPECT_TRUE(std::any_of(next.items.begin(), next.items.end(), [](const ReplyItem& item) {
         const auto* message = std::get_if<Message>(&item);
         return message && message->text == "There is already an object named '#spt_space' in the database.";
     }));
     // That batch ended with its own DROP TABLE: the one after it runs clean.
     const Reply clean = run(spaceUsedBatch("master"));
-    EXPECT_TRUE(errors(clean).isEmpty());
-    EXPECT_EQ(rows(clean).size(), 1);
+    EXPECT_TRUE(errorNumbers(clean).isEmpty());
+    EXPECT_EQ(rowTexts(clean).size(), 1);
 
     // The databases tab drops a left-over table before it asks again.
     {
@@ -273,9 +221,9 @@ TEST_F(TsqlBatch, TableLeftByACutOffBatchBlocksTheNextCreation)
         engine.state().faults = {};
     }
     const Reply dropped = run(velmora::dropLeftOverSpaceTable());
-    EXPECT_TRUE(errors(dropped).isEmpty());
-    EXPECT_TRUE(errors(run(spaceUsedBatch("master"))).isEmpty());
-    EXPECT_TRUE(errors(run(velmora::dropLeftOverSpaceTable())).isEmpty());
+    EXPECT_TRUE(errorNumbers(dropped).isEmpty());
+    EXPECT_TRUE(errorNumbers(run(spaceUsedBatch("master"))).isEmpty());
+    EXPECT_TRUE(errorNumbers(run(velmora::dropLeftOverSpaceTable())).isEmpty());
 
     // Logging out takes the session's tables with it.
     run("create table #left (a int)");

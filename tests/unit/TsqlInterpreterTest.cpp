@@ -1,24 +1,17 @@
 // Each statement kind through the interpreter, against SQL Server's documented results: the
 // values a batch selects, the errors it raises, and what stays with the session afterwards.
+#include "EngineReplies.h"
 #include "engine/Engine.h"
 
 #include <QStringList>
 #include <gtest/gtest.h>
 
 using namespace sqlsim;
+using namespace sqlsim::testing;
 
 void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
 
 namespace {
-
-QString text(const Value& value)
-{
-    if (!value.isValid())
-        return QStringLiteral("<null>");
-    if (value.typeId() == QMetaType::QDateTime)
-        return value.toDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz"));
-    return value.toString();
-}
 
 // Every result's rows ("a|b" each, ";" between rows, " / " between results) and every error
 // as "error <number>".
@@ -31,7 +24,7 @@ QString outcome(const Reply& reply)
             for (const auto& row : result->rows) {
                 QStringList values;
                 for (const Value& value : row)
-                    values << text(value);
+                    values << valueText(value);
                 rows << values.join(u'|');
             }
             parts << rows.join(u';');
@@ -49,14 +42,6 @@ struct Case {
 
 class TsqlInterpreter : public ::testing::Test {
 protected:
-    TsqlInterpreter()
-    {
-        LoginInfo info;
-        info.login = QStringLiteral("sa");
-        info.password = QStringLiteral("velmora");
-        spid = std::get<int>(engine.login(info));
-    }
-
     QString run(const QString& batch) { return outcome(engine.execute(spid, batch)); }
 
     void expectAll(std::initializer_list<Case> cases)
@@ -66,7 +51,7 @@ protected:
     }
 
     Engine engine{ServerOptions{ServerVersion::Sql2000, 1, false}};
-    int spid = 0;
+    int spid = loginSession(engine);
 };
 
 } // namespace
