@@ -59,8 +59,7 @@ ResultGrid* makeGrid(QWidget* parent, const char* name, Query* source, GridColum
 {
     auto* grid = new ResultGrid(parent);
     grid->setObjectName(QString::fromLatin1(name));
-    grid->setFont(tahoma());
-    grid->setTitleFont(tahoma(true));
+    grid->setFonts(tahoma());
     grid->setOptions(options);
     grid->setOptionsEh(optionsEh);
     grid->sortLocal = false;

@@ -115,6 +115,14 @@ QFont ResultGrid::titleFont() const
     return m_titleFont.value_or(font());
 }
 
+void ResultGrid::setFonts(const QFont& font)
+{
+    setFont(font);
+    QFont bold = font;
+    bold.setBold(true);
+    setTitleFont(bold);
+}
+
 void ResultGrid::setDataSource(Query* query)
 {
     if (m_query)

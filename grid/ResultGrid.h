@@ -62,6 +62,8 @@ public:
     /// use the grid's font.
     void setTitleFont(const QFont& font);
     QFont titleFont() const;
+    /// The cells in `font` and the titles in its bold face, as the program's grids have them.
+    void setFonts(const QFont& font);
 
     void setOptions(const GridOptions& options);
     const GridOptions& options() const { return m_options; }

@@ -36,10 +36,7 @@ ResultGrid* makeGrid(QWidget* parent, const QString& name, Query* source, bool i
 {
     auto* grid = new ResultGrid(parent);
     grid->setObjectName(name);
-    grid->setFont(tabFont());
-    QFont titleFont = tabFont();
-    titleFont.setBold(true);
-    grid->setTitleFont(titleFont);
+    grid->setFonts(tabFont());
     GridOptions options;
     options.editing = false;
     options.indicator = indicator;

@@ -50,11 +50,7 @@ ProcessTab::ProcessTab(Connection* connection, QWidget* parent)
 
     DBGridEh1 = new ResultGrid(this);
     DBGridEh1->setObjectName(QStringLiteral("DBGridEh1"));
-    const QFont gridFont(QStringLiteral("Tahoma"), 8);
-    DBGridEh1->setFont(gridFont);
-    QFont titleFont = gridFont;
-    titleFont.setBold(true);
-    DBGridEh1->setTitleFont(titleFont);
+    DBGridEh1->setFonts(QFont(QStringLiteral("Tahoma"), 8));
     DBGridEh1->setTitleHeader(new FilterRow(*DBGridEh1));
     GridOptions options;
     options.editing = false;

@@ -70,11 +70,7 @@ TLock_FRM::TLock_FRM(QWidget* owner)
     RzGroupBox1->setObjectName(QStringLiteral("RzGroupBox1"));
     DBGridEh1 = new ResultGrid(RzGroupBox1);
     DBGridEh1->setObjectName(QStringLiteral("DBGridEh1"));
-    const QFont gridFont(QStringLiteral("Tahoma"), 8);
-    DBGridEh1->setFont(gridFont);
-    QFont titleFont = gridFont;
-    titleFont.setBold(true);
-    DBGridEh1->setTitleFont(titleFont);
+    DBGridEh1->setFonts(QFont(QStringLiteral("Tahoma"), 8));
     GridOptions options;
     options.editing = false;
     options.rowSelect = true;

@@ -38,11 +38,7 @@ ServerTab::ServerTab(Connection* connection, QWidget* parent)
 
     DBGridEh7 = new ResultGrid(this);
     DBGridEh7->setObjectName(QStringLiteral("DBGridEh7"));
-    const QFont gridFont(QStringLiteral("Tahoma"), 8);
-    DBGridEh7->setFont(gridFont);
-    QFont titleFont = gridFont;
-    titleFont.setBold(true);
-    DBGridEh7->setTitleFont(titleFont);
+    DBGridEh7->setFonts(QFont(QStringLiteral("Tahoma"), 8));
     GridOptions options;
     options.editing = false;
     options.rowSelect = true;
