@@ -3,9 +3,11 @@
 #include "FieldText.h"
 #include "Query.h"
 #include "TrimmedText.h"
+#include "ValueCompare.h"
 
 #include <QDateTime>
 #include <QSet>
+#include <utility>
 
 namespace velmora {
 
@@ -30,23 +32,59 @@ QString sqlTypeText(FieldKind listKind)
     }
 }
 
-// The entry a value gives in a list of `kind`, from the value and its (trimmed, cut) text.
-QVariant entryValue(const QVariant& value, const QString& text, FieldKind kind)
+// The entries of an int or DateTime list: one per distinct number, or per distinct second, whose
+// texts (decimal digits; the short date and long time) tell exactly these apart. A null is an
+// entry of its own.
+std::vector<Row> numberEntries(const Query& source, int field, bool seconds)
 {
-    if (text.isEmpty())
-        return {};
-    switch (kind) {
-    case FieldKind::Integer:
-        return value.toInt();
-    case FieldKind::DateTime: {
-        // The entry stands for its text, which names the second.
-        QDateTime dateTime = value.toDateTime();
-        dateTime.setTime(QTime(dateTime.time().hour(), dateTime.time().minute(), dateTime.time().second()));
-        return dateTime;
+    QSet<qint64> listed;
+    bool nullListed = false;
+    std::vector<Row> entries;
+    for (int i = 0; i < source.heldRowCount(); ++i) {
+        const QVariant& value = source.heldRow(i)[size_t(field)];
+        if (isMissing(value)) {
+            if (!std::exchange(nullListed, true))
+                entries.push_back({QVariant()});
+            continue;
+        }
+        qint64 key = value.toLongLong();
+        if (seconds) {
+            const QDateTime dateTime = value.toDateTime();
+            key = dateTime.date().toJulianDay() * 86'400 + dateTime.time().msecsSinceStartOfDay() / 1'000;
+        }
+        if (listed.contains(key))
+            continue;
+        listed.insert(key);
+        entries.push_back({value});
     }
-    default:
-        return text;
+    return entries;
+}
+
+// The entries of a varchar list: one per distinct trimmed text, cut to the list's width; the
+// empty text (a null or a blank value) is one entry, held as a null.
+std::vector<Row> textEntries(const Query& source, int field, const QLocale& locale)
+{
+    const FieldKind kind = source.fields()[size_t(field)].kind;
+    // Most values recur (hosts, logins, states): a value met before needs no text again.
+    QSet<QString> metValues;
+    QSet<QString> listed;
+    std::vector<Row> entries;
+    for (int i = 0; i < source.heldRowCount(); ++i) {
+        const QVariant& value = source.heldRow(i)[size_t(field)];
+        if (isTextKind(kind) && !isMissing(value)) {
+            const QString raw = value.toString();
+            if (metValues.contains(raw))
+                continue;
+            metValues.insert(raw);
+        }
+        QString text = trimmedText(fieldListText(value, kind, locale));
+        text.truncate(valueListTextWidth);
+        if (listed.contains(text))
+            continue;
+        listed.insert(text);
+        entries.push_back({text.isEmpty() ? QVariant() : QVariant(text)});
     }
+    return entries;
 }
 
 } // namespace
@@ -65,21 +103,10 @@ FieldDef valueListField(const QString& name, FieldKind kind)
 
 void fillValueList(Query& list, const Query& source, int sourceField, const QLocale& locale)
 {
-    const FieldKind sourceKind = source.fields()[size_t(sourceField)].kind;
     const FieldDef& field = list.fields().front();
-    QSet<QString> listed;
-    std::vector<Row> entries;
-    for (int i = 0; i < source.heldRowCount(); ++i) {
-        const QVariant& value = source.heldRow(i)[size_t(sourceField)];
-        QString text = trimmedText(fieldListText(value, sourceKind, locale));
-        if (field.kind == FieldKind::String)
-            text.truncate(valueListTextWidth);
-        if (listed.contains(text))
-            continue;
-        listed.insert(text);
-        entries.push_back({entryValue(value, text, field.kind)});
-    }
-    list.appendRows(std::move(entries));
+    list.appendRows(field.kind == FieldKind::String
+                        ? textEntries(source, sourceField, locale)
+                        : numberEntries(source, sourceField, field.kind == FieldKind::DateTime));
     list.setSort(field.name + QStringLiteral(" ASC"));
 }
 
