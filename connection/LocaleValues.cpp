@@ -3,6 +3,8 @@
 #include "DbError.h"
 
 #include <QRegularExpression>
+#include <optional>
+#include <utility>
 
 namespace velmora {
 
@@ -76,7 +78,11 @@ double readNumber(const QString& text, const QLocale& locale)
 
 QString longTimeFormat(const QLocale& locale)
 {
-    return timeFormat(locale, QLocale::LongFormat);
+    // Asked for every date-time a grid or a value list writes out; the same locale nearly always.
+    thread_local std::optional<std::pair<QLocale, QString>> last;
+    if (!last || !(last->first == locale))
+        last.emplace(locale, timeFormat(locale, QLocale::LongFormat));
+    return last->second;
 }
 
 QString dateTimeText(const QDateTime& value, const QLocale& locale)

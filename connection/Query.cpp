@@ -353,12 +353,24 @@ void Query::runCalcFields(int heldRow)
 
 void Query::appendRow(Row row)
 {
+    std::vector<Row> rows;
+    rows.push_back(std::move(row));
+    appendRows(std::move(rows));
+}
+
+void Query::appendRows(std::vector<Row> rows)
+{
     if (!m_active)
         throw usage(QStringLiteral("The query is not open."));
-    row.resize(m_fields.size());
-    m_rows.push_back(std::move(row));
+    if (rows.empty())
+        return;
+    m_rows.reserve(m_rows.size() + rows.size());
+    for (Row& row : rows) {
+        row.resize(m_fields.size());
+        m_rows.push_back(std::move(row));
+        runCalcFields(heldRowCount() - 1);
+    }
     const int held = heldRowCount() - 1;
-    runCalcFields(held);
     rebuildView();
     const auto visible = std::find(m_view.begin(), m_view.end(), held);
     // A row the filter hides cannot become current; the cursor then stays on its row.

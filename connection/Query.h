@@ -93,6 +93,9 @@ public:
     /// Appends a row on the client only (never sent to the server); it becomes current.
     /// Throws DbError (Usage) when the query is not open.
     void appendRow(Row row);
+    /// Appends rows on the client only, the visible rows rebuilt once; the last of them becomes
+    /// current. Throws DbError (Usage) when the query is not open.
+    void appendRows(std::vector<Row> rows);
 
     // ---- Sort and filter strings ----
     QString sort() const { return m_sortText; }

@@ -56,8 +56,10 @@ QString fieldListText(const QVariant& value, FieldKind kind, const QLocale& loca
         return QString::fromLatin1(value.toByteArray());
     if (kind == FieldKind::FixedChar || kind == FieldKind::FixedWideChar) {
         QString text = value.toString();
-        while (text.endsWith(u' '))
-            text.chop(1);
+        qsizetype end = text.size();
+        while (end > 0 && text[end - 1] == u' ')
+            --end;
+        text.truncate(end);
         return text;
     }
     return fieldDisplayText(value, kind, locale);

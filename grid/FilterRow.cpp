@@ -140,7 +140,8 @@ void FilterRow::editCell(int column)
     m_edited = column;
     m_lastEdited = column;
     m_editor->clear();
-    m_editor->addItems(filter.valueList);
+    if (filter.valueList)
+        m_editor->addItems(*filter.valueList);
     m_editor->setEditText(filter.text);
     placeEditor();
     m_editor->show();
@@ -180,6 +181,16 @@ void FilterRow::closeEditor()
     runGuarded([&] {
         storeFilterText(m_grid.column(column).filter, text, conditionType(m_grid, column));
     });
+}
+
+void FilterRow::clearCondition(int column)
+{
+    ColumnFilter& filter = m_grid.column(column).filter;
+    filter.text.clear();
+    filter.condition = ColumnCondition();
+    if (column == m_edited)
+        m_editor->setEditText(QString());
+    viewport()->update();
 }
 
 void FilterRow::ApplyFilter()
@@ -293,7 +304,7 @@ void FilterRow::paintSection(QPainter* painter, const QRect& rect, int logicalIn
     painter->drawLine(cell.topRight(), cell.bottomRight());
     painter->drawLine(cell.bottomLeft(), cell.bottomRight());
     QRect textArea = cell.adjusted(2, 0, -2, -1);
-    if (!filter.valueList.isEmpty()) {
+    if (filter.valueList) {
         // The drop-down button at the right end of a cell that has a value list.
         const int side = cell.height() - 2;
         const QRect button(cell.right() - side, cell.top() + 1, side, side);

@@ -32,6 +32,10 @@ public:
     int editedColumn() const { return m_edited; }
     QComboBox* editor() const { return m_editor; }
 
+    /// Empties the condition of `column`, its text and its parsed form, and redraws its cell; an
+    /// editor open there is emptied too. Precondition: `column` is a column of the grid.
+    void clearCondition(int column);
+
     /// Stores the open editor's text, builds the filter string of all conditions, sets it on the
     /// result set, and reopens the editor where it was with the first column in view kept.
     void ApplyFilter();

@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 #include <Qt>
+#include <optional>
 #include <vector>
 
 namespace velmora {
@@ -31,7 +32,9 @@ struct ColumnCondition {
 struct ColumnFilter {
     QString dataField;             // when set, the field the condition names instead of FieldName
     QString listField;             // the column of the value list shown in the drop-down
-    QStringList valueList;         // the drop-down values of the filter-row cell
+    /// The entries of the cell's value list, in the list's order; none when the column has no
+    /// list (an empty list still gives the cell its drop-down button).
+    std::optional<QStringList> valueList;
     QString text;                  // what the operator typed in the filter-row cell
     ColumnCondition condition;
 };

@@ -2,6 +2,7 @@
 
 #include "Connection.h"
 #include "FilterRow.h"
+#include "FilterValueLists.h"
 #include "GuardedHandler.h"
 #include "MessageSeam.h"
 #include "ProcessGridColumns.h"
@@ -21,6 +22,7 @@ namespace velmora {
 ProcessTab::ProcessTab(Connection* connection, QWidget* parent)
     : WindowTab(parent)
     , m_connection(connection)
+    , m_valueLists(std::make_unique<FilterValueLists>())
 {
     ProcQuery = new Query(this);
     ProcQuery->setObjectName(QStringLiteral("ProcQuery"));
@@ -205,7 +207,22 @@ void ProcessTab::BtnRejectClick()
 
 void ProcessTab::ViewClick()
 {
-    // The filter value lists are not built yet; the button only follows the window's state.
+    FilterRow& row = *DBGridEh1->filterRow();
+    // Hiding closes an open filter editor, storing its text; the row is shown in any case.
+    row.setRowVisible(false);
+    row.setRowVisible(true);
+    m_valueLists->release(*DBGridEh1);
+    row.ApplyFilter();
+    Query& list = *procSource();
+    m_valueLists->make(*DBGridEh1, list, m_connection);
+    if (!list.isActive())
+        return;
+    m_valueLists->fill(*DBGridEh1, list);
+    // F3 on another tab leaves the focus where the operator has it.
+    if (DBGridEh1->isVisible())
+        DBGridEh1->setFocus(Qt::OtherFocusReason);
+    DBGridEh1->viewport()->update();
+    row.viewport()->update();
 }
 
 void ProcessTab::DBGridEh1GetCellParams(const GridColumn&, const RowView& row, QFont&,

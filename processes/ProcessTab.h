@@ -4,6 +4,7 @@
 #include "WindowTab.h"
 
 #include <functional>
+#include <memory>
 #include <optional>
 
 class QColor;
@@ -13,6 +14,7 @@ class QToolButton;
 namespace velmora {
 
 class Connection;
+class FilterValueLists;
 class Query;
 class ResultGrid;
 class RowView;
@@ -50,7 +52,10 @@ public:
     /// Terminates the current process after asking; with no current row it asks nothing and
     /// sends nothing. Throws DbError.
     void BtnRejectClick();
-    void ViewClick();          // filter value lists
+    /// Rebuilds the filter row's value lists from the rows now held and shows the row; the
+    /// conditions of the columns that had lists are cleared first. Throws DbError when a list's
+    /// batch fails: the row stays shown, the columns after it without lists.
+    void ViewClick();
 
     /// A double click in the process grid, and Enter in it: opens the detail window of the
     /// current process through onOpenDetail; nothing when the list is closed or shows no rows
@@ -79,6 +84,7 @@ private:
     Connection* m_connection;
     bool m_server2000 = false;
     QString m_sortOfFailedRefresh;   // the order to restore when a refresh could not reopen
+    std::unique_ptr<FilterValueLists> m_valueLists;
 };
 
 } // namespace velmora

@@ -5,8 +5,10 @@
 #include "DatabaseQueries.h"
 #include "DbError.h"
 #include "LogQueries.h"
+#include "OdbcStatement.h"
 #include "Query.h"
 #include "SimFixture.h"
+#include "ValueList.h"
 
 #include <gtest/gtest.h>
 
@@ -100,6 +102,32 @@ TEST_F(TsqlBatchOdbc, SpaceUsedAndValueListBatchesAnswerWithTheirOneResult)
     list.close();
     list.open();   // the table went with its batch
     EXPECT_EQ(list.heldRowCount(), 0);
+}
+
+TEST_F(TsqlBatchOdbc, ValueListBatchesAnswerAnEmptyColumnOfTheirType)
+{
+    // name|kind(|width of text) of the one column each list batch answers, as the driver
+    // describes it.
+    const std::pair<FieldKind, const char*> cases[] = {
+        {FieldKind::Integer, "cpu|Integer"},
+        {FieldKind::DateTime, "login_time|DateTime"},
+        {FieldKind::FixedWideChar, "hostname|String|250"},
+        {FieldKind::SmallInt, "spid|String|250"},
+        {FieldKind::LargeInt, "physical_io|String|250"},
+    };
+    for (const auto& [kind, expected] : cases) {
+        const QString name = QString::fromLatin1(expected).section(u'|', 0, 0);
+        SCOPED_TRACE(name.toStdString());
+        OdbcStatement statement(connection.odbc(), 30);
+        ASSERT_TRUE(statement.openFirstResultWithColumns(valueListBatch(name, kind) + QStringLiteral("\r\n")));
+        ASSERT_EQ(statement.columns().size(), 1u);
+        const ResultColumn& column = statement.columns().front();
+        QString described = column.name + u'|' + fieldKindName(column.kind);
+        if (isTextKind(column.kind))
+            described += u'|' + QString::number(column.size);
+        EXPECT_EQ(described, QString::fromLatin1(expected));
+        EXPECT_TRUE(statement.fetchAll({{0, 0, column.kind}}, 1).empty());
+    }
 }
 
 TEST_F(TsqlBatchOdbc, ErrorOfAnArchiveTheReaderLacksReachesTheClient)

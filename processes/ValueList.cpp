@@ -1,0 +1,123 @@
+#include "ValueList.h"
+
+#include "FieldText.h"
+#include "Query.h"
+#include "TrimmedText.h"
+#include "ValueCompare.h"
+
+#include <QDateTime>
+#include <QSet>
+#include <utility>
+
+namespace velmora {
+
+namespace {
+
+FieldKind listKind(FieldKind sourceKind)
+{
+    if (sourceKind == FieldKind::Integer || sourceKind == FieldKind::DateTime)
+        return sourceKind;
+    return FieldKind::String;
+}
+
+QString sqlTypeText(FieldKind listKind)
+{
+    switch (listKind) {
+    case FieldKind::Integer:
+        return QStringLiteral(" int");
+    case FieldKind::DateTime:
+        return QStringLiteral(" DateTime");
+    default:
+        return QStringLiteral(" varchar(250)");
+    }
+}
+
+// The entries of an int or DateTime list: one per distinct number, or per distinct second, whose
+// texts (decimal digits; the short date and long time) tell exactly these apart. A null is an
+// entry of its own.
+std::vector<Row> numberEntries(const Query& source, int field, bool seconds)
+{
+    QSet<qint64> listed;
+    bool nullListed = false;
+    std::vector<Row> entries;
+    for (int i = 0; i < source.heldRowCount(); ++i) {
+        const QVariant& value = source.heldRow(i)[size_t(field)];
+        if (isMissing(value)) {
+            if (!std::exchange(nullListed, true))
+                entries.push_back({QVariant()});
+            continue;
+        }
+        qint64 key = value.toLongLong();
+        if (seconds) {
+            const QDateTime dateTime = value.toDateTime();
+            key = dateTime.date().toJulianDay() * 86'400 + dateTime.time().msecsSinceStartOfDay() / 1'000;
+        }
+        if (listed.contains(key))
+            continue;
+        listed.insert(key);
+        entries.push_back({value});
+    }
+    return entries;
+}
+
+// The entries of a varchar list: one per distinct trimmed text, cut to the list's width; the
+// empty text (a null or a blank value) is one entry, held as a null.
+std::vector<Row> textEntries(const Query& source, int field, const QLocale& locale)
+{
+    const FieldKind kind = source.fields()[size_t(field)].kind;
+    // Most values recur (hosts, logins, states): a value met before needs no text again.
+    QSet<QString> metValues;
+    QSet<QString> listed;
+    std::vector<Row> entries;
+    for (int i = 0; i < source.heldRowCount(); ++i) {
+        const QVariant& value = source.heldRow(i)[size_t(field)];
+        if (isTextKind(kind) && !isMissing(value)) {
+            const QString raw = value.toString();
+            if (metValues.contains(raw))
+                continue;
+            metValues.insert(raw);
+        }
+        QString text = trimmedText(fieldListText(value, kind, locale));
+        text.truncate(valueListTextWidth);
+        if (listed.contains(text))
+            continue;
+        listed.insert(text);
+        entries.push_back({text.isEmpty() ? QVariant() : QVariant(text)});
+    }
+    return entries;
+}
+
+} // namespace
+
+QString valueListBatch(const QString& name, FieldKind kind)
+{
+    return QStringLiteral("create Table #temp(") + name + sqlTypeText(listKind(kind))
+           + QStringLiteral("); select ") + name + QStringLiteral(" from #temp; drop table #temp;");
+}
+
+FieldDef valueListField(const QString& name, FieldKind kind)
+{
+    const FieldKind list = listKind(kind);
+    return {name, list, list == FieldKind::String ? valueListTextWidth : 0};
+}
+
+void fillValueList(Query& list, const Query& source, int sourceField, const QLocale& locale)
+{
+    const FieldDef& field = list.fields().front();
+    list.appendRows(field.kind == FieldKind::String
+                        ? textEntries(source, sourceField, locale)
+                        : numberEntries(source, sourceField, field.kind == FieldKind::DateTime));
+    list.setSort(field.name + QStringLiteral(" ASC"));
+}
+
+QStringList valueListEntries(const Query& list, const QLocale& locale)
+{
+    const FieldKind kind = list.fields().front().kind;
+    QStringList entries;
+    entries.reserve(list.recordCount());
+    for (int row = 0; row < list.recordCount(); ++row)
+        entries << fieldDisplayText(list.valueAt(row, 0), kind, locale);
+    return entries;
+}
+
+} // namespace velmora
