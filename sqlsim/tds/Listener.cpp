@@ -11,6 +11,7 @@
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <stdexcept>
+#include <system_error>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -109,15 +110,19 @@ void Listener::startSession(int client)
     ::setsockopt(client, IPPROTO_TCP, TCP_NODELAY, &yes, sizeof yes);
     auto running = std::make_unique<Running>();
     running->session = std::make_unique<tds::Session>(client, m_engine);
-    running->thread = std::thread([this, self = running.get()] {
-        self->session->run();
-        {
-            std::lock_guard lock(m_mutex);
-            self->ended = true;
-            ++m_ended;
-        }
-        m_wake.notify_all();
-    });
+    try {
+        running->thread = std::thread([this, self = running.get()] {
+            self->session->run();
+            {
+                std::lock_guard lock(m_mutex);
+                self->ended = true;
+                ++m_ended;
+            }
+            m_wake.notify_all();
+        });
+    } catch (const std::system_error&) {
+        return;   // no thread to be had now: this client is closed, the next may fare better
+    }
     m_sessions.push_back(std::move(running));
 }
 
