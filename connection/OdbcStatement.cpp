@@ -292,6 +292,7 @@ QVariant OdbcStatement::boundValue(BoundColumn& column, SQLULEN row)
     const SQLLEN indicator = column.indicators[row];
     if (indicator == SQL_NULL_DATA)
         return {};
+    checkIndicator(indicator, size_t(column.read.column));
     const char* cell = column.cells.data() + row * SQLULEN(column.width);
     const SQLSMALLINT cType = cTypeOf(column.read.kind);
     if (cType == SQL_C_BINARY || cType == SQL_C_WCHAR) {
@@ -340,7 +341,13 @@ QDateTime OdbcStatement::localDateTime(const SQL_TIMESTAMP_STRUCT& ts)
 {
     // The fraction is in nanoseconds; the server keeps 1/300 s, so round to the nearest ms
     // (999.5 ms and up carries into the next second, minute or day).
-    const qint64 wallMs = QDate(ts.year, ts.month, ts.day).toJulianDay() * kMsPerDay
+    const QDate date(ts.year, ts.month, ts.day);
+    if (!date.isValid())
+        throw DbError(DbError::Cause::Binding,
+                      QStringLiteral("The server sent an impossible date (year %1, month %2, day %3).")
+                          .arg(ts.year).arg(ts.month).arg(ts.day),
+                      {}, m_batch);
+    const qint64 wallMs = date.toJulianDay() * kMsPerDay
         + ((ts.hour * 60 + ts.minute) * 60 + ts.second) * qint64(1000) + (ts.fraction + 500000) / 1000000;
     // The server's value has no zone: it is the local wall clock. Held with the local offset of
     // its minute it keeps that wall clock exactly (even in a daylight-saving gap, where a local
@@ -369,6 +376,7 @@ QVariant OdbcStatement::readText(SQLUSMALLINT column)
         check(rc);
         if (indicator == SQL_NULL_DATA)
             return {};
+        checkIndicator(indicator, column - 1u);
         // A full buffer holds one terminator; the rest comes with the next call.
         const bool more = rc == SQL_SUCCESS_WITH_INFO && (indicator == SQL_NO_TOTAL || indicator >= capacity);
         const SQLLEN bytes = more ? capacity - SQLLEN(sizeof(SQLWCHAR)) : indicator;
@@ -379,6 +387,15 @@ QVariant OdbcStatement::readText(SQLUSMALLINT column)
             break;
     }
     return QVariant(std::move(text));
+}
+
+void OdbcStatement::checkIndicator(SQLLEN indicator, size_t columnIndex) const
+{
+    if (indicator < 0 && indicator != SQL_NULL_DATA && indicator != SQL_NO_TOTAL)
+        throw DbError(DbError::Cause::Binding,
+                      QStringLiteral("Column '%1' came with an impossible length (%2).")
+                          .arg(m_columns[columnIndex].name).arg(qint64(indicator)),
+                      {}, m_batch);
 }
 
 QVariant OdbcStatement::readBytes(SQLUSMALLINT column)
@@ -393,6 +410,7 @@ QVariant OdbcStatement::readBytes(SQLUSMALLINT column)
         check(rc);
         if (indicator == SQL_NULL_DATA)
             return {};
+        checkIndicator(indicator, column - 1u);
         const bool more = rc == SQL_SUCCESS_WITH_INFO && (indicator == SQL_NO_TOTAL || indicator > capacity);
         bytes.append(m_buffer.data(), more ? capacity : indicator);
         if (!more)

@@ -62,6 +62,8 @@ private:
     QVariant readText(SQLUSMALLINT column);
     QDateTime localDateTime(const SQL_TIMESTAMP_STRUCT& ts);
     QVariant readBytes(SQLUSMALLINT column);
+    /// Throws DbError (Binding) for a length below zero other than null and no-total.
+    void checkIndicator(SQLLEN indicator, size_t columnIndex) const;
 
     OdbcConnection& m_connection;
     OdbcHandle m_stmt;

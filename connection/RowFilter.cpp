@@ -39,19 +39,23 @@ int threeWay(T a, T b)
     return (a > b) - (a < b);
 }
 
+// Operands joined by one connective, held side by side so that a long chain of ANDs is tested
+// and freed in a loop, never by recursion as deep as the chain is long.
 class Connective : public Node {
 public:
-    Connective(bool isAnd, NodePtr left, NodePtr right)
-        : m_isAnd(isAnd), m_left(std::move(left)), m_right(std::move(right)) {}
+    Connective(bool isAnd, std::vector<NodePtr> operands)
+        : m_isAnd(isAnd), m_operands(std::move(operands)) {}
     bool test(const Row& row) const override
     {
-        return m_isAnd ? (m_left->test(row) && m_right->test(row))
-                       : (m_left->test(row) || m_right->test(row));
+        for (const NodePtr& operand : m_operands) {
+            if (operand->test(row) != m_isAnd)
+                return !m_isAnd;
+        }
+        return m_isAnd;
     }
 private:
     bool m_isAnd;
-    NodePtr m_left;
-    NodePtr m_right;
+    std::vector<NodePtr> m_operands;
 };
 
 class NullTest : public Node {
@@ -165,20 +169,22 @@ private:
     // Deeper nesting than any filter a person writes; it keeps the recursion off the stack limit.
     static constexpr int maxDepth = 200;
 
-    NodePtr parseOr()
-    {
-        NodePtr left = parseAnd();
-        while (takeWord(u"OR"))
-            left = std::make_unique<Connective>(false, std::move(left), parseAnd());
-        return left;
-    }
+    NodePtr parseOr() { return parseChain(false, &FilterParser::parseAnd); }
+    NodePtr parseAnd() { return parseChain(true, &FilterParser::parsePrimary); }
 
-    NodePtr parseAnd()
+    // operand (AND|OR operand)...: one operand as itself, more as one Connective.
+    NodePtr parseChain(bool isAnd, NodePtr (FilterParser::*operand)())
     {
-        NodePtr left = parsePrimary();
-        while (takeWord(u"AND"))
-            left = std::make_unique<Connective>(true, std::move(left), parsePrimary());
-        return left;
+        const QStringView word = isAnd ? QStringView(u"AND") : QStringView(u"OR");
+        NodePtr first = (this->*operand)();
+        if (!takeWord(word))
+            return first;
+        std::vector<NodePtr> operands;
+        operands.push_back(std::move(first));
+        do
+            operands.push_back((this->*operand)());
+        while (takeWord(word));
+        return std::make_unique<Connective>(isAnd, std::move(operands));
     }
 
     NodePtr parsePrimary()

@@ -41,7 +41,9 @@ std::variant<int, Message> Engine::login(const LoginInfo& info,
         return l.name.compare(info.login, Qt::CaseInsensitive) == 0;
     });
     if (login == m_state.logins.end() || login->password != info.password)
-        return Message{18456, 1, 14, QStringLiteral("Login failed for user '%1'.").arg(info.login), {}, 1};
+        return Message{18456, 1, 14,
+                       QStringLiteral("Login failed for user '%1'.").arg(info.login.left(kMaxNameInMessage)),
+                       {}, 1};
 
     const QString wanted = info.database.isEmpty() ? QStringLiteral("master") : info.database;
     const auto database = std::find_if(m_state.databases.begin(), m_state.databases.end(),

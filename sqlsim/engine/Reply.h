@@ -41,6 +41,11 @@ struct ResultSet {
     bool counted = true;     // its done carries the row count (not under SET NOCOUNT ON)
 };
 
+/// As SQL Server does, a name quoted in a message is cut to kMaxNameInMessage characters and a
+/// message text to kMaxMessageLength, so an ERROR or INFO token always fits its 2-byte length.
+constexpr int kMaxNameInMessage = 128;
+constexpr int kMaxMessageLength = 2047;
+
 /// ERROR (severity > 10) or INFO (severity <= 10).
 struct Message {
     int number = 0;

@@ -1,13 +1,17 @@
 #include "Listener.h"
 
 #include "Session.h"
+#include "engine/Engine.h"
 
+#include <algorithm>
 #include <arpa/inet.h>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <stdexcept>
+#include <system_error>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -16,6 +20,7 @@ namespace sqlsim {
 struct Listener::Running {
     std::unique_ptr<tds::Session> session;
     std::thread thread;
+    bool ended = false;   // the thread has left the session (guarded by m_mutex)
 };
 
 Listener::Listener(Engine& engine, quint16 port)
@@ -39,14 +44,21 @@ Listener::Listener(Engine& engine, quint16 port)
         throw std::runtime_error("cannot listen on 127.0.0.1:" + std::to_string(port) + ": " + reason);
     }
     m_port = ntohs(address.sin_port);
+    m_reapThread = std::thread([this] { reapLoop(); });
     m_acceptThread = std::thread([this] { acceptLoop(); });
 }
 
 Listener::~Listener()
 {
+    {
+        std::lock_guard lock(m_mutex);
+        m_stopping = true;
+    }
+    m_wake.notify_all();
     // shutdown() wakes the blocked accept(); close only after the thread has left it.
     ::shutdown(m_fd, SHUT_RDWR);
     m_acceptThread.join();
+    m_reapThread.join();
     ::close(m_fd);
     std::list<std::unique_ptr<Running>> sessions;
     {
@@ -61,41 +73,82 @@ Listener::~Listener()
 
 void Listener::acceptLoop()
 {
+    // Running out of descriptors or memory is passing: sessions end and give theirs back. Wait
+    // a little longer each time and keep accepting; only stopping ends the loop.
+    constexpr std::chrono::milliseconds kFirstPause{10};
+    constexpr std::chrono::milliseconds kLongestPause{1000};
+    std::chrono::milliseconds pauseFor = kFirstPause;
     for (;;) {
         const int client = ::accept4(m_fd, nullptr, nullptr, SOCK_CLOEXEC);
-        if (client < 0) {
-            if (errno == EINTR || errno == ECONNABORTED)
-                continue;
-            return;   // the listening socket was shut down
+        if (client >= 0) {
+            pauseFor = kFirstPause;
+            startSession(client);
+            continue;
         }
-        const int yes = 1;
-        ::setsockopt(client, IPPROTO_TCP, TCP_NODELAY, &yes, sizeof yes);
-        reapFinished();
-        auto running = std::make_unique<Running>();
-        running->session = std::make_unique<tds::Session>(client, m_engine);
-        tds::Session* session = running->session.get();
-        running->thread = std::thread([session] { session->run(); });
-        std::lock_guard lock(m_mutex);
-        m_sessions.push_back(std::move(running));
+        if (errno == EINTR || errno == ECONNABORTED)
+            continue;
+        if (!pause(pauseFor))
+            return;
+        pauseFor = std::min(pauseFor * 2, kLongestPause);
     }
 }
 
-void Listener::reapFinished()
+bool Listener::pause(std::chrono::milliseconds delay)
 {
-    std::list<std::unique_ptr<Running>> finished;
-    {
-        std::lock_guard lock(m_mutex);
+    std::unique_lock lock(m_mutex);
+    return !m_wake.wait_for(lock, delay, [this] { return m_stopping; });
+}
+
+void Listener::startSession(int client)
+{
+    std::lock_guard lock(m_mutex);
+    if (m_stopping || int(m_sessions.size()) - m_ended >= m_engine.options().maxConnections) {
+        ::close(client);
+        return;
+    }
+    const int yes = 1;
+    ::setsockopt(client, IPPROTO_TCP, TCP_NODELAY, &yes, sizeof yes);
+    auto running = std::make_unique<Running>();
+    running->session = std::make_unique<tds::Session>(client, m_engine);
+    try {
+        running->thread = std::thread([this, self = running.get()] {
+            self->session->run();
+            {
+                std::lock_guard lock(m_mutex);
+                self->ended = true;
+                ++m_ended;
+            }
+            m_wake.notify_all();
+        });
+    } catch (const std::system_error&) {
+        return;   // no thread to be had now: this client is closed, the next may fare better
+    }
+    m_sessions.push_back(std::move(running));
+}
+
+void Listener::reapLoop()
+{
+    std::unique_lock lock(m_mutex);
+    for (;;) {
+        m_wake.wait(lock, [this] { return m_stopping || m_ended > 0; });
+        if (m_stopping)
+            return;   // the destructor joins whatever is left
+        std::list<std::unique_ptr<Running>> finished;
         for (auto it = m_sessions.begin(); it != m_sessions.end();) {
-            if ((*it)->session->finished()) {
+            if ((*it)->ended) {
                 finished.push_back(std::move(*it));
                 it = m_sessions.erase(it);
             } else {
                 ++it;
             }
         }
+        m_ended -= int(finished.size());
+        lock.unlock();
+        for (auto& running : finished)
+            running->thread.join();
+        finished.clear();   // closes the sockets
+        lock.lock();
     }
-    for (auto& running : finished)
-        running->thread.join();
 }
 
 void Listener::dropSession(int spid)
@@ -112,7 +165,7 @@ int Listener::sessionCount() const
     std::lock_guard lock(m_mutex);
     int count = 0;
     for (const auto& running : m_sessions)
-        count += running->session->finished() ? 0 : 1;
+        count += running->ended ? 0 : 1;
     return count;
 }
 

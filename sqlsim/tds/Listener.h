@@ -1,7 +1,11 @@
 // Accepts client connections on 127.0.0.1 and gives each a Session on a thread of its own.
+// A session's thread is joined and its socket closed as soon as it ends; at most
+// ServerOptions::maxConnections sessions run at once.
 #pragma once
 
 #include <QtGlobal>
+#include <chrono>
+#include <condition_variable>
 #include <list>
 #include <memory>
 #include <mutex>
@@ -32,13 +36,20 @@ private:
     struct Running;
 
     void acceptLoop();
-    void reapFinished();
+    void startSession(int client);
+    void reapLoop();
+    // Waits `delay` or until the listener stops; false when it stops.
+    bool pause(std::chrono::milliseconds delay);
 
     Engine& m_engine;
     int m_fd = -1;
     quint16 m_port = 0;
     std::thread m_acceptThread;
+    std::thread m_reapThread;
     mutable std::mutex m_mutex;
+    std::condition_variable m_wake;   // a session ended, or the listener stops
+    bool m_stopping = false;
+    int m_ended = 0;                  // sessions ended and not yet joined
     std::list<std::unique_ptr<Running>> m_sessions;
 };
 

@@ -21,11 +21,15 @@ namespace {
 
 // A batch larger than this is a misbehaving peer, not a query.
 constexpr qsizetype kMaxMessageSize = 64 * 1024 * 1024;
+// Before login a peer may send no more than this in one message. A pre-login or login is a few
+// hundred bytes; LOGIN7 counts each text in 16-bit characters, so one text at its limit takes
+// 128 KB, and this leaves room for that and the rest of the message.
+constexpr qsizetype kMaxUnauthenticatedMessageSize = 256 * 1024;
 
 } // namespace
 
 Session::Session(int fd, Engine& engine)
-    : m_fd(fd), m_engine(engine)
+    : m_fd(fd), m_engine(engine), m_messageLimit(kMaxUnauthenticatedMessageSize)
 {
 }
 
@@ -54,7 +58,6 @@ void Session::run()
     if (m_spid > 0)
         m_engine.logout(m_spid);
     drop();
-    m_finished = true;
 }
 
 void Session::serve()
@@ -112,6 +115,7 @@ bool Session::handshake()
         send(PacketType::Reply, reply);
         return false;
     }
+    m_messageLimit = kMaxMessageSize;
     const QString database = m_engine.currentDatabase(m_spid);
 
     // The login reply as a server sends it: database, language and collation, then LOGINACK
@@ -177,7 +181,7 @@ Session::ReadResult Session::readMessage(std::uint8_t& type, QByteArray& payload
         if (!readExact(headerBytes, kHeaderSize))
             return ReadResult::Closed;
         const std::optional<PacketHeader> header = parseHeader(headerBytes);
-        if (!header)
+        if (!header || m_assembler.size() + header->length - kHeaderSize > m_messageLimit)
             return ReadResult::Malformed;
         QByteArray data(header->length - kHeaderSize, Qt::Uninitialized);
         if (!readExact(data.data(), int(data.size())))
@@ -190,8 +194,6 @@ Session::ReadResult Session::readMessage(std::uint8_t& type, QByteArray& payload
             payload = m_assembler.take();
             return ReadResult::Message;
         case MessageAssembler::Result::NeedMore:
-            if (m_assembler.size() > kMaxMessageSize)
-                return ReadResult::Malformed;
             break;
         }
     }

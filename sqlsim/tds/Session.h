@@ -29,7 +29,6 @@ public:
     void drop();
 
     int spid() const { return m_spid; }
-    bool finished() const { return m_finished; }
 
 private:
     enum class ReadResult { Message, Closed, Malformed };
@@ -50,8 +49,8 @@ private:
     std::mutex m_fdMutex;   // guards shutdown against close
     Engine& m_engine;
     std::atomic<int> m_spid{0};
-    std::atomic<bool> m_finished{false};
     MessageAssembler m_assembler;
+    qsizetype m_messageLimit;   // the most one client message may hold; raised after login
 };
 
 } // namespace sqlsim::tds

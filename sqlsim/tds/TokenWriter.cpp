@@ -78,7 +78,7 @@ void TokenWriter::message(const Message& message)
     putU32(m_out, std::uint32_t(message.number));
     putU8(m_out, std::uint8_t(message.state));
     putU8(m_out, std::uint8_t(message.severity));
-    putUsVarChar(m_out, message.text);
+    putUsVarChar(m_out, message.text.left(kMaxMessageLength));
     putBVarChar(m_out, QString::fromLatin1(kServerName));
     putBVarChar(m_out, message.procedure);
     putU16(m_out, std::uint16_t(message.line));

@@ -114,7 +114,7 @@ QString formatServerText(const QString& format, const QStringList& args)
         if (m.captured(1) == QStringLiteral("%"))
             result += u'%';
         else if (next < args.size())
-            result += args[next++];
+            result += m.captured(4) == QStringLiteral("*") ? args[next++].left(kMaxNameInMessage) : args[next++];
         from = m.capturedEnd();
     }
     result += format.mid(from);

@@ -67,7 +67,7 @@ constexpr int CursorFetchCount = 16924;
 Message serverMessage(int number, const QStringList& args = {});
 
 /// Fills a server format: each conversion (%d, %ls, %.*ls, %I64d, %f ...) takes the next
-/// argument; %% is a percent sign.
+/// argument, a %.*ls one cut to kMaxNameInMessage characters; %% is a percent sign.
 QString formatServerText(const QString& format, const QStringList& args);
 
 class SqlError : public std::exception {

@@ -362,6 +362,24 @@ TEST_F(SqlsimOdbc, ServerMessagesReachTheClient)
     EXPECT_EQ(client.scalar("SELECT @@VERSION"), sim.engine().state().versionText());
 }
 
+TEST_F(SqlsimOdbc, HugeNamesInMessagesAreCutAndTheClientStaysInStep)
+{
+    Client client;
+    connect(client);
+    const QString name(40000, u'n');
+    EXPECT_EQ(client.execute(QStringLiteral("Select * from [%1]").arg(name)), SQL_ERROR);
+    EXPECT_TRUE(hasNative(client.statementDiagnostics(), 208,
+                          QStringLiteral("Invalid object name '%1'.").arg(name.left(128))));
+    EXPECT_EQ(client.scalar("SELECT @@VERSION"), sim.engine().state().versionText());
+
+    Client stranger;
+    QString connection = sim.odbcConnectionString();
+    connection.replace("UID=sa", "UID=" + QString(65535, u'u'));
+    EXPECT_FALSE(SQL_SUCCEEDED(stranger.connect(connection)));
+    EXPECT_TRUE(hasNative(stranger.connectionDiagnostics(), 18456,
+                          QStringLiteral("Login failed for user '%1'.").arg(QString(128, u'u'))));
+}
+
 TEST_F(SqlsimOdbc, ErrorMidBatchKeepsEarlierResults)
 {
     Client client;

@@ -167,3 +167,16 @@ TEST(LikePattern, WildcardsStandAnywhereAndCaseDoesNotCount)
             << c.pattern << " / " << c.text;
     }
 }
+
+TEST_F(RowFilterGrammar, ChainsOfHundredsOfThousandsOfTermsAreTestedAndFreed)
+{
+    // Far longer than the stack could take one level per term.
+    constexpr int terms = 300'000;
+    QStringList all(terms, QStringLiteral("cpu >= 0"));
+    EXPECT_EQ(passing(all.join(QStringLiteral(" AND "))), "1 2 3 4");
+    all.back() = QStringLiteral("spid = 2");
+    EXPECT_EQ(passing(all.join(QStringLiteral(" AND "))), "2");
+    QStringList any(terms, QStringLiteral("cpu = 7"));
+    any[terms / 2] = QStringLiteral("spid = 3");
+    EXPECT_EQ(passing(QStringLiteral("spid = 1 OR (%1)").arg(any.join(QStringLiteral(" OR ")))), "1 3");
+}

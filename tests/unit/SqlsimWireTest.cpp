@@ -2,7 +2,9 @@
 // packets and writes, attention, and peers that send what no client should.
 #include "SimFixture.h"
 #include "tds/Login7.h"
+#include "tds/Packet.h"
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QThread>
 #include <gtest/gtest.h>
@@ -10,7 +12,10 @@
 #include <random>
 
 #include <arpa/inet.h>
+#include <cerrno>
+#include <fcntl.h>
 #include <netinet/in.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -139,7 +144,8 @@ public:
     bool closedByServer()
     {
         char byte;
-        return ::recv(m_fd, &byte, 1, 0) == 0;
+        const ssize_t got = ::recv(m_fd, &byte, 1, 0);
+        return got == 0 || (got < 0 && errno == ECONNRESET);
     }
 
     bool logIn(const LoginFields& fields = {}, int* spid = nullptr)
@@ -166,6 +172,56 @@ private:
 
     int m_fd = -1;
     bool m_connected = false;
+};
+
+// The text of an ERROR or INFO token at the start of `reply`, when the token's length holds
+// exactly its fields and a DONE ends the reply right after it.
+std::optional<QString> soleMessageBeforeDone(const QByteArray& reply)
+{
+    if (reply.size() < 3 || (std::uint8_t(reply[0]) != 0xAA && std::uint8_t(reply[0]) != 0xAB))
+        return std::nullopt;
+    const int length = std::uint8_t(reply[1]) | (std::uint8_t(reply[2]) << 8);
+    const int chars = std::uint8_t(reply[9]) | (std::uint8_t(reply[10]) << 8);
+    const QByteArray text = reply.mid(11, 2 * chars);
+    const int serverAt = 11 + 2 * chars;
+    const int serverChars = std::uint8_t(reply[serverAt]);
+    const int procedureChars = std::uint8_t(reply[serverAt + 1 + 2 * serverChars]);
+    const int fields = 4 + 1 + 1 + 2 + 2 * chars + 1 + 2 * serverChars + 1 + 2 * procedureChars + 2;
+    if (length != fields || reply.size() != 3 + length + 9 || std::uint8_t(reply[3 + length]) != 0xFD)
+        return std::nullopt;
+    return QString::fromUtf16(reinterpret_cast<const char16_t*>(text.constData()), chars);
+}
+
+int openDescriptors()
+{
+    return int(QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::Files | QDir::System).size());
+}
+
+bool descriptorsSettleAt(int count)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (openDescriptors() != count && timer.elapsed() < 5000)
+        QThread::msleep(5);
+    return openDescriptors() == count;
+}
+
+// Lowers this process's descriptor limit for its lifetime.
+class DescriptorLimit {
+public:
+    explicit DescriptorLimit(rlim_t soft)
+    {
+        ::getrlimit(RLIMIT_NOFILE, &m_saved);
+        rlimit lowered = m_saved;
+        lowered.rlim_cur = soft;
+        ::setrlimit(RLIMIT_NOFILE, &lowered);
+    }
+    ~DescriptorLimit() { ::setrlimit(RLIMIT_NOFILE, &m_saved); }
+    DescriptorLimit(const DescriptorLimit&) = delete;
+    DescriptorLimit& operator=(const DescriptorLimit&) = delete;
+
+private:
+    rlimit m_saved{};
 };
 
 bool settlesAt(SimServer& server, int sessions)
@@ -382,4 +438,115 @@ TEST(SqlsimWire, StoppingTheServerEndsSessionsEvenMidStatement)
     EXPECT_LT(timer.elapsed(), 5000);
     EXPECT_TRUE(busy.closedByServer());
     EXPECT_TRUE(idle.closedByServer());
+}
+
+TEST(SqlsimWire, AcceptingResumesOnceDescriptorsAreFreeAgain)
+{
+    SimFixture sim;
+    std::vector<int> fillers;
+    std::unique_ptr<RawClient> waiting;
+    {
+        DescriptorLimit limit(rlim_t(openDescriptors() + 64));
+        for (int fd; (fd = ::open("/dev/null", O_RDONLY | O_CLOEXEC)) >= 0;)
+            fillers.push_back(fd);
+        ASSERT_EQ(errno, EMFILE);
+        // One descriptor for the client; the server then has none to accept it with.
+        ::close(fillers.back());
+        fillers.pop_back();
+        waiting = std::make_unique<RawClient>(sim.port());
+        ASSERT_TRUE(waiting->connected());
+        QThread::msleep(200);
+        for (const int fd : fillers)
+            ::close(fd);
+    }
+    EXPECT_TRUE(waiting->logIn());
+    RawClient newcomer(sim.port());
+    EXPECT_TRUE(newcomer.logIn());
+}
+
+TEST(SqlsimWire, EndedSessionsGiveBackTheirSocketsAtOnce)
+{
+    SimFixture sim;
+    const int before = openDescriptors();
+    {
+        std::vector<std::unique_ptr<RawClient>> peers;
+        for (int i = 0; i < 8; ++i) {
+            peers.push_back(std::make_unique<RawClient>(sim.port()));
+            peers.back()->send(packet(0x12, QByteArray(4000, 'p'), false));   // a message left unfinished
+        }
+        ASSERT_TRUE(settlesAt(sim.server(), 8));
+    }
+    // No other client connects: the sessions' own ends close their sockets.
+    EXPECT_TRUE(descriptorsSettleAt(before));
+    EXPECT_TRUE(settlesAt(sim.server(), 0));
+}
+
+TEST(SqlsimWire, BeforeLoginAPeerMaySendOnlyALittle)
+{
+    SimFixture sim;
+    RawClient flooder(sim.port());
+    const QByteArray chunk = packet(0x12, QByteArray(32000, 'p'), false);
+    for (int i = 0; i < 12; ++i)
+        flooder.send(chunk);
+    EXPECT_TRUE(flooder.closedByServer());
+
+    // After login a batch far larger than that is still a batch.
+    RawClient client(sim.port());
+    ASSERT_TRUE(client.logIn());
+    const QString batch = QStringLiteral("SELECT @@SPID /*%1*/").arg(QString(300000, u'c'));
+    client.send(tds::framePackets(tds::PacketType::SqlBatch, ucs2(batch), 0));
+    const auto reply = client.reply();
+    ASSERT_TRUE(reply);
+    EXPECT_TRUE(reply->startsWith(QByteArray::fromHex("81")));
+}
+
+TEST(SqlsimWire, ConnectionsBeyondTheBoundAreClosed)
+{
+    ServerOptions options;
+    options.populate = false;
+    options.maxConnections = 3;
+    SimServer server(options);
+    server.start(0);
+    std::vector<std::unique_ptr<RawClient>> clients;
+    for (int i = 0; i < 3; ++i) {
+        clients.push_back(std::make_unique<RawClient>(server.port()));
+        ASSERT_TRUE(clients.back()->logIn());
+    }
+    RawClient refused(server.port());
+    EXPECT_TRUE(refused.closedByServer());
+
+    clients.pop_back();
+    ASSERT_TRUE(settlesAt(server, 2));
+    RawClient admitted(server.port());
+    EXPECT_TRUE(admitted.logIn());
+}
+
+TEST(SqlsimWire, HugeNamesInMessagesAreCutSoTheTokenLengthHolds)
+{
+    SimFixture sim;
+    RawClient client(sim.port());
+    ASSERT_TRUE(client.logIn());
+    const QString name(40000, u'n');
+    client.send(tds::framePackets(tds::PacketType::SqlBatch,
+                                  ucs2(QStringLiteral("SELECT * FROM [%1]").arg(name)), 0));
+    const auto reply = client.reply();
+    ASSERT_TRUE(reply);
+    EXPECT_EQ(soleMessageBeforeDone(*reply),
+              QStringLiteral("Invalid object name '%1'.").arg(name.left(128)));
+    // The stream is still in step: the next batch gets its own answer.
+    client.send(packet(0x01, ucs2(QStringLiteral("SELECT @@SPID"))));
+    const auto next = client.reply();
+    ASSERT_TRUE(next);
+    EXPECT_TRUE(next->startsWith(QByteArray::fromHex("81")));
+
+    RawClient stranger(sim.port());
+    stranger.send(packet(0x12, preLogin()));
+    ASSERT_TRUE(stranger.reply());
+    LoginFields fields;
+    fields.user = QString(65535, u'u');
+    stranger.send(tds::framePackets(tds::PacketType::Login7, login7(fields), 0));
+    const auto refusal = stranger.reply();
+    ASSERT_TRUE(refusal);
+    EXPECT_EQ(soleMessageBeforeDone(*refusal),
+              QStringLiteral("Login failed for user '%1'.").arg(QString(128, u'u')));
 }
