@@ -15,7 +15,7 @@
 #include <QStyleOptionButton>
 #include <QHeaderView>
 #include <QLabel>
-#include <QPushButton>
+#include <QEvent>
 #include <QTest>
 #include <QTabWidget>
 #include <QTemporaryDir>
@@ -191,24 +191,41 @@ TEST(ErrorDisplay, CaptionAndFullStopRules)
     EXPECT_EQ(messages.all[0].buttons, QMessageBox::Ok);
 }
 
+namespace {
+
+// An object whose own event handler fails on the first of its events. The error leaves the
+// handler straight into the application's last resort, not through Qt's signal code, which makes
+// no promise to be left whole by it (and leaks the click it was delivering).
+class FailingReceiver : public QObject {
+public:
+    int events = 0;
+
+    bool event(QEvent* event) override
+    {
+        if (event->type() != QEvent::User)
+            return QObject::event(event);
+        if (++events == 1)
+            throw DbError(DbError::Cause::Server, QStringLiteral("[FreeTDS][SQL Server]Timeout expired"));
+        return true;
+    }
+};
+
+} // namespace
+
 TEST(ErrorDisplay, AnErrorLeavingAnEventHandlerIsShownAndEventsGoOn)
 {
     RecordedMessages messages;
-    QPushButton button;
-    int clicks = 0;
-    QObject::connect(&button, &QPushButton::clicked, [&] {
-        if (++clicks == 1)
-            throw DbError(DbError::Cause::Server, QStringLiteral("[FreeTDS][SQL Server]Timeout expired"));
-    });
-    button.show();
+    FailingReceiver receiver;
 
-    QTest::mouseClick(&button, Qt::LeftButton);
+    QCoreApplication::postEvent(&receiver, new QEvent(QEvent::User));
+    QCoreApplication::sendPostedEvents(&receiver);
     ASSERT_EQ(messages.all.size(), 1u);
     EXPECT_EQ(messages.texts(), QStringLiteral("Mainwindowtest|[FreeTDS][SQL Server]Timeout expired."));
     EXPECT_EQ(messages.all[0].icon, QMessageBox::Critical);
 
-    QTest::mouseClick(&button, Qt::LeftButton);
-    EXPECT_EQ(clicks, 2);
+    QCoreApplication::postEvent(&receiver, new QEvent(QEvent::User));
+    QCoreApplication::sendPostedEvents(&receiver);
+    EXPECT_EQ(receiver.events, 2);
     EXPECT_EQ(messages.all.size(), 1u);
 }
 
