@@ -5,6 +5,7 @@
 #include "MessageSeam.h"
 #include "Query.h"
 #include "ResultGrid.h"
+#include "ResultGridTestData.h"
 
 #include <QAbstractItemView>
 #include <QComboBox>
@@ -20,14 +21,7 @@ class FilterRowTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        query.setFields({{QStringLiteral("spid"), FieldKind::Integer},
-                         {QStringLiteral("cpu"), FieldKind::Integer},
-                         {QStringLiteral("loginame"), FieldKind::String, 12}});
-        query.createDataSet();
-        query.appendRow({53, 10, QStringLiteral("web")});
-        query.appendRow({52, 30, QStringLiteral("dbo")});
-        query.appendRow({51, 10, QStringLiteral("sa")});
-        query.appendRow({54, 20, QStringLiteral("sa")});
+        holdSmallProcessList(query);
         query.setFiltered(true);
         query.first();
 

@@ -25,20 +25,25 @@ inline std::string markerText(SortMarker marker)
     return marker == SortMarker::Down ? "asc" : marker == SortMarker::Up ? "desc" : "none";
 }
 
+// Four processes (spid, cpu, loginame) unsorted in the server's order; 53 before 51 with equal
+// cpu, so a sort by cpu alone and one by cpu then spid give different orders.
+inline void holdSmallProcessList(Query& query)
+{
+    query.setFields({{QStringLiteral("spid"), FieldKind::Integer},
+                     {QStringLiteral("cpu"), FieldKind::Integer},
+                     {QStringLiteral("loginame"), FieldKind::String, 12}});
+    query.createDataSet();
+    query.appendRow({53, 10, QStringLiteral("web")});
+    query.appendRow({52, 30, QStringLiteral("dbo")});
+    query.appendRow({51, 10, QStringLiteral("sa")});
+    query.appendRow({54, 20, QStringLiteral("sa")});
+}
+
 class ResultGridTest : public ::testing::Test {
 protected:
-    // Unsorted in the server's order; 53 before 51 with equal cpu, so a sort by cpu alone and
-    // one by cpu then spid give different orders.
     void SetUp() override
     {
-        query.setFields({{QStringLiteral("spid"), FieldKind::Integer},
-                         {QStringLiteral("cpu"), FieldKind::Integer},
-                         {QStringLiteral("loginame"), FieldKind::String, 12}});
-        query.createDataSet();
-        query.appendRow({53, 10, QStringLiteral("web")});
-        query.appendRow({52, 30, QStringLiteral("dbo")});
-        query.appendRow({51, 10, QStringLiteral("sa")});
-        query.appendRow({54, 20, QStringLiteral("sa")});
+        holdSmallProcessList(query);
         query.first();
 
         GridOptions options;
