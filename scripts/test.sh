@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds everything and runs every test; then builds the tests again
-# with AddressSanitizer and UndefinedBehaviorSanitizer and runs them all once more.
+# with AddressSanitizer and UndefinedBehaviorSanitizer and runs them all once more; last, an
+# operator's whole session runs under valgrind.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/packages.sh
@@ -11,3 +12,4 @@ cd build
 QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j "$(nproc)"
 cd ..
 bash scripts/sanitize.sh
+bash scripts/memcheck.sh

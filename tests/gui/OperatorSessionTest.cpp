@@ -1,0 +1,122 @@
+// An operator's whole session through the main window against the seeded simulated server:
+// connect, refresh, sort, filter, the value lists, the detail window, the databases, server and
+// log tabs, disconnect and close, with no message shown on the way. scripts/memcheck.sh runs it
+// under valgrind.
+#include "DatabaseTab.h"
+#include "FilterRow.h"
+#include "GridHeader.h"
+#include "LogTab.h"
+#include "MainWindowTestSupport.h"
+#include "Query.h"
+#include "ResultGrid.h"
+#include "ServerTab.h"
+#include "SimFixture.h"
+#include "TLock_FRM.h"
+
+#include <QApplication>
+#include <QPointer>
+#include <QTabWidget>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+using namespace velmora;
+using namespace velmora::testing;
+
+namespace {
+
+/// Runs `inside` on the detail window once it is the modal window, then closes it.
+void whileDetailOpen(std::function<void(TLock_FRM&)> inside)
+{
+    QTimer::singleShot(0, [inside] {
+        auto* window = qobject_cast<TLock_FRM*>(QApplication::activeModalWidget());
+        if (!window) {
+            whileDetailOpen(inside);
+            return;
+        }
+        inside(*window);
+        window->close();
+    });
+}
+
+TEST(OperatorSession, EveryScreenFillsAndNothingIsShownOnTheWay)
+{
+    SettingsFile settings;
+    RecordedMessages messages;
+    SimFixture sim;
+    auto window = std::make_unique<MainWindow>();
+    fillLogin(*window, QStringLiteral("127.0.0.1,%1").arg(sim.port()), QStringLiteral("sa"),
+              QStringLiteral("velmora"));
+    ASSERT_TRUE(showActive(*window));
+
+    window->ConnectAction->trigger();
+    Query& list = *window->processTab->procSource();
+    ResultGrid& grid = *window->processTab->DBGridEh1;
+    ASSERT_TRUE(list.isActive()) << messages.texts().toStdString();
+    const int processes = list.recordCount();
+    EXPECT_GT(processes, 10);
+
+    window->RefAction->trigger();
+    EXPECT_GT(list.recordCount(), 10);
+
+    // Sort by two keys with Ctrl+clicks on the titles, as an operator does.
+    auto& header = static_cast<GridHeader&>(*grid.horizontalHeader());
+    const auto titleCentre = [&](const QString& field) {
+        const int column = grid.columnIndex(field);
+        grid.scrollTo(grid.model()->index(0, column));
+        return QPoint(header.sectionViewportPosition(column) + header.sectionSize(column) / 2, header.height() / 2);
+    };
+    QTest::mouseClick(header.viewport(), Qt::LeftButton, Qt::ControlModifier, titleCentre(QStringLiteral("DBName")));
+    QTest::mouseClick(header.viewport(), Qt::LeftButton, Qt::ControlModifier, titleCentre(QStringLiteral("spid")));
+    QTest::keyRelease(&grid, Qt::Key_Control);
+    EXPECT_EQ(list.sort(), QStringLiteral("DBName, spid"));
+
+    // F3 lists the values; a pick of the first login filters the rows to it.
+    window->FilterAction->trigger();
+    ASSERT_TRUE(grid.filterRow()->isVisible());
+    const GridColumn& login = grid.columns()[size_t(grid.columnIndex(QStringLiteral("loginame")))];
+    ASSERT_TRUE(login.filter.valueList.has_value());
+    ASSERT_FALSE(login.filter.valueList->isEmpty());
+    const QString picked = login.filter.valueList->first();
+    grid.filterRow()->editCell(grid.columnIndex(QStringLiteral("loginame")));
+    grid.filterRow()->editor()->showPopup();
+    QAbstractItemView& view = *grid.filterRow()->editor()->view();
+    view.setCurrentIndex(view.model()->index(0, 0));
+    QTest::keyClick(&view, Qt::Key_Return);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return login.filter.text == picked; }));
+    EXPECT_LT(list.recordCount(), processes);
+    for (int row = 0; row < list.recordCount(); ++row)
+        EXPECT_EQ(list.valueAt(row, list.fieldIndex(QStringLiteral("loginame"))).toString().trimmed(), picked);
+
+    // The detail window of the current process shows its locks and closes again.
+    QString caption;
+    whileDetailOpen([&](TLock_FRM& detail) {
+        caption = detail.windowTitle();
+        QTest::keyClick(detail.DBGridEh1, Qt::Key_F5);
+    });
+    window->processTab->DBGridEh1DblClick();
+    EXPECT_TRUE(caption.startsWith(QStringLiteral("Информация по процессу ")));
+
+    QTabWidget& tabs = *window->RzPageControl1;
+    tabs.setCurrentWidget(window->databaseTab);
+    window->RefAction->trigger();
+    EXPECT_GT(window->databaseTab->BaseQuery->recordCount(), 1);
+
+    auto* server = window->findChild<ServerTab*>();
+    ASSERT_NE(server, nullptr);
+    tabs.setCurrentWidget(server);
+    EXPECT_GT(server->SrvQuery->recordCount(), 10);
+
+    auto* logs = window->findChild<LogTab*>();
+    ASSERT_NE(logs, nullptr);
+    tabs.setCurrentWidget(logs);
+    window->RefAction->trigger();
+    EXPECT_GT(logs->LogListQuery->recordCount(), 0);
+
+    window->DiconectAction->trigger();
+    EXPECT_FALSE(list.isActive());
+    window->close();
+    window.reset();
+    EXPECT_EQ(messages.texts(), QString());
+}
+
+} // namespace
