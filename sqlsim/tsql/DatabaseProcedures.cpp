@@ -1,5 +1,7 @@
 #include "DatabaseProcedures.h"
 
+#include "engine/ProductVersion.h"
+
 #include <QLocale>
 
 #include <algorithm>
@@ -53,7 +55,7 @@ ProcedureResult fileList(const Database& database)
 
 // The database list of sp_helpdb: the size of all files in MB as str(size, 10, 2) + ' MB', the
 // creation date as convert(char(11), crdate), the options as one text.
-ProcedureResult databaseList(const std::vector<const Database*>& databases)
+ProcedureResult databaseList(const std::vector<const Database*>& databases, ServerVersion version)
 {
     ProcedureResult result;
     result.columns = {textColumn("name", SqlType::NVarChar, 24), textColumn("db_size", SqlType::NVarChar, 13),
@@ -81,7 +83,7 @@ ProcedureResult databaseList(const std::vector<const Database*>& databases)
                                .arg(database->created.date().year()),
                            result.columns[4].type),
             SqlValue::text(status.left(340), result.columns[5].type),
-            SqlValue::integer(80, SqlType::TinyInt),
+            SqlValue::integer(compatibilityLevel(version), SqlType::TinyInt),
         });
     }
     return result;
@@ -111,7 +113,7 @@ void spHelpDb(ProcedureCall& call)
             databases.push_back(&database);
         std::sort(databases.begin(), databases.end(),
                   [](const Database* a, const Database* b) { return a->name.compare(b->name, Qt::CaseInsensitive) < 0; });
-        call.output.push_back(databaseList(databases));
+        call.output.push_back(databaseList(databases, call.state.options.version));
         return;
     }
     const QString name = argumentText(*argument);
@@ -124,7 +126,7 @@ void spHelpDb(ProcedureCall& call)
         call.returnStatus = 1;
         return;
     }
-    call.output.push_back(databaseList({database}));
+    call.output.push_back(databaseList({database}, call.state.options.version));
     if (database->offline) {
         call.output.push_back(offlineDatabase(database->name, QStringLiteral("sp_helpdb")));
         call.returnStatus = 1;
