@@ -26,7 +26,7 @@ QString sent(const QStringList& lines, const QString& archive = {})
 }
 
 QString logParsingBatch(const QString& archive) { return sent(velmora::logParsingBatch(), archive); }
-QString lastLogLineBatch(const QString& archive) { return sent(velmora::lastEntryBatch(), archive); }
+QString lastLogLineBatch(const QString& archive) { return sent(velmora::lastEntryBatch(velmora::ServerFamily::Sql2000), archive); }
 // The databases tab's own space-used batch, its first line set to use `database`.
 QString spaceUsedBatch(const QString& database)
 {
