@@ -62,8 +62,8 @@ public:
     QString caption() const override;
     void setConnectedState(bool connected) override;
     void openAfterConnect(ServerFamily family) override;   // opens the database list
-    void closeAtDisconnect() override;                 // every result set closed, bars at 0
-    void refreshKey() override;                        // RzToolbarButton4Click
+    void closeAtDisconnect() override;                     // every result set closed, bars at 0
+    void refreshKey() override;                            // RzToolbarButton4Click
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

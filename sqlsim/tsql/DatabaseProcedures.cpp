@@ -57,9 +57,11 @@ ProcedureResult fileList(const Database& database)
 // creation date as convert(char(11), crdate), the options as one text.
 ProcedureResult databaseList(const std::vector<const Database*>& databases, ServerVersion version)
 {
+    // 2000 cuts names and owners at 24 characters; 2005 and later give them whole.
+    const int nameLength = isSql2005OrLater(version) ? 128 : 24;
     ProcedureResult result;
-    result.columns = {textColumn("name", SqlType::NVarChar, 24), textColumn("db_size", SqlType::NVarChar, 13),
-                      textColumn("owner", SqlType::NVarChar, 24), intColumn("dbid", SqlType::SmallInt),
+    result.columns = {textColumn("name", SqlType::NVarChar, nameLength), textColumn("db_size", SqlType::NVarChar, 13),
+                      textColumn("owner", SqlType::NVarChar, nameLength), intColumn("dbid", SqlType::SmallInt),
                       textColumn("created", SqlType::Char, 11), textColumn("status", SqlType::VarChar, 340),
                       intColumn("compatibility_level", SqlType::TinyInt)};
     for (const Database* database : databases) {
@@ -73,9 +75,9 @@ ProcedureResult databaseList(const std::vector<const Database*>& databases, Serv
                                         database->name.compare(u"tempdb", Qt::CaseInsensitive) == 0
                                             ? QStringLiteral("SIMPLE") : QStringLiteral("FULL"));
         result.rows.push_back({
-            SqlValue::text(database->name.left(24), result.columns[0].type),
+            SqlValue::text(database->name.left(nameLength), result.columns[0].type),
             SqlValue::text(QStringLiteral("%1 MB").arg(double(kilobytes) / 1024.0, 10, 'f', 2), result.columns[1].type),
-            SqlValue::text(database->owner.left(24), result.columns[2].type),
+            SqlValue::text(database->owner.left(nameLength), result.columns[2].type),
             SqlValue::integer(database->dbid, SqlType::SmallInt),
             SqlValue::text(QStringLiteral("%1 %2 %3")
                                .arg(QLocale::c().monthName(database->created.date().month(), QLocale::ShortFormat))
