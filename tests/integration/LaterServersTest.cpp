@@ -4,6 +4,7 @@
 
 #include "ColouredCheckBox.h"
 #include "DatabaseTab.h"
+#include "FilterRow.h"
 #include "LogTab.h"
 #include "Query.h"
 #include "ResultGrid.h"
@@ -130,6 +131,10 @@ TEST_F(Sql2022Window, ProcessListCountsLocksAndRefreshKeepsTheCurrentProcess)
     EXPECT_TRUE(list.isActive());
     EXPECT_EQ(list.sort(), "spid DESC");
     EXPECT_EQ(list.value(QStringLiteral("spid")).toInt(), 57);
+
+    // F3 builds the filter row's value lists from these rows, the 64-bit waittime included.
+    window.processTab->ViewClick();
+    EXPECT_TRUE(window.processTab->DBGridEh1->filterRow()->isRowVisible());
     EXPECT_TRUE(messages.all.empty()) << messages.texts().toStdString();
 }
 
