@@ -43,7 +43,7 @@ struct Faults {
     std::optional<QString> versionText;       // replaces @@VERSION (e.g. fewer than four lines)
 };
 
-/// One row of sysprocesses, with the columns both versions share; what a version lacks is not
+/// One row of sysprocesses, with the columns of every version; what a version lacks is not
 /// reported by that version.
 struct Process {
     qint16 spid = 0;
