@@ -181,7 +181,8 @@ ProcedureResult logEntries(const ErrorLogArchive& log)
                            sourceEnd < 0 ? QString() : rest.mid(sourceEnd).trimmed()});
     }
     for (const Entry& entry : entries) {
-        result.rows.push_back({entry.date ? SqlValue::dateTime(DateTime::fromQDateTime(*entry.date)) : SqlValue::null(result.columns[0].type),
+        result.rows.push_back({entry.date ? SqlValue::dateTime(DateTime::fromQDateTime(*entry.date))
+                                          : SqlValue::null(result.columns[0].type),
                                entry.date ? SqlValue::text(entry.source, result.columns[1].type)
                                           : SqlValue::null(result.columns[1].type),
                                SqlValue::text(entry.text.left(4000), result.columns[2].type)});

@@ -287,7 +287,9 @@ public:
     void setConnectedState(bool connected) override { m_log << m_name + (connected ? ":on" : ":off"); }
     void openAfterConnect(ServerFamily family) override
     {
-        m_log << m_name + (family == ServerFamily::Sql70 ? ":open70" : family == ServerFamily::Sql2000 ? ":open2000" : ":open2005");
+        m_log << m_name + (family == ServerFamily::Sql70     ? ":open70"
+                           : family == ServerFamily::Sql2000 ? ":open2000"
+                                                             : ":open2005");
     }
     void closeAtDisconnect() override { m_log << m_name + ":close"; }
     void refreshKey() override { m_log << m_name + ":F5"; }
@@ -374,7 +376,9 @@ TEST_F(ConnectTest, ErrorsOfOperatorKeysAreShownAndTheWindowCarriesOn)
     Query& list = *window->processTab->procSource();
 
     // F5 with the process batch failing on the server.
-    onServer([](sqlsim::ServerState& state) { state.faults.errorOnStatement = processBatch(ServerFamily::Sql2000).join("\r\n"); });
+    onServer([](sqlsim::ServerState& state) {
+        state.faults.errorOnStatement = processBatch(ServerFamily::Sql2000).join("\r\n");
+    });
     press(Qt::Key_F5);
     ASSERT_EQ(messages.all.size(), 1u);
     EXPECT_EQ(messages.all[0].caption, QStringLiteral("Connecttest"));
