@@ -31,10 +31,17 @@ QString buildConnectionString(const LoginInput& input)
            + QStringLiteral(";Application Name=") + applicationName;
 }
 
-bool probeMeansServer2000(const CommandResult& probe)
+ServerFamily probedServerFamily(const CommandResult& probe)
 {
     // Character_Value is the fourth column; a null reads as empty text.
-    return !probe.text(3).startsWith(u'7');
+    const QString version = probe.text(3);
+    if (version.startsWith(u'7'))
+        return ServerFamily::Sql70;
+    static const QRegularExpression majorVersion(QStringLiteral("^([0-9]{1,4})\\.[0-9]"));
+    const QRegularExpressionMatch match = majorVersion.match(version);
+    if (match.hasMatch() && match.captured(1).toInt() >= 9)
+        return ServerFamily::Sql2005AndLater;
+    return ServerFamily::Sql2000;
 }
 
 QString versionLine(const QString& versionText)

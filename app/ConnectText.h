@@ -2,6 +2,7 @@
 // version answers mean; the trimmed-text rule of its input checks comes with it.
 #pragma once
 
+#include "ServerFamily.h"
 #include "TrimmedText.h"
 
 #include <QString>
@@ -27,9 +28,11 @@ struct LoginInput {
 /// form.
 QString buildConnectionString(const LoginInput& input);
 
-/// Whether the answer of the version probe (xp_msver 'ProductVersion', at least one row) makes
-/// the server one taken for SQL Server 2000: anything but a Character_Value beginning with "7".
-bool probeMeansServer2000(const CommandResult& probe);
+/// What the answer of the version probe (xp_msver 'ProductVersion', at least one row) makes of
+/// the server: 7.0 when Character_Value begins with "7"; 2005 and later when it begins with a
+/// major version of 9 or more, digits followed by a dot ("9.00.5000.00", "16.0.1000.6");
+/// 2000 for anything else, an empty or unreadable value included.
+ServerFamily probedServerFamily(const CommandResult& probe);
 
 /// The status bar's version line from @@VERSION: the first line, a blank, and the fourth line
 /// less its first character; the first line alone when the text has fewer than four lines.

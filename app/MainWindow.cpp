@@ -390,7 +390,7 @@ void MainWindow::FormClose()
 
 void MainWindow::RzToolbarButton1Click()
 {
-    m_server2000 = false;
+    m_serverFamily = ServerFamily::Sql70;
     const QString server = RzLineComboBox1->currentText();
     if (trimmedText(server).isEmpty()) {
         showNotice(QStringLiteral("Сообщение"), QStringLiteral("Выберите сервер."), QMessageBox::Warning);
@@ -428,9 +428,9 @@ void MainWindow::RzToolbarButton1Click()
             showNotice(QStringLiteral("Сообщение"),
                        QStringLiteral("Ошибка работы  функции xp_msver. Сервер определен как MS SQL 2000"),
                        QMessageBox::Warning);
-            m_server2000 = true;
+            m_serverFamily = ServerFamily::Sql2000;
         } else {
-            m_server2000 = probeMeansServer2000(probe);
+            m_serverFamily = probedServerFamily(probe);
         }
         const CommandResult version = Connect->execute(QStringLiteral("SELECT @@VERSION"));
         if (version.rowCount() > 0)
@@ -443,7 +443,7 @@ void MainWindow::RzToolbarButton1Click()
 
     applyState(true);
     for (WindowTab* tab : m_connectOrder)
-        tab->openAfterConnect(m_server2000);
+        tab->openAfterConnect(m_serverFamily);
 
     try {
         processTab->procSource()->setSort(ReadIniValue(SettingsFile, QStringLiteral("SortOption"),

@@ -2,6 +2,8 @@
 // bar with the clock and the server's version line, the window's shortcuts and its two states.
 #pragma once
 
+#include "ServerFamily.h"
+
 #include <QMainWindow>
 #include <memory>
 #include <vector>
@@ -62,8 +64,10 @@ public:
     /// The window's one connection, used by every query of the program.
     Connection* Connect = nullptr;
 
-    /// Whether the last connect took the server for SQL Server 2000 (any version but 7).
-    bool server2000() const { return m_server2000; }
+    /// Whether the last connect took the server for SQL Server 2000 or later (any version but 7).
+    bool server2000() const { return m_serverFamily != ServerFamily::Sql70; }
+    /// What the last connect's version probe made of the server.
+    ServerFamily serverFamily() const { return m_serverFamily; }
 
     /// Adds a page to the page control, named `objectName`; the window owns it and hands it
     /// its state, its part of connect and disconnect, and the tab keys.
@@ -117,7 +121,7 @@ private:
     /// Every tab added is in it.
     std::vector<WindowTab*> m_connectOrder;
     bool m_connected = false;
-    bool m_server2000 = false;
+    ServerFamily m_serverFamily = ServerFamily::Sql70;
     bool m_placed = false;
     QWidget* m_panel = nullptr;
     std::unique_ptr<TDBGridEhFindDlg> m_findDialog;

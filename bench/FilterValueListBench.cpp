@@ -48,7 +48,7 @@ const Query& processList()
 {
     static Query* const query = [] {
         auto* list = new Query;
-        list->setFields(processFields(true));
+        list->setFields(processFields(ServerFamily::Sql2000));
         list->createDataSet();
         std::mt19937 random(20261209);
         std::vector<Row> rows;

@@ -21,7 +21,7 @@ QString sent(const QStringList& lines)
     return lines.join("\r\n") + "\r\n";
 }
 
-const QString processQuery2 = sent(velmora::processBatch(true));
+const QString processQuery2 = sent(velmora::processBatch(velmora::ServerFamily::Sql2000));
 const QString logParsing = sent(velmora::logParsingBatch()).replace(":LID", "N'0'");
 
 // 10,000 processes, every third holding three locks.

@@ -275,7 +275,7 @@ void DatabaseTab::setConnectedState(bool connected)
     RzToolbarButton4->setEnabled(connected);
 }
 
-void DatabaseTab::openAfterConnect(bool)
+void DatabaseTab::openAfterConnect(ServerFamily)
 {
     BaseQuery->open();
 }

@@ -61,9 +61,9 @@ public:
     // The tab as the main window knows it.
     QString caption() const override;
     void setConnectedState(bool connected) override;
-    void openAfterConnect(bool server2000) override;   // opens the database list
-    void closeAtDisconnect() override;                 // every result set closed, bars at 0
-    void refreshKey() override;                        // RzToolbarButton4Click
+    void openAfterConnect(ServerFamily family) override;   // opens the database list
+    void closeAtDisconnect() override;                     // every result set closed, bars at 0
+    void refreshKey() override;                            // RzToolbarButton4Click
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -7,8 +7,32 @@ QStringList logArchiveBatch()
     return {QStringLiteral("Use master"), QStringLiteral("exec sp_enumerrorlogs")};
 }
 
-QStringList lastEntryBatch()
+namespace {
+
+// The log reader's three columns of 2005 and later: an entry's text is no longer cut at 255
+// characters, and the lines that continue it come joined to it.
+constexpr int EntryTextLength = 4000;
+constexpr int EntrySourceLength = 50;
+
+} // namespace
+
+QStringList lastEntryBatch(ServerFamily family)
 {
+    if (family == ServerFamily::Sql2005AndLater) {
+        return {
+            QStringLiteral("create table #EnumErrorLogs "),
+            QStringLiteral("("),
+            QStringLiteral("  id integer identity,"),
+            QStringLiteral("  LogDate datetime,"),
+            QStringLiteral("  ProcessInfo nvarchar (50),"),
+            QStringLiteral("  Info nvarchar (4000)"),
+            QStringLiteral(")"),
+            QString(),
+            QStringLiteral("exec(' Use master insert #EnumErrorLogs exec sp_readerrorlog '+:LID)"),
+            QStringLiteral("Select Top 1 Info from #EnumErrorLogs order by id DESC"),
+            QStringLiteral("drop table  #EnumErrorLogs"),
+        };
+    }
     // Blanks at the ends of lines are part of the text the server receives.
     return {
         QStringLiteral("create table #EnumErrorLogs "),
@@ -91,6 +115,24 @@ QStringList logParsingBatch()
     };
 }
 
+QStringList logEntryBatch()
+{
+    return {
+        QStringLiteral("create table #EnumErrorLogs "),
+        QStringLiteral("("),
+        QStringLiteral("  id integer identity,"),
+        QStringLiteral("  Dates datetime,"),
+        QStringLiteral("  spid nvarchar (50),"),
+        QStringLiteral("  Info nvarchar (4000)"),
+        QStringLiteral(")"),
+        QString(),
+        QStringLiteral("exec('Use master insert #EnumErrorLogs exec sp_readerrorlog '+:LID)"),
+        QString(),
+        QStringLiteral("Select id, Dates, spid, Info, 0 as i from #EnumErrorLogs order by id"),
+        QStringLiteral("drop table  #EnumErrorLogs"),
+    };
+}
+
 QStringList rawLogBatch()
 {
     return {QStringLiteral("Use master"), QStringLiteral("exec sp_readerrorlog :LID")};
@@ -102,19 +144,21 @@ void setUpLogArchiveQuery(Query& query)
     query.setFields({{QStringLiteral("Archive #"), FieldKind::Integer}, {QStringLiteral("Date"), FieldKind::WideString, 255}});
 }
 
-void setUpLastEntryQuery(Query& query)
+void setUpLastEntryQuery(Query& query, ServerFamily family)
 {
-    query.setSql(lastEntryBatch());
-    query.setFields({{QStringLiteral("Info"), FieldKind::WideString, 255}});
+    const bool entries = family == ServerFamily::Sql2005AndLater;
+    query.setSql(lastEntryBatch(family));
+    query.setFields({{QStringLiteral("Info"), FieldKind::WideString, entries ? EntryTextLength : 255}});
 }
 
-void setUpLogListQuery(Query& query)
+void setUpLogListQuery(Query& query, ServerFamily family)
 {
-    query.setSql(logParsingBatch());
+    const bool entries = family == ServerFamily::Sql2005AndLater;
+    query.setSql(entries ? logEntryBatch() : logParsingBatch());
     query.setFields({{QStringLiteral("id"), FieldKind::Integer, 0, true},
                      {QStringLiteral("Dates"), FieldKind::DateTime},
-                     {QStringLiteral("spid"), FieldKind::WideString, 10},
-                     {QStringLiteral("Info"), FieldKind::WideString, 255},
+                     {QStringLiteral("spid"), FieldKind::WideString, entries ? EntrySourceLength : 10},
+                     {QStringLiteral("Info"), FieldKind::WideString, entries ? EntryTextLength : 255},
                      {QStringLiteral("i"), FieldKind::Integer}});
     query.setFilter(QStringLiteral("spid <> ''"));
     query.setFiltered(false);

@@ -92,8 +92,10 @@ LogTab::LogTab(Connection* connection, QWidget* parent)
         return query;
     };
     LogNumQuery = makeQuery("LogNumQuery", setUpLogArchiveQuery);
-    LogNumInfoQuery = makeQuery("LogNumInfoQuery", setUpLastEntryQuery);
-    LogListQuery = makeQuery("LogListQuery", setUpLogListQuery);
+    // Set up for 2000 until a connect finds out which server it is.
+    LogNumInfoQuery = makeQuery("LogNumInfoQuery",
+                                [](Query& query) { setUpLastEntryQuery(query, ServerFamily::Sql2000); });
+    LogListQuery = makeQuery("LogListQuery", [](Query& query) { setUpLogListQuery(query, ServerFamily::Sql2000); });
     LogQuery = makeQuery("LogQuery", setUpRawLogQuery);
     connect(LogNumQuery, &Query::afterScroll, this, guarded(this, &LogTab::LogNumQueryAfterScroll));
 
@@ -180,8 +182,14 @@ void LogTab::setConnectedState(bool connected)
     RzToolbarButton6->setEnabled(connected);
 }
 
-void LogTab::openAfterConnect(bool)
+void LogTab::openAfterConnect(ServerFamily family)
 {
+    // The last-entry and entry queries read the log reader of the server just connected; the
+    // disconnect before closed them.
+    LogNumInfoQuery->close();
+    LogListQuery->close();
+    setUpLastEntryQuery(*LogNumInfoQuery, family);
+    setUpLogListQuery(*LogListQuery, family);
     LogNumQuery->close();
     LogNumQuery->open();
 }

@@ -55,7 +55,8 @@ public:
 
     QString caption() const override;
     void setConnectedState(bool connected) override;
-    void openAfterConnect(bool server2000) override;   // opens the archive list
+    /// Sets the last-entry and entry queries up for `family` and opens the archive list.
+    void openAfterConnect(ServerFamily family) override;
     void closeAtDisconnect() override;                 // every query closed
     void refreshKey() override;                        // RzToolbarButton6Click
 

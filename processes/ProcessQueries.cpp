@@ -2,15 +2,19 @@
 
 namespace velmora {
 
-QStringList processBatch(bool server2000)
+QStringList processBatch(ServerFamily family)
 {
+    const bool server2000 = family != ServerFamily::Sql70;
+    const bool lockInfo = family == ServerFamily::Sql2005AndLater;
     // The blank, tab and single-space lines are part of the text the server receives; the
     // batches are compared byte for byte, so they stay exactly as they are.
     return {
         QStringLiteral("Use master"),
         QString(),
-        QStringLiteral("Select sp.spid,sp.kpid,Count(sl.spid) as block_count,sp.blocked,"
-                       "sp.waittype,sp.waittime,sp.lastwaittype,"),
+        lockInfo ? QStringLiteral("Select sp.spid,sp.kpid,Count(sl.req_spid) as block_count,sp.blocked,"
+                                  "sp.waittype,sp.waittime,sp.lastwaittype,")
+                 : QStringLiteral("Select sp.spid,sp.kpid,Count(sl.spid) as block_count,sp.blocked,"
+                                  "sp.waittype,sp.waittime,sp.lastwaittype,"),
         QStringLiteral("sp.waitresource,sp.dbid,sp.uid,sp.cpu,sp.physical_io,sp.[memusage],"),
         QStringLiteral("sp.login_time,sp.last_batch,sp.ecid,sp.open_tran,sp.status,sp.sid,"),
         QStringLiteral("sp.hostname,sp.program_name,sp.hostprocess,sp.cmd,sp.nt_domain,"),
@@ -20,7 +24,8 @@ QStringList processBatch(bool server2000)
         QStringLiteral("(Select DB_Name(sp.dbid)) as DBName"),
         QString(),
         QStringLiteral("from"),
-        QStringLiteral("  sysprocesses sp left join syslocks sl on (sp.spid=sl.spid)"),
+        lockInfo ? QStringLiteral("  sysprocesses sp left join syslockinfo sl on (sp.spid=sl.req_spid)")
+                 : QStringLiteral("  sysprocesses sp left join syslocks sl on (sp.spid=sl.spid)"),
         QStringLiteral("\t"),
         QStringLiteral("group by sp.spid,sp.kpid,sp.blocked,sp.waittype,sp.waittime,"
                        "sp.lastwaittype,"),
@@ -36,8 +41,12 @@ QStringList processBatch(bool server2000)
     };
 }
 
-std::vector<FieldDef> processFields(bool server2000)
+std::vector<FieldDef> processFields(ServerFamily family)
 {
+    const bool server2000 = family != ServerFamily::Sql70;
+    // 2005 and later count the wait in 64 bits, and give the host's process number and the
+    // command more room.
+    const bool server2005 = family == ServerFamily::Sql2005AndLater;
     const auto text = [](const char* name, int size) {
         return FieldDef{QString::fromLatin1(name), FieldKind::FixedWideChar, size};
     };
@@ -50,7 +59,7 @@ std::vector<FieldDef> processFields(bool server2000)
         FieldDef{QStringLiteral("block_count"), FieldKind::Integer, 0, true},
         field("blocked", FieldKind::SmallInt),
         FieldDef{QStringLiteral("waittype"), FieldKind::Bytes, 2},
-        field("waittime", FieldKind::Integer),
+        field("waittime", server2005 ? FieldKind::LargeInt : FieldKind::Integer),
         text("lastwaittype", 32),
         text("waitresource", 256),
         field("dbid", FieldKind::SmallInt),
@@ -66,8 +75,8 @@ std::vector<FieldDef> processFields(bool server2000)
         FieldDef{QStringLiteral("sid"), FieldKind::Bytes, server2000 ? 86 : 85},
         text("hostname", 128),
         text("program_name", 128),
-        text("hostprocess", 8),
-        text("cmd", 16),
+        text("hostprocess", server2005 ? 10 : 8),
+        text("cmd", server2005 ? 26 : 16),
         text("nt_domain", 128),
         text("nt_username", 128),
         text("net_address", 12),
@@ -79,10 +88,10 @@ std::vector<FieldDef> processFields(bool server2000)
     };
 }
 
-void setUpProcessQuery(Query& query, bool server2000)
+void setUpProcessQuery(Query& query, ServerFamily family)
 {
-    query.setSql(processBatch(server2000));
-    query.setFields(processFields(server2000));
+    query.setSql(processBatch(family));
+    query.setFields(processFields(family));
     query.setFilter(QString());
     query.setFiltered(true);
 }

@@ -28,9 +28,12 @@ ProcessTab::ProcessTab(Connection* connection, QWidget* parent)
     ProcQuery->setObjectName(QStringLiteral("ProcQuery"));
     ProcQuery2 = new Query(this);
     ProcQuery2->setObjectName(QStringLiteral("ProcQuery2"));
-    for (auto [query, server2000] : {std::pair{ProcQuery, false}, std::pair{ProcQuery2, true}}) {
+    ProcQuery2005 = new Query(this);
+    ProcQuery2005->setObjectName(QStringLiteral("ProcQuery2005"));
+    for (auto [query, family] : {std::pair{ProcQuery, ServerFamily::Sql70}, std::pair{ProcQuery2, ServerFamily::Sql2000},
+                                 std::pair{ProcQuery2005, ServerFamily::Sql2005AndLater}}) {
         query->setConnection(connection);
-        setUpProcessQuery(*query, server2000);
+        setUpProcessQuery(*query, family);
     }
 
     RzToolbar1 = new TabToolBar(QStringLiteral("RzToolbar1"), this,
@@ -90,12 +93,17 @@ ProcessTab::~ProcessTab() = default;
 
 Query* ProcessTab::procSource() const
 {
-    return m_server2000 ? ProcQuery2 : ProcQuery;
+    switch (m_family) {
+    case ServerFamily::Sql70: return ProcQuery;
+    case ServerFamily::Sql2000: return ProcQuery2;
+    case ServerFamily::Sql2005AndLater: return ProcQuery2005;
+    }
+    return ProcQuery;
 }
 
-void ProcessTab::bindAndOpen(bool server2000)
+void ProcessTab::bindAndOpen(ServerFamily family)
 {
-    m_server2000 = server2000;
+    m_family = family;
     m_sortOfFailedRefresh.clear();
     DBGridEh1->setDataSource(procSource());
     procSource()->open();
@@ -125,9 +133,9 @@ void ProcessTab::setConnectedState(bool connected)
         button->setEnabled(connected);
 }
 
-void ProcessTab::openAfterConnect(bool server2000)
+void ProcessTab::openAfterConnect(ServerFamily family)
 {
-    bindAndOpen(server2000);
+    bindAndOpen(family);
 }
 
 void ProcessTab::closeAtDisconnect()
@@ -155,6 +163,7 @@ void ProcessTab::closeQueries()
 {
     ProcQuery->close();
     ProcQuery2->close();
+    ProcQuery2005->close();
 }
 
 void ProcessTab::hideFilterRow()

@@ -27,8 +27,9 @@ public:
     ProcessTab(Connection* connection, QWidget* parent = nullptr);
     ~ProcessTab() override;
 
-    Query* ProcQuery = nullptr;
-    Query* ProcQuery2 = nullptr;
+    Query* ProcQuery = nullptr;       // SQL Server 7.0
+    Query* ProcQuery2 = nullptr;      // SQL Server 2000
+    Query* ProcQuery2005 = nullptr;   // SQL Server 2005 and later
     TabToolBar* RzToolbar1 = nullptr;
     ResultGrid* DBGridEh1 = nullptr;
     QToolButton* BtnMoveLeft = nullptr;
@@ -37,13 +38,12 @@ public:
 
     /// ProcSource: the variant bound to the grid (ProcQuery until the first connect).
     Query* procSource() const;
-    /// Binds ProcSource to ProcQuery2 when `server2000`, else to ProcQuery, and opens it.
-    /// Throws DbError.
-    void bindAndOpen(bool server2000);
+    /// Binds ProcSource to the variant of `family` and opens it. Throws DbError.
+    void bindAndOpen(ServerFamily family);
     /// The current process number: spid of the current row, 0 when there is none.
     int currentSpid() const;
 
-    /// Closes both variants, as a disconnect does.
+    /// Closes every variant, as a disconnect does.
     void closeQueries();
     /// Hides the grid's filter row, as a disconnect does.
     void hideFilterRow();
@@ -68,8 +68,8 @@ public:
     // The tab as the main window knows it.
     QString caption() const override;
     void setConnectedState(bool connected) override;
-    void openAfterConnect(bool server2000) override;   // bindAndOpen
-    void closeAtDisconnect() override;                 // both variants closed, filter row hidden
+    void openAfterConnect(ServerFamily family) override;   // bindAndOpen
+    void closeAtDisconnect() override;                     // every variant closed, filter row hidden
     void refreshKey() override;                        // BtnMoveLeftClick
     void deleteKey() override;                         // BtnRejectClick
     void filterValuesKey() override;                   // ViewClick
@@ -82,7 +82,7 @@ private:
     void DBGridEh1KeyPress(QChar& key);
 
     Connection* m_connection;
-    bool m_server2000 = false;
+    ServerFamily m_family = ServerFamily::Sql70;
     QString m_sortOfFailedRefresh;   // the order to restore when a refresh could not reopen
     std::unique_ptr<FilterValueLists> m_valueLists;
 };

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds Velmora and the simulated server, starts sqlsim on
-# 127.0.0.1:14330 (as SQL Server 2000; pass --version 7.0 to change), writes a FreeTDS alias
-# "sqlsim" for it, and starts Velmora. Log in as sa with the password velmora.
+# 127.0.0.1:14330 (as SQL Server 2000; pass --version 7.0, 2005, 2008R2, 2016 or 2022 to
+# change), writes a FreeTDS alias "sqlsim" for it, and starts Velmora. Log in as sa with the
+# password velmora.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/packages.sh

@@ -60,7 +60,7 @@ QString ServerTab::caption() const
 
 void ServerTab::setConnectedState(bool) {}
 
-void ServerTab::openAfterConnect(bool)
+void ServerTab::openAfterConnect(ServerFamily)
 {
     SrvQuery->close();
     SrvQuery->open();

@@ -22,7 +22,7 @@ public:
     QString caption() const override;
     /// The tab has no control that follows the window's state.
     void setConnectedState(bool connected) override;
-    void openAfterConnect(bool server2000) override;   // reads the properties again
+    void openAfterConnect(ServerFamily family) override;   // reads the properties again
     void closeAtDisconnect() override;
 };
 

@@ -1,7 +1,10 @@
-// The demo server: sqlsim [--port N] [--version 7.0|2000]. Serves until interrupted.
+// The demo server: sqlsim [--port N] [--version 7.0|2000|2005|2008R2|2016|2022]. Serves until
+// interrupted.
 #include "SimServer.h"
 
+#include <algorithm>
 #include <csignal>
+#include <iterator>
 #include <cstdlib>
 #include <pthread.h>
 #include <cstdio>
@@ -9,10 +12,30 @@
 
 namespace {
 
+struct VersionName {
+    const char* name;
+    sqlsim::ServerVersion version;
+};
+
+constexpr VersionName versionNames[] = {
+    {"7.0", sqlsim::ServerVersion::Sql70},       {"2000", sqlsim::ServerVersion::Sql2000},
+    {"2005", sqlsim::ServerVersion::Sql2005},    {"2008R2", sqlsim::ServerVersion::Sql2008R2},
+    {"2016", sqlsim::ServerVersion::Sql2016},    {"2022", sqlsim::ServerVersion::Sql2022},
+};
+
 int usage()
 {
-    std::fprintf(stderr, "usage: sqlsim [--port N] [--version 7.0|2000]\n");
+    std::fprintf(stderr, "usage: sqlsim [--port N] [--version 7.0|2000|2005|2008R2|2016|2022]\n");
     return 2;
+}
+
+const char* versionName(sqlsim::ServerVersion version)
+{
+    for (const VersionName& entry : versionNames) {
+        if (entry.version == version)
+            return entry.name;
+    }
+    return "";
 }
 
 } // namespace
@@ -32,8 +55,12 @@ int main(int argc, char** argv)
             if (*end != '\0' || number > 65535)
                 return usage();
             port = quint16(number);
-        } else if (arg == "--version" && (value == "7.0" || value == "2000")) {
-            options.version = value == "7.0" ? sqlsim::ServerVersion::Sql70 : sqlsim::ServerVersion::Sql2000;
+        } else if (arg == "--version") {
+            const auto* entry = std::find_if(std::begin(versionNames), std::end(versionNames),
+                                             [&](const VersionName& v) { return value == v.name; });
+            if (entry == std::end(versionNames))
+                return usage();
+            options.version = entry->version;
         } else {
             return usage();
         }
@@ -54,7 +81,7 @@ int main(int argc, char** argv)
         return 1;
     }
     std::printf("sqlsim %s listening on 127.0.0.1:%u\n",
-                options.version == sqlsim::ServerVersion::Sql70 ? "7.0" : "2000", unsigned(server.port()));
+                versionName(options.version), unsigned(server.port()));
     std::fflush(stdout);
     int received = 0;
     sigwait(&stopSignals, &received);

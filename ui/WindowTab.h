@@ -3,6 +3,8 @@
 // keys that act on tabs. A tab with nothing to do for a key leaves the default.
 #pragma once
 
+#include "ServerFamily.h"
+
 #include <QWidget>
 
 namespace velmora {
@@ -18,9 +20,9 @@ public:
 
     /// Enables the tab's controls with the window's connected state, disables them otherwise.
     virtual void setConnectedState(bool connected) = 0;
-    /// What the tab opens once the window is connected; `server2000` as the probe decided.
+    /// What the tab opens once the window is connected; `family` as the probe decided.
     /// Throws DbError; the window stays connected then.
-    virtual void openAfterConnect(bool server2000) { Q_UNUSED(server2000); }
+    virtual void openAfterConnect(ServerFamily family) { Q_UNUSED(family); }
     /// What the tab closes and resets when the window disconnects or closes.
     virtual void closeAtDisconnect() {}
 

@@ -315,7 +315,8 @@ void populate(ServerState& state)
     }
 
     Process& load = *findProcess(state, 57);
-    const bool is2000 = state.options.version == ServerVersion::Sql2000;
+    // A 7.0 counter stays within 32 bits; later versions count beyond.
+    const bool is2000 = state.options.version != ServerVersion::Sql70;
     load.physical_io = (is2000 ? 3456789012LL : 1456789012LL) + draw(state.random, 0, 100000);
     load.cpu = 2345678 + draw(state.random, 0, 10000);
     load.memusage = 5400;

@@ -14,7 +14,14 @@
 
 namespace sqlsim {
 
-enum class ServerVersion { Sql70, Sql2000 };
+enum class ServerVersion { Sql70, Sql2000, Sql2005, Sql2008R2, Sql2016, Sql2022 };
+
+/// 2005 and later keep the 2000 system tables as compatibility views, but without syslocks
+/// and with their own column types and procedure results.
+inline bool isSql2005OrLater(ServerVersion version)
+{
+    return version != ServerVersion::Sql70 && version != ServerVersion::Sql2000;
+}
 
 struct ServerOptions {
     ServerVersion version = ServerVersion::Sql2000;
@@ -36,7 +43,7 @@ struct Faults {
     std::optional<QString> versionText;       // replaces @@VERSION (e.g. fewer than four lines)
 };
 
-/// One row of sysprocesses, with the columns both versions share; what a version lacks is not
+/// One row of sysprocesses, with the columns of every version; what a version lacks is not
 /// reported by that version.
 struct Process {
     qint16 spid = 0;
@@ -76,7 +83,7 @@ struct Process {
     QString inputText{};
 };
 
-/// One row of syslocks.
+/// One row of syslocks (syslockinfo on 2005 and later).
 struct Lock {
     qint16 spid = 0;
     qint32 id = 0;            // object id

@@ -28,13 +28,14 @@ Column declared(const char* name, SqlType type, int size = 0)
 std::vector<SystemColumn<Process>> makeSysprocesses(ServerVersion version)
 {
     using P = Process;
-    const bool is2000 = version == ServerVersion::Sql2000;
+    const bool is2000 = version != ServerVersion::Sql70;
+    const bool is2005 = isSql2005OrLater(version);
     std::vector<SystemColumn<P>> columns{
         {declared("spid", SqlType::SmallInt), integer<P, &P::spid>},
         {declared("kpid", SqlType::SmallInt), integer<P, &P::kpid>},
         {declared("blocked", SqlType::SmallInt), integer<P, &P::blocked>},
         {declared("waittype", SqlType::Binary, 2), asIs<P, &P::waittype>},
-        {declared("waittime", SqlType::Int), integer<P, &P::waittime>},
+        {declared("waittime", is2005 ? SqlType::BigInt : SqlType::Int), integer<P, &P::waittime>},
         {declared("lastwaittype", SqlType::NChar, 32), asIs<P, &P::lastwaittype>},
         {declared("waitresource", SqlType::NChar, 256), asIs<P, &P::waitresource>},
         {declared("dbid", SqlType::SmallInt), integer<P, &P::dbid>},
@@ -50,8 +51,8 @@ std::vector<SystemColumn<Process>> makeSysprocesses(ServerVersion version)
         {declared("sid", SqlType::Binary, is2000 ? 86 : 85), asIs<P, &P::sid>},
         {declared("hostname", SqlType::NChar, 128), asIs<P, &P::hostname>},
         {declared("program_name", SqlType::NChar, 128), asIs<P, &P::program_name>},
-        {declared("hostprocess", SqlType::NChar, 8), asIs<P, &P::hostprocess>},
-        {declared("cmd", SqlType::NChar, 16), asIs<P, &P::cmd>},
+        {declared("hostprocess", SqlType::NChar, is2005 ? 10 : 8), asIs<P, &P::hostprocess>},
+        {declared("cmd", SqlType::NChar, is2005 && version != ServerVersion::Sql2005 ? 26 : 16), asIs<P, &P::cmd>},
         {declared("nt_domain", SqlType::NChar, 128), asIs<P, &P::nt_domain>},
         {declared("nt_username", SqlType::NChar, 128), asIs<P, &P::nt_username>},
         {declared("net_address", SqlType::NChar, 12), asIs<P, &P::net_address>},
@@ -67,9 +68,12 @@ std::vector<SystemColumn<Process>> makeSysprocesses(ServerVersion version)
 
 const std::vector<SystemColumn<Process>>& sysprocessesColumns(ServerVersion version)
 {
-    static const auto sql70 = makeSysprocesses(ServerVersion::Sql70);
-    static const auto sql2000 = makeSysprocesses(ServerVersion::Sql2000);
-    return version == ServerVersion::Sql2000 ? sql2000 : sql70;
+    static const std::vector<SystemColumn<Process>> byVersion[] = {
+        makeSysprocesses(ServerVersion::Sql70),     makeSysprocesses(ServerVersion::Sql2000),
+        makeSysprocesses(ServerVersion::Sql2005),   makeSysprocesses(ServerVersion::Sql2008R2),
+        makeSysprocesses(ServerVersion::Sql2016),   makeSysprocesses(ServerVersion::Sql2022),
+    };
+    return byVersion[int(version)];
 }
 
 const std::vector<SystemColumn<Lock>>& syslocksColumns()
@@ -83,6 +87,57 @@ const std::vector<SystemColumn<Lock>>& syslocksColumns()
         {declared("spid", SqlType::SmallInt), integer<L, &L::spid>},
     };
     return columns;
+}
+
+const std::vector<SystemColumn<Lock>>& syslockinfoColumns()
+{
+    using L = Lock;
+    // Resource types and request modes as the view codes them.
+    static const QStringList resourceTypes{QString(), QStringLiteral("NULL"), QStringLiteral("DB"),
+                                           QStringLiteral("FIL"), QStringLiteral("IDX"), QStringLiteral("TAB"),
+                                           QStringLiteral("PAG"), QStringLiteral("KEY"), QStringLiteral("EXT"),
+                                           QStringLiteral("RID")};
+    static const QStringList modes{QStringLiteral("NULL"), QStringLiteral("Sch-S"), QStringLiteral("Sch-M"),
+                                   QStringLiteral("S"), QStringLiteral("U"), QStringLiteral("X"),
+                                   QStringLiteral("IS"), QStringLiteral("IU"), QStringLiteral("IX")};
+    static const std::vector<SystemColumn<L>> columns{
+        {declared("rsc_text", SqlType::NChar, 32), [](const L& l) { return Value(lockDetail(l).resource); }},
+        {declared("rsc_dbid", SqlType::SmallInt), integer<L, &L::dbid>},
+        {declared("rsc_indid", SqlType::SmallInt), integer<L, &L::indid>},
+        {declared("rsc_objid", SqlType::Int), integer<L, &L::id>},
+        {declared("rsc_type", SqlType::TinyInt),
+         [](const L& l) { return Value(qint64(std::max<qsizetype>(0, resourceTypes.indexOf(lockDetail(l).type)))); }},
+        {declared("req_mode", SqlType::TinyInt),
+         [](const L& l) { return Value(qint64(std::max<qsizetype>(0, modes.indexOf(lockDetail(l).mode)))); }},
+        {declared("req_status", SqlType::TinyInt), [](const L& l) { return Value(qint64(l.waiting ? 3 : 1)); }},
+        {declared("req_refcnt", SqlType::SmallInt), [](const L&) { return Value(qint64(1)); }},
+        {declared("req_spid", SqlType::Int), integer<L, &L::spid>},
+        {declared("req_ecid", SqlType::Int), [](const L&) { return Value(qint64(0)); }},
+    };
+    return columns;
+}
+
+LockDetail lockDetail(const Lock& lock)
+{
+    LockDetail detail{lock.rscType, lock.resource, lock.mode};
+    if (detail.type.isEmpty()) {
+        switch (lock.type) {
+        case 5: detail.type = QStringLiteral("PAG"); break;
+        case 8: detail.type = QStringLiteral("EXT"); break;
+        default: detail.type = QStringLiteral("TAB"); break;
+        }
+    }
+    if (detail.resource.isEmpty() && lock.page != 0)
+        detail.resource = QStringLiteral("1:%1").arg(lock.page);
+    if (detail.mode.isEmpty()) {
+        switch (lock.type) {
+        case 2: detail.mode = QStringLiteral("S"); break;
+        case 3: detail.mode = QStringLiteral("IX"); break;
+        case 4: detail.mode = QStringLiteral("IS"); break;
+        default: detail.mode = QStringLiteral("X"); break;
+        }
+    }
+    return detail;
 }
 
 Value storedValue(const Column& column, const Value& value)

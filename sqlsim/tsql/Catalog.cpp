@@ -57,6 +57,16 @@ Table syslocks(const ServerState& state, const Database&, const SessionState&)
     return view("syslocks", syslocksColumns(), pointers(state.locks));
 }
 
+Table syslockinfo(const ServerState& state, const Database&, const SessionState&)
+{
+    return view("syslockinfo", syslockinfoColumns(), pointers(state.locks));
+}
+
+bool before2005(ServerVersion version)
+{
+    return !isSql2005OrLater(version);
+}
+
 Column declared(const char* name, SqlType type, int size = 0, bool nullable = false)
 {
     return Column{QString::fromLatin1(name), type, size, 0, 0, nullable};
@@ -224,7 +234,8 @@ const std::vector<SystemTable>& systemTables()
              if (state.refreshCount++ > 0)
                  evolve(state);
          }},
-        {"syslocks", false, syslocks},
+        {"syslocks", false, syslocks, nullptr, before2005},
+        {"syslockinfo", false, syslockinfo, nullptr, isSql2005OrLater},
         {"sysdatabases", false, sysdatabases},
         {"sysindexes", false, sysindexes},
         {"sysusers", false, sysusers},
@@ -262,7 +273,8 @@ const Table* Catalog::find(const ObjectName& name, const QString& currentDatabas
         return nullptr;
     std::unique_ptr<Table> table;
     for (const SystemTable& system : systemTables()) {
-        if (name.object.compare(QLatin1String(system.name), Qt::CaseInsensitive) != 0)
+        if (name.object.compare(QLatin1String(system.name), Qt::CaseInsensitive) != 0
+            || (system.inVersion && !system.inVersion(m_state.options.version)))
             continue;
         if (system.masterOnly && database->name.compare(u"master", Qt::CaseInsensitive) != 0)
             return nullptr;

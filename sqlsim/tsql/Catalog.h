@@ -23,6 +23,8 @@ struct SystemTable {
     Table (*build)(const ServerState& state, const Database& database, const SessionState& session);
     /// Called before each reading, or null: the process figures move on between readings.
     void (*beforeRead)(ServerState& state) = nullptr;
+    /// Whether a server of that version has the table, or null when every version has it.
+    bool (*inVersion)(ServerVersion version) = nullptr;
 };
 
 /// Every system table the simulated server has.

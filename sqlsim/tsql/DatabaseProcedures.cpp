@@ -1,5 +1,7 @@
 #include "DatabaseProcedures.h"
 
+#include "engine/ProductVersion.h"
+
 #include <QLocale>
 
 #include <algorithm>
@@ -53,11 +55,13 @@ ProcedureResult fileList(const Database& database)
 
 // The database list of sp_helpdb: the size of all files in MB as str(size, 10, 2) + ' MB', the
 // creation date as convert(char(11), crdate), the options as one text.
-ProcedureResult databaseList(const std::vector<const Database*>& databases)
+ProcedureResult databaseList(const std::vector<const Database*>& databases, ServerVersion version)
 {
+    // 2000 cuts names and owners at 24 characters; 2005 and later give them whole.
+    const int nameLength = isSql2005OrLater(version) ? 128 : 24;
     ProcedureResult result;
-    result.columns = {textColumn("name", SqlType::NVarChar, 24), textColumn("db_size", SqlType::NVarChar, 13),
-                      textColumn("owner", SqlType::NVarChar, 24), intColumn("dbid", SqlType::SmallInt),
+    result.columns = {textColumn("name", SqlType::NVarChar, nameLength), textColumn("db_size", SqlType::NVarChar, 13),
+                      textColumn("owner", SqlType::NVarChar, nameLength), intColumn("dbid", SqlType::SmallInt),
                       textColumn("created", SqlType::Char, 11), textColumn("status", SqlType::VarChar, 340),
                       intColumn("compatibility_level", SqlType::TinyInt)};
     for (const Database* database : databases) {
@@ -71,9 +75,9 @@ ProcedureResult databaseList(const std::vector<const Database*>& databases)
                                         database->name.compare(u"tempdb", Qt::CaseInsensitive) == 0
                                             ? QStringLiteral("SIMPLE") : QStringLiteral("FULL"));
         result.rows.push_back({
-            SqlValue::text(database->name.left(24), result.columns[0].type),
+            SqlValue::text(database->name.left(nameLength), result.columns[0].type),
             SqlValue::text(QStringLiteral("%1 MB").arg(double(kilobytes) / 1024.0, 10, 'f', 2), result.columns[1].type),
-            SqlValue::text(database->owner.left(24), result.columns[2].type),
+            SqlValue::text(database->owner.left(nameLength), result.columns[2].type),
             SqlValue::integer(database->dbid, SqlType::SmallInt),
             SqlValue::text(QStringLiteral("%1 %2 %3")
                                .arg(QLocale::c().monthName(database->created.date().month(), QLocale::ShortFormat))
@@ -81,7 +85,7 @@ ProcedureResult databaseList(const std::vector<const Database*>& databases)
                                .arg(database->created.date().year()),
                            result.columns[4].type),
             SqlValue::text(status.left(340), result.columns[5].type),
-            SqlValue::integer(80, SqlType::TinyInt),
+            SqlValue::integer(compatibilityLevel(version), SqlType::TinyInt),
         });
     }
     return result;
@@ -111,7 +115,7 @@ void spHelpDb(ProcedureCall& call)
             databases.push_back(&database);
         std::sort(databases.begin(), databases.end(),
                   [](const Database* a, const Database* b) { return a->name.compare(b->name, Qt::CaseInsensitive) < 0; });
-        call.output.push_back(databaseList(databases));
+        call.output.push_back(databaseList(databases, call.state.options.version));
         return;
     }
     const QString name = argumentText(*argument);
@@ -124,7 +128,7 @@ void spHelpDb(ProcedureCall& call)
         call.returnStatus = 1;
         return;
     }
-    call.output.push_back(databaseList({database}));
+    call.output.push_back(databaseList({database}, call.state.options.version));
     if (database->offline) {
         call.output.push_back(offlineDatabase(database->name, QStringLiteral("sp_helpdb")));
         call.returnStatus = 1;

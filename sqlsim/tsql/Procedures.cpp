@@ -34,36 +34,68 @@ struct MsverRow {
     std::optional<QString> characterValue;
 };
 
+// What differs between the versions beside the product version itself.
+struct MsverBuild {
+    const char* fileVersion;
+    const char* copyright;
+    const char* platform;
+    int processorType;
+    const char* processorName;
+    int windowsMajor, windowsMinor, windowsBuild;
+};
+
+MsverBuild msverBuild(ServerVersion version)
+{
+    static const char* const allRights = "\u00A9 Microsoft Corporation. All rights reserved.";
+    switch (version) {
+    case ServerVersion::Sql70:
+        return {"1998.070.1063.00", "\u00A9 1988-2002 Microsoft Corp. All rights reserved.", "NT INTEL X86", 586,
+                "PROCESSOR_INTEL_PENTIUM", 5, 0, 2195};
+    case ServerVersion::Sql2000:
+        break;
+    case ServerVersion::Sql2005:
+        return {"2005.090.5000.00", "\u00A9 Microsoft Corp. All rights reserved.", "NT INTEL X86", 586,
+                "PROCESSOR_INTEL_PENTIUM", 5, 2, 3790};
+    case ServerVersion::Sql2008R2:
+        return {"2009.0100.6000.034", allRights, "NT x64", 8664, "PROCESSOR_AMD_X8664", 6, 1, 7601};
+    case ServerVersion::Sql2016:
+        return {"2015.0131.6300.02", allRights, "NT x64", 8664, "PROCESSOR_AMD_X8664", 6, 3, 14393};
+    case ServerVersion::Sql2022:
+        return {"2022.0160.1000.06", allRights, "NT x64", 8664, "PROCESSOR_AMD_X8664", 6, 3, 20348};
+    }
+    return {"2000.080.2039.00", "\u00A9 1988-2003 Microsoft Corp. All rights reserved.", "NT INTEL X86", 586,
+            "PROCESSOR_INTEL_PENTIUM", 5, 2, 3790};
+}
+
 std::vector<MsverRow> msverRows(ServerVersion version)
 {
     const ProductVersion product = productVersion(version);
-    const bool is2000 = version == ServerVersion::Sql2000;
+    const MsverBuild build = msverBuild(version);
     std::vector<MsverRow> rows = {
         {"ProductName", {}, QStringLiteral("Microsoft SQL Server")},
-        {"ProductVersion", product.major << 16, product.text()},
+        {"ProductVersion", product.major << 16 | product.minor, QString::fromLatin1(product.text)},
         {"Language", 1033, QStringLiteral("English (United States)")},
-        {"Platform", {}, QStringLiteral("NT INTEL X86")},
-        {"Comments", {}, QStringLiteral("NT INTEL X86")},
+        {"Platform", {}, QString::fromLatin1(build.platform)},
+        {"Comments", {}, QString::fromLatin1(build.platform)},
         {"CompanyName", {}, QStringLiteral("Microsoft Corporation")},
         {"FileDescription", {}, QStringLiteral("SQL Server Windows NT")},
-        {"FileVersion", {}, is2000 ? QStringLiteral("2000.080.2039.00") : QStringLiteral("1998.070.1063.00")},
+        {"FileVersion", {}, QString::fromLatin1(build.fileVersion)},
         {"InternalName", {}, QStringLiteral("SQLSERVR")},
-        {"LegalCopyright", {}, is2000 ? QStringLiteral("\u00A9 1988-2003 Microsoft Corp. All rights reserved.")
-                                      : QStringLiteral("\u00A9 1988-2002 Microsoft Corp. All rights reserved.")},
+        {"LegalCopyright", {}, QString::fromUtf8(build.copyright)},
         {"LegalTrademarks", {}, QStringLiteral("Microsoft\u00AE is a registered trademark of Microsoft Corporation. "
                                                "Windows(TM) is a trademark of Microsoft Corporation")},
         {"OriginalFilename", {}, QStringLiteral("SQLSERVR.EXE")},
         {"PrivateBuild", {}, {}},
         {"SpecialBuild", product.build << 16, {}},
         // Windows version: build << 16 | minor << 8 | major.
-        {"WindowsVersion", is2000 ? (3790 << 16 | 2 << 8 | 5) : (2195 << 16 | 0 << 8 | 5),
-         is2000 ? QStringLiteral("5.2 (3790)") : QStringLiteral("5.0 (2195)")},
+        {"WindowsVersion", build.windowsBuild << 16 | build.windowsMinor << 8 | build.windowsMajor,
+         QStringLiteral("%1.%2 (%3)").arg(build.windowsMajor).arg(build.windowsMinor).arg(build.windowsBuild)},
         {"ProcessorCount", 2, QStringLiteral("2")},
         {"ProcessorActiveMask", 3, QStringLiteral("00000003")},
-        {"ProcessorType", 586, QStringLiteral("PROCESSOR_INTEL_PENTIUM")},
+        {"ProcessorType", build.processorType, QString::fromLatin1(build.processorName)},
         {"PhysicalMemory", 2047, QStringLiteral("2047 (2146426880)")},
     };
-    if (is2000)
+    if (version != ServerVersion::Sql70)
         rows.push_back({"Product ID", {}, {}});
     return rows;
 }
@@ -105,6 +137,59 @@ const ErrorLogArchive* archive(const ServerState& state, int number)
     return it == state.errorLogs.end() ? nullptr : &*it;
 }
 
+// The date and time a log line begins with ("2026-12-06 05:17:53.51"), or none.
+std::optional<QDateTime> lineDate(const QString& line)
+{
+    constexpr int kDateLength = 22;
+    if (line.size() < kDateLength || line[19] != u'.' || !line[20].isDigit() || !line[21].isDigit()
+        || (line.size() > kDateLength && line[kDateLength] != u' '))
+        return std::nullopt;
+    const QDateTime seconds = QDateTime::fromString(line.left(19), QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    if (!seconds.isValid())
+        return std::nullopt;
+    return seconds.addMSecs(line.mid(20, 2).toInt() * 10);
+}
+
+// The reader of 2005 and later splits each entry itself: its date, its source and its text,
+// with the lines that follow without a date of their own (a banner, a message of several
+// lines, a stack dump) joined to the entry's text. Lines before the first dated one have no
+// date and no source.
+ProcedureResult logEntries(const ErrorLogArchive& log)
+{
+    ProcedureResult result;
+    result.columns = {TableColumn{QStringLiteral("LogDate"), TypeInfo::dateTime(), true},
+                      textColumn("ProcessInfo", SqlType::NVarChar, 50), textColumn("Text", SqlType::NVarChar, 4000)};
+    struct Entry {
+        std::optional<QDateTime> date;
+        QString source;
+        QString text;
+    };
+    std::vector<Entry> entries;
+    for (const QString& line : log.lines) {
+        const std::optional<QDateTime> date = lineDate(line);
+        if (!date && !entries.empty()) {
+            entries.back().text += u'\n' + line;
+            continue;
+        }
+        if (!date) {
+            entries.push_back({std::nullopt, QString(), line});
+            continue;
+        }
+        const QString rest = line.mid(23);
+        const qsizetype sourceEnd = rest.indexOf(u' ');
+        entries.push_back({date, sourceEnd < 0 ? rest : rest.left(sourceEnd),
+                           sourceEnd < 0 ? QString() : rest.mid(sourceEnd).trimmed()});
+    }
+    for (const Entry& entry : entries) {
+        result.rows.push_back({entry.date ? SqlValue::dateTime(DateTime::fromQDateTime(*entry.date))
+                                          : SqlValue::null(result.columns[0].type),
+                               entry.date ? SqlValue::text(entry.source, result.columns[1].type)
+                                          : SqlValue::null(result.columns[1].type),
+                               SqlValue::text(entry.text.left(4000), result.columns[2].type)});
+    }
+    return result;
+}
+
 // The log reader gives a line longer than a row as several rows, the later ones flagged as
 // continuing the one before.
 void spReadErrorLog(ProcedureCall& call)
@@ -120,6 +205,10 @@ void spReadErrorLog(ProcedureCall& call)
         call.output.push_back(Message{22004, 1, 16, QStringLiteral("xp_readerrorlog() returned error ") + reason,
                                       QStringLiteral("xp_readerrorlog"), 1});
         call.returnStatus = 1;
+        return;
+    }
+    if (isSql2005OrLater(call.state.options.version)) {
+        call.output.push_back(logEntries(*log));
         return;
     }
     ProcedureResult result;

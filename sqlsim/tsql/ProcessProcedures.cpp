@@ -1,6 +1,7 @@
 #include "ProcessProcedures.h"
 
 #include "engine/ProcessTable.h"
+#include "engine/SystemTables.h"
 
 #include <algorithm>
 
@@ -11,36 +12,6 @@ namespace {
 TableColumn column(const char* name, const TypeInfo& type)
 {
     return TableColumn{QString::fromLatin1(name), type, true};
-}
-
-struct LockDetail {
-    QString type;
-    QString resource;
-    QString mode;
-};
-
-// A lock seeded only as a syslocks row still answers sp_lock: its type code says what it is.
-LockDetail detailOf(const Lock& lock)
-{
-    LockDetail detail{lock.rscType, lock.resource, lock.mode};
-    if (detail.type.isEmpty()) {
-        switch (lock.type) {
-        case 5: detail.type = QStringLiteral("PAG"); break;
-        case 8: detail.type = QStringLiteral("EXT"); break;
-        default: detail.type = QStringLiteral("TAB"); break;
-        }
-    }
-    if (detail.resource.isEmpty() && lock.page != 0)
-        detail.resource = QStringLiteral("1:%1").arg(lock.page);
-    if (detail.mode.isEmpty()) {
-        switch (lock.type) {
-        case 2: detail.mode = QStringLiteral("S"); break;
-        case 3: detail.mode = QStringLiteral("IX"); break;
-        case 4: detail.mode = QStringLiteral("IS"); break;
-        default: detail.mode = QStringLiteral("X"); break;
-        }
-    }
-    return detail;
 }
 
 std::optional<int> spidArgument(const ProcedureCall& call, const char* name)
@@ -83,7 +54,7 @@ void spLock(ProcedureCall& call)
     for (const Lock& lock : call.state.locks) {
         if (spid && lock.spid != *spid)
             continue;
-        const LockDetail detail = detailOf(lock);
+        const LockDetail detail = lockDetail(lock);
         result.rows.push_back({
             SqlValue::integer(lock.spid, SqlType::SmallInt),
             SqlValue::integer(lock.dbid, SqlType::SmallInt),

@@ -32,7 +32,7 @@ protected:
         connection.setConnectionString(sim.oledbConnectionString());
         connection.open();
         tab.setConnectedState(true);
-        tab.openAfterConnect(true);
+        tab.openAfterConnect(ServerFamily::Sql2000);
     }
     void TearDown() override { setMessageHandler({}); }
 

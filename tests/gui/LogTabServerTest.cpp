@@ -60,7 +60,7 @@ protected:
         connection.setConnectionString(sim.oledbConnectionString());
         connection.open();
         tab.setConnectedState(true);
-        tab.openAfterConnect(true);
+        tab.openAfterConnect(ServerFamily::Sql2000);
     }
     int batches()
     {

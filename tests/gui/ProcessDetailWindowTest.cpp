@@ -276,7 +276,7 @@ protected:
     {
         ProcessDetailWindow::SetUp();
         tab.setConnectedState(true);
-        tab.bindAndOpen(true);
+        tab.bindAndOpen(ServerFamily::Sql2000);
         tab.resize(959, 434);
         tab.show();
         ASSERT_TRUE(tab.procSource()->locate(QStringLiteral("spid"), 301));

@@ -65,7 +65,7 @@ protected:
         connection.setConnectionString(sim.oledbConnectionString());
         connection.open();
         tab.setConnectedState(true);
-        tab.bindAndOpen(true);
+        tab.bindAndOpen(ServerFamily::Sql2000);
         list().setFilter("[spid] >= 300");
         tab.resize(959, 434);
         tab.show();

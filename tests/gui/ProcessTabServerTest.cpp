@@ -48,7 +48,7 @@ protected:
         connection.setConnectionString(sim.oledbConnectionString());
         connection.open();
         tab.setConnectedState(true);
-        tab.bindAndOpen(true);
+        tab.bindAndOpen(ServerFamily::Sql2000);
     }
     void TearDown() override { setMessageHandler({}); }
 
@@ -144,7 +144,7 @@ TEST_F(ProcessTabServer, FailedRefreshLeavesTheListClosedAndTheNextReopensIt)
     list().setFilter("[spid] >= 300");
     list().setSort("cpu DESC");
     changeServer([](sqlsim::ServerState& state) {
-        state.faults.errorOnStatement = processBatch(true).join("\r\n");
+        state.faults.errorOnStatement = processBatch(ServerFamily::Sql2000).join("\r\n");
     });
 
     EXPECT_THROW(tab.BtnMoveLeftClick(), DbError);
@@ -268,7 +268,7 @@ TEST_F(ProcessTabServer, LoginWithoutTheRightToKillIsRefusedAndTheProcessStays)
     connection.setConnectionString(
         sim.oledbConnectionString().replace(QStringLiteral("User ID=sa"), QStringLiteral("User ID=operator")));
     connection.open();
-    tab.bindAndOpen(true);
+    tab.bindAndOpen(ServerFamily::Sql2000);
     ASSERT_TRUE(list().locate("spid", 302));
     const int before = refreshCount();
     setMessageHandler([](const MessageRequest&) { return QMessageBox::Yes; });

@@ -165,17 +165,26 @@ TEST_F(ConnectTo70Test, ProcessListErrorAfterAWrongGuessLeavesTheWindowConnected
     EXPECT_EQ(disabledControls(*window), ConnectedOff);
 }
 
-TEST(ProbeAnswer, OnlyAVersionBeginningWith7IsTakenForVersion7)
+TEST(ProbeAnswer, SevenIsVersion7AMajorOf9OrMoreIsLaterAndAnythingElseIs2000)
 {
-    const std::pair<QVariant, bool> cases[] = {
-        {QStringLiteral("7.00.1063"), false}, {QStringLiteral("8.00.2039"), true},
-        {QStringLiteral("9.00.1399.06"), true}, {QStringLiteral("10.50.1600.1"), true},
-        {QStringLiteral(" 7.00"), true}, {QString(), true}, {QVariant(), true},
+    using F = ServerFamily;
+    const std::pair<QVariant, F> cases[] = {
+        {QStringLiteral("7.00.1063"), F::Sql70}, {QStringLiteral("8.00.2039"), F::Sql2000},
+        {QStringLiteral("9.00.1399.06"), F::Sql2005AndLater}, {QStringLiteral("10.50.1600.1"), F::Sql2005AndLater},
+        {QStringLiteral("13.0.6300.2"), F::Sql2005AndLater}, {QStringLiteral("16.0.1000.6"), F::Sql2005AndLater},
+        // A first character of 7 keeps the 7.0 rule, whatever follows.
+        {QStringLiteral("70.1"), F::Sql70},
+        // Shapes the probe cannot place take the 2000 path.
+        {QStringLiteral(" 7.00"), F::Sql2000}, {QStringLiteral(" 16.0.1000.6"), F::Sql2000},
+        {QStringLiteral("16"), F::Sql2000}, {QStringLiteral("16."), F::Sql2000},
+        {QStringLiteral("16,0,1000"), F::Sql2000}, {QStringLiteral("v16.0"), F::Sql2000},
+        {QStringLiteral("12345.0"), F::Sql2000}, {QStringLiteral("08.00.2039"), F::Sql2000},
+        {QStringLiteral("1.0"), F::Sql2000}, {QString(), F::Sql2000}, {QVariant(), F::Sql2000},
     };
-    for (const auto& [characterValue, server2000] : cases) {
+    for (const auto& [characterValue, family] : cases) {
         CommandResult probe;
         probe.rows.push_back({2, QStringLiteral("ProductVersion"), 458752, characterValue});
-        EXPECT_EQ(probeMeansServer2000(probe), server2000) << characterValue.toString().toStdString();
+        EXPECT_EQ(probedServerFamily(probe), family) << characterValue.toString().toStdString();
     }
 }
 
@@ -276,7 +285,12 @@ public:
     RecordingTab(const QString& name, QStringList& log) : m_name(name), m_log(log) {}
     QString caption() const override { return m_name; }
     void setConnectedState(bool connected) override { m_log << m_name + (connected ? ":on" : ":off"); }
-    void openAfterConnect(bool server2000) override { m_log << m_name + (server2000 ? ":open2000" : ":open70"); }
+    void openAfterConnect(ServerFamily family) override
+    {
+        m_log << m_name + (family == ServerFamily::Sql70     ? ":open70"
+                           : family == ServerFamily::Sql2000 ? ":open2000"
+                                                             : ":open2005");
+    }
     void closeAtDisconnect() override { m_log << m_name + ":close"; }
     void refreshKey() override { m_log << m_name + ":F5"; }
     void deleteKey() override { m_log << m_name + ":Del"; }
@@ -362,7 +376,9 @@ TEST_F(ConnectTest, ErrorsOfOperatorKeysAreShownAndTheWindowCarriesOn)
     Query& list = *window->processTab->procSource();
 
     // F5 with the process batch failing on the server.
-    onServer([](sqlsim::ServerState& state) { state.faults.errorOnStatement = processBatch(true).join("\r\n"); });
+    onServer([](sqlsim::ServerState& state) {
+        state.faults.errorOnStatement = processBatch(ServerFamily::Sql2000).join("\r\n");
+    });
     press(Qt::Key_F5);
     ASSERT_EQ(messages.all.size(), 1u);
     EXPECT_EQ(messages.all[0].caption, QStringLiteral("Connecttest"));

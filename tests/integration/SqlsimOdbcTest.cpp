@@ -273,11 +273,22 @@ TEST_F(SqlsimOdbc, ManyRowsTravelInMultiplePacketsAndLongBatchesArrive)
 
 TEST_F(SqlsimOdbc, VersionProbesAnswerAsEachServerVersion)
 {
-    for (const ServerVersion version : {ServerVersion::Sql2000, ServerVersion::Sql70}) {
+    struct Case {
+        ServerVersion version;
+        const char* expected;   // Character_Value
+        int internal;           // Internal_Value: major << 16 | minor
+    };
+    const Case cases[] = {
+        {ServerVersion::Sql2000, "8.00.2039", 524288},       {ServerVersion::Sql70, "7.00.1063", 458752},
+        {ServerVersion::Sql2005, "9.00.5000.00", 589824},    {ServerVersion::Sql2008R2, "10.50.6000.34", 655410},
+        {ServerVersion::Sql2016, "13.0.6300.2", 851968},     {ServerVersion::Sql2022, "16.0.1000.6", 1048576},
+    };
+    for (const auto& [version, expectedText, internal] : cases) {
+        SCOPED_TRACE(expectedText);
         SimFixture server(version);
         Client client;
         ASSERT_TRUE(SQL_SUCCEEDED(client.connect(server.odbcConnectionString())));
-        const QString expected = version == ServerVersion::Sql70 ? "7.00.1063" : "8.00.2039";
+        const QString expected = QString::fromLatin1(expectedText);
 
         ASSERT_TRUE(SQL_SUCCEEDED(client.execute("Exec xp_msver 'ProductVersion'")));
         const char* names[] = {"Index", "Name", "Internal_Value", "Character_Value"};
@@ -288,7 +299,7 @@ TEST_F(SqlsimOdbc, VersionProbesAnswerAsEachServerVersion)
             EXPECT_EQ(d.type, types[c]);
         }
         EXPECT_EQ(client.rows(), std::vector<QString>{
-            QStringLiteral("2|ProductVersion|%1|%2").arg(version == ServerVersion::Sql70 ? 458752 : 524288).arg(expected)});
+            QStringLiteral("2|ProductVersion|%1|%2").arg(internal).arg(expected)});
 
         ASSERT_TRUE(SQL_SUCCEEDED(client.execute("Exec xp_msver")));
         EXPECT_GE(client.rows().size(), 19u);

@@ -73,7 +73,7 @@ TEST_F(TsqlBatchOdbc, LogParsingBatchArrivesAsTheEntryList)
 
     Query last;
     last.setConnection(&connection);
-    last.setSql(lastEntryBatch());
+    last.setSql(lastEntryBatch(ServerFamily::Sql2000));
     last.setParameter("LID", QStringLiteral("3"));
     last.setFields({{"Info", FieldKind::WideString, 255}});
     last.open();

@@ -51,6 +51,38 @@ const char* const batch2000 =
     "\r\n"
     " \r\n";
 
+// The 2000 batch with the lock count read from syslockinfo, the one lock view those servers keep.
+const char* const batch2005 =
+    "Use master\r\n"
+    "\r\n"
+    "Select sp.spid,sp.kpid,Count(sl.req_spid) as block_count,sp.blocked,sp.waittype,sp.waittime,sp.lastwaittype,\r\n"
+    "sp.waitresource,sp.dbid,sp.uid,sp.cpu,sp.physical_io,sp.[memusage],\r\n"
+    "sp.login_time,sp.last_batch,sp.ecid,sp.open_tran,sp.status,sp.sid,\r\n"
+    "sp.hostname,sp.program_name,sp.hostprocess,sp.cmd,sp.nt_domain,\r\n"
+    "sp.nt_username,sp.net_address,sp.net_library,sp.loginame, 0 as suid,\r\n"
+    "(Select DB_Name(sp.dbid)) as DBName\r\n"
+    "\r\n"
+    "from\r\n"
+    "  sysprocesses sp left join syslockinfo sl on (sp.spid=sl.req_spid)\r\n"
+    "\t\r\n"
+    "group by sp.spid,sp.kpid,sp.blocked,sp.waittype,sp.waittime,sp.lastwaittype,\r\n"
+    "sp.waitresource,sp.dbid,sp.uid,sp.cpu,sp.physical_io,sp.[memusage],sp.login_time,\r\n"
+    "sp.last_batch,sp.ecid,sp.open_tran,sp.status,sp.sid,sp.hostname,sp.program_name,\r\n"
+    "sp.hostprocess,sp.cmd,sp.nt_domain,sp.nt_username,sp.net_address,sp.net_library,\r\n"
+    "sp.loginame\r\n"
+    "\r\n"
+    " \r\n";
+
+const char* variantName(ServerFamily family)
+{
+    switch (family) {
+    case ServerFamily::Sql70: return "ProcQuery";
+    case ServerFamily::Sql2000: return "ProcQuery2";
+    case ServerFamily::Sql2005AndLater: return "ProcQuery2005";
+    }
+    return "";
+}
+
 QString describe(const FieldDef& field)
 {
     return QStringLiteral("%1|%2|%3|%4")
@@ -63,15 +95,15 @@ QString describe(const FieldDef& field)
 
 TEST(ProcessQueries, BatchReachesTheServerByteForByte)
 {
-    for (const auto& [server2000, expected] : {std::pair{false, batch70}, std::pair{true, batch2000}}) {
+    for (const auto& [family, expected] : {std::pair{ServerFamily::Sql70, batch70}, std::pair{ServerFamily::Sql2000, batch2000},
+                                           std::pair{ServerFamily::Sql2005AndLater, batch2005}}) {
         Query query;
-        setUpProcessQuery(query, server2000);
-        EXPECT_EQ(query.commandText().toUtf8().toStdString(), std::string(expected))
-            << (server2000 ? "ProcQuery2" : "ProcQuery");
+        setUpProcessQuery(query, family);
+        EXPECT_EQ(query.commandText().toUtf8().toStdString(), std::string(expected)) << variantName(family);
     }
 }
 
-TEST(ProcessQueries, DeclaredFieldListsAreTheWholeTablesOfBothVariants)
+TEST(ProcessQueries, DeclaredFieldListsAreTheWholeTablesOfEveryVariant)
 {
     // In declared order: spid first, as the local sort keeps the current row by position 0.
     const QStringList expected70 = {
@@ -138,20 +170,25 @@ TEST(ProcessQueries, DeclaredFieldListsAreTheWholeTablesOfBothVariants)
         "DBName|WideString|128|ro",
         "suid|Integer|0|ro",
     };
-    for (const auto& [server2000, expected] : {std::pair{false, expected70}, std::pair{true, expected2000}}) {
+    // 2005 and later as 2000, but with a 64-bit waittime and the longer hostprocess and cmd.
+    QStringList expected2005 = expected2000;
+    expected2005[5] = "waittime|LargeInt|0|rw";
+    expected2005[21] = "hostprocess|FixedWideChar|10|rw";
+    expected2005[22] = "cmd|FixedWideChar|26|rw";
+    for (const auto& [family, expected] : {std::pair{ServerFamily::Sql70, expected70}, std::pair{ServerFamily::Sql2000, expected2000},
+                                           std::pair{ServerFamily::Sql2005AndLater, expected2005}}) {
         QStringList fields;
-        for (const FieldDef& field : processFields(server2000))
+        for (const FieldDef& field : processFields(family))
             fields << describe(field);
-        EXPECT_EQ(fields.join(u'\n').toStdString(), expected.join(u'\n').toStdString())
-            << (server2000 ? "ProcQuery2" : "ProcQuery");
+        EXPECT_EQ(fields.join(u'\n').toStdString(), expected.join(u'\n').toStdString()) << variantName(family);
     }
 }
 
 TEST(ProcessQueries, FilteringIsOnWithAnEmptyFilterSoEveryRowShows)
 {
-    for (bool server2000 : {false, true}) {
+    for (ServerFamily family : {ServerFamily::Sql70, ServerFamily::Sql2000, ServerFamily::Sql2005AndLater}) {
         Query query;
-        setUpProcessQuery(query, server2000);
+        setUpProcessQuery(query, family);
         EXPECT_TRUE(query.filtered());
         EXPECT_TRUE(query.filter().isEmpty());
 

@@ -185,3 +185,25 @@ TEST_F(SqlsimDatabases, OfflineAndSlowDatabases)
     std::lock_guard lock(engine.mutex());
     EXPECT_EQ(engine.session(spid).tempTables.count("#t"), 1u);
 }
+
+TEST(SqlsimDatabasesByVersion, HelpDbGivesEachVersionsCompatibilityLevelAndNameWidth)
+{
+    struct Case {
+        ServerVersion version;
+        int level;
+        int nameWidth;
+    };
+    for (const auto& [version, level, nameWidth] : {Case{ServerVersion::Sql2000, 80, 24}, Case{ServerVersion::Sql2005, 90, 128},
+                                                    Case{ServerVersion::Sql2008R2, 100, 128}, Case{ServerVersion::Sql2016, 130, 128},
+                                                    Case{ServerVersion::Sql2022, 160, 128}}) {
+        SCOPED_TRACE(level);
+        Engine engine{ServerOptions{version, 1, false}};
+        const int spid = loginSession(engine);
+        const Reply reply = engine.execute(spid, "exec sp_helpdb");
+        const auto sets = results(reply);
+        ASSERT_EQ(sets.size(), 1u);
+        EXPECT_EQ(sets[0]->columns[0].size, nameWidth);
+        EXPECT_EQ(column(*sets[0], 6).first(), QString::number(level));
+        EXPECT_EQ(column(*sets[0], 0).first(), QStringLiteral("CustomerCorrespondenceArchive").left(nameWidth));
+    }
+}

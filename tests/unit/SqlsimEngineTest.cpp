@@ -179,6 +179,14 @@ TEST_F(SqlsimEngine, VersionTextsGiveTheStatusLineOfEachVersion)
                                  "Windows NT 5.2 (Build 3790: Service Pack 2)"},
         {ServerVersion::Sql70, "Microsoft SQL Server  7.00 - 7.00.1063 (Intel X86)  Standard Edition on "
                                "Windows NT 5.0 (Build 2195: Service Pack 4)"},
+        {ServerVersion::Sql2005, "Microsoft SQL Server 2005 - 9.00.5000.00 (Intel X86)  Standard Edition on "
+                                 "Windows NT 5.2 (Build 3790: Service Pack 2)"},
+        {ServerVersion::Sql2008R2, "Microsoft SQL Server 2008 R2 (SP3) - 10.50.6000.34 (X64)  Standard Edition "
+                                   "(64-bit) on Windows NT 6.1 <X64> (Build 7601: Service Pack 1)"},
+        {ServerVersion::Sql2016, "Microsoft SQL Server 2016 (SP3) (KB5003279) - 13.0.6300.2 (X64)  Standard Edition "
+                                 "(64-bit) on Windows Server 2016 Standard 10.0 <X64> (Build 14393: ) (Hypervisor)"},
+        {ServerVersion::Sql2022, "Microsoft SQL Server 2022 (RTM) - 16.0.1000.6 (X64)  Standard Edition (64-bit) on "
+                                 "Windows Server 2022 Standard 10.0 <X64> (Build 20348: ) (Hypervisor)"},
     };
     for (const auto& [version, expected] : cases) {
         ServerState state;

@@ -1,4 +1,4 @@
-// The process-list select run by the interpreter over a hand-made server state: the two batches
+// The process-list select run by the interpreter over a hand-made server state: the batches
 // the process tab sends, their types per server version, the join, the count, DB_Name, and the
 // server's errors for what does not bind.
 #include "ProcessQueries.h"
@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 using namespace sqlsim;
+using velmora::ServerFamily;
 
 void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
 
@@ -16,9 +17,9 @@ namespace {
 
 // The select of the process list as the tab sends it, after its "Use master" line and the blank
 // one.
-QString processSelect(bool server2000)
+QString processSelect(ServerFamily family)
 {
-    const QStringList lines = velmora::processBatch(server2000).mid(2);
+    const QStringList lines = velmora::processBatch(family).mid(2);
     return lines.join("\r\n") + "\r\n";
 }
 
@@ -92,12 +93,14 @@ QString columnText(const ResultSet& result, const char* name)
 
 struct VariantCase {
     const char* name;
-    bool server2000Batch;
+    ServerFamily batch;
     ServerVersion version;
     SqlType physicalIo;
     int sidSize;
     SqlType suid;
     bool suidNullable;
+    SqlType waittime = SqlType::Int;
+    int hostprocessSize = 8;
 };
 
 class ProcessListVariants : public testing::TestWithParam<VariantCase> {};
@@ -106,7 +109,7 @@ TEST_P(ProcessListVariants, DeclareTheColumnsAsTheServerTypesThem)
 {
     const VariantCase& c = GetParam();
     ServerState state = smallServer(c.version);
-    const Answer answer = run(state, processSelect(c.server2000Batch));
+    const Answer answer = run(state, processSelect(c.batch));
     ASSERT_TRUE(answer.messages.empty()) << answer.messages.front().text.toStdString();
     ASSERT_EQ(answer.results.size(), 1u);
     const ResultSet& result = answer.results.front();
@@ -128,7 +131,8 @@ TEST_P(ProcessListVariants, DeclareTheColumnsAsTheServerTypesThem)
     EXPECT_EQ(type("lastwaittype").type, SqlType::NChar);
     EXPECT_EQ(type("lastwaittype").size, 32);
     EXPECT_EQ(type("waitresource").size, 256);
-    EXPECT_EQ(type("hostprocess").size, 8);
+    EXPECT_EQ(type("hostprocess").size, c.hostprocessSize);
+    EXPECT_EQ(type("waittime").type, c.waittime);
     EXPECT_EQ(type("login_time").type, SqlType::DateTime);
     EXPECT_EQ(type("physical_io").type, c.physicalIo);
     EXPECT_EQ(type("sid").size, c.sidSize);
@@ -140,16 +144,20 @@ TEST_P(ProcessListVariants, DeclareTheColumnsAsTheServerTypesThem)
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    BothBatches, ProcessListVariants,
-    testing::Values(VariantCase{"ProcQueryOn70", false, ServerVersion::Sql70, SqlType::Int, 85, SqlType::SmallInt, false},
-                    VariantCase{"ProcQuery2On2000", true, ServerVersion::Sql2000, SqlType::BigInt, 86, SqlType::Int, false},
-                    VariantCase{"ProcQuery2On70", true, ServerVersion::Sql70, SqlType::Int, 85, SqlType::Int, false}),
+    EveryBatch, ProcessListVariants,
+    testing::Values(VariantCase{"ProcQueryOn70", ServerFamily::Sql70, ServerVersion::Sql70, SqlType::Int, 85, SqlType::SmallInt, false},
+                    VariantCase{"ProcQuery2On2000", ServerFamily::Sql2000, ServerVersion::Sql2000, SqlType::BigInt, 86, SqlType::Int, false},
+                    VariantCase{"ProcQuery2On70", ServerFamily::Sql2000, ServerVersion::Sql70, SqlType::Int, 85, SqlType::Int, false},
+                    VariantCase{"ProcQuery2005On2005", ServerFamily::Sql2005AndLater, ServerVersion::Sql2005, SqlType::BigInt, 86,
+                                SqlType::Int, false, SqlType::BigInt, 10},
+                    VariantCase{"ProcQuery2005On2022", ServerFamily::Sql2005AndLater, ServerVersion::Sql2022, SqlType::BigInt, 86,
+                                SqlType::Int, false, SqlType::BigInt, 10}),
     [](const testing::TestParamInfo<VariantCase>& info) { return info.param.name; });
 
 TEST(ProcessList, RowsComeInSpidOrderWithLockCountsAndDatabaseNames)
 {
     ServerState state = smallServer(ServerVersion::Sql2000);
-    const Answer answer = run(state, processSelect(true));
+    const Answer answer = run(state, processSelect(ServerFamily::Sql2000));
     ASSERT_EQ(answer.results.size(), 1u);
     const ResultSet& result = answer.results.front();
     EXPECT_EQ(columnText(result, "spid"), "1|51|60");
@@ -162,7 +170,7 @@ TEST(ProcessList, RowsComeInSpidOrderWithLockCountsAndDatabaseNames)
 TEST(ProcessList, StoresValuesAsTheServerPadsThem)
 {
     ServerState state = smallServer(ServerVersion::Sql2000);
-    const ResultSet result = run(state, processSelect(true)).results.at(0);
+    const ResultSet result = run(state, processSelect(ServerFamily::Sql2000)).results.at(0);
     const auto& row = result.rows.at(1);   // spid 51
     const QString host = row[columnOf(result, "hostname")].toString();
     EXPECT_EQ(host.size(), 128);
@@ -175,7 +183,7 @@ TEST(ProcessList, StoresValuesAsTheServerPadsThem)
 TEST(ProcessList, SevenZeroKeepsItsOwnSuidAndHoldsIoInItsIntRange)
 {
     ServerState state = smallServer(ServerVersion::Sql70);
-    const ResultSet result = run(state, processSelect(false)).results.at(0);
+    const ResultSet result = run(state, processSelect(ServerFamily::Sql70)).results.at(0);
     EXPECT_EQ(columnText(result, "suid"), "0|7|0");
     EXPECT_EQ(columnText(result, "physical_io"), "0|2147483647|0");
 }
@@ -183,7 +191,7 @@ TEST(ProcessList, SevenZeroKeepsItsOwnSuidAndHoldsIoInItsIntRange)
 TEST(ProcessList, SevenZeroBatchOnA2000ServerFailsOnEverySuid)
 {
     ServerState state = smallServer(ServerVersion::Sql2000);
-    const Answer answer = run(state, processSelect(false));
+    const Answer answer = run(state, processSelect(ServerFamily::Sql70));
     EXPECT_TRUE(answer.results.empty());
     ASSERT_EQ(answer.messages.size(), 2u);   // the select list and the group by
     for (const Message& message : answer.messages) {
@@ -193,11 +201,53 @@ TEST(ProcessList, SevenZeroBatchOnA2000ServerFailsOnEverySuid)
     }
 }
 
+TEST(ProcessList, LaterVersionsCountLocksInSyslockinfoAndHaveNoSyslocks)
+{
+    for (const ServerVersion version : {ServerVersion::Sql2005, ServerVersion::Sql2008R2, ServerVersion::Sql2016,
+                                        ServerVersion::Sql2022}) {
+        ServerState state = smallServer(version);
+        const Answer answer = run(state, processSelect(ServerFamily::Sql2005AndLater));
+        ASSERT_EQ(answer.results.size(), 1u) << int(version);
+        const ResultSet& result = answer.results.front();
+        EXPECT_EQ(columnText(result, "spid"), "1|51|60");
+        EXPECT_EQ(columnText(result, "block_count"), "0|2|0");
+        EXPECT_EQ(columnText(result, "physical_io"), "0|3000000000|0");
+
+        // The 2000 batch fails there as it does on those servers.
+        const Answer old = run(state, processSelect(ServerFamily::Sql2000));
+        EXPECT_TRUE(old.results.empty());
+        ASSERT_FALSE(old.messages.empty());
+        EXPECT_EQ(old.messages.front().number, 208);
+        EXPECT_EQ(old.messages.front().text, "Invalid object name 'syslocks'.");
+    }
+    // ... and the older servers know no syslockinfo.
+    ServerState state = smallServer(ServerVersion::Sql2000);
+    const Answer answer = run(state, processSelect(ServerFamily::Sql2005AndLater));
+    ASSERT_FALSE(answer.messages.empty());
+    EXPECT_EQ(answer.messages.front().text, "Invalid object name 'syslockinfo'.");
+}
+
+TEST(ProcessList, SyslockinfoDescribesEachLockByItsCodes)
+{
+    ServerState state = smallServer(ServerVersion::Sql2016);
+    state.locks.push_back(Lock{51, 0, 6, 0, 0, 0, "DB", "", "S", true});
+    const ResultSet result =
+        run(state, "select req_spid, rsc_dbid, rsc_objid, rsc_type, req_mode, req_status, rsc_text from syslockinfo")
+            .results.at(0);
+    EXPECT_EQ(columnText(result, "req_spid"), "51|51|2|51");
+    EXPECT_EQ(columnText(result, "rsc_objid"), "21575115|21575115|1|0");
+    // Table 5, page 6, database 2; exclusive 5, shared 3; granted 1, waiting 3.
+    EXPECT_EQ(columnText(result, "rsc_type"), "5|6|5|2");
+    EXPECT_EQ(columnText(result, "req_mode"), "5|5|5|3");
+    EXPECT_EQ(columnText(result, "req_status"), "1|1|1|3");
+    EXPECT_EQ(result.rows.at(1)[columnOf(result, "rsc_text")].toString().trimmed(), "1:312");
+}
+
 TEST(ProcessList, ReadingItDoesNotMoveHandMadeProcesses)
 {
     ServerState state = smallServer(ServerVersion::Sql2000);
-    const ResultSet first = run(state, processSelect(true)).results.at(0);
-    const ResultSet second = run(state, processSelect(true)).results.at(0);
+    const ResultSet first = run(state, processSelect(ServerFamily::Sql2000)).results.at(0);
+    const ResultSet second = run(state, processSelect(ServerFamily::Sql2000)).results.at(0);
     EXPECT_EQ(first.rows, second.rows);
     EXPECT_EQ(state.refreshCount, 2);
 }

@@ -26,7 +26,7 @@ QString sent(const QStringList& lines, const QString& archive = {})
 }
 
 QString logParsingBatch(const QString& archive) { return sent(velmora::logParsingBatch(), archive); }
-QString lastLogLineBatch(const QString& archive) { return sent(velmora::lastEntryBatch(), archive); }
+QString lastLogLineBatch(const QString& archive) { return sent(velmora::lastEntryBatch(velmora::ServerFamily::Sql2000), archive); }
 // The databases tab's own space-used batch, its first line set to use `database`.
 QString spaceUsedBatch(const QString& database)
 {
@@ -230,4 +230,46 @@ TEST_F(TsqlBatch, TableLeftByACutOffBatchBlocksTheNextCreation)
     engine.logout(spid);
     std::lock_guard lock(engine.mutex());
     EXPECT_EQ(engine.session(spid).tempTables.size(), 0u);
+}
+
+TEST(TsqlBatchOnLaterServers, EntryBatchReadsTheReadersOwnSplitWithLinesJoinedToTheirEntry)
+{
+    Engine engine{ServerOptions{ServerVersion::Sql2016, 1, false}};
+    const int spid = loginSession(engine);
+    {
+        std::lock_guard lock(engine.mutex());
+        engine.state().errorLogs = {ErrorLogArchive{4, QDateTime(QDate(2016, 1, 15), QTime(10, 5)), {
+            "no date before the first entry",
+            "2016-01-15 10:00:00.12 spid51    Starting up database",
+            "2016-01-15 09:59:59.98 Server      Microsoft SQL Server 2016 (SP3) ",
+            "\tAug  7 2021 01:20:37 ",
+            "",
+            "2016-01-15 10:00:03.50 Backup    " + QString(300, u'x'),
+            "2016-01-15 10:00:04.00 Logon",
+            "2016-01-15 10:00:05.00 spid52    done",
+        }}};
+    }
+    const QString entries = sent(velmora::logEntryBatch(), "N'4'");
+    const Reply reply = engine.execute(spid, entries);
+    EXPECT_TRUE(errorNumbers(reply).isEmpty()) << errorNumbers(reply).size();
+    const QStringList expected{
+        "1|<null>|<null>|no date before the first entry|0",
+        "2|2016-01-15 10:00:00.120|spid51|Starting up database|0",
+        // The banner's further lines, the empty one too, belong to its entry.
+        "3|2016-01-15 09:59:59.980|Server|Microsoft SQL Server 2016 (SP3)\n\tAug  7 2021 01:20:37 \n|0",
+        // No longer cut into rows of 255 characters.
+        "4|2016-01-15 10:00:03.500|Backup|" + QString(300, u'x') + "|0",
+        // A source without a message.
+        "5|2016-01-15 10:00:04.000|Logon||0",
+        "6|2016-01-15 10:00:05.000|spid52|done|0",
+    };
+    EXPECT_EQ(rowTexts(reply), expected);
+    EXPECT_EQ(engine.currentDatabase(spid), QStringLiteral("master"));
+
+    // The last-entry batch of those servers gives the last entry's text.
+    const Reply last = engine.execute(spid, sent(velmora::lastEntryBatch(velmora::ServerFamily::Sql2005AndLater), "N'4'"));
+    EXPECT_EQ(rowTexts(last), QStringList{"done"});
+
+    // The 2000 batches cannot take the three columns into their two-column table.
+    EXPECT_FALSE(errorNumbers(engine.execute(spid, logParsingBatch("N'4'"))).isEmpty());
 }
