@@ -187,6 +187,7 @@ namespace {
 struct ProcessList {
     std::vector<sqlsim::Column> columns;
     std::vector<std::vector<sqlsim::Value>> rows;
+    std::vector<sqlsim::Column> described;   // what the metadata claims, when not `columns`
 
     int column(const char* name) const
     {
@@ -262,7 +263,7 @@ protected:
         TokenWriter writer(tokens);
         if (batch.contains(QStringLiteral("sysprocesses"))) {
             std::lock_guard lock(mutex);
-            writer.columnMetadata(list.columns);
+            writer.columnMetadata(list.described.empty() ? list.columns : list.described);
             for (const auto& row : list.rows)
                 writer.row(list.columns, row);
             writer.done(DoneToken::Done, DoneCount, CmdSelect, qint64(list.rows.size()));
@@ -366,6 +367,28 @@ TEST_F(HostileProcessList, ColumnsThatDoNotFitTheListNameTheFieldAndTheConnectio
         tab.BtnMoveLeftClick();
         EXPECT_EQ(processes().recordCount(), 3) << "the same connection reads the next list";
     }
+}
+
+// The driver reads a value longer than its column's description up to the described size;
+// the rows after it and the next batch must still be read in step.
+TEST_F(HostileProcessList, AValueLongerThanItsColumnLeavesTheStreamInStep)
+{
+    ProcessList lying = plainProcessList(3);
+    const int hostname = lying.column("hostname");
+    lying.described = lying.columns;
+    lying.described[size_t(hostname)].size = 10;
+    lying.columns[size_t(hostname)].size = 4000;
+    lying.rows[1][size_t(hostname)] = QString(4000, u'h');
+    answerWith(lying);
+    tab.BtnMoveLeftClick();
+    ASSERT_EQ(processes().recordCount(), 3);
+    const int field = processes().fieldIndex(QStringLiteral("hostname"));
+    EXPECT_EQ(processes().valueAt(1, field).toString(), QString(10, u'h'));
+    EXPECT_EQ(processes().valueAt(2, field).toString(), QStringLiteral("v2"));
+    EXPECT_EQ(processes().valueAt(2, processes().fieldIndex(QStringLiteral("loginame"))).toString(), QStringLiteral("v2"));
+    answerWith(plainProcessList(5));
+    tab.BtnMoveLeftClick();
+    EXPECT_EQ(processes().recordCount(), 5);
 }
 
 TEST_F(HostileProcessList, UndeclaredColumnsInAnyOrderAreLeftAside)
