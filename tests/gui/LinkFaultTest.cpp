@@ -32,7 +32,9 @@ using namespace velmora::testing;
 
 namespace {
 
-enum class Fault { Drop, Timeout };
+// The link dropped before the answer, or after the first row of the answer's first result; or
+// the batch outlasting the client's time-out.
+enum class Fault { Drop, DropMidResult, Timeout };
 
 // A steady process with locks in two databases, and two idle ones, none of them moved by the
 // server between readings.
@@ -64,6 +66,7 @@ struct Screen {
     std::function<void(LinkFault&, const std::function<void()>& arm)> act;
     QString messageAfterDrop{};      // empty: the error display with the driver's text
     QString messageAfterTimeout{};   // empty: the error display with the driver's text
+    bool oneRowAnswer = false;       // no row can follow the first: no drop in the middle
 };
 
 class LinkFault : public ::testing::TestWithParam<std::tuple<Screen, Fault>> {
@@ -179,7 +182,7 @@ const Screen screens[] = {
      [](LinkFault& f) { return lockBatch(QString::number(f.window.processTab->currentSpid())).join(QStringLiteral("\r\n")); },
      nullptr,
      [](LinkFault& f, const std::function<void()>& arm) {
-         f.chooseSteadyProcess();
+         ASSERT_TRUE(f.processes().locate(QStringLiteral("spid"), 301));   // two lock rows
          arm();
          f.whileDetailShown([](TLock_FRM&) {});
      }},
@@ -190,7 +193,8 @@ const Screen screens[] = {
          ASSERT_TRUE(f.processes().locate(QStringLiteral("spid"), 301));
          arm();
          f.whileDetailShown([](TLock_FRM&) {});
-     }},
+     },
+     {}, {}, true},
     {"DetailWindowRefresh", false,
      [](LinkFault& f) { return lockBatch(QString::number(f.window.processTab->currentSpid())).join(QStringLiteral("\r\n")); },
      [](LinkFault&) { return qobject_cast<TLock_FRM*>(QApplication::activeModalWidget())->LockQuery; },
@@ -239,7 +243,8 @@ const Screen screens[] = {
     {"LastEntryAtConnect", true,
      [](LinkFault&) { return batchOf(setUpLastEntryQuery, "LID", QStringLiteral("0")); },
      [](LinkFault& f) { return f.logTab().LogNumInfoQuery; },
-     armFirst([](LinkFault& f) { f.connectWindow(); })},
+     armFirst([](LinkFault& f) { f.connectWindow(); }),
+     {}, {}, true},
     {"LogRefresh", false,
      [](LinkFault&) { return batchOf(setUpRawLogQuery, "LID", 0); },
      [](LinkFault& f) { return f.logTab().LogQuery; },
@@ -252,6 +257,8 @@ const Screen screens[] = {
 TEST_P(LinkFault, TheErrorIsShownAndTheWindowGoesOn)
 {
     const auto& [screen, fault] = GetParam();
+    if (fault == Fault::DropMidResult && screen.oneRowAnswer)
+        GTEST_SKIP() << "a one-row answer has no middle";
     if (!screen.atConnect) {
         connectWindow();
         ASSERT_EQ(texts(), QString());
@@ -265,8 +272,9 @@ TEST_P(LinkFault, TheErrorIsShownAndTheWindowGoesOn)
             screen.timed(*this)->setCommandTimeout(timeout);
         }
         onServer([&](sqlsim::ServerState& state) {
-            if (fault == Fault::Drop) {
+            if (fault != Fault::Timeout) {
                 state.faults.dropOnStatement = aimed;
+                state.faults.dropAfterRows = fault == Fault::Drop ? -1 : 1;
             } else {
                 state.faults.slowStatement = aimed;
                 state.faults.slowMs = (timeout + 3) * 1000;
@@ -276,16 +284,19 @@ TEST_P(LinkFault, TheErrorIsShownAndTheWindowGoesOn)
     screen.act(*this, arm);
 
     const QString title = programTitle(QCoreApplication::applicationFilePath());
-    const QString expected = QString(fault == Fault::Drop ? screen.messageAfterDrop : screen.messageAfterTimeout)
+    const QString expected = QString(fault != Fault::Timeout ? screen.messageAfterDrop : screen.messageAfterTimeout)
                                  .replace(QStringLiteral("{title}"), title);
     ASSERT_EQ(shown.size(), 1u) << texts().toStdString();
     if (expected.isEmpty()) {
         EXPECT_EQ(shown[0].caption, title);
         EXPECT_EQ(shown[0].icon, QMessageBox::Critical);
-        EXPECT_EQ(shown[0].text, fault == Fault::Drop
-                                     ? QStringLiteral("[FreeTDS][SQL Server]Unexpected EOF from the server.")
-                                     : QStringLiteral("[FreeTDS][SQL Server]Timeout expired\n"
-                                                      "[FreeTDS][SQL Server]Operation was cancelled."));
+        if (fault == Fault::Drop)
+            EXPECT_EQ(shown[0].text, QStringLiteral("[FreeTDS][SQL Server]Unexpected EOF from the server."));
+        else if (fault == Fault::Timeout)
+            EXPECT_EQ(shown[0].text, QStringLiteral("[FreeTDS][SQL Server]Timeout expired\n"
+                                                    "[FreeTDS][SQL Server]Operation was cancelled."));
+        else   // the driver words a link lost in the middle of an answer in several ways
+            EXPECT_TRUE(shown[0].text.startsWith(QStringLiteral("[FreeTDS][SQL Server]"))) << texts().toStdString();
     } else {
         EXPECT_EQ(texts(), expected);
     }
@@ -295,8 +306,13 @@ TEST_P(LinkFault, TheErrorIsShownAndTheWindowGoesOn)
     onServer([](sqlsim::ServerState& state) { state.faults = {}; });
     shown.clear();
 
-    if (fault == Fault::Drop) {
+    if (fault != Fault::Timeout) {
         EXPECT_FALSE(window.Connect->isOpen());
+        // The window answers its keys: F5 tells the operator to connect again.
+        show(window.processTab);
+        window.RefAction->trigger();
+        EXPECT_EQ(texts(), title + QStringLiteral("|The connection to the server was lost; connect again."));
+        shown.clear();
         window.DiconectAction->trigger();
         EXPECT_EQ(disabledControls(window), DisconnectedOff);
         EXPECT_EQ(texts(), QString());
@@ -321,17 +337,19 @@ TEST_P(LinkFault, TheErrorIsShownAndTheWindowGoesOn)
 
 void PrintTo(const std::tuple<Screen, Fault>& cell, std::ostream* out)
 {
-    *out << std::get<0>(cell).name << (std::get<1>(cell) == Fault::Drop ? " drop" : " time-out");
+    static const char* const faults[] = {" drop", " drop after a row", " time-out"};
+    *out << std::get<0>(cell).name << faults[int(std::get<1>(cell))];
 }
 
 std::string cellName(const ::testing::TestParamInfo<std::tuple<Screen, Fault>>& info)
 {
-    return std::string(std::get<0>(info.param).name) + (std::get<1>(info.param) == Fault::Drop ? "_Drop" : "_Timeout");
+    static const char* const faults[] = {"_Drop", "_DropMidResult", "_Timeout"};
+    return std::string(std::get<0>(info.param).name) + faults[int(std::get<1>(info.param))];
 }
 
 INSTANTIATE_TEST_SUITE_P(Matrix, LinkFault,
                          ::testing::Combine(::testing::ValuesIn(screens),
-                                            ::testing::Values(Fault::Drop, Fault::Timeout)),
+                                            ::testing::Values(Fault::Drop, Fault::DropMidResult, Fault::Timeout)),
                          cellName);
 
 } // namespace
