@@ -327,6 +327,11 @@ void storeFilterText(ColumnFilter& filter, const QString& text, FilterExpression
     filter.text = text;
 }
 
+bool isSingleValue(const ColumnCondition& condition, const QString& value)
+{
+    return condition.relation == FilterRelation::None && condition.firstOperand == QStringList{value};
+}
+
 void storePickedValue(ColumnFilter& filter, const QString& value, FilterExpressionType type,
                       const QLocale& locale)
 {
@@ -337,8 +342,7 @@ void storePickedValue(ColumnFilter& filter, const QString& value, FilterExpressi
         if (type != FilterExpressionType::Text)
             throw;
     }
-    const bool oneValue = condition.relation == FilterRelation::None && condition.firstOperand == QStringList{value};
-    if (!oneValue && !trimmedText(value).isEmpty()) {
+    if (!isSingleValue(condition, value) && !trimmedText(value).isEmpty()) {
         condition = ColumnCondition{};
         condition.firstOperator = type == FilterExpressionType::Text ? FilterOperator::Like : FilterOperator::Equal;
         condition.firstOperand = {value};

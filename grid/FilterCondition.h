@@ -38,4 +38,7 @@ void storeFilterText(ColumnFilter& filter, const QString& text, FilterExpression
 void storePickedValue(ColumnFilter& filter, const QString& value, FilterExpressionType type,
                       const QLocale& locale = QLocale());
 
+/// Whether the condition is `value` alone with one operator, as a picked value is stored.
+bool isSingleValue(const ColumnCondition& condition, const QString& value);
+
 } // namespace velmora

@@ -182,8 +182,9 @@ void FilterRow::closeEditor()
     if (size_t(column) >= m_grid.columns().size())
         return;
     runGuarded([&] {
+        // A picked value stays that one value while its text stands unchanged in the cell.
         ColumnFilter& filter = m_grid.column(column).filter;
-        if (picked == text)
+        if (picked == text || (text == filter.text && isSingleValue(filter.condition, text)))
             storePickedValue(filter, text, conditionType(m_grid, column));
         else
             storeFilterText(filter, text, conditionType(m_grid, column));

@@ -176,6 +176,10 @@ TEST_F(HostileNames, HostsProgramsAndLoginsAreShownListedAndFoundExactly)
             EXPECT_EQ(messages.texts(), QString());
             ASSERT_EQ(processes().recordCount(), 1) << processes().filter().toStdString();
             EXPECT_EQ(processes().value(QStringLiteral("spid")).toInt(), firstSpid + int(i));
+            // The editor reopened over the picked text; applying the row again keeps the pick.
+            ASSERT_EQ(row.editedColumn(), column);
+            row.ApplyFilter();
+            EXPECT_EQ(processes().recordCount(), 1) << processes().filter().toStdString();
             row.clearCondition(column);
             row.ApplyFilter();
         }
