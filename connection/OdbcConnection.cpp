@@ -26,6 +26,13 @@ OdbcConnection::~OdbcConnection()
     SQLDisconnect(m_dbc.get());
 }
 
+bool OdbcConnection::driverReportsDead() const noexcept
+{
+    SQLUINTEGER dead = SQL_CD_FALSE;
+    const SQLRETURN rc = SQLGetConnectAttr(m_dbc.get(), SQL_ATTR_CONNECTION_DEAD, &dead, 0, nullptr);
+    return SQL_SUCCEEDED(rc) && dead == SQL_CD_TRUE;
+}
+
 void OdbcConnection::ensureAlive() const
 {
     if (m_lost)

@@ -21,6 +21,9 @@ public:
     /// False once a call has reported the link to the server as gone.
     bool alive() const noexcept { return !m_lost; }
     void markLost() noexcept { m_lost = true; }
+    /// Whether the driver itself knows the link is gone. A link closed in the middle of an
+    /// answer may fail the call with a record that does not name the loss ("Unknown error.").
+    bool driverReportsDead() const noexcept;
     /// Throws DbError (Link) when the link is gone, so that later calls fail at once.
     void ensureAlive() const;
 

@@ -158,7 +158,7 @@ void OdbcStatement::check(SQLRETURN rc)
 void OdbcStatement::fail()
 {
     DbError error = odbcError(SQL_HANDLE_STMT, m_stmt.get(), m_batch);
-    if (isLinkLoss(error.records()))
+    if (isLinkLoss(error.records()) || m_connection.driverReportsDead())
         m_connection.markLost();
     throw error;
 }

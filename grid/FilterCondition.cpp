@@ -327,4 +327,29 @@ void storeFilterText(ColumnFilter& filter, const QString& text, FilterExpression
     filter.text = text;
 }
 
+bool isSingleValue(const ColumnCondition& condition, const QString& value)
+{
+    return condition.relation == FilterRelation::None && condition.firstOperand == QStringList{value};
+}
+
+void storePickedValue(ColumnFilter& filter, const QString& value, FilterExpressionType type,
+                      const QLocale& locale)
+{
+    ColumnCondition condition;
+    try {
+        condition = parseFilterCondition(value, type, locale);
+    } catch (const DbError&) {
+        if (type != FilterExpressionType::Text)
+            throw;
+    }
+    if (!isSingleValue(condition, value) && !trimmedText(value).isEmpty()) {
+        condition = ColumnCondition{};
+        condition.firstOperator = type == FilterExpressionType::Text ? FilterOperator::Like : FilterOperator::Equal;
+        condition.firstOperand = {value};
+    }
+    condition.type = type;
+    filter.condition = condition;
+    filter.text = value;
+}
+
 } // namespace velmora

@@ -14,6 +14,7 @@
 #include <QPainter>
 #include <QScrollBar>
 #include <algorithm>
+#include <utility>
 #include <qdrawutil.h>
 
 namespace velmora {
@@ -60,7 +61,8 @@ FilterRow::FilterRow(ResultGrid& grid) : GridHeader(grid), m_grid(grid)
     // see while it is still telling of the pick.
     connect(
         m_editor, &QComboBox::activated, this, guarded([this](int index) {
-            m_editor->setEditText(m_editor->itemText(index));
+            m_picked = m_editor->itemText(index);
+            m_editor->setEditText(*m_picked);
             ApplyFilter();
         }),
         Qt::QueuedConnection);
@@ -174,12 +176,18 @@ void FilterRow::closeEditor()
     const int column = m_edited;
     m_edited = -1;
     const QString text = m_editor->currentText();
+    const std::optional<QString> picked = std::exchange(m_picked, std::nullopt);
     m_editor->hide();
     viewport()->update();
     if (size_t(column) >= m_grid.columns().size())
         return;
     runGuarded([&] {
-        storeFilterText(m_grid.column(column).filter, text, conditionType(m_grid, column));
+        // A picked value stays that one value while its text stands unchanged in the cell.
+        ColumnFilter& filter = m_grid.column(column).filter;
+        if (picked == text || (text == filter.text && isSingleValue(filter.condition, text)))
+            storePickedValue(filter, text, conditionType(m_grid, column));
+        else
+            storeFilterText(filter, text, conditionType(m_grid, column));
     });
 }
 

@@ -6,6 +6,7 @@
 
 #include "GridHeader.h"
 
+#include <optional>
 #include <vector>
 
 class QComboBox;
@@ -73,6 +74,7 @@ private:
     QComboBox* m_editor = nullptr;
     bool m_visible = false;
     int m_edited = -1;       // the column being edited
+    std::optional<QString> m_picked;   // the entry just picked from the edited cell's list
     int m_lastEdited = -1;   // the column last edited
 };
 

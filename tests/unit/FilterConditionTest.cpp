@@ -208,6 +208,36 @@ TEST(FilterCondition, AStoredTextThatCannotBeParsedLeavesNoConditionAndTheFormer
     EXPECT_EQ(described(filter.condition), "None[]");
 }
 
+TEST(FilterCondition, APickedValueIsThatOneValueWhateverTheGrammarWouldMakeOfIt)
+{
+    const struct {
+        const char* value;
+        T type;
+        const char* result;
+    } cases[] = {
+        {"sa", T::Text, "Like[sa]"},
+        {"O'Neil's", T::Text, "Like[O'Neil's]"},
+        {"12", T::Number, "Equal[12]"},
+        {"1,5", T::Number, "Equal[1,5]"},               // the decimal comma of the locale
+        {"", T::Text, "None[]"},                        // the empty entry clears the cell
+        {"two, parts", T::Text, "Like[two, parts]"},   // not a list
+        {"lead and  two", T::Text, "Like[lead and  two]"},
+        {"'quoted'", T::Text, "Like['quoted']"},        // apostrophes kept
+        {"<> NULL", T::Text, "Like[<> NULL]"},
+        {"'open", T::Text, "Like['open]"},              // typed, a missing quote
+        {"IN (1", T::Text, "Like[IN (1]"},
+    };
+    for (const auto& c : cases) {
+        ColumnFilter filter;
+        storePickedValue(filter, QString::fromUtf8(c.value), c.type, russian);
+        EXPECT_EQ(described(filter.condition), c.result) << c.value;
+        EXPECT_EQ(filter.text.toStdString(), c.value);
+        EXPECT_EQ(filter.condition.type, c.type);
+    }
+    ColumnFilter filter;
+    EXPECT_THROW(storePickedValue(filter, QStringLiteral("1.5"), T::Number, russian), DbError);
+}
+
 namespace {
 
 const QDate may12(2026, 5, 12);

@@ -1,0 +1,355 @@
+// The main window against a server that fails while a screen loads: the link dropped, or a
+// batch that outlasts the client's time-out. For every screen the error is shown once, the
+// window stays usable, a dropped link is left by Disconnect and a new Connect works, and after
+// a time-out the same connection goes on working.
+#include "MainWindowTestSupport.h"
+
+#include "Connection.h"
+#include "DatabaseQueries.h"
+#include "DatabaseTab.h"
+#include "ErrorDisplay.h"
+#include "LockQueries.h"
+#include "LogQueries.h"
+#include "LogTab.h"
+#include "ProcessQueries.h"
+#include "Query.h"
+#include "ResultGrid.h"
+#include "ServerTab.h"
+#include "SimFixture.h"
+#include "TLock_FRM.h"
+#include "ValueList.h"
+
+#include <QApplication>
+#include <QTabWidget>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <mutex>
+
+using namespace velmora;
+using namespace velmora::testing;
+
+namespace {
+
+// The link dropped before the answer, or after the first row of the answer's first result; or
+// the batch outlasting the client's time-out.
+enum class Fault { Drop, DropMidResult, Timeout };
+
+// A steady process with locks in two databases, and two idle ones, none of them moved by the
+// server between readings.
+void addSteadyProcesses(sqlsim::ServerState& state)
+{
+    for (int spid : {300, 301, 302}) {
+        sqlsim::Process process;
+        process.spid = qint16(spid);
+        process.status = QStringLiteral("sleeping");
+        process.program_name = QStringLiteral("steady");
+        process.loginame = QStringLiteral("tester");
+        process.login_time = process.last_batch = QDateTime::currentDateTime();
+        state.processes.push_back(process);
+    }
+    state.locks.push_back({301, 0, 1, 2, 0, 0, QStringLiteral("DB"), {}, QStringLiteral("S"), false});
+    state.locks.push_back({301, 99, 6, 1, 0, 0, QStringLiteral("TAB"), {}, QStringLiteral("X"), false});
+}
+
+class LinkFault;
+
+// One screen of the matrix: the batch a fault aims at, the query whose time-out the test
+// shortens (none: the screen's command keeps the 30-second default), and what the operator
+// does. `arm` sets the fault at the moment the screen is about to load.
+struct Screen {
+    const char* name;
+    bool atConnect;   // the screen loads while the window connects
+    std::function<QString(LinkFault&)> aim;
+    std::function<Query*(LinkFault&)> timed;
+    std::function<void(LinkFault&, const std::function<void()>& arm)> act;
+    QString messageAfterDrop{};      // empty: the error display with the driver's text
+    QString messageAfterTimeout{};   // empty: the error display with the driver's text
+    bool oneRowAnswer = false;       // no row can follow the first: no drop in the middle
+};
+
+class LinkFault : public ::testing::TestWithParam<std::tuple<Screen, Fault>> {
+public:
+    LinkFault()
+    {
+        std::lock_guard lock(sim.engine().mutex());
+        addSteadyProcesses(sim.engine().state());
+    }
+
+    template <typename Change> void onServer(Change change)
+    {
+        std::lock_guard lock(sim.engine().mutex());
+        change(sim.engine().state());
+    }
+
+    void connectWindow()
+    {
+        fillLogin(window, QStringLiteral("127.0.0.1,%1").arg(sim.port()), QStringLiteral("sa"),
+                  QStringLiteral("velmora"));
+        window.ConnectAction->trigger();
+    }
+    void show(QWidget* tab) { window.RzPageControl1->setCurrentWidget(tab); }
+    ServerTab& serverTab() { return *window.findChild<ServerTab*>(); }
+    LogTab& logTab() { return *window.findChild<LogTab*>(); }
+    Query& processes() { return *window.processTab->procSource(); }
+    /// Makes current the first of the steady processes still on the server.
+    void chooseSteadyProcess()
+    {
+        for (int spid : {302, 301, 300})
+            if (processes().locate(QStringLiteral("spid"), spid))
+                return;
+        FAIL() << "no steady process left";
+    }
+    /// Runs `inside` once the detail window is shown modally, then closes it.
+    void whileDetailShown(const std::function<void(TLock_FRM&)>& inside)
+    {
+        QTimer poll;
+        poll.setInterval(10);
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            auto* detail = qobject_cast<TLock_FRM*>(QApplication::activeModalWidget());
+            if (!detail)
+                return;
+            poll.stop();
+            inside(*detail);
+            detail->ExitClick();
+        });
+        poll.start();
+        window.processTab->DBGridEh1->setFocus();
+        QTest::keyClick(window.processTab->DBGridEh1, Qt::Key_Return);
+    }
+
+    SettingsFile settings;
+    SimFixture sim{sqlsim::ServerVersion::Sql2000, false};
+    MainWindow window;
+    std::vector<MessageRequest> shown;
+    int questions = 0;
+    // Questions (the kill's) are answered Yes and counted apart; every other box is recorded.
+    MessageHandler previous = setMessageHandler([this](const MessageRequest& request) {
+        if (request.icon == QMessageBox::Question) {
+            ++questions;
+            return QMessageBox::Yes;
+        }
+        shown.push_back(request);
+        return QMessageBox::Ok;
+    });
+    ~LinkFault() override { setMessageHandler(previous); }
+
+    QString texts() const
+    {
+        QStringList lines;
+        for (const MessageRequest& message : shown)
+            lines << message.caption + u'|' + message.text;
+        return lines.join(u'\n');
+    }
+};
+
+QString batchOf(const std::function<void(Query&)>& setUp, const char* parameter = nullptr,
+                const QVariant& value = {})
+{
+    Query query;
+    setUp(query);
+    if (parameter)
+        query.setParameter(QString::fromLatin1(parameter), value);
+    return query.commandText();
+}
+
+const auto armFirst = [](const std::function<void(LinkFault&)>& then) {
+    return [then](LinkFault& f, const std::function<void()>& arm) {
+        arm();
+        then(f);
+    };
+};
+
+const Screen screens[] = {
+    {"ProcessRefresh", false,
+     [](LinkFault&) { return processBatch(true).join(QStringLiteral("\r\n")); },
+     [](LinkFault& f) { return &f.processes(); },
+     armFirst([](LinkFault& f) { f.window.RefAction->trigger(); })},
+    {"Kill", false,
+     [](LinkFault& f) { return QStringLiteral("Kill %1").arg(f.window.processTab->currentSpid()); },
+     nullptr,
+     [](LinkFault& f, const std::function<void()>& arm) {
+         f.chooseSteadyProcess();
+         arm();
+         f.window.DelAction->trigger();
+     }},
+    {"FilterValueLists", false,
+     [](LinkFault&) { return valueListBatch(QStringLiteral("spid"), FieldKind::SmallInt); },
+     nullptr,
+     armFirst([](LinkFault& f) { f.window.FilterAction->trigger(); })},
+    {"DetailWindowOpen", false,
+     [](LinkFault& f) { return lockBatch(QString::number(f.window.processTab->currentSpid())).join(QStringLiteral("\r\n")); },
+     nullptr,
+     [](LinkFault& f, const std::function<void()>& arm) {
+         ASSERT_TRUE(f.processes().locate(QStringLiteral("spid"), 301));   // two lock rows
+         arm();
+         f.whileDetailShown([](TLock_FRM&) {});
+     }},
+    {"DetailWindowLookUp", false,
+     [](LinkFault&) { return databaseNameLookup(QStringLiteral("6")); },
+     nullptr,
+     [](LinkFault& f, const std::function<void()>& arm) {
+         ASSERT_TRUE(f.processes().locate(QStringLiteral("spid"), 301));
+         arm();
+         f.whileDetailShown([](TLock_FRM&) {});
+     },
+     {}, {}, true},
+    {"DetailWindowRefresh", false,
+     [](LinkFault& f) { return lockBatch(QString::number(f.window.processTab->currentSpid())).join(QStringLiteral("\r\n")); },
+     [](LinkFault&) { return qobject_cast<TLock_FRM*>(QApplication::activeModalWidget())->LockQuery; },
+     [](LinkFault& f, const std::function<void()>& arm) {
+         f.chooseSteadyProcess();
+         f.whileDetailShown([&](TLock_FRM& detail) {
+             arm();
+             detail.RefAction->trigger();
+         });
+     },
+     QStringLiteral("Сообщение|Ошибка при обновлении данных."),
+     QStringLiteral("Сообщение|Ошибка при обновлении данных.")},
+    {"DatabasesRefresh", false,
+     [](LinkFault& f) {
+         return batchOf(setUpInfo1Query, "BD", f.window.databaseTab->BaseQuery->value(QStringLiteral("name")));
+     },
+     [](LinkFault& f) { return f.window.databaseTab->Info1Query; },
+     armFirst([](LinkFault& f) {
+         f.show(f.window.databaseTab);
+         f.window.RefAction->trigger();
+     })},
+    {"DatabaseSpace", false,
+     [](LinkFault& f) {
+         Query space;
+         setUpInfo4Query(space);
+         QStringList lines = space.sql();
+         lines[0] = useDatabaseLine(f.window.databaseTab->BaseQuery->value(QStringLiteral("name")).toString());
+         space.setSql(lines);
+         return space.commandText();
+     },
+     [](LinkFault& f) { return f.window.databaseTab->Info4Query; },
+     armFirst([](LinkFault& f) {
+         f.show(f.window.databaseTab);
+         f.window.RefAction->trigger();
+     }),
+     // The space and the users are read under a handler that takes every failure for a time-out.
+     QStringLiteral("{title}|Время ожидания истекло."), QStringLiteral("{title}|Время ожидания истекло.")},
+    {"ServerPropertiesAtConnect", true,
+     [](LinkFault&) { return QStringLiteral("Exec xp_msver"); },
+     [](LinkFault& f) { return f.serverTab().SrvQuery; },
+     armFirst([](LinkFault& f) { f.connectWindow(); })},
+    {"ArchiveListAtConnect", true,
+     [](LinkFault&) { return batchOf(setUpLogArchiveQuery); },
+     [](LinkFault& f) { return f.logTab().LogNumQuery; },
+     armFirst([](LinkFault& f) { f.connectWindow(); })},
+    {"LastEntryAtConnect", true,
+     [](LinkFault&) { return batchOf(setUpLastEntryQuery, "LID", QStringLiteral("0")); },
+     [](LinkFault& f) { return f.logTab().LogNumInfoQuery; },
+     armFirst([](LinkFault& f) { f.connectWindow(); }),
+     {}, {}, true},
+    {"LogRefresh", false,
+     [](LinkFault&) { return batchOf(setUpRawLogQuery, "LID", 0); },
+     [](LinkFault& f) { return f.logTab().LogQuery; },
+     armFirst([](LinkFault& f) {
+         f.show(&f.logTab());
+         f.window.RefAction->trigger();
+     })},
+};
+
+TEST_P(LinkFault, TheErrorIsShownAndTheWindowGoesOn)
+{
+    const auto& [screen, fault] = GetParam();
+    if (fault == Fault::DropMidResult && screen.oneRowAnswer)
+        GTEST_SKIP() << "a one-row answer has no middle";
+    if (!screen.atConnect) {
+        connectWindow();
+        ASSERT_EQ(texts(), QString());
+        ASSERT_EQ(disabledControls(window), ConnectedOff);
+    }
+    int timeout = 30;
+    const auto arm = [&] {
+        const QString aimed = screen.aim(*this);
+        if (fault == Fault::Timeout && screen.timed) {
+            timeout = 1;
+            screen.timed(*this)->setCommandTimeout(timeout);
+        }
+        onServer([&](sqlsim::ServerState& state) {
+            if (fault != Fault::Timeout) {
+                state.faults.dropOnStatement = aimed;
+                state.faults.dropAfterRows = fault == Fault::Drop ? -1 : 1;
+            } else {
+                state.faults.slowStatement = aimed;
+                state.faults.slowMs = (timeout + 3) * 1000;
+            }
+        });
+    };
+    screen.act(*this, arm);
+
+    const QString title = programTitle(QCoreApplication::applicationFilePath());
+    const QString expected = QString(fault != Fault::Timeout ? screen.messageAfterDrop : screen.messageAfterTimeout)
+                                 .replace(QStringLiteral("{title}"), title);
+    ASSERT_EQ(shown.size(), 1u) << texts().toStdString();
+    if (expected.isEmpty()) {
+        EXPECT_EQ(shown[0].caption, title);
+        EXPECT_EQ(shown[0].icon, QMessageBox::Critical);
+        if (fault == Fault::Drop)
+            EXPECT_EQ(shown[0].text, QStringLiteral("[FreeTDS][SQL Server]Unexpected EOF from the server."));
+        else if (fault == Fault::Timeout)
+            EXPECT_EQ(shown[0].text, QStringLiteral("[FreeTDS][SQL Server]Timeout expired\n"
+                                                    "[FreeTDS][SQL Server]Operation was cancelled."));
+        else   // the driver words a link lost in the middle of an answer in several ways
+            EXPECT_TRUE(shown[0].text.startsWith(QStringLiteral("[FreeTDS][SQL Server]"))) << texts().toStdString();
+    } else {
+        EXPECT_EQ(texts(), expected);
+    }
+    // The window is still the connected window, whatever failed.
+    EXPECT_TRUE(window.isEnabled());
+    EXPECT_EQ(disabledControls(window), ConnectedOff);
+    onServer([](sqlsim::ServerState& state) { state.faults = {}; });
+    shown.clear();
+
+    if (fault != Fault::Timeout) {
+        EXPECT_FALSE(window.Connect->isOpen());
+        // The window answers its keys: F5 tells the operator to connect again.
+        show(window.processTab);
+        window.RefAction->trigger();
+        EXPECT_EQ(texts(), title + QStringLiteral("|The connection to the server was lost; connect again."));
+        shown.clear();
+        window.DiconectAction->trigger();
+        EXPECT_EQ(disabledControls(window), DisconnectedOff);
+        EXPECT_EQ(texts(), QString());
+        if (!screen.atConnect) {
+            connectWindow();
+            EXPECT_EQ(texts(), QString());
+        }
+    } else {
+        EXPECT_TRUE(window.Connect->isOpen()) << "a time-out keeps the connection";
+        if (screen.atConnect) {
+            window.DiconectAction->trigger();
+        }
+    }
+    // The same screen loads again without a message.
+    screen.act(*this, [] {});
+    EXPECT_EQ(texts(), QString());
+    EXPECT_TRUE(window.Connect->isOpen());
+    EXPECT_EQ(disabledControls(window), ConnectedOff);
+    EXPECT_TRUE(processes().isActive());
+    EXPECT_GT(processes().recordCount(), 0);
+}
+
+void PrintTo(const std::tuple<Screen, Fault>& cell, std::ostream* out)
+{
+    static const char* const faults[] = {" drop", " drop after a row", " time-out"};
+    *out << std::get<0>(cell).name << faults[int(std::get<1>(cell))];
+}
+
+std::string cellName(const ::testing::TestParamInfo<std::tuple<Screen, Fault>>& info)
+{
+    static const char* const faults[] = {"_Drop", "_DropMidResult", "_Timeout"};
+    return std::string(std::get<0>(info.param).name) + faults[int(std::get<1>(info.param))];
+}
+
+INSTANTIATE_TEST_SUITE_P(Matrix, LinkFault,
+                         ::testing::Combine(::testing::ValuesIn(screens),
+                                            ::testing::Values(Fault::Drop, Fault::DropMidResult, Fault::Timeout)),
+                         cellName);
+
+} // namespace
