@@ -163,7 +163,7 @@ const auto armFirst = [](const std::function<void(LinkFault&)>& then) {
 
 const Screen screens[] = {
     {"ProcessRefresh", false,
-     [](LinkFault&) { return processBatch(true).join(QStringLiteral("\r\n")); },
+     [](LinkFault&) { return processBatch(ServerFamily::Sql2000).join(QStringLiteral("\r\n")); },
      [](LinkFault& f) { return &f.processes(); },
      armFirst([](LinkFault& f) { f.window.RefAction->trigger(); })},
     {"Kill", false,

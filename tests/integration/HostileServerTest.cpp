@@ -227,7 +227,7 @@ sqlsim::Value plainValue(const sqlsim::Column& column, int row)
 ProcessList plainProcessList(int rows)
 {
     ProcessList list;
-    for (const FieldDef& field : processFields(true))
+    for (const FieldDef& field : processFields(ServerFamily::Sql2000))
         list.columns.push_back(columnFor(field));
     for (int row = 0; row < rows; ++row) {
         std::vector<sqlsim::Value> values;
@@ -247,7 +247,7 @@ protected:
         connection.setConnectionString(connectionString(server));
         connection.open();
         tab.setConnectedState(true);
-        tab.bindAndOpen(true);
+        tab.bindAndOpen(ServerFamily::Sql2000);
     }
     ~HostileProcessList() override { setMessageHandler(previous); }
 
