@@ -3,6 +3,7 @@
 #include "LocaleValues.h"
 
 #include <QDateTime>
+#include <algorithm>
 #include <limits>
 #include <optional>
 #include <vector>
@@ -64,6 +65,9 @@ public:
         m_asciiDigits = m_plain.toString(Q_INT64_C(-1234567890)) == QLatin1String("-1234567890");
         if (m_asciiDigits)
             m_timePieces = timePieces(m_timeFormat);
+        if (m_timePieces)
+            for (const TimePiece& piece : *m_timePieces)
+                m_timeLength += piece.field == 0 ? int(piece.literal.size()) : 2;
     }
 
     const QLocale& locale() const { return m_locale; }
@@ -83,22 +87,22 @@ public:
         const QTime time = value.time();
         if (time == QTime(0, 0))
             return m_lastDate;
-        QString text = m_lastDate;
-        text += u' ';
-        if (!m_timePieces) {
-            text += m_locale.toString(time, m_timeFormat);
-            return text;
-        }
+        if (!m_timePieces)
+            return m_lastDate + u' ' + m_locale.toString(time, m_timeFormat);
+        QString text(m_lastDate.size() + 1 + m_timeLength, Qt::Uninitialized);
+        QChar* out = std::copy(m_lastDate.cbegin(), m_lastDate.cend(), text.data());
+        *out++ = u' ';
         for (const TimePiece& piece : *m_timePieces) {
             if (piece.field == 0) {
-                text += piece.literal;
+                out = std::copy(piece.literal.cbegin(), piece.literal.cend(), out);
                 continue;
             }
             const int number = piece.field == 'h' ? time.hour() : piece.field == 'm' ? time.minute() : time.second();
             if (number >= 10 || piece.width == 2)
-                text += QChar(u'0' + number / 10);
-            text += QChar(u'0' + number % 10);
+                *out++ = QChar(u'0' + number / 10);
+            *out++ = QChar(u'0' + number % 10);
         }
+        text.truncate(out - text.constData());
         return text;
     }
 
@@ -108,6 +112,7 @@ private:
     QString m_timeFormat;
     bool m_asciiDigits = false;
     std::optional<std::vector<TimePiece>> m_timePieces;
+    int m_timeLength = 0;   // the most characters the pieces write
     // Rows list many times of one day: the last day's text is kept.
     qint64 m_lastDay = std::numeric_limits<qint64>::min();
     QString m_lastDate;
