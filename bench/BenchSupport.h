@@ -30,12 +30,17 @@ inline sqlsim::SimServer& server()
     return instance;
 }
 
-inline QString oleDbString(const QString& application)
+inline QString oleDbString(const QString& application, quint16 port)
 {
     return QStringLiteral("Provider=SQLOLEDB.1;Password=velmora;User ID=sa;Initial Catalog=master;"
                           "Data Source=127.0.0.1,%1;Application Name=%2")
-        .arg(server().port())
+        .arg(port)
         .arg(application);
+}
+
+inline QString oleDbString(const QString& application)
+{
+    return oleDbString(application, server().port());
 }
 
 /// A batch as the client sends it: its lines, each ended by CR LF.
