@@ -12,6 +12,7 @@
 #include <QImage>
 #include <QStandardItemModel>
 #include <QTableView>
+#include <memory>
 
 using namespace velmora;
 
@@ -53,10 +54,14 @@ struct ProcessGrid {
     ProcessTab tab{&connection};
 };
 
+// Made by the first benchmark that needs it and destroyed by main, while the application lives.
+std::unique_ptr<ProcessGrid> sharedGrid;
+
 ProcessGrid& processGrid()
 {
-    static ProcessGrid instance;
-    return instance;
+    if (!sharedGrid)
+        sharedGrid = std::make_unique<ProcessGrid>();
+    return *sharedGrid;
 }
 
 void BM_PaintProcessGrid(benchmark::State& state)
@@ -98,5 +103,6 @@ int main(int argc, char** argv)
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
+    sharedGrid.reset();
     return 0;
 }
