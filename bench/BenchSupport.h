@@ -93,6 +93,10 @@ inline void setUserProcesses(int count)
     }
 }
 
+/// The statement time-out of both sides: the simulator needs tens of seconds for a list of
+/// 100,000 processes on a busy machine, longer than the product's 30 s.
+constexpr int statementTimeout = 600;
+
 /// A hand-written ODBC client on its own connection: statements sent with the wide functions and
 /// read with one SQLGetData per column into fixed buffers, nothing kept.
 class BareOdbc {
@@ -126,7 +130,7 @@ public:
     {
         SQLHSTMT stmt = SQL_NULL_HSTMT;
         SQLAllocHandle(SQL_HANDLE_STMT, m_dbc, &stmt);
-        SQLSetStmtAttr(stmt, SQL_ATTR_QUERY_TIMEOUT, reinterpret_cast<SQLPOINTER>(30), 0);
+        SQLSetStmtAttr(stmt, SQL_ATTR_QUERY_TIMEOUT, reinterpret_cast<SQLPOINTER>(SQLULEN(statementTimeout)), 0);
         std::u16string text = batch.toStdU16String();
         SQLRETURN rc = SQLExecDirectW(stmt, reinterpret_cast<SQLWCHAR*>(text.data()), SQL_NTS);
         SQLSMALLINT columns = 0;

@@ -66,6 +66,7 @@ void BM_ProcessRowMemory(benchmark::State& state)
         tab.closeQueries();
         malloc_trim(0);
         const qint64 before = heapInUse();
+        tab.ProcQuery2->setCommandTimeout(bench::statementTimeout);
         tab.bindAndOpen(true);
         QApplication::processEvents();
         const qint64 held = heapInUse() - before;

@@ -23,6 +23,7 @@ void BM_ProcessRefresh(benchmark::State& state)
     connection.setConnectionString(bench::oleDbString(QStringLiteral("ProcessRefreshBench")));
     connection.open();
     ProcessTab tab(&connection);
+    tab.ProcQuery2->setCommandTimeout(bench::statementTimeout);
     tab.bindAndOpen(true);
     Query& list = *tab.procSource();
     list.setSort(QStringLiteral("cpu DESC, loginame"));

@@ -27,7 +27,7 @@ run() {
 run QueryFetchBench --benchmark_repetitions=3 --benchmark_min_time=0.2
 run ProcessRefreshBench
 run GridPaintBench --benchmark_repetitions=3
-run SortFilterBench --benchmark_repetitions=3
+run SortFilterBench --benchmark_repetitions=3 --benchmark_min_time=0.2
 run FilterValueListBench --benchmark_filter=BM_FillAllValueLists --benchmark_repetitions=5
 run LockDetailBench
 run LogLoadBench
