@@ -45,8 +45,9 @@ void BM_BareOdbcProcessFetch(benchmark::State& state)
     const QString batch = bench::sentBatch(processBatch(true));
     const std::vector<FieldDef> fields = processFields(true);
     for (auto _ : state) {
-        if (odbc.fetch(batch, fields) < count)
-            return state.SkipWithError("short fetch");
+        const int rows = odbc.fetch(batch, fields);
+        if (rows < count)
+            return state.SkipWithError(("short fetch: " + std::to_string(rows) + " rows").c_str());
     }
     state.SetItemsProcessed(state.iterations() * count);
 }
