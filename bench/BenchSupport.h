@@ -49,6 +49,10 @@ inline QString sentBatch(const QStringList& lines)
     return lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n");
 }
 
+/// The first number of the made-up processes: far above the numbers the server gives its real
+/// sessions, whose logout takes away every process of their number.
+constexpr int firstUserSpid = 1'000;
+
 /// Replaces every process without a client with `count` user processes of a busy server: a few
 /// hundred hosts, dozens of programs and logins, distinct times and figures, one in fifty blocked.
 inline void setUserProcesses(int count)
@@ -63,7 +67,7 @@ inline void setUserProcesses(int count)
     static const char* const waits[] = {"MISCELLANEOUS", "LCK_M_S", "WRITELOG", "NETWORKIO"};
     for (int i = 0; i < count; ++i) {
         sqlsim::Process p;
-        p.spid = qint16(51 + i % 32'000);
+        p.spid = qint16(firstUserSpid + i % 31'000);
         p.kpid = qint16((i * 7'919) % 32'000);
         p.blocked = i % 50 == 49 ? qint16(p.spid - 1) : qint16(0);
         p.waittype = QByteArray(2, '\0');

@@ -13,9 +13,9 @@ using namespace velmora;
 namespace {
 
 constexpr int lockCount = 1'000;
-const QString spid = QStringLiteral("51");
+const QString spid = QString::number(bench::firstUserSpid);
 
-// Process 51 holds page and key locks on a few dozen objects in the eight databases.
+// The first made-up process holds page and key locks on a few dozen objects in the eight databases.
 void holdLocks()
 {
     static const bool held = [] {
@@ -23,9 +23,9 @@ void holdLocks()
         sqlsim::Engine& engine = bench::server().engine();
         std::lock_guard lock(engine.mutex());
         auto& locks = engine.state().locks;
-        std::erase_if(locks, [](const sqlsim::Lock& l) { return l.spid == 51; });
+        std::erase_if(locks, [](const sqlsim::Lock& l) { return l.spid == bench::firstUserSpid; });
         for (int i = 0; i < lockCount; ++i)
-            locks.push_back(sqlsim::Lock{51, 21'575'115 + i % 40, qint16(1 + i % 8), qint16(i % 3 ? 5 : 3), 100 + i});
+            locks.push_back(sqlsim::Lock{qint16(bench::firstUserSpid), 21'575'115 + i % 40, qint16(1 + i % 8), qint16(i % 3 ? 5 : 3), 100 + i});
         return true;
     }();
     (void)held;
@@ -58,7 +58,7 @@ void BM_BareLockRoundTrips(benchmark::State& state)
         sqlsim::Engine& engine = bench::server().engine();
         std::lock_guard lock(engine.mutex());
         for (const sqlsim::Lock& l : engine.state().locks)
-            if (l.spid == 51)
+            if (l.spid == bench::firstUserSpid)
                 ids.emplace_back(QString::number(l.id), QString::number(l.dbid));
     }
     for (auto _ : state) {
