@@ -12,7 +12,6 @@
 #include <benchmark/benchmark.h>
 #include <sql.h>
 #include <sqlext.h>
-#include <cstring>
 #include <string>
 #include <vector>
 
