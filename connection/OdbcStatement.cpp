@@ -66,9 +66,17 @@ QStringView textView(const char* data, SQLLEN bytes)
     return QStringView(reinterpret_cast<const char16_t*>(data), bytes / qsizetype(sizeof(SQLWCHAR)));
 }
 
+// Fixed-width columns come padded with blanks: only the text before them is hashed (texts that
+// differ in their padding alone share a hash and are told apart by comparison).
 struct TextHash {
     using is_transparent = void;
-    size_t operator()(QStringView text) const noexcept { return qHash(text); }
+    size_t operator()(QStringView text) const noexcept
+    {
+        qsizetype length = text.size();
+        while (length > 0 && text[length - 1] == u' ')
+            --length;
+        return qHash(text.first(length));
+    }
 };
 
 // The distinct texts of one column. A process list repeats its logins, hosts, programs and
@@ -354,14 +362,15 @@ QDateTime OdbcStatement::localDateTime(const SQL_TIMESTAMP_STRUCT& ts)
     // time would be moved) and compares as the local instant. Asking the C library for the
     // offset checks the zone file on every call, so it is asked once per minute.
     const qint64 minute = wallMs / 60000;
-    if (minute != m_offsetMinute) {
-        m_offsetMinute = minute;
+    MinuteOffset& offset = m_offsets[size_t(minute) % m_offsets.size()];
+    if (minute != offset.minute) {
+        offset.minute = minute;
         const QDateTime wallMinute = QDateTime::fromMSecsSinceEpoch(minute * 60000 - kEpochMs, Qt::UTC);
-        m_offsetSeconds = QDateTime(wallMinute.date(), wallMinute.time(), Qt::LocalTime).offsetFromUtc();
+        offset.seconds = QDateTime(wallMinute.date(), wallMinute.time(), Qt::LocalTime).offsetFromUtc();
     }
     // Built from the instant rather than from a date and a time: the same value, made faster.
-    return QDateTime::fromMSecsSinceEpoch(wallMs - kEpochMs - m_offsetSeconds * qint64(1000), Qt::OffsetFromUTC,
-                                          m_offsetSeconds);
+    return QDateTime::fromMSecsSinceEpoch(wallMs - kEpochMs - offset.seconds * qint64(1000), Qt::OffsetFromUTC,
+                                          offset.seconds);
 }
 
 QVariant OdbcStatement::readText(SQLUSMALLINT column)

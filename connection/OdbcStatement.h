@@ -8,6 +8,7 @@
 
 #include <QDateTime>
 #include <QVariant>
+#include <array>
 #include <vector>
 
 namespace velmora {
@@ -70,8 +71,14 @@ private:
     QString m_batch;
     std::vector<ResultColumn> m_columns;
     std::vector<char> m_buffer;   // reused by every variable-length read
-    qint64 m_offsetMinute = -1;   // the wall-clock minute, counted from Julian day 0, of m_offsetSeconds
-    int m_offsetSeconds = 0;      // local time minus UTC at that minute
+    /// Local time minus UTC at a wall-clock minute (counted from Julian day 0), for the minutes
+    /// met lately: a slot per minute modulo the table's size, so that the columns of one row
+    /// (a login time and a last batch hours apart) do not evict each other.
+    struct MinuteOffset {
+        qint64 minute = -1;
+        int seconds = 0;
+    };
+    std::array<MinuteOffset, 64> m_offsets{};
 };
 
 } // namespace velmora

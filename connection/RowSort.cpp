@@ -104,7 +104,7 @@ public:
         } else if (m_kind == FieldKind::DateTime) {
             m_words[index] = quint64(wallClockMsecs(value.toDateTime())) ^ signBit;
         } else if (isIntegerKind(m_kind)) {
-            m_words[index] = quint64(value.toLongLong()) ^ signBit;
+            m_words[index] = quint64(heldInteger(value)) ^ signBit;
         } else {
             m_words[index] = orderedBits(value.toDouble());
         }

@@ -4,7 +4,13 @@ namespace velmora {
 
 namespace {
 
-bool isTrimmed(QChar c) { return c.isSpace() || c.category() == QChar::Other_Control; }
+bool isTrimmed(QChar c)
+{
+    // Among ASCII codes the blanks and control characters are exactly those up to the space, and DEL.
+    if (c.unicode() < 0x80)
+        return c.unicode() <= 0x20 || c.unicode() == 0x7f;
+    return c.isSpace() || c.category() == QChar::Other_Control;
+}
 
 } // namespace
 

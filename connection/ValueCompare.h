@@ -26,6 +26,20 @@ namespace velmora {
 /// Whether a held value is missing: rows hold an invalid QVariant where the server sent a null.
 inline bool isMissing(const QVariant& value) { return !value.isValid(); }
 
+/// The number a held integer value carries. The driver's integers are held as int or qlonglong;
+/// those are read directly, anything else through QVariant's conversion.
+inline qint64 heldInteger(const QVariant& value)
+{
+    switch (value.typeId()) {
+    case QMetaType::Int:
+        return *static_cast<const int*>(value.constData());
+    case QMetaType::LongLong:
+        return *static_cast<const qlonglong*>(value.constData());
+    default:
+        return value.toLongLong();
+    }
+}
+
 /// Index of the field named `name`, -1 when there is none.
 int findFieldIndex(const std::vector<FieldDef>& fields, QStringView name);
 

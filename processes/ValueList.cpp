@@ -47,7 +47,7 @@ std::vector<Row> numberEntries(const Query& source, int field, bool seconds)
                 entries.push_back({QVariant()});
             continue;
         }
-        qint64 key = value.toLongLong();
+        qint64 key = heldInteger(value);
         if (seconds) {
             const QDateTime dateTime = value.toDateTime();
             key = dateTime.date().toJulianDay() * 86'400 + dateTime.time().msecsSinceStartOfDay() / 1'000;
@@ -67,6 +67,8 @@ std::vector<Row> textEntries(const Query& source, int field, const QLocale& loca
     const FieldKind kind = source.fields()[size_t(field)].kind;
     // Most values recur (hosts, logins, states): a value met before needs no text again.
     QSet<QString> metValues;
+    // A number's text is the same for every row holding it (most are small repeated codes).
+    QSet<qint64> metNumbers;
     QSet<QString> listed;
     std::vector<Row> entries;
     for (int i = 0; i < source.heldRowCount(); ++i) {
@@ -76,6 +78,11 @@ std::vector<Row> textEntries(const Query& source, int field, const QLocale& loca
             if (metValues.contains(raw))
                 continue;
             metValues.insert(raw);
+        } else if (isIntegerKind(kind) && !isMissing(value)) {
+            const qint64 number = heldInteger(value);
+            if (metNumbers.contains(number))
+                continue;
+            metNumbers.insert(number);
         }
         QString text = trimmedText(fieldListText(value, kind, locale));
         text.truncate(valueListTextWidth);

@@ -1,0 +1,86 @@
+// Opening the process detail window for a process holding 1,000 locks: the lock list with an
+// object and a database name looked up for every lock (2,000 look-ups) and the last input,
+// against a bare ODBC client sending the same statements one by one.
+#include "BenchSupport.h"
+#include "Connection.h"
+#include "LockQueries.h"
+#include "TLock_FRM.h"
+
+#include <QApplication>
+
+using namespace velmora;
+
+namespace {
+
+constexpr int lockCount = 1'000;
+const QString spid = QString::number(bench::firstUserSpid);
+
+// The first made-up process holds page and key locks on a few dozen objects in the eight databases.
+void holdLocks()
+{
+    static const bool held = [] {
+        bench::setUserProcesses(100);
+        sqlsim::Engine& engine = bench::server().engine();
+        std::lock_guard lock(engine.mutex());
+        auto& locks = engine.state().locks;
+        std::erase_if(locks, [](const sqlsim::Lock& l) { return l.spid == bench::firstUserSpid; });
+        for (int i = 0; i < lockCount; ++i)
+            locks.push_back(sqlsim::Lock{qint16(bench::firstUserSpid), 21'575'115 + i % 40, qint16(1 + i % 8), qint16(i % 3 ? 5 : 3), 100 + i});
+        return true;
+    }();
+    (void)held;
+}
+
+void BM_OpenLockDetail(benchmark::State& state)
+{
+    holdLocks();
+    Connection connection;
+    connection.setConnectionString(bench::oleDbString(QStringLiteral("LockDetailBench")));
+    connection.open();
+    for (auto _ : state) {
+        TLock_FRM window;
+        window.openQueries(&connection, spid);
+        if (window.LockQuery->recordCount() != lockCount)
+            return state.SkipWithError("wrong lock count");
+    }
+}
+BENCHMARK(BM_OpenLockDetail)->Unit(benchmark::kMillisecond)->Iterations(6);
+
+void BM_BareLockRoundTrips(benchmark::State& state)
+{
+    holdLocks();
+    bench::BareOdbc odbc;
+    if (!odbc.connected())
+        return state.SkipWithError("connect failed");
+    // The ids the window reads from the lock rows, listed once beforehand.
+    std::vector<std::pair<QString, QString>> ids;
+    {
+        sqlsim::Engine& engine = bench::server().engine();
+        std::lock_guard lock(engine.mutex());
+        for (const sqlsim::Lock& l : engine.state().locks)
+            if (l.spid == bench::firstUserSpid)
+                ids.emplace_back(QString::number(l.id), QString::number(l.dbid));
+    }
+    for (auto _ : state) {
+        if (odbc.fetch(bench::sentBatch(lockBatch(spid))) != lockCount)
+            return state.SkipWithError("wrong lock count");
+        for (const auto& [objectId, databaseId] : ids) {
+            odbc.fetch(objectNameLookup(objectId));
+            odbc.fetch(databaseNameLookup(databaseId));
+        }
+        odbc.fetch(bench::sentBatch(inputBufferBatch(spid)));
+    }
+}
+BENCHMARK(BM_BareLockRoundTrips)->Unit(benchmark::kMillisecond)->Iterations(6);
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication application(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
