@@ -37,7 +37,7 @@ struct ProcessGrid {
         bench::setUserProcesses(processCount);
         connection.setConnectionString(bench::oleDbString(QStringLiteral("GridPaintBench")));
         connection.open();
-        tab.bindAndOpen(true);
+        tab.bindAndOpen(ServerFamily::Sql2000);
         GridColumns columns = grid().columns();
         for (GridColumn& column : columns)
             column.visible = true;

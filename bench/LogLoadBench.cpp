@@ -64,7 +64,7 @@ void BM_BareLogFetch(benchmark::State& state)
     if (!odbc.connected())
         return state.SkipWithError("connect failed");
     Query entries;
-    setUpLogListQuery(entries);
+    setUpLogListQuery(entries, ServerFamily::Sql2000);
     entries.setParameter(QStringLiteral("LID"), QStringLiteral("0"));
     const QString batch = entries.commandText();
     int rows = 0;
@@ -85,7 +85,7 @@ void BM_SimulatorLogParsing(benchmark::State& state)
         copy = engine.state();
     }
     Query entries;
-    setUpLogListQuery(entries);
+    setUpLogListQuery(entries, ServerFamily::Sql2000);
     entries.setParameter(QStringLiteral("LID"), QStringLiteral("0"));
     const QString batch = entries.commandText();
     for (auto _ : state) {

@@ -67,7 +67,7 @@ void BM_ProcessRowMemory(benchmark::State& state)
         malloc_trim(0);
         const qint64 before = heapInUse();
         tab.ProcQuery2->setCommandTimeout(bench::statementTimeout);
-        tab.bindAndOpen(true);
+        tab.bindAndOpen(ServerFamily::Sql2000);
         QApplication::processEvents();
         const qint64 held = heapInUse() - before;
         const Query& list = *tab.procSource();

@@ -24,7 +24,7 @@ void BM_ProcessRefresh(benchmark::State& state)
     connection.open();
     ProcessTab tab(&connection);
     tab.ProcQuery2->setCommandTimeout(bench::statementTimeout);
-    tab.bindAndOpen(true);
+    tab.bindAndOpen(ServerFamily::Sql2000);
     Query& list = *tab.procSource();
     list.setSort(QStringLiteral("cpu DESC, loginame"));
     list.moveTo(list.recordCount() / 2);
@@ -42,8 +42,8 @@ void BM_BareOdbcProcessFetch(benchmark::State& state)
     bench::BareOdbc odbc;
     if (!odbc.connected())
         return state.SkipWithError("connect failed");
-    const QString batch = bench::sentBatch(processBatch(true));
-    const std::vector<FieldDef> fields = processFields(true);
+    const QString batch = bench::sentBatch(processBatch(ServerFamily::Sql2000));
+    const std::vector<FieldDef> fields = processFields(ServerFamily::Sql2000);
     for (auto _ : state) {
         const int rows = odbc.fetch(batch, fields);
         if (rows < count)
