@@ -1,13 +1,15 @@
-// The simulator's interpreter on arbitrary batches, each run by a fresh server with its usual
-// population. A batch may run for a short while only (the attention comes then, as from a
+// The simulator's interpreter on arbitrary batches, each run on a fresh copy of a server with
+// its usual population and a logged-in session, its clock stopped so that a finding repeats. A batch may run for a short while only (the attention comes then, as from a
 // client's time-out). The reply must be well formed: every row as wide as its columns, every
 // message within the length its token can carry; and it must encode as a token stream.
 #include "engine/Engine.h"
 #include "tds/ReplyEncoder.h"
+#include "tsql/Interpreter.h"
 
 #include <chrono>
 #include <cstdint>
 #include <cstdlib>
+#include <memory>
 
 using namespace sqlsim;
 
@@ -34,15 +36,23 @@ void checkReply(const Reply& reply)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
+    static const auto [prototype, spid] = [] {
+        auto engine = std::make_unique<Engine>();
+        LoginInfo info;
+        info.login = QStringLiteral("sa");
+        info.password = QStringLiteral("velmora");
+        const int session = std::get<int>(engine->login(info));
+        engine->state().frozenNow = QDateTime(QDate(2026, 12, 9), QTime(21, 40));
+        return std::pair(std::move(engine), session);
+    }();
     const QString batch = QString::fromUtf8(reinterpret_cast<const char*>(data), qsizetype(size));
-    Engine engine;
-    LoginInfo info;
-    info.login = QStringLiteral("sa");
-    info.password = QStringLiteral("velmora");
-    const int spid = std::get<int>(engine.login(info));
+    ServerState state = prototype->state();
+    tsql::SessionState session;
     const auto deadline = std::chrono::steady_clock::now() + kBatchTime;
+    tsql::BatchHooks hooks;
+    hooks.interrupted = [deadline](int) { return std::chrono::steady_clock::now() >= deadline; };
     // Twice: the second run meets what the first one left (tables, options, the database).
     for (int run = 0; run < 2; ++run)
-        checkReply(engine.execute(spid, batch, [deadline](int) { return std::chrono::steady_clock::now() >= deadline; }));
+        checkReply(tsql::runBatch(state, session, spid, batch, hooks));
     return 0;
 }

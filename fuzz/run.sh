@@ -41,6 +41,7 @@ for target in "${targets[@]}"; do
     fi
     rm -rf "$work"
     runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log")
-    summary+=("$(printf '%-20s %12s runs  %8s exec/s' "fuzz_$target" "$runs" "$((runs / seconds))")")
+    rate=$(sed -n 's/^stat::average_exec_per_sec: *//p' "$log")
+    summary+=("$(printf '%-24s %12s runs %8s exec/s' "fuzz_$target" "$runs" "$rate")")
 done
 printf '%s\n' "${summary[@]}"

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds everything and runs every test; then builds the tests again
-# with AddressSanitizer and UndefinedBehaviorSanitizer and runs them all once more.
+# with AddressSanitizer and UndefinedBehaviorSanitizer and runs them all once more; last, every
+# fuzz target runs a few seconds over its seed corpus.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/packages.sh
@@ -11,3 +12,4 @@ cd build
 QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j "$(nproc)"
 cd ..
 bash scripts/sanitize.sh
+bash fuzz/run.sh 5
