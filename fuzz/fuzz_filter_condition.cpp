@@ -1,5 +1,6 @@
 // The filter-cell condition grammar on arbitrary text: a cell either refuses the text with its
-// message or gives a condition whose filter string the result set reads and tests on rows.
+// message or gives a condition whose filter string the result set reads and tests on rows; only
+// a relation without a second term makes a filter string the result set refuses.
 #include "DbError.h"
 #include "FilterCondition.h"
 #include "Query.h"
@@ -10,6 +11,7 @@
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 
 using namespace velmora;
@@ -40,12 +42,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     GridColumns columns(1);
     columns[0].fieldName = field.name;
     columns[0].filter.condition = condition;
+    // A relation without a second term ("5 AND") gives a part the result set rejects.
+    const bool dangling = condition.relation != FilterRelation::None && condition.secondOperator == FilterOperator::None;
+    QString filter;
     try {
-        const QString filter = buildFilterString(columns, query, locale);
+        filter = buildFilterString(columns, query, locale);
         const auto parsed = RowFilter::parse(filter, fields, locale);
         for (const Row& row : fuzz::sampleRows())
             parsed->matches(row);
-    } catch (const DbError&) {
+        if (dangling && type != FilterExpressionType::Other)
+            std::abort();
+    } catch (const DbError& error) {
+        if (dangling && error.cause() == DbError::Cause::Usage)
+            return 0;
+        std::fprintf(stderr, "filter string \"%s\": %s\n", qUtf8Printable(filter), error.what());
         std::abort();
     }
     return 0;
