@@ -32,8 +32,13 @@ for target in "${targets[@]}"; do
     cp fuzz/corpus/"$target"/* "$work"/
     log="build-fuzz/artifacts/$target.log"
     echo "== fuzz_$target for ${seconds}s"
+    dictionary=()
+    case $target in
+        tsql_*) dictionary=(-dict=fuzz/tsql.dict) ;;
+        filter_condition | row_filter) dictionary=(-dict=fuzz/filter.dict) ;;
+    esac
     if ! ./build-fuzz/fuzz/fuzz_"$target" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
-            -print_final_stats=1 -artifact_prefix="$artifacts/" "$work" >"$log" 2>&1; then
+            "${dictionary[@]}" -print_final_stats=1 -artifact_prefix="$artifacts/" "$work" >"$log" 2>&1; then
         tail -n 60 "$log"
         rm -rf "$work"
         echo "fuzz_$target failed; its input is in $artifacts/" >&2
