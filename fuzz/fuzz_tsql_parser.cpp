@@ -1,5 +1,6 @@
 // The simulator's batch parser on arbitrary text: it gives statements or the server's syntax
-// message, never throws, and reads the same text the same way twice.
+// message, never throws, reads the same text the same way twice, and a line break after the
+// last line changes nothing: the batch is accepted or refused with the same message number.
 #include "tsql/Parser.h"
 
 #include <cstdint>
@@ -20,5 +21,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             || message->text.size() > kMaxMessageLength)
             std::abort();
     }
+    const auto ended = tsql::parseBatch(text + QStringLiteral("\r\n"));
+    if (ended.index() != first.index()
+        || (ended.index() == 1 && std::get<Message>(ended).number != std::get<Message>(first).number))
+        std::abort();
     return 0;
 }
