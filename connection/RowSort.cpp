@@ -116,8 +116,7 @@ public:
         if (isTextKind(m_kind))
             rankTexts();
         else if (isByteKind(m_kind))
-            Distinct<QByteArray>(m_bytes, m_missing)
-                .rank(m_bytes, std::less<QByteArray>(), m_words);
+            rankBytes();
     }
 
     // Rows without a value sort before every value, so after them when the key is descending:
@@ -152,6 +151,12 @@ private:
         distinct.rank(sortKeys,
                       [](const QCollatorSortKey& a, const QCollatorSortKey& b) { return a.compare(b) < 0; },
                       m_words);
+    }
+
+    void rankBytes()
+    {
+        const Distinct<QByteArray> distinct(m_bytes, m_missing);
+        distinct.rank(distinct.values(), std::less<QByteArray>(), m_words);
     }
 
     size_t m_field;

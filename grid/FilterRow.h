@@ -49,6 +49,7 @@ public:
     QSize sizeHint() const override;
 
 protected:
+    using GridHeader::closeEditor;
     bool eventFilter(QObject* watched, QEvent* event) override;
     void paintSection(QPainter* painter, const QRect& rect, int logicalIndex) const override;
     void mousePressEvent(QMouseEvent* event) override;

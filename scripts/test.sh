@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds everything and runs every test; then builds the tests again
-# with AddressSanitizer and UndefinedBehaviorSanitizer and runs them all once more; last, an
-# operator's whole session runs under valgrind.
+# with AddressSanitizer and UndefinedBehaviorSanitizer and runs them all once more; then an
+# operator's whole session runs under valgrind; last, every fuzz target runs a few seconds over
+# its seed corpus.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/packages.sh
@@ -13,3 +14,4 @@ QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j "$(nproc)"
 cd ..
 bash scripts/sanitize.sh
 bash scripts/memcheck.sh
+bash fuzz/run.sh 5

@@ -211,3 +211,25 @@ TEST_F(RowSortOrder, NumbersOfEveryMagnitudeAndSignSortAsAComparisonSortWould)
         EXPECT_EQ(view, expected) << text;
     }
 }
+
+TEST_F(RowSortOrder, ByteStringsSortByTheirBytesWhereverTheyStandAndHoweverOftenTheyRepeat)
+{
+    const std::vector<FieldDef> byteFields = {
+        {QStringLiteral("id"), FieldKind::Integer},
+        {QStringLiteral("sid"), FieldKind::VarBytes, 85},
+    };
+    const std::vector<Row> rows = {
+        {1, QByteArray("\x02", 1)}, {2, QVariant()}, {3, QByteArray("\x01", 1)},
+        {4, QByteArray("\x02", 1)}, {5, QByteArray("\x00\xff", 2)},
+    };
+    const auto sortedIds = [&](const char* text, std::vector<int> view) {
+        RowSort::parse(QString::fromUtf8(text), byteFields).apply(view, rows, byteFields);
+        QStringList ids;
+        for (int index : view)
+            ids << rows[size_t(index)][0].toString();
+        return ids.join(u' ').toStdString();
+    };
+    EXPECT_EQ(sortedIds("sid", {0, 1, 2, 3, 4}), "2 5 3 1 4");
+    EXPECT_EQ(sortedIds("sid DESC", {0, 1, 2, 3, 4}), "1 4 3 5 2");
+    EXPECT_EQ(sortedIds("sid", {4, 3, 2, 0}), "5 3 4 1");
+}
