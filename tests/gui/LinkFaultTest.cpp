@@ -241,7 +241,7 @@ const Screen screens[] = {
      [](LinkFault& f) { return f.logTab().LogNumQuery; },
      armFirst([](LinkFault& f) { f.connectWindow(); })},
     {"LastEntryAtConnect", true,
-     [](LinkFault&) { return batchOf(setUpLastEntryQuery, "LID", QStringLiteral("0")); },
+     [](LinkFault&) { return batchOf([](Query& query) { setUpLastEntryQuery(query, ServerFamily::Sql2000); }, "LID", QStringLiteral("0")); },
      [](LinkFault& f) { return f.logTab().LogNumInfoQuery; },
      armFirst([](LinkFault& f) { f.connectWindow(); }),
      {}, {}, true},
