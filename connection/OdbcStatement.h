@@ -48,6 +48,9 @@ public:
     /// read). Called once on a statement. Precondition: `plan` is in ascending column order.
     /// Throws DbError.
     std::vector<std::vector<QVariant>> fetchAll(const std::vector<ColumnRead>& plan, size_t width);
+    /// As fetchAll, but value by value: nothing to set up and undo, so the cheaper way to read an
+    /// answer of a row or a few, the dearer one for many rows.
+    std::vector<std::vector<QVariant>> fetchByRows(const std::vector<ColumnRead>& plan, size_t width);
 
 private:
     struct BoundColumn;
@@ -56,7 +59,6 @@ private:
     void describe();
     void check(SQLRETURN rc);
     [[noreturn]] void fail();
-    std::vector<std::vector<QVariant>> fetchByRows(const std::vector<ColumnRead>& plan, size_t width);
     std::vector<std::vector<QVariant>> fetchByBlocks(size_t width, SQLULEN blockRows);
     QVariant boundValue(BoundColumn& column, SQLULEN row);
     QVariant readValue(SQLUSMALLINT column, FieldKind kind);
