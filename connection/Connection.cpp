@@ -93,7 +93,7 @@ CommandResult Connection::execute(const QString& commandText, int timeoutSeconds
         plan.push_back({int(plan.size()), int(plan.size()), column.kind});
         result.columnNames << column.name;
     }
-    result.rows = statement.fetchAll(plan, columns.size());
+    result.rows = statement.fetchByRows(plan, columns.size());
     return result;
 }
 

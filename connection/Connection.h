@@ -43,7 +43,8 @@ public:
     void close() noexcept;
 
     /// Runs a command text and holds the first result with columns (an empty CommandResult
-    /// when there is none). Throws DbError.
+    /// when there is none). Meant for short answers (a look-up, a probe): the rows are read
+    /// value by value. Throws DbError.
     CommandResult execute(const QString& commandText, int timeoutSeconds = 30);
     /// Runs a statement that returns no rows. Throws DbError.
     void executeNoRows(const QString& commandText, int timeoutSeconds = 30);

@@ -1,11 +1,11 @@
 #include "OdbcStatement.h"
 
 #include <QDateTime>
-#include <QScopeGuard>
 
 #include <algorithm>
 #include <cstddef>
 #include <cstring>
+#include <memory>
 #include <unordered_set>
 
 namespace velmora {
@@ -115,7 +115,9 @@ T load(const char* cell)
 struct OdbcStatement::BoundColumn {
     ColumnRead read;
     SQLLEN width;                    // bytes of one value
-    std::vector<char> cells;         // `width` bytes a row
+    // `width` bytes a row, left unwritten: a block of wide columns reaches a megabyte, and
+    // clearing it would cost a one-row look-up more than its round trip.
+    std::unique_ptr<char[]> cells;
     std::vector<SQLLEN> indicators;  // a length or SQL_NULL_DATA a row
     TextPool texts;
 };
@@ -156,6 +158,8 @@ OdbcStatement::OdbcStatement(OdbcConnection& connection, int timeoutSeconds)
     SQLSetStmtAttr(m_stmt.get(), SQL_ATTR_QUERY_TIMEOUT,
                    reinterpret_cast<SQLPOINTER>(SQLULEN(std::max(timeoutSeconds, 0))), 0);
 }
+
+OdbcStatement::~OdbcStatement() = default;
 
 void OdbcStatement::check(SQLRETURN rc)
 {
@@ -224,17 +228,16 @@ std::vector<std::vector<QVariant>> OdbcStatement::fetchAll(const std::vector<Col
 {
     // One SQLFetch for a block of bound rows costs far less than a call per value, but needs a
     // buffer that holds every value whole; a single long column sends the result piecewise.
-    std::vector<BoundColumn> bound;
-    bound.reserve(plan.size());
+    m_bound.reserve(plan.size());
     size_t rowBytes = 0;
     for (const ColumnRead& read : plan) {
         const SQLLEN cellBytes = boundWidth(read.kind, m_columns[size_t(read.column)].size);
         if (cellBytes == 0)
             return fetchByRows(plan, width);
-        bound.push_back({read, cellBytes, {}, {}, {}});
+        m_bound.push_back({read, cellBytes, {}, {}, {}});
         rowBytes += size_t(cellBytes);
     }
-    return fetchByBlocks(bound, width, std::clamp<SQLULEN>(kBlockBytes / std::max<size_t>(rowBytes, 1), 1, kBlockRows));
+    return fetchByBlocks(width, std::clamp<SQLULEN>(kBlockBytes / std::max<size_t>(rowBytes, 1), 1, kBlockRows));
 }
 
 std::vector<std::vector<QVariant>> OdbcStatement::fetchByRows(const std::vector<ColumnRead>& plan, size_t width)
@@ -253,28 +256,19 @@ std::vector<std::vector<QVariant>> OdbcStatement::fetchByRows(const std::vector<
     return rows;
 }
 
-std::vector<std::vector<QVariant>> OdbcStatement::fetchByBlocks(std::vector<BoundColumn>& bound, size_t width,
-                                                                SQLULEN blockRows)
+std::vector<std::vector<QVariant>> OdbcStatement::fetchByBlocks(size_t width, SQLULEN blockRows)
 {
+    // A fresh handle binds by column already; the array size and the buffers are set once, and
+    // since the handle is freed with this statement they are never undone.
     const SQLHSTMT stmt = m_stmt.get();
-    SQLULEN fetched = 0;
-    std::vector<SQLUSMALLINT> status(blockRows);
-    // The driver holds pointers into these locals: however this ends, the statement goes back to
-    // an unbound cursor of single rows.
-    auto restore = qScopeGuard([stmt] {
-        SQLFreeStmt(stmt, SQL_UNBIND);
-        SQLSetStmtAttr(stmt, SQL_ATTR_ROW_ARRAY_SIZE, reinterpret_cast<SQLPOINTER>(SQLULEN(1)), 0);
-        SQLSetStmtAttr(stmt, SQL_ATTR_ROWS_FETCHED_PTR, nullptr, 0);
-        SQLSetStmtAttr(stmt, SQL_ATTR_ROW_STATUS_PTR, nullptr, 0);
-    });
-    check(SQLSetStmtAttr(stmt, SQL_ATTR_ROW_BIND_TYPE, reinterpret_cast<SQLPOINTER>(SQLULEN(SQL_BIND_BY_COLUMN)), 0));
+    m_rowStatus.resize(blockRows);
     check(SQLSetStmtAttr(stmt, SQL_ATTR_ROW_ARRAY_SIZE, reinterpret_cast<SQLPOINTER>(blockRows), 0));
-    check(SQLSetStmtAttr(stmt, SQL_ATTR_ROWS_FETCHED_PTR, &fetched, 0));
-    check(SQLSetStmtAttr(stmt, SQL_ATTR_ROW_STATUS_PTR, status.data(), 0));
-    for (BoundColumn& column : bound) {
-        column.cells.resize(size_t(column.width) * blockRows);
+    check(SQLSetStmtAttr(stmt, SQL_ATTR_ROWS_FETCHED_PTR, &m_rowsFetched, 0));
+    check(SQLSetStmtAttr(stmt, SQL_ATTR_ROW_STATUS_PTR, m_rowStatus.data(), 0));
+    for (BoundColumn& column : m_bound) {
+        column.cells = std::make_unique_for_overwrite<char[]>(size_t(column.width) * blockRows);
         column.indicators.resize(blockRows);
-        check(SQLBindCol(stmt, SQLUSMALLINT(column.read.column + 1), cTypeOf(column.read.kind), column.cells.data(),
+        check(SQLBindCol(stmt, SQLUSMALLINT(column.read.column + 1), cTypeOf(column.read.kind), column.cells.get(),
                          column.width, column.indicators.data()));
     }
 
@@ -284,11 +278,11 @@ std::vector<std::vector<QVariant>> OdbcStatement::fetchByBlocks(std::vector<Boun
         if (rc == SQL_NO_DATA)
             break;
         check(rc);
-        for (SQLULEN r = 0; r < fetched; ++r) {
-            if (status[r] == SQL_ROW_ERROR)
+        for (SQLULEN r = 0; r < m_rowsFetched; ++r) {
+            if (m_rowStatus[r] == SQL_ROW_ERROR)
                 fail();
             std::vector<QVariant>& row = rows.emplace_back(width);
-            for (BoundColumn& column : bound)
+            for (BoundColumn& column : m_bound)
                 row[size_t(column.read.target)] = boundValue(column, r);
         }
     }
@@ -301,7 +295,7 @@ QVariant OdbcStatement::boundValue(BoundColumn& column, SQLULEN row)
     if (indicator == SQL_NULL_DATA)
         return {};
     checkIndicator(indicator, size_t(column.read.column));
-    const char* cell = column.cells.data() + row * SQLULEN(column.width);
+    const char* cell = column.cells.get() + row * SQLULEN(column.width);
     const SQLSMALLINT cType = cTypeOf(column.read.kind);
     if (cType == SQL_C_BINARY || cType == SQL_C_WCHAR) {
         // The width comes from the column's description; a driver that sends more must not

@@ -34,6 +34,7 @@ class OdbcStatement {
 public:
     /// Throws DbError (Link) when the connection's link is already gone.
     OdbcStatement(OdbcConnection& connection, int timeoutSeconds);
+    ~OdbcStatement();
 
     /// Sends the batch and moves to its first result with columns; false when it has none.
     /// Throws DbError for every failure up to that result.
@@ -44,8 +45,12 @@ public:
     const std::vector<ResultColumn>& columns() const { return m_columns; }
 
     /// Fetches every row of the current result into rows of `width` values (null where nothing is
-    /// read). Precondition: `plan` is in ascending column order. Throws DbError.
+    /// read). Called once on a statement. Precondition: `plan` is in ascending column order.
+    /// Throws DbError.
     std::vector<std::vector<QVariant>> fetchAll(const std::vector<ColumnRead>& plan, size_t width);
+    /// As fetchAll, but value by value: nothing to set up and undo, so the cheaper way to read an
+    /// answer of a row or a few, the dearer one for many rows.
+    std::vector<std::vector<QVariant>> fetchByRows(const std::vector<ColumnRead>& plan, size_t width);
 
 private:
     struct BoundColumn;
@@ -54,9 +59,7 @@ private:
     void describe();
     void check(SQLRETURN rc);
     [[noreturn]] void fail();
-    std::vector<std::vector<QVariant>> fetchByRows(const std::vector<ColumnRead>& plan, size_t width);
-    std::vector<std::vector<QVariant>> fetchByBlocks(std::vector<BoundColumn>& bound, size_t width,
-                                                     SQLULEN blockRows);
+    std::vector<std::vector<QVariant>> fetchByBlocks(size_t width, SQLULEN blockRows);
     QVariant boundValue(BoundColumn& column, SQLULEN row);
     QVariant readValue(SQLUSMALLINT column, FieldKind kind);
     QVariant fixedValue(FieldKind kind, const char* cell);
@@ -67,6 +70,11 @@ private:
     void checkIndicator(SQLLEN indicator, size_t columnIndex) const;
 
     OdbcConnection& m_connection;
+    // A block fetch's buffers. The driver keeps pointers to them until the handle is freed, so
+    // they are declared before it and outlive it.
+    std::vector<BoundColumn> m_bound;
+    std::vector<SQLUSMALLINT> m_rowStatus;
+    SQLULEN m_rowsFetched = 0;
     OdbcHandle m_stmt;
     QString m_batch;
     std::vector<ResultColumn> m_columns;

@@ -67,9 +67,27 @@ private:
     bool m_wantNull;
 };
 
+// Number columns hold the driver's integers and doubles: those are read in place, anything else
+// through QVariant's conversion, which gives the same double.
 double numberOf(const QVariant& value)
 {
-    return value.toDouble();
+    switch (value.typeId()) {
+    case QMetaType::Short: return *static_cast<const short*>(value.constData());
+    case QMetaType::Int: return *static_cast<const int*>(value.constData());
+    case QMetaType::LongLong: return double(*static_cast<const qlonglong*>(value.constData()));
+    case QMetaType::Double: return *static_cast<const double*>(value.constData());
+    default: return value.toDouble();
+    }
+}
+
+// The text of a held value: a held string is looked at where it lies, anything else is converted
+// into `converted`.
+QStringView heldText(const QVariant& value, QString& converted)
+{
+    if (value.typeId() == QMetaType::QString)
+        return *static_cast<const QString*>(value.constData());
+    converted = value.toString();
+    return converted;
 }
 
 qint64 wallClockOf(const QVariant& value)
@@ -108,8 +126,9 @@ public:
         const QVariant& value = row[m_field];
         if (isMissing(value))
             return false;
-        const QString text = value.toString();
-        return holds(m_collator.compare(comparableText(text, m_kind), m_literal), m_comparison);
+        QString converted;
+        return holds(m_collator.compare(comparableText(heldText(value, converted), m_kind), m_literal),
+                     m_comparison);
     }
 private:
     size_t m_field;
@@ -127,17 +146,20 @@ public:
     bool test(const Row& row) const override
     {
         const QVariant& value = row[m_field];
-        return !isMissing(value) && m_pattern.matches(comparableText(text(value), m_kind)) != m_negated;
+        if (isMissing(value))
+            return false;
+        QString converted;
+        return m_pattern.matches(comparableText(text(value, converted), m_kind)) != m_negated;
     }
 private:
     // Numbers and date-times match as the filter string writes them.
-    QString text(const QVariant& value) const
+    QStringView text(const QVariant& value, QString& converted) const
     {
         if (isNumberKind(m_kind))
-            return numberText(value.toDouble(), m_locale);
+            return converted = numberText(numberOf(value), m_locale);
         if (m_kind == FieldKind::DateTime)
-            return dateTimeText(value.toDateTime(), m_locale);
-        return value.toString();
+            return converted = dateTimeText(value.toDateTime(), m_locale);
+        return heldText(value, converted);
     }
 
     size_t m_field;

@@ -97,6 +97,43 @@ TEST_F(ConnectionFixture, LogsInAsTheWindowBuildsTheStringAndRunsCommands)
     EXPECT_EQ(connection.execute(QStringLiteral("SET NOCOUNT ON")).rowCount(), 0);
 }
 
+// Commands read their answer value by value: every row in order, each kind typed as a query
+// holds it, a text as long as its column allows kept whole.
+TEST_F(ConnectionFixture, CommandsReadEveryRowAndKindOfTheirAnswer)
+{
+    const QDateTime stamp(QDate(2004, 1, 15), QTime(10, 0, 5, 3));
+    const QString longText(4000, u'w');
+    sqlsim::ResultSet table;
+    table.columns = {{"s", SqlType::SmallInt}, {"b", SqlType::BigInt}, {"f", SqlType::Float},
+                     {"d", SqlType::DateTime}, {"t", SqlType::NVarChar, 4000}, {"x", SqlType::VarBinary, 20}};
+    table.rows = {
+        {qint64(7), qint64(5'000'000'000), 2.5, stamp, longText, QByteArray("\x00\x01", 2)},
+        {sqlsim::Value(), sqlsim::Value(), sqlsim::Value(), sqlsim::Value(), sqlsim::Value(), sqlsim::Value()},
+        {qint64(-1), qint64(0), -0.25, stamp.addDays(1), QStringLiteral("k"), QByteArray()},
+    };
+    {
+        std::lock_guard lock(sim.engine().mutex());
+        sim.engine().state().tables["Kinds"] = table;
+    }
+    connection.setConnectionString(sim.oledbConnectionString());
+    connection.open();
+    const CommandResult result = connection.execute(QStringLiteral("Select * from Kinds"));
+    ASSERT_EQ(result.rowCount(), 3);
+    const std::vector<QVariant>& first = result.rows[0];
+    EXPECT_EQ(first[0], QVariant::fromValue(qint16(7)));
+    EXPECT_EQ(first[1], QVariant::fromValue(qint64(5'000'000'000)));
+    EXPECT_EQ(first[2].toDouble(), 2.5);
+    EXPECT_EQ(first[3].toDateTime(), stamp);
+    EXPECT_EQ(first[4].toString(), longText);
+    EXPECT_EQ(first[5].toByteArray(), QByteArray("\x00\x01", 2));
+    for (const QVariant& value : result.rows[1])
+        EXPECT_FALSE(value.isValid());
+    EXPECT_EQ(result.rows[2][0], QVariant::fromValue(qint16(-1)));
+    EXPECT_EQ(result.rows[2][3].toDateTime(), stamp.addDays(1));
+    EXPECT_EQ(result.rows[2][4].toString(), QStringLiteral("k"));
+    EXPECT_EQ(result.rows[2][5].toByteArray(), QByteArray());
+}
+
 TEST_F(ConnectionFixture, CyrillicTextSurvivesBothWays)
 {
     sqlsim::ResultSet table;

@@ -180,3 +180,29 @@ TEST_F(RowFilterGrammar, ChainsOfHundredsOfThousandsOfTermsAreTestedAndFreed)
     any[terms / 2] = QStringLiteral("spid = 3");
     EXPECT_EQ(passing(QStringLiteral("spid = 1 OR (%1)").arg(any.join(QStringLiteral(" OR ")))), "1 3");
 }
+
+// Rows do not always hold a column's value in the type the driver gives it (a big number comes as
+// a 64-bit integer, a calculated value may be a text or an unsigned): each is read as its value.
+TEST_F(RowFilterGrammar, ValuesHeldInAnotherTypeAreReadAsTheirValue)
+{
+    const std::vector<Row> odd = {
+        {qint16(1), QVariant(), 42, 5'000'000'000LL, QVariant(), QStringLiteral("2.5")},
+        {qint16(2), QVariant(), QStringLiteral("host-a"), 99u, QVariant(), true},
+    };
+    const auto through = [&odd](const char* text) {
+        const std::unique_ptr<RowFilter> filter = RowFilter::parse(QString::fromUtf8(text), fields);
+        QStringList spids;
+        for (const Row& row : odd) {
+            if (filter->matches(row))
+                spids << row[0].toString();
+        }
+        return spids.join(u' ').toStdString();
+    };
+    EXPECT_EQ(through("[cpu] > 4294967296"), "1");
+    EXPECT_EQ(through("[cpu] = 99"), "2");
+    EXPECT_EQ(through("[cpu] Like '5%'"), "1");
+    EXPECT_EQ(through("[hostname] = '42'"), "1");
+    EXPECT_EQ(through("[hostname] Like 'HOST%'"), "2");
+    EXPECT_EQ(through("[ratio] > 2"), "1");
+    EXPECT_EQ(through("[ratio] = 1"), "2");
+}
