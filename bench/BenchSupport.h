@@ -7,11 +7,13 @@
 #include "FieldDef.h"
 #include "SimServer.h"
 
+#include <QApplication>
 #include <QDateTime>
 #include <QStringList>
 #include <benchmark/benchmark.h>
 #include <sql.h>
 #include <sqlext.h>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -40,6 +42,20 @@ inline QString oleDbString(const QString& application, quint16 port)
 inline QString oleDbString(const QString& application)
 {
     return oleDbString(application, server().port());
+}
+
+/// The main of a benchmark program that paints or holds widgets: the benchmarks named on the
+/// command line run inside an offscreen application; `beforeExit` frees what must go before it.
+inline int runInApplication(int argc, char** argv, const std::function<void()>& beforeExit = {})
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication application(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    if (beforeExit)
+        beforeExit();
+    return 0;
 }
 
 /// A batch as the client sends it: its lines, each ended by CR LF.

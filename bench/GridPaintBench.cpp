@@ -98,11 +98,5 @@ BENCHMARK(BM_PaintStandardTableView)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv)
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication application(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    sharedGrid.reset();
-    return 0;
+    return bench::runInApplication(argc, argv, [] { sharedGrid.reset(); });
 }

@@ -6,7 +6,6 @@
 #include "LockQueries.h"
 #include "TLock_FRM.h"
 
-#include <QApplication>
 
 using namespace velmora;
 
@@ -77,10 +76,5 @@ BENCHMARK(BM_BareLockRoundTrips)->Unit(benchmark::kMillisecond)->Iterations(6);
 
 int main(int argc, char** argv)
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication application(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return bench::runInApplication(argc, argv);
 }

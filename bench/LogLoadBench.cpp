@@ -9,7 +9,6 @@
 #include "Query.h"
 #include "tsql/Interpreter.h"
 
-#include <QApplication>
 
 using namespace velmora;
 
@@ -99,10 +98,5 @@ BENCHMARK(BM_SimulatorLogParsing)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 int main(int argc, char** argv)
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication application(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return bench::runInApplication(argc, argv);
 }

@@ -9,7 +9,6 @@
 #include "ProcessTab.h"
 #include "Query.h"
 
-#include <QApplication>
 
 using namespace velmora;
 
@@ -65,10 +64,5 @@ AT_EACH_SIZE(BM_BareOdbcProcessFetch);
 
 int main(int argc, char** argv)
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication application(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return bench::runInApplication(argc, argv);
 }
