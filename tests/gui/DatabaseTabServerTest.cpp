@@ -45,14 +45,6 @@ protected:
         return query->isActive() && query->recordCount() > 0 ? query->value(QString::fromLatin1(field)).toString()
                                                              : QStringLiteral("<closed or empty>");
     }
-    QString currentDatabase()
-    {
-        std::lock_guard lock(sim.engine().mutex());
-        for (const sqlsim::Process& process : sim.engine().state().processes)
-            if (process.hasClient)
-                return process.database;
-        return {};
-    }
 
     SimFixture sim{sqlsim::ServerVersion::Sql2000, false};
     Connection connection;
@@ -77,7 +69,7 @@ TEST_F(DatabaseTabServer, RefreshAfterConnectShowsTheFirstDatabaseByName)
     EXPECT_EQ(tab.Info3Query->recordCount(), 1);
     EXPECT_EQ(value(tab.Info3Query, "Database Name"), "CustomerCorrespondenceArchive");
     EXPECT_EQ(tab.RzProgressBar2->value(), 95);   // 95.4687
-    EXPECT_EQ(currentDatabase(), "CustomerCorrespondenceArchive");
+    EXPECT_EQ(sim.clientDatabase(), "CustomerCorrespondenceArchive");
     EXPECT_GT(tab.UserQuery->recordCount(), 10);
 }
 
@@ -110,7 +102,7 @@ TEST_F(DatabaseTabServer, NamesThatNeedQuotingReachTheirOwnDatabase)
         EXPECT_EQ(value(tab.Info1Query, "name"), name);
         EXPECT_EQ(tab.Info2Query->value(QStringLiteral("name")).toString().trimmed(), name);
         EXPECT_EQ(value(tab.Info3Query, "Database Name"), name);
-        EXPECT_EQ(currentDatabase(), name);
+        EXPECT_EQ(sim.clientDatabase(), name);
     }
 }
 

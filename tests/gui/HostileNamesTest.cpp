@@ -105,14 +105,6 @@ protected:
             << "a name ran as a statement";
         EXPECT_EQ(int(state.databases.size()), databaseCount);
     }
-    QString currentDatabase()
-    {
-        std::lock_guard lock(sim.engine().mutex());
-        for (const sqlsim::Process& process : sim.engine().state().processes)
-            if (process.hasClient)
-                return process.database;
-        return {};
-    }
     Query& processes() { return *window.processTab->procSource(); }
     ResultGrid& processGrid() { return *window.processTab->DBGridEh1; }
     /// The text the process grid shows in `field` of its visible row `row`.
@@ -148,7 +140,7 @@ TEST_F(HostileNames, DatabasesReachTheirOwnDatabaseThroughEveryBatchOfTheRefresh
         EXPECT_EQ(tab.Info3Query->value(QStringLiteral("Database Name")).toString(), name);
         EXPECT_EQ(tab.Info4Query->recordCount(), 1) << "the space used was read";
         EXPECT_GT(tab.UserQuery->recordCount(), 0);
-        EXPECT_EQ(currentDatabase(), name);
+        EXPECT_EQ(sim.clientDatabase(), name);
     }
     expectNothingRan();
 }

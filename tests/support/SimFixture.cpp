@@ -18,3 +18,12 @@ QString SimFixture::oledbConnectionString() const
                           "Initial Catalog=master;Data Source=127.0.0.1,%1;"
                           "Application Name=Velmora 2.4.0.27").arg(port());
 }
+
+QString SimFixture::clientDatabase()
+{
+    std::lock_guard lock(engine().mutex());
+    for (const sqlsim::Process& process : engine().state().processes)
+        if (process.hasClient)
+            return process.database;
+    return {};
+}

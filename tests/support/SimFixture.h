@@ -21,6 +21,9 @@ public:
     /// The OLE DB form the main window builds, for the sa login and this server's port.
     QString oledbConnectionString() const;
 
+    /// The current database of the first session with a client: the test's own connection.
+    QString clientDatabase();
+
 private:
     sqlsim::SimServer m_server;
 };
