@@ -35,6 +35,7 @@
 #include <QScreen>
 #include <QStatusBar>
 #include <QStyle>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTime>
 #include <QTimer>
@@ -59,6 +60,7 @@ constexpr int ClockWidth = 72;
 constexpr int ControlTop = 2;
 constexpr int ControlHeight = 21;
 constexpr int AboutRightMargin = 4;   // 937 + 22 + 4 = the panel's width at the design size
+constexpr int PanelContentWidth = 937 + 22 + AboutRightMargin;
 constexpr int ClockTickMs = 200;
 
 // The top panel's boxes as the classic toolkit draws them: the password box shows "@" for every
@@ -147,12 +149,16 @@ MainWindow::MainWindow(QWidget* parent)
     panel->setObjectName(QStringLiteral("RzPanel1"));
     panel->setFrameStyle(QFrame::Box | QFrame::Sunken);   // grooved
     panel->setFixedHeight(PanelHeight);
+    // Narrower, the About button would lie over the login boxes and the buttons out of reach.
+    panel->setMinimumWidth(PanelContentWidth);
     m_panel = panel;
     createTopPanel(panel);
     layout->addWidget(panel);
     RzPageControl1 = new QTabWidget(central);
     RzPageControl1->setObjectName(QStringLiteral("RzPageControl1"));
     RzPageControl1->setFont(QFont(QStringLiteral("Tahoma"), 8));
+    // A click on a tab gives the tab row the focus, for the arrow keys.
+    RzPageControl1->tabBar()->setFocusPolicy(Qt::StrongFocus);
     layout->addWidget(RzPageControl1, 1);
     setCentralWidget(central);
 
@@ -322,6 +328,25 @@ void MainWindow::createActions()
                &MainWindow::RzToolbarButton3Click);
     makeAction(InfoAction, QStringLiteral("InfoAction"), QKeySequence(Qt::Key_F1),
                &MainWindow::RzToolbarButton5Click);
+
+    // The page control's own keys, wherever the focus is in the window.
+    const auto stepTab = [this](const QString& name, const QList<QKeySequence>& keys, int step) {
+        auto* action = new QAction(this);
+        action->setObjectName(name);
+        action->setShortcuts(keys);
+        action->setShortcutContext(Qt::WindowShortcut);
+        connect(action, &QAction::triggered, this, [this, step] {
+            const int count = RzPageControl1->count();
+            RzPageControl1->setCurrentIndex((RzPageControl1->currentIndex() + step + count) % count);
+        });
+        addAction(action);
+    };
+    stepTab(QStringLiteral("nextTabAction"),
+            {QKeySequence(Qt::CTRL | Qt::Key_Tab), QKeySequence(Qt::CTRL | Qt::Key_PageDown)}, 1);
+    stepTab(QStringLiteral("previousTabAction"),
+            {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Backtab), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Tab),
+             QKeySequence(Qt::CTRL | Qt::Key_PageUp)},
+            -1);
 }
 
 void MainWindow::applyState(bool connected)
@@ -525,7 +550,7 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event)
             const QKeySequence pressed(static_cast<QKeyEvent*>(event)->keyCombination());
             const QList<QAction*> windowActions = actions();
             if (std::any_of(windowActions.begin(), windowActions.end(), [&pressed](const QAction* action) {
-                    return action->isEnabled() && action->shortcut() == pressed;
+                    return action->isEnabled() && action->shortcuts().contains(pressed);
                 }))
                 return true;
         }

@@ -1,6 +1,7 @@
 #include "FilterCondition.h"
 
 #include "DbError.h"
+#include "LocaleValues.h"
 #include "SortFilterAdapter.h"
 #include "TrimmedText.h"
 
@@ -327,10 +328,14 @@ void storeFilterText(ColumnFilter& filter, const QString& text, FilterExpression
     filter.text = text;
 }
 
+namespace {
+
 bool isSingleValue(const ColumnCondition& condition, const QString& value)
 {
     return condition.relation == FilterRelation::None && condition.firstOperand == QStringList{value};
 }
+
+} // namespace
 
 void storePickedValue(ColumnFilter& filter, const QString& value, FilterExpressionType type,
                       const QLocale& locale)
@@ -347,9 +352,27 @@ void storePickedValue(ColumnFilter& filter, const QString& value, FilterExpressi
         condition.firstOperator = type == FilterExpressionType::Text ? FilterOperator::Like : FilterOperator::Equal;
         condition.firstOperand = {value};
     }
+    if (type == FilterExpressionType::DateTime && condition.firstOperator == FilterOperator::Equal) {
+        condition.firstOperator = FilterOperator::GreaterOrEqual;
+        condition.relation = FilterRelation::And;
+        condition.secondOperator = FilterOperator::Less;
+        condition.secondOperand = {dateTimeText(readDateTime(value, locale).addSecs(1), locale)};
+    }
     condition.type = type;
     filter.condition = condition;
     filter.text = value;
+}
+
+bool isPickedValue(const ColumnCondition& condition, const QString& value, FilterExpressionType type,
+                   const QLocale& locale)
+{
+    ColumnFilter picked;
+    try {
+        storePickedValue(picked, value, type, locale);
+    } catch (const DbError&) {
+        return false;
+    }
+    return picked.condition == condition;
 }
 
 } // namespace velmora

@@ -33,12 +33,15 @@ void storeFilterText(ColumnFilter& filter, const QString& text, FilterExpression
 /// Stores a value picked from the cell's value list: it becomes the cell's text, and the
 /// condition is the one the grammar reads from it as long as that is the value alone. A value
 /// the grammar would read otherwise (a host named "a, b" or "x and y", a login in apostrophes)
-/// is still that one value, so the pick finds exactly the rows that hold it. Throws DbError
-/// (Usage) as storeFilterText() does, except for a text value, which always has a condition.
+/// is still that one value, so the pick finds exactly the rows that hold it. A date-time entry
+/// stands for its whole second (the server's values carry milliseconds): the condition takes
+/// the values from that second up to the next. Throws DbError (Usage) as storeFilterText()
+/// does, except for a text value, which always has a condition.
 void storePickedValue(ColumnFilter& filter, const QString& value, FilterExpressionType type,
                       const QLocale& locale = QLocale());
 
-/// Whether the condition is `value` alone with one operator, as a picked value is stored.
-bool isSingleValue(const ColumnCondition& condition, const QString& value);
+/// Whether the condition is what storePickedValue() makes of `value`.
+bool isPickedValue(const ColumnCondition& condition, const QString& value, FilterExpressionType type,
+                   const QLocale& locale = QLocale());
 
 } // namespace velmora

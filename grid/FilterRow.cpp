@@ -1,6 +1,7 @@
 #include "FilterRow.h"
 
 #include "FilterCondition.h"
+#include "FilterEditor.h"
 #include "FilterRowKeys.h"
 #include "GuardedHandler.h"
 #include "Query.h"
@@ -8,7 +9,6 @@
 #include "SortFilterAdapter.h"
 
 #include <QAbstractItemView>
-#include <QComboBox>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPainter>
@@ -46,23 +46,18 @@ int lightened(int component)
 
 FilterRow::FilterRow(ResultGrid& grid) : GridHeader(grid), m_grid(grid)
 {
-    m_editor = new QComboBox(viewport());
-    m_editor->setEditable(true);
-    m_editor->setFrame(false);
-    m_editor->setInsertPolicy(QComboBox::NoInsert);
-    m_editor->setMaxVisibleItems(17);
+    m_editor = new FilterEditor(viewport());
     m_editor->hide();
-    QPalette colours = m_editor->palette();
-    colours.setColor(QPalette::Base, cellColour());
-    colours.setColor(QPalette::Text, filterTextColour);
-    m_editor->setPalette(colours);
-    m_editor->lineEdit()->installEventFilter(this);
+    // The combo box is the focus widget: its keys and focus changes are watched there.
+    m_editor->installEventFilter(this);
     // Queued: applying reopens the editor and refills its list, which the combo box must not
-    // see while it is still telling of the pick.
+    // see while it is still telling of the choice.
     connect(
-        m_editor, &QComboBox::activated, this, guarded([this](int index) {
-            m_picked = m_editor->itemText(index);
-            m_editor->setEditText(*m_picked);
+        m_editor, &FilterEditor::picked, this, guarded([this](const QString& entry) {
+            if (m_edited < 0)
+                return;
+            m_picked = entry;
+            m_editor->setEditText(entry);
             ApplyFilter();
         }),
         Qt::QueuedConnection);
@@ -141,14 +136,11 @@ void FilterRow::editCell(int column)
     const ColumnFilter& filter = m_grid.columns()[size_t(column)].filter;
     m_edited = column;
     m_lastEdited = column;
-    m_editor->clear();
-    if (filter.valueList)
-        m_editor->addItems(*filter.valueList);
-    m_editor->setEditText(filter.text);
+    m_editor->setColours(cellColour(), filterTextColour);
+    m_editor->reset(filter.valueList.value_or(QStringList()), filter.text);
     placeEditor();
     m_editor->show();
     m_editor->setFocus(Qt::OtherFocusReason);
-    m_editor->lineEdit()->selectAll();
 }
 
 void FilterRow::placeEditor()
@@ -184,10 +176,11 @@ void FilterRow::closeEditor()
     runGuarded([&] {
         // A picked value stays that one value while its text stands unchanged in the cell.
         ColumnFilter& filter = m_grid.column(column).filter;
-        if (picked == text || (text == filter.text && isSingleValue(filter.condition, text)))
-            storePickedValue(filter, text, conditionType(m_grid, column));
+        const FilterExpressionType type = conditionType(m_grid, column);
+        if (picked == text || (text == filter.text && isPickedValue(filter.condition, text, type)))
+            storePickedValue(filter, text, type);
         else
-            storeFilterText(filter, text, conditionType(m_grid, column));
+            storeFilterText(filter, text, type);
     });
 }
 
@@ -278,17 +271,23 @@ bool FilterRow::editorKey(int key, Qt::KeyboardModifiers modifiers)
 
 bool FilterRow::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched != m_editor->lineEdit() || m_edited < 0)
+    if (watched != m_editor || m_edited < 0)
         return GridHeader::eventFilter(watched, event);
-    if (event->type() == QEvent::KeyPress && !m_editor->view()->isVisible()) {
-        const auto* key = static_cast<QKeyEvent*>(event);
+    // While the list is dropped down every key belongs to it.
+    if (event->type() == QEvent::KeyPress && !m_editor->isListOpen()) {
+        auto* key = static_cast<QKeyEvent*>(event);
         bool taken = true;
         runGuarded([&] { taken = editorKey(key->key(), key->modifiers()); });
-        return taken;
+        return taken || m_editor->passKeyOn(key);
     }
-    if (event->type() == QEvent::FocusOut
-        && static_cast<QFocusEvent*>(event)->reason() != Qt::PopupFocusReason)
-        closeEditor();
+    // The editor stays open while its own list is dropped down and while another window is
+    // active: the focus comes back to it.
+    if (event->type() == QEvent::FocusOut) {
+        const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
+        if (reason != Qt::PopupFocusReason && reason != Qt::ActiveWindowFocusReason
+            && !m_editor->isListOpen())
+            closeEditor();
+    }
     return GridHeader::eventFilter(watched, event);
 }
 

@@ -9,11 +9,9 @@
 #include <optional>
 #include <vector>
 
-class QComboBox;
-
 namespace velmora {
 
-struct FilterEditorCaret;
+class FilterEditor;
 
 class FilterRow : public GridHeader {
     Q_OBJECT
@@ -31,7 +29,7 @@ public:
     void enter();
     /// The column whose cell is being edited; -1 when the editor is closed.
     int editedColumn() const { return m_edited; }
-    QComboBox* editor() const { return m_editor; }
+    FilterEditor* editor() const { return m_editor; }
 
     /// Empties the condition of `column`, its text and its parsed form, and redraws its cell; an
     /// editor open there is emptied too. Precondition: `column` is a column of the grid.
@@ -72,7 +70,7 @@ private:
     void placeEditor();
 
     ResultGrid& m_grid;
-    QComboBox* m_editor = nullptr;
+    FilterEditor* m_editor = nullptr;
     bool m_visible = false;
     int m_edited = -1;       // the column being edited
     std::optional<QString> m_picked;   // the entry just picked from the edited cell's list

@@ -27,6 +27,8 @@ struct ColumnCondition {
     FilterRelation relation = FilterRelation::None;
     FilterOperator secondOperator = FilterOperator::None;
     QStringList secondOperand;
+
+    bool operator==(const ColumnCondition&) const = default;
 };
 
 struct ColumnFilter {

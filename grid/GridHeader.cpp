@@ -199,7 +199,11 @@ void GridHeader::paintSection(QPainter* painter, const QRect& rect, int logicalI
 
     painter->setFont(font());
     painter->setPen(palette().color(QPalette::ButtonText));
-    painter->drawText(textArea, int(column.titleAlignment | Qt::AlignVCenter), column.caption());
+    // A caption wider than its room shows its beginning, whatever its alignment.
+    Qt::Alignment alignment = column.titleAlignment;
+    if (painter->fontMetrics().horizontalAdvance(column.caption()) > textArea.width())
+        alignment = Qt::AlignLeft;
+    painter->drawText(textArea, int(alignment | Qt::AlignVCenter), column.caption());
     painter->restore();
 }
 

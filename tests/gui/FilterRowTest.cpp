@@ -1,19 +1,23 @@
 // The filter row over a grid of client-held rows: its look, typed and picked conditions applied
-// to the rows, a parse error keeping the cell's former text, and the keys that move the editor
-// along the row and back into the grid.
+// to the rows, a parse error keeping the cell's former text, the keys that move the editor along
+// the row and back into the grid, and what the editor does with keys, the wheel and the focus
+// that are not the row's. Every key and click comes as the window system delivers it.
+#include "FilterEditor.h"
 #include "FilterRow.h"
 #include "MessageSeam.h"
 #include "Query.h"
 #include "ResultGrid.h"
 #include "ResultGridTestData.h"
+#include "WindowInput.h"
 
 #include <QAbstractItemView>
-#include <QComboBox>
+#include <QApplication>
 #include <QLineEdit>
 #include <QTest>
 #include <gtest/gtest.h>
 
 using namespace velmora;
+using namespace velmora::testing;
 
 namespace {
 
@@ -40,8 +44,7 @@ protected:
         grid.setColumns(columns);
         grid.setDataSource(&query);
         grid.resize(400, 200);
-        grid.show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(&grid));
+        ASSERT_TRUE(showActive(grid));
         setMessageHandler([this](const MessageRequest& request) {
             messages.push_back(request.text);
             return QMessageBox::Ok;
@@ -54,12 +57,30 @@ protected:
         return {row->sectionViewportPosition(column) + row->sectionSize(column) / 2,
                 row->height() - row->rowHeight() / 2};
     }
-    void clickCell(int column) { QTest::mouseClick(row->viewport(), Qt::LeftButton, {}, cellCentre(column)); }
+    void clickCell(int column) { click(*row->viewport(), cellCentre(column)); }
+    void clickDataRow(int dataRow)
+    {
+        click(*grid.viewport(), grid.visualRect(grid.model()->index(dataRow, 0)).center());
+    }
     QLineEdit& line() { return *row->editor()->lineEdit(); }
     void type(const QString& text)
     {
-        QTest::keyClicks(&line(), text);
-        QTest::keyClick(&line(), Qt::Key_Return);
+        typeText(text);
+        pressKey(Qt::Key_Return);
+    }
+    void giveLoginsAList()
+    {
+        grid.column(2).filter.valueList = QStringList{QStringLiteral("dbo"), QStringLiteral("sa"), QStringLiteral("web")};
+    }
+    /// Drops the edited cell's list down and chooses its entry `entry` with the keys.
+    void pickFromTheList(int entry)
+    {
+        pressKey(Qt::Key_F4);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return row->editor()->view()->isVisible(); }));
+        pressKey(Qt::Key_Home);
+        for (int i = 0; i < entry; ++i)
+            pressKey(Qt::Key_Down);
+        pressKey(Qt::Key_Return);
     }
 
     Query query;
@@ -106,11 +127,12 @@ TEST_F(FilterRowTest, TypedConditionFiltersOnEnterAndTheEditorStaysInItsCell)
     clickCell(1);
     ASSERT_EQ(row->editedColumn(), 1);
     EXPECT_TRUE(row->editor()->isVisible());
+    EXPECT_EQ(QApplication::focusWidget(), row->editor());
     EXPECT_EQ(line().selectedText(), QStringLiteral("1"));   // all of it selected
 
-    QTest::keyClicks(&line(), QStringLiteral("> 15"));
+    typeText(QStringLiteral("> 15"));
     EXPECT_EQ(query.recordCount(), 4);   // typing alone filters nothing
-    QTest::keyClick(&line(), Qt::Key_Return);
+    pressKey(Qt::Key_Return);
     EXPECT_EQ(query.recordCount(), 2);
     EXPECT_EQ(grid.columns()[1].filter.text, QStringLiteral("> 15"));
     EXPECT_EQ(row->editedColumn(), 1);
@@ -118,17 +140,61 @@ TEST_F(FilterRowTest, TypedConditionFiltersOnEnterAndTheEditorStaysInItsCell)
     EXPECT_TRUE(messages.isEmpty());
 }
 
-TEST_F(FilterRowTest, APickFromTheListAppliesAtOnce)
+TEST_F(FilterRowTest, APickFromTheOpenListAppliesAtOnceAndNothingElsePicks)
 {
-    grid.column(2).filter.valueList = QStringList{QStringLiteral("dbo"), QStringLiteral("sa"), QStringLiteral("web")};
+    giveLoginsAList();
     row->setRowVisible(true);
     clickCell(2);
-    row->editor()->showPopup();
-    QAbstractItemView& list = *row->editor()->view();
-    list.setCurrentIndex(list.model()->index(1, 0));
-    QTest::keyClick(&list, Qt::Key_Return);
+    // Typed text is never completed from the list, and with the list closed neither keys nor
+    // the wheel step through it.
+    typeText(QStringLiteral("s"));
+    for (const Qt::Key key : {Qt::Key_PageDown, Qt::Key_PageUp, Qt::Key_Up})
+        pressKey(key);
+    pressKey(Qt::Key_Down, Qt::ShiftModifier);
+    turnWheel(*row->viewport(), cellCentre(2), -1);
+    EXPECT_EQ(line().text(), QStringLiteral("s"));
+    EXPECT_EQ(grid.columns()[2].filter.text, QString());
+    EXPECT_EQ(query.recordCount(), 4);
+
+    pickFromTheList(1);
     EXPECT_TRUE(QTest::qWaitFor([&] { return grid.columns()[2].filter.text == QStringLiteral("sa"); }));
     EXPECT_EQ(query.recordCount(), 2);
+    EXPECT_EQ(QApplication::focusWidget(), row->editor());
+
+    // Picked, the entry stays in the cell while the operator works in the rows: a click on a
+    // row makes it current and applies nothing again.
+    clickDataRow(1);
+    EXPECT_FALSE(row->editor()->isVisible());
+    EXPECT_EQ(QApplication::focusWidget(), &grid);
+    EXPECT_EQ(query.recNo(), 1);
+    EXPECT_EQ(query.recordCount(), 2);
+    EXPECT_TRUE(messages.isEmpty());
+}
+
+TEST_F(FilterRowTest, FocusLeavingTheEditorStoresItsTextWithoutApplyingIt)
+{
+    giveLoginsAList();
+    grid.column(1).filter.valueList = QStringList{QStringLiteral("10"), QStringLiteral("30")};
+    row->setRowVisible(true);
+    clickCell(2);
+    typeText(QStringLiteral("sa"));   // a list entry, typed
+    clickDataRow(2);
+    EXPECT_FALSE(row->editor()->isVisible());
+    EXPECT_EQ(row->editedColumn(), -1);
+    EXPECT_EQ(QApplication::focusWidget(), &grid);
+    EXPECT_EQ(grid.columns()[2].filter.text, QStringLiteral("sa"));
+    EXPECT_EQ(query.recordCount(), 4);
+    EXPECT_EQ(query.recNo(), 2);
+
+    // Another cell opened after a pick takes nothing from the cell before it.
+    clickCell(2);
+    pickFromTheList(0);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return query.recordCount() == 1; }));
+    clickCell(1);
+    pressKey(Qt::Key_Return);
+    EXPECT_EQ(grid.columns()[1].filter.text, QString());
+    EXPECT_EQ(query.recordCount(), 1);
+    EXPECT_TRUE(messages.isEmpty());
 }
 
 TEST_F(FilterRowTest, AParseErrorDropsTheConditionButTheCellKeepsItsFormerText)
@@ -150,12 +216,12 @@ TEST_F(FilterRowTest, KeysMoveAlongTheRowAndBackIntoTheGrid)
     row->setRowVisible(true);
     query.moveTo(1);
     grid.setFocus();
-    QTest::keyClick(&grid, Qt::Key_Up);   // to the first row
-    QTest::keyClick(&grid, Qt::Key_Up);   // before it: the beginning of data
+    pressKey(Qt::Key_Up);   // to the first row
+    pressKey(Qt::Key_Up);   // before it: the beginning of data
     EXPECT_EQ(query.recNo(), 0);
     EXPECT_TRUE(query.bof());
     EXPECT_EQ(row->editedColumn(), -1);
-    QTest::keyClick(&grid, Qt::Key_Up);
+    pressKey(Qt::Key_Up);
     ASSERT_EQ(row->editedColumn(), 0);   // nothing edited yet: the leftmost cell in view
 
     struct Step { const char* what; Qt::Key key; Qt::KeyboardModifiers modifiers; int column; };
@@ -166,28 +232,48 @@ TEST_F(FilterRowTest, KeysMoveAlongTheRowAndBackIntoTheGrid)
         {"Shift+Tab before the first", Qt::Key_Backtab, Qt::ShiftModifier, 2},
         {"Ctrl+Left", Qt::Key_Left, Qt::ControlModifier, 0},
         {"Right with all selected", Qt::Key_Right, Qt::NoModifier, 1},
+        {"Ctrl+End", Qt::Key_End, Qt::ControlModifier, 2},
+        {"Home with all selected", Qt::Key_Home, Qt::NoModifier, 0},
+        {"End with all selected", Qt::Key_End, Qt::NoModifier, 2},
+        {"Left with all selected", Qt::Key_Left, Qt::NoModifier, 1},
+        {"Up: nothing", Qt::Key_Up, Qt::NoModifier, 1},
     };
     for (const Step& step : steps) {
         SCOPED_TRACE(step.what);
-        QTest::keyClick(&line(), step.key, step.modifiers);
+        pressKey(step.key, step.modifiers);
         EXPECT_EQ(row->editedColumn(), step.column);
+        EXPECT_EQ(QApplication::focusWidget(), row->editor());
     }
-    QTest::keyClicks(&line(), QStringLiteral("3"));
-    QTest::keyClick(&line(), Qt::Key_Left);   // inside the text: the editor's own key
+    typeText(QStringLiteral("32"));
+    pressKey(Qt::Key_Left);   // inside the text: the editor's own key
+    EXPECT_EQ(row->editedColumn(), 1);
+    EXPECT_EQ(line().cursorPosition(), 1);
+    pressKey(Qt::Key_Home);
+    pressKey(Qt::Key_Right);   // from the start: the caret moves within the text
+    EXPECT_EQ(row->editedColumn(), 1);
+    line().setSelection(0, 1);
+    pressKey(Qt::Key_F2);   // the selection goes and the caret stands at the end
+    EXPECT_EQ(line().selectedText(), QString());
+    EXPECT_EQ(line().cursorPosition(), 2);
     EXPECT_EQ(row->editedColumn(), 1);
 
     query.moveTo(2);
-    QTest::keyClick(&line(), Qt::Key_Down);
+    pressKey(Qt::Key_Down);
     EXPECT_EQ(row->editedColumn(), -1);
     EXPECT_FALSE(row->editor()->isVisible());
-    EXPECT_EQ(grid.columns()[1].filter.text, QStringLiteral("3"));   // stored, not applied
+    EXPECT_EQ(QApplication::focusWidget(), &grid);
+    EXPECT_EQ(grid.columns()[1].filter.text, QStringLiteral("32"));   // stored, not applied
     EXPECT_EQ(query.recordCount(), 4);
     EXPECT_EQ(grid.currentIndex().column(), 1);
     EXPECT_EQ(query.recNo(), 0);   // plain Down: the first row in view
 
-    // Ctrl+Up from any row; a row-select grid reopens the column last edited.
+    // Ctrl+Up from any row; a row-select grid reopens the column last edited. Ctrl+Down leaves
+    // the row again and keeps the current row.
     query.moveTo(2);
-    grid.setFocus();
-    QTest::keyClick(&grid, Qt::Key_Up, Qt::ControlModifier);
+    pressKey(Qt::Key_Up, Qt::ControlModifier);
     EXPECT_EQ(row->editedColumn(), 1);
+    pressKey(Qt::Key_Down, Qt::ControlModifier);
+    EXPECT_EQ(row->editedColumn(), -1);
+    EXPECT_EQ(query.recNo(), 2);
+    EXPECT_EQ(QApplication::focusWidget(), &grid);
 }

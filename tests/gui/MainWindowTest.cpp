@@ -17,6 +17,7 @@
 #include <QLabel>
 #include <QEvent>
 #include <QTest>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -236,21 +237,22 @@ TEST_F(MainWindowTest, StatusPaneShrinksAndElidesALongVersionLine)
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
     const int narrowest = window.minimumSizeHint().width();
     const QString line = QStringLiteral("Microsoft SQL Server  2000 - 8.00.2039 (Intel X86)  Enterprise Edition on "
-                                        "Windows NT 5.2 (Build 3790: Service Pack 2) and a good deal more");
+                                        "Windows NT 5.2 (Build 3790: Service Pack 2) and a good deal more")
+                             .repeated(2);
     window.RzStatusPane1->setText(line);
     QApplication::processEvents();
     EXPECT_EQ(window.minimumSizeHint().width(), narrowest) << "a version line holds the window no wider";
 
     window.resize(300, 531);
     QApplication::processEvents();
-    EXPECT_EQ(window.width(), 300);
+    EXPECT_EQ(window.width(), narrowest);
     const QString shown = window.RzStatusPane1->shownText();
     EXPECT_TRUE(shown.endsWith(QChar(0x2026))) << shown.toStdString();
     EXPECT_TRUE(line.startsWith(shown.chopped(1)));
     EXPECT_LE(window.RzStatusPane1->fontMetrics().horizontalAdvance(shown), window.RzStatusPane1->width());
     EXPECT_EQ(window.RzStatusPane1->text(), line) << "the pane keeps the whole line";
 
-    window.resize(1400, 531);
+    window.resize(2600, 531);
     QApplication::processEvents();
     EXPECT_EQ(window.RzStatusPane1->shownText(), line);
 }
@@ -280,4 +282,52 @@ TEST(TahomaFace, TheWindowsResolveTahomaWhenThePackageIsInstalled)
                                                                       window.RzCheckBox1);
     EXPECT_LE(caption.left() + window.RzCheckBox1->fontMetrics().horizontalAdvance(option.text),
               window.RzCheckBox1->width());
+}
+
+TEST_F(MainWindowTest, TabsChangeByTheirKeysFromAnywhereAndByArrowsOnTheTabRow)
+{
+    MainWindow window;
+    ASSERT_TRUE(showActive(window));
+    QTabWidget& tabs = *window.RzPageControl1;
+    window.RzLineEdit1->setFocus();
+    const struct {
+        Qt::Key key;
+        Qt::KeyboardModifiers modifiers;
+        int tab;
+    } steps[] = {
+        {Qt::Key_Tab, Qt::ControlModifier, 1},
+        {Qt::Key_PageDown, Qt::ControlModifier, 2},
+        {Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier, 1},
+        {Qt::Key_PageUp, Qt::ControlModifier, 0},
+        {Qt::Key_PageUp, Qt::ControlModifier, 3},   // round from the first to the last
+        {Qt::Key_Tab, Qt::ControlModifier, 0},
+    };
+    for (const auto& step : steps) {
+        pressKey(step.key, step.modifiers);
+        EXPECT_EQ(tabs.currentIndex(), step.tab) << "key " << step.key;
+    }
+
+    QTabBar& bar = *tabs.tabBar();
+    click(bar, bar.tabRect(2).center());
+    EXPECT_EQ(tabs.currentIndex(), 2);
+    EXPECT_EQ(QApplication::focusWidget(), &bar);
+    pressKey(Qt::Key_Right);
+    EXPECT_EQ(tabs.currentIndex(), 3);
+    EXPECT_TRUE(messages.texts().isEmpty());
+}
+
+TEST_F(MainWindowTest, AtItsNarrowestTheTopPanelKeepsEveryControlApartAndInReach)
+{
+    MainWindow window;
+    ASSERT_TRUE(showActive(window));
+    window.resize(200, window.height());
+    QTest::qWait(0);
+    const QWidget& panel = *window.RzLineEdit2->parentWidget();
+    const QRect about = window.RzToolbarButton5->geometry();
+    EXPECT_FALSE(about.intersects(window.RzLineEdit2->geometry()));
+    for (const QWidget* button : {window.RzToolbarButton1, window.RzToolbarButton2, window.RzToolbarButton3,
+                                  window.RzToolbarButton5}) {
+        EXPECT_TRUE(panel.rect().contains(button->geometry())) << button->objectName().toStdString();
+        EXPECT_FALSE(button->geometry().intersects(about) && button != window.RzToolbarButton5);
+    }
 }

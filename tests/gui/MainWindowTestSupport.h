@@ -6,6 +6,7 @@
 #include "MessageSeam.h"
 #include "ProcessTab.h"
 #include "StatusPane.h"
+#include "WindowInput.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -107,14 +108,6 @@ inline const QString DisconnectedOff = QStringLiteral(
     "DiconectAction RefAction DelAction FilterAction");
 inline const QString ConnectedOff = QStringLiteral(
     "RzLineComboBox1 RzLineEdit1 RzLineEdit2 RzCheckBox1 RzToolbarButton1 ConnectAction");
-
-/// Shows the window and waits until it is active, so that its shortcuts work.
-inline bool showActive(MainWindow& window)
-{
-    window.show();
-    window.activateWindow();
-    return QTest::qWaitForWindowActive(&window);
-}
 
 inline void fillLogin(MainWindow& window, const QString& server, const QString& login,
                       const QString& password, bool windowsAuthentication = false)

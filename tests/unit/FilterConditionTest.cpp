@@ -334,3 +334,27 @@ TEST_F(TypedConditions, TypedTextsFilterTheHeldRowsThroughTheFilterString)
     // a relation without a second term gives a string the result set refuses
     EXPECT_EQ(buildFilterString(columnsWith({{"cpu", "5 AND"}}), query).toStdString(), " [cpu] = 5 AND [cpu]  '' ");
 }
+
+TEST_F(TypedConditions, APickedDateTimeEntryFindsEveryRowOfItsSecond)
+{
+    // The entries are one per second while the server's values carry milliseconds.
+    add(55, 1, "web", "h", QDateTime(may12, QTime(10, 30, 5, 997)), 1);
+    add(56, 1, "web", "h", QDateTime(may12, QTime(10, 30, 6)), 1);
+    const struct {
+        const char* entry;
+        const char* spids;
+    } cases[] = {{"12.05.2026 10:30:05", "52 55"}, {"12.05.2026", "51"}};
+    for (const auto& c : cases) {
+        GridColumns columns(1);
+        columns[0].fieldName = QStringLiteral("login_time");
+        ColumnFilter& filter = columns[0].filter;
+        const QString entry = QString::fromUtf8(c.entry);
+        storePickedValue(filter, entry, T::DateTime, russian);
+        query.setFilter(buildFilterString(columns, query));
+        EXPECT_EQ(visibleSpids(), c.spids) << c.entry;
+        EXPECT_EQ(filter.text, entry);
+        // Kept as the pick while the cell shows the entry; the same text typed is an equality.
+        EXPECT_TRUE(isPickedValue(filter.condition, entry, T::DateTime, russian));
+        EXPECT_FALSE(isPickedValue(parseFilterCondition(entry, T::DateTime, russian), entry, T::DateTime, russian));
+    }
+}

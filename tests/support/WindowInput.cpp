@@ -1,0 +1,77 @@
+#include "WindowInput.h"
+
+#include <QApplication>
+#include <QTest>
+#include <QWidget>
+#include <QWindow>
+#include <QWheelEvent>
+
+namespace velmora::testing {
+
+namespace {
+
+QWindow& activeWindow()
+{
+    QWindow* window = QGuiApplication::focusWindow();
+    if (!window)
+        qFatal("no active window to deliver input to");
+    return *window;
+}
+
+// The window that shows `widget`, and the point in it.
+std::pair<QWindow*, QPoint> windowPoint(QWidget& widget, QPoint point)
+{
+    QWidget& top = *widget.window();
+    return {top.windowHandle(), widget.mapTo(&top, point)};
+}
+
+} // namespace
+
+bool showActive(QWidget& window)
+{
+    window.show();
+    window.activateWindow();
+    return QTest::qWaitForWindowActive(&window);
+}
+
+void pressKey(int key, Qt::KeyboardModifiers modifiers)
+{
+    QTest::keyClick(&activeWindow(), Qt::Key(key), modifiers);
+}
+
+void typeText(const QString& text)
+{
+    for (const QChar character : text) {
+        const char latin = character.toLatin1();
+        const Qt::Key key = latin ? QTest::asciiToKey(latin) : Qt::Key_unknown;
+        QTest::sendKeyEvent(QTest::Click, &activeWindow(), key, QString(character), Qt::NoModifier);
+    }
+}
+
+void click(QWidget& widget, QPoint point, Qt::MouseButton button, Qt::KeyboardModifiers modifiers)
+{
+    const auto [window, at] = windowPoint(widget, point);
+    QTest::mouseClick(window, button, modifiers, at);
+}
+
+void doubleClick(QWidget& widget, QPoint point)
+{
+    const auto [window, at] = windowPoint(widget, point);
+    QTest::mouseDClick(window, Qt::LeftButton, Qt::NoModifier, at);
+}
+
+void turnWheel(QWidget& widget, QPoint point, int notches)
+{
+    // The wheel goes to the innermost widget under the point, and on to its parents while
+    // none takes it, as the application delivers a window system's wheel event.
+    QWidget& top = *widget.window();
+    const QPoint at = widget.mapTo(&top, point);
+    QWidget* under = top.childAt(at);
+    QWidget& target = under ? *under : top;
+    const QPoint local = target.mapFrom(&top, at);
+    QWheelEvent wheel(local, target.mapToGlobal(local), QPoint(), QPoint(0, 120 * notches), Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+    QCoreApplication::sendEvent(&target, &wheel);
+}
+
+} // namespace velmora::testing
