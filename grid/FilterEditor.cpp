@@ -1,14 +1,69 @@
 #include "FilterEditor.h"
 
 #include <QAbstractItemView>
+#include <QApplication>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QScrollBar>
-#include <QSizeGrip>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QStyleOptionSizeGrip>
 #include <QTimer>
 #include <algorithm>
 
 namespace velmora {
+
+namespace {
+
+// The grip in the lower right corner of the dropped-down list that resizes it. A popup keeps
+// the mouse to itself, so it is resized here rather than by the window manager.
+class ListGrip : public QWidget {
+public:
+    explicit ListGrip(QWidget& list) : QWidget(&list), m_list(list)
+    {
+        setObjectName(QStringLiteral("listGrip"));
+        setCursor(Qt::SizeFDiagCursor);
+        resize(style()->pixelMetric(QStyle::PM_SizeGripSize), style()->pixelMetric(QStyle::PM_SizeGripSize));
+        m_list.installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::Resize || event->type() == QEvent::Show) {
+            move(m_list.width() - width(), m_list.height() - height());
+            raise();
+        }
+        return false;
+    }
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter painter(this);
+        QStyleOptionSizeGrip option;
+        option.initFrom(this);
+        option.corner = Qt::BottomRightCorner;
+        style()->drawControl(QStyle::CE_SizeGrip, &option, &painter, this);
+    }
+    void mousePressEvent(QMouseEvent* event) override
+    {
+        m_pressedAt = event->globalPosition().toPoint();
+        m_pressedSize = m_list.size();
+    }
+    void mouseMoveEvent(QMouseEvent* event) override
+    {
+        if (!(event->buttons() & Qt::LeftButton))
+            return;
+        const QPoint moved = event->globalPosition().toPoint() - m_pressedAt;
+        m_list.resize((m_pressedSize + QSize(moved.x(), moved.y())).expandedTo(m_list.minimumSizeHint()));
+    }
+
+private:
+    QWidget& m_list;
+    QPoint m_pressedAt;
+    QSize m_pressedSize;
+};
+
+} // namespace
 
 FilterEditor::FilterEditor(QWidget* parent) : QComboBox(parent)
 {
@@ -16,13 +71,20 @@ FilterEditor::FilterEditor(QWidget* parent) : QComboBox(parent)
     setFrame(false);
     setInsertPolicy(QComboBox::NoInsert);
     setMaxVisibleItems(17);
+    // The box is painted in the cell's colour where the style would draw a button face.
+    setAutoFillBackground(true);
     // The default completer writes the first matching entry over what is typed.
     setCompleter(nullptr);
     view()->setTextElideMode(Qt::ElideNone);
     // The list is resizable by the grip in its lower right corner, the way the operator wants
     // long entries (date-times, host names) shown.
-    auto* grip = new QSizeGrip(view()->parentWidget());
-    grip->setObjectName(QStringLiteral("listSizeGrip"));
+    new ListGrip(*view()->parentWidget());
+    // The list shows its entries as lists do, not in the cell's colours.
+    QPalette listColours = QApplication::palette(view());
+    for (const QPalette::ColorRole role : {QPalette::Base, QPalette::Text, QPalette::Window, QPalette::WindowText,
+                                           QPalette::Button, QPalette::ButtonText})
+        listColours.setColor(role, listColours.color(role));   // set, so not taken from the editor
+    view()->parentWidget()->setPalette(listColours);
     // A choice in the list closes it and then activates the entry; the combo box also
     // activates an entry whose text merely equals the typed text when editing ends, which is no
     // choice and is not taken for one.
@@ -41,8 +103,6 @@ void FilterEditor::setColours(const QColor& background, const QColor& text)
     colours.setColor(QPalette::ButtonText, text);
     setPalette(colours);
     lineEdit()->setPalette(colours);
-    // Autofill paints the box in the cell's colour where the style would draw a button face.
-    setAutoFillBackground(true);
 }
 
 void FilterEditor::reset(const QStringList& entries, const QString& text)
@@ -77,20 +137,17 @@ void FilterEditor::showPopup()
     const int scrollBar = count() > maxVisibleItems() ? list.verticalScrollBar()->sizeHint().width() : 0;
     list.setMinimumWidth(std::max(width(), list.sizeHintForColumn(0) + scrollBar + 2 * list.frameWidth()));
     QComboBox::showPopup();
-    QWidget& container = *list.parentWidget();
-    if (auto* grip = container.findChild<QSizeGrip*>(QStringLiteral("listSizeGrip"))) {
-        grip->move(container.width() - grip->width(), container.height() - grip->height());
-        grip->raise();
-        grip->show();
-    }
 }
 
 void FilterEditor::hidePopup()
 {
-    m_listClosing = true;
+    // Hiding the editor closes a list that is not open as well; that is no choice.
+    if (isListOpen()) {
+        m_listClosing = true;
+        // The activation of a chosen entry follows the closing within the same event.
+        QTimer::singleShot(0, this, [this] { m_listClosing = false; });
+    }
     QComboBox::hidePopup();
-    // The activation of a chosen entry follows the closing within the same event.
-    QTimer::singleShot(0, this, [this] { m_listClosing = false; });
 }
 
 void FilterEditor::wheelEvent(QWheelEvent* event)

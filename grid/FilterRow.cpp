@@ -50,17 +50,20 @@ FilterRow::FilterRow(ResultGrid& grid) : GridHeader(grid), m_grid(grid)
     m_editor->hide();
     // The combo box is the focus widget: its keys and focus changes are watched there.
     m_editor->installEventFilter(this);
-    // Queued: applying reopens the editor and refills its list, which the combo box must not
-    // see while it is still telling of the choice.
-    connect(
-        m_editor, &FilterEditor::picked, this, guarded([this](const QString& entry) {
-            if (m_edited < 0)
-                return;
-            m_picked = entry;
-            m_editor->setEditText(entry);
-            ApplyFilter();
-        }),
-        Qt::QueuedConnection);
+    // Applied later: applying reopens the editor and refills its list, which the combo box must
+    // not see while it is still telling of the choice. The choice belongs to the cell it was
+    // made in, and is dropped when the editor has left that cell meanwhile.
+    connect(m_editor, &FilterEditor::picked, this, [this](const QString& entry) {
+        QMetaObject::invokeMethod(
+            this, guarded([this, entry, column = m_edited] {
+                if (m_edited < 0 || m_edited != column)
+                    return;
+                m_picked = entry;
+                m_editor->setEditText(entry);
+                ApplyFilter();
+            }),
+            Qt::QueuedConnection);
+    });
     connect(this, &QHeaderView::sectionResized, this, &FilterRow::placeEditor);
     connect(this, &QHeaderView::sectionMoved, this, &FilterRow::placeEditor);
     connect(this, &QHeaderView::geometriesChanged, this, &FilterRow::placeEditor);

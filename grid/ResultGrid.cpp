@@ -284,6 +284,8 @@ void ResultGrid::applySortChange()
         onSortMarkingChanged();
     else if (sortLocal)
         requestLocalSort(*this);
+    // Every row may have moved: all of them are drawn again at once.
+    viewport()->update();
 }
 
 void ResultGrid::applyPendingSort()
