@@ -4,14 +4,13 @@
 // It is the grid's title row as well, so the two rows scroll and size as one.
 #pragma once
 
+#include "FilterEditor.h"
 #include "GridHeader.h"
 
 #include <optional>
 #include <vector>
 
 namespace velmora {
-
-class FilterEditor;
 
 class FilterRow : public GridHeader {
     Q_OBJECT
