@@ -123,7 +123,7 @@ bool Session::handshake()
 
     QByteArray reply;
     if (login->info.integratedSecurity) {
-        const SspiOutcome outcome = authenticateSspi(m_engine.options().security, login->sspi,
+        const SspiOutcome outcome = authenticateSspi(security, login->sspi,
                                                      [this](const QByteArray& token) { return sspiRoundTrip(token); });
         if (!outcome.error.isEmpty())
             qWarning("sqlsim: Windows login refused: %s", qUtf8Printable(outcome.error));

@@ -169,7 +169,6 @@ TEST_F(WindowsLoginTest, EncryptedLinksCarryBothLoginsAndARequiringServerRefuses
     security.requireEncryption = true;
     SimFixture requiring(sqlsim::ServerVersion::Sql2000, false, security);
     realm.addPrincipal(servicePrincipal(requiring.port()), security.keytab);
-    KerberosRealm::useCredentials(ticket());
 
     // FreeTDS asks for the login to be encrypted when it may (its default), and for everything
     // or nothing through an alias.
@@ -188,21 +187,26 @@ TEST_F(WindowsLoginTest, EncryptedLinksCarryBothLoginsAndARequiringServerRefuses
         const char* what;
         QString server;
         bool windowsAuthentication;
+        QString ccache;
         QString listed;   // the login the process list shows; empty: the connect fails
     } cases[] = {
-        {"login encrypted, SQL login", QStringLiteral("127.0.0.1,%1").arg(offering.port()), false, QStringLiteral("sa")},
-        {"everything encrypted, Windows login", QStringLiteral("encrypted"), true, kWindowsLogin},
-        {"a client that will not encrypt", QStringLiteral("plain"), false, QString()},
+        {"login encrypted, SQL login", QStringLiteral("127.0.0.1,%1").arg(offering.port()), false, ticket(),
+         QStringLiteral("sa")},
+        {"everything encrypted, Windows login", QStringLiteral("encrypted"), true, ticket(), kWindowsLogin},
+        {"everything encrypted, no ticket", QStringLiteral("encrypted"), true, realm.path(QStringLiteral("none.ccache")),
+         QString()},
+        {"a client that will not encrypt", QStringLiteral("plain"), false, ticket(), QString()},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         messages.all.clear();
+        KerberosRealm::useCredentials(c.ccache);
         fillLogin(*window, c.server, QStringLiteral("sa"), QStringLiteral("velmora"), c.windowsAuthentication);
         window->RzLineComboBox1->setFocus();
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_C, Qt::ControlModifier);
         if (c.listed.isEmpty()) {
             ASSERT_EQ(messages.all.size(), 1u);
-            EXPECT_TRUE(messages.all[0].text.startsWith(QStringLiteral("Ошибка подключения к серверу plain: ")))
+            EXPECT_TRUE(messages.all[0].text.startsWith(QStringLiteral("Ошибка подключения к серверу %1: ").arg(c.server)))
                 << messages.texts().toStdString();
             EXPECT_FALSE(window->Connect->isOpen());
             EXPECT_EQ(disabledControls(*window), DisconnectedOff);
