@@ -51,12 +51,21 @@ protected:
     }
     QString keytabOf(SimFixture& sim) const { return sim.engine().options().security.keytab; }
 
-    /// Ticks "Windows authentication" and presses Ctrl+C in the server box, as the operator does.
+    /// A key to the focused widget of the (active) window.
+    void press(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
+    {
+        QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : window.get(), key, modifiers);
+    }
+    /// Fills in the login panel and presses Ctrl+C in the server box, as the operator does.
+    void connectTo(const QString& server, bool windowsAuthentication)
+    {
+        fillLogin(*window, server, QStringLiteral("sa"), QStringLiteral("velmora"), windowsAuthentication);
+        window->RzLineComboBox1->setFocus();
+        press(Qt::Key_C, Qt::ControlModifier);
+    }
     void connectWithWindowsAuthentication(SimFixture& sim)
     {
-        fillLogin(*window, QStringLiteral("127.0.0.1,%1").arg(sim.port()), QString(), QString(), true);
-        window->RzLineComboBox1->setFocus();
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_C, Qt::ControlModifier);
+        connectTo(QStringLiteral("127.0.0.1,%1").arg(sim.port()), true);
     }
 
     /// The login names the window's process list shows.
@@ -103,11 +112,10 @@ TEST_F(WindowsLoginTest, TicketLogsInAsThePrincipalAndSqlLoginsStillWork)
         EXPECT_EQ(own->nt_domain, KerberosRealm::name());
         EXPECT_EQ(own->nt_username, kUser);
     }
-    window->RzToolbarButton2Click();
+    press(Qt::Key_D, Qt::ControlModifier);
+    ASSERT_FALSE(window->Connect->isOpen());
 
-    fillLogin(*window, QStringLiteral("127.0.0.1,%1").arg(sim->port()), QStringLiteral("sa"),
-              QStringLiteral("velmora"));
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_C, Qt::ControlModifier);
+    connectTo(QStringLiteral("127.0.0.1,%1").arg(sim->port()), false);
     EXPECT_EQ(messages.texts(), QString());
     ASSERT_TRUE(window->Connect->isOpen());
     EXPECT_TRUE(listedLogins().contains(QStringLiteral("sa")));
@@ -201,9 +209,7 @@ TEST_F(WindowsLoginTest, EncryptedLinksCarryBothLoginsAndARequiringServerRefuses
         SCOPED_TRACE(c.what);
         messages.all.clear();
         KerberosRealm::useCredentials(c.ccache);
-        fillLogin(*window, c.server, QStringLiteral("sa"), QStringLiteral("velmora"), c.windowsAuthentication);
-        window->RzLineComboBox1->setFocus();
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_C, Qt::ControlModifier);
+        connectTo(c.server, c.windowsAuthentication);
         if (c.listed.isEmpty()) {
             ASSERT_EQ(messages.all.size(), 1u);
             EXPECT_TRUE(messages.all[0].text.startsWith(QStringLiteral("Ошибка подключения к серверу %1: ").arg(c.server)))
@@ -215,7 +221,8 @@ TEST_F(WindowsLoginTest, EncryptedLinksCarryBothLoginsAndARequiringServerRefuses
         EXPECT_EQ(messages.texts(), QString());
         ASSERT_TRUE(window->Connect->isOpen());
         EXPECT_TRUE(listedLogins().contains(c.listed)) << listedLogins().join(u',').toStdString();
-        window->RzToolbarButton2Click();
+        press(Qt::Key_D, Qt::ControlModifier);
+        ASSERT_FALSE(window->Connect->isOpen());
     }
     if (previousConf.isEmpty())
         qunsetenv("FREETDSCONF");
