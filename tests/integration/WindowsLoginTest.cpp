@@ -13,7 +13,6 @@
 #include <QFile>
 #include <gtest/gtest.h>
 #include <memory>
-#include <optional>
 
 using namespace velmora;
 using namespace velmora::testing;
@@ -26,9 +25,9 @@ const QString kTrustedRefusal = QStringLiteral(
     "[FreeTDS][SQL Server]Login failed for user '(null)'. Reason: Not associated with a trusted SQL Server "
     "connection.");
 const QString kDriverGaveUp = QStringLiteral("[FreeTDS][SQL Server]Adaptive Server connection failed");
+const QString kNoDataSource = QStringLiteral("[FreeTDS][SQL Server]Unable to connect to data source");
 // A service every server's keytab holds besides (or instead of) its own.
 const QString kOtherService = QStringLiteral("MSSQLSvc/other.velmora.test:1433");
-const QString kNoDataSource = QStringLiteral("[FreeTDS][SQL Server]Unable to connect to data source");
 
 class WindowsLoginTest : public ::testing::Test {
 protected:
