@@ -2,6 +2,7 @@
 // [--keytab FILE [--spn PRINCIPAL]] [--certificate PEM --key PEM [--require-encryption]].
 // Serves until interrupted.
 #include "SimServer.h"
+#include "tds/TlsChannel.h"
 
 #include <algorithm>
 #include <csignal>
@@ -84,6 +85,15 @@ int main(int argc, char** argv)
     if (options.security.certificateFile.isEmpty() != options.security.keyFile.isEmpty()
         || (options.security.requireEncryption && !options.security.offersEncryption()))
         return usage();
+    // A certificate that does not load would end every encrypted session: say so at once.
+    if (options.security.offersEncryption()) {
+        try {
+            const sqlsim::tds::TlsChannel check(-1, options.security);
+        } catch (const std::exception& e) {
+            std::fprintf(stderr, "sqlsim: %s\n", e.what());
+            return 1;
+        }
+    }
 
     // The session threads do the work; the main thread only waits for a signal to stop.
     sigset_t stopSignals;
