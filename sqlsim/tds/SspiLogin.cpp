@@ -8,14 +8,12 @@ namespace sqlsim::tds {
 namespace {
 
 constexpr std::uint8_t kSspiToken = 0xED;
+constexpr qsizetype kMaxTokenSize = 0xFFFF;   // the token's length field has 16 bits
 // Kerberos needs one round, SPNEGO two or three; more is a client going round in circles.
 constexpr int kMaxRounds = 8;
 
-// The SSPI token (0xED) carrying `bytes`; empty when they do not fit its 16-bit length.
 QByteArray sspiToken(const QByteArray& bytes)
 {
-    if (bytes.size() > 0xFFFF)
-        return {};
     QByteArray token;
     putU8(token, kSspiToken);
     putU16(token, std::uint16_t(bytes.size()));
@@ -39,30 +37,23 @@ SspiOutcome authenticateSspi(const SecurityOptions& options, const QByteArray& f
     GssAcceptor acceptor(options.keytab, options.servicePrincipal);
     QByteArray token = firstToken;
     for (int round = 0; round < kMaxRounds; ++round) {
-        GssAcceptor::Step step = acceptor.accept(token);
-        switch (step.state) {
-        case GssAcceptor::State::Failed:
+        const GssAcceptor::Step step = acceptor.accept(token);
+        if (step.state == GssAcceptor::State::Failed) {
             outcome.error = step.error;
             return outcome;
-        case GssAcceptor::State::Complete:
-            if (!step.reply.isEmpty())
-                outcome.replyToken = sspiToken(step.reply);
-            if (outcome.replyToken.isEmpty() != step.reply.isEmpty())
-                outcome.error = QStringLiteral("a server token of %1 bytes does not fit an SSPI token")
-                                    .arg(step.reply.size());
-            else
-                outcome.login = acceptor.clientLogin();
-            return outcome;
-        case GssAcceptor::State::Continue:
-            break;
         }
-        const QByteArray framed = sspiToken(step.reply);
-        if (framed.isEmpty()) {
+        if (step.reply.size() > kMaxTokenSize) {
             outcome.error = QStringLiteral("a server token of %1 bytes does not fit an SSPI token")
                                 .arg(step.reply.size());
             return outcome;
         }
-        std::optional<QByteArray> answer = roundTrip(framed);
+        if (step.state == GssAcceptor::State::Complete) {
+            if (!step.reply.isEmpty())
+                outcome.replyToken = sspiToken(step.reply);
+            outcome.login = acceptor.clientLogin();
+            return outcome;
+        }
+        std::optional<QByteArray> answer = roundTrip(sspiToken(step.reply));
         if (!answer) {
             outcome.error = QStringLiteral("the client did not answer with an SSPI message");
             return outcome;
