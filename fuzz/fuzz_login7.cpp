@@ -1,5 +1,5 @@
 // The LOGIN7 reader on arbitrary bytes, and on logins written from arbitrary texts: a login
-// written as a client writes it reads back with the same names, password and flags.
+// written as a client writes it reads back with the same names, password, flags and SSPI bytes.
 #include "tds/Bytes.h"
 #include "tds/Login7.h"
 
@@ -34,7 +34,7 @@ QByteArray scrambled(const QString& password)
 }
 
 // The 7.1 layout: fixed part of 86 bytes with (offset, length) pairs, then the texts.
-QByteArray login7(const LoginInfo& info, std::uint32_t version, std::uint32_t pid)
+QByteArray login7(const LoginInfo& info, const QByteArray& sspi, std::uint32_t version, std::uint32_t pid)
 {
     QByteArray host, user, app, server, library, language, database;
     putUcs2(host, info.host);
@@ -64,7 +64,8 @@ QByteArray login7(const LoginInfo& info, std::uint32_t version, std::uint32_t pi
     }
     fixed.append(QByteArray::fromHex("0a0b0c0d0e0f"));
     putU16(fixed, std::uint16_t(86 + variable.size()));   // SSPI
-    putU16(fixed, 0);
+    putU16(fixed, std::uint16_t(sspi.size()));
+    variable += sspi;
     putU16(fixed, std::uint16_t(86 + variable.size()));   // attach file
     putU16(fixed, 0);
     QByteArray message = fixed + variable;
@@ -92,14 +93,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     info.language = textFrom(input);
     info.database = textFrom(input);
     info.integratedSecurity = input.ConsumeBool();
+    const std::string sspiBytes = input.ConsumeRandomLengthString(512);
+    const QByteArray sspi(sspiBytes.data(), qsizetype(sspiBytes.size()));
     const auto version = input.ConsumeIntegral<std::uint32_t>();
     const auto pid = input.ConsumeIntegral<std::uint32_t>();
-    const auto login = parseLogin7(login7(info, version, pid));
+    const auto login = parseLogin7(login7(info, sspi, version, pid));
     if (!login || login->tdsVersion != version || login->info.host != info.host
         || login->info.login != info.login || login->info.password != info.password
         || login->info.program != info.program || login->info.language != info.language
         || login->info.database != info.database
-        || login->info.integratedSecurity != info.integratedSecurity
+        || login->info.integratedSecurity != info.integratedSecurity || login->sspi != sspi
         || login->info.hostProcess != QString::number(pid) || login->info.netAddress != u"0A0B0C0D0E0F")
         std::abort();
     return 0;

@@ -1,6 +1,8 @@
-// The demo server: sqlsim [--port N] [--version 7.0|2000|2005|2008R2|2016|2022]. Serves until
-// interrupted.
+// The demo server: sqlsim [--port N] [--version 7.0|2000|2005|2008R2|2016|2022]
+// [--keytab FILE [--spn PRINCIPAL]] [--certificate PEM --key PEM [--require-encryption]].
+// Serves until interrupted.
 #include "SimServer.h"
+#include "tds/TlsChannel.h"
 
 #include <algorithm>
 #include <csignal>
@@ -25,7 +27,9 @@ constexpr VersionName versionNames[] = {
 
 int usage()
 {
-    std::fprintf(stderr, "usage: sqlsim [--port N] [--version 7.0|2000|2005|2008R2|2016|2022]\n");
+    std::fprintf(stderr, "usage: sqlsim [--port N] [--version 7.0|2000|2005|2008R2|2016|2022]\n"
+                         "              [--keytab FILE [--spn MSSQLSvc/host:port]]\n"
+                         "              [--certificate PEM --key PEM [--require-encryption]]\n");
     return 2;
 }
 
@@ -46,6 +50,10 @@ int main(int argc, char** argv)
     sqlsim::ServerOptions options;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
+        if (arg == "--require-encryption") {
+            options.security.requireEncryption = true;
+            continue;
+        }
         if (i + 1 >= argc)
             return usage();
         const std::string value = argv[++i];
@@ -61,8 +69,29 @@ int main(int argc, char** argv)
             if (entry == std::end(versionNames))
                 return usage();
             options.version = entry->version;
+        } else if (arg == "--keytab") {
+            options.security.keytab = QString::fromLocal8Bit(value);
+        } else if (arg == "--spn") {
+            options.security.servicePrincipal = QString::fromStdString(value);
+        } else if (arg == "--certificate") {
+            options.security.certificateFile = QString::fromLocal8Bit(value);
+        } else if (arg == "--key") {
+            options.security.keyFile = QString::fromLocal8Bit(value);
         } else {
             return usage();
+        }
+    }
+
+    if (options.security.certificateFile.isEmpty() != options.security.keyFile.isEmpty()
+        || (options.security.requireEncryption && !options.security.offersEncryption()))
+        return usage();
+    // A certificate that does not load would end every encrypted session: say so at once.
+    if (options.security.offersEncryption()) {
+        try {
+            const sqlsim::tds::TlsChannel check(-1, options.security);
+        } catch (const std::exception& e) {
+            std::fprintf(stderr, "sqlsim: %s\n", e.what());
+            return 1;
         }
     }
 

@@ -33,17 +33,22 @@ std::variant<int, Message> Engine::login(const LoginInfo& info,
                                          const std::function<void(int spid)>& admitted)
 {
     std::lock_guard lock(m_mutex);
-    if (info.integratedSecurity)
-        return Message{18452, 1, 14,
-                       QStringLiteral("Login failed for user '(null)'. Reason: Not associated with a "
-                                      "trusted SQL Server connection."), {}, 1};
-    const auto login = std::find_if(m_state.logins.begin(), m_state.logins.end(), [&](const SqlLogin& l) {
-        return l.name.compare(info.login, Qt::CaseInsensitive) == 0;
-    });
-    if (login == m_state.logins.end() || login->password != info.password)
-        return Message{18456, 1, 14,
-                       QStringLiteral("Login failed for user '%1'.").arg(info.login.left(kMaxNameInMessage)),
-                       {}, 1};
+    QString loginName = info.windowsLogin;
+    if (info.integratedSecurity) {
+        if (loginName.isEmpty())
+            return Message{18452, 1, 14,
+                           QStringLiteral("Login failed for user '(null)'. Reason: Not associated with a "
+                                          "trusted SQL Server connection."), {}, 1};
+    } else {
+        const auto login = std::find_if(m_state.logins.begin(), m_state.logins.end(), [&](const SqlLogin& l) {
+            return l.name.compare(info.login, Qt::CaseInsensitive) == 0;
+        });
+        if (login == m_state.logins.end() || login->password != info.password)
+            return Message{18456, 1, 14,
+                           QStringLiteral("Login failed for user '%1'.").arg(info.login.left(kMaxNameInMessage)),
+                           {}, 1};
+        loginName = login->name;
+    }
 
     const QString wanted = info.database.isEmpty() ? QStringLiteral("master") : info.database;
     const auto database = std::find_if(m_state.databases.begin(), m_state.databases.end(),
@@ -73,14 +78,18 @@ std::variant<int, Message> Engine::login(const LoginInfo& info,
     process.lastwaittype = QStringLiteral("MISCELLANEOUS");
     process.status = QStringLiteral("sleeping");
     process.cmd = QStringLiteral("AWAITING COMMAND");
-    process.sid = login->name.compare(QLatin1String("sa"), Qt::CaseInsensitive) == 0
-        ? QByteArray(1, '\x01') : login->name.toUtf8().left(16);
+    process.sid = loginName.compare(QLatin1String("sa"), Qt::CaseInsensitive) == 0
+        ? QByteArray(1, '\x01') : loginName.toUtf8().left(16);
     process.hostname = info.host;
     process.program_name = info.program;
     process.hostprocess = info.hostProcess;
     process.net_address = info.netAddress;
     process.net_library = QStringLiteral("TCP/IP");
-    process.loginame = login->name;
+    process.loginame = loginName;
+    if (info.integratedSecurity) {
+        process.nt_domain = loginName.section(u'\\', 0, 0);
+        process.nt_username = loginName.section(u'\\', 1);
+    }
     process.hasClient = true;
     m_state.processes.push_back(process);
     m_sessions[spid] = tsql::SessionState{};

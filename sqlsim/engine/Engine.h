@@ -26,6 +26,7 @@ struct LoginInfo {
     QString netAddress;  // client MAC-like address text
     QString language;
     bool integratedSecurity = false;
+    QString windowsLogin;   // "REALM\user" once Kerberos has authenticated an integrated login
 };
 
 class Engine {
@@ -33,7 +34,9 @@ public:
     explicit Engine(ServerOptions options = {});
 
     /// Checks a login; on success adds a process for the new session and returns its spid.
-    /// On failure returns the message to send (18456 "Login failed for user '<name>'.").
+    /// On failure returns the message to send (18456 "Login failed for user '<name>'."; 18452
+    /// for an integrated login that was not authenticated). An authenticated Windows login is
+    /// admitted under its own name.
     /// `admitted` gets the spid under the state lock, before any other session can see the
     /// process (and Kill it).
     std::variant<int, Message> login(const LoginInfo& info,

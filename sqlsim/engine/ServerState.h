@@ -2,6 +2,7 @@
 #pragma once
 
 #include "Reply.h"
+#include "SecurityOptions.h"
 
 #include <QByteArray>
 #include <QDateTime>
@@ -28,6 +29,7 @@ struct ServerOptions {
     quint32 seed = 1;
     bool populate = true;   // the lively default population of processes and locks
     int maxConnections = 256;   // clients beyond this are closed as soon as they connect
+    SecurityOptions security{};
 };
 
 /// Faults on demand, for tests. Statements are matched on their text with white space folded

@@ -11,8 +11,11 @@ constexpr int kMinimumLength = 86;   // through the cbSSPI/AtchDBFile fields of 
 enum FieldOffset {
     TdsVersionAt = 4, ClientPidAt = 16, OptionFlags2At = 25,
     HostNameAt = 36, UserNameAt = 40, PasswordAt = 44, AppNameAt = 48, ServerNameAt = 52,
-    LanguageAt = 64, DatabaseAt = 68, ClientIdAt = 72,
+    LanguageAt = 64, DatabaseAt = 68, ClientIdAt = 72, SspiAt = 78,
+    // 7.2 and later: a 32-bit SSPI length after the change-password field, for cbSSPI 0xFFFF.
+    SspiLongAt = 90,
 };
+constexpr std::uint32_t kTds72 = 0x72090002;
 constexpr std::uint8_t kIntegratedSecurity = 0x80;   // OptionFlags2 fIntSecurity
 
 struct Field {
@@ -69,6 +72,17 @@ std::optional<Login7> parseLogin7(const QByteArray& payload)
     if (!password || !server)
         return std::nullopt;
     login.info.password = decodePassword(p + password->offset, password->chars);
+
+    // ibSSPI and cbSSPI count bytes, not characters.
+    const int sspiOffset = getU16(p + SspiAt);
+    qint64 sspiLength = getU16(p + SspiAt + 2);
+    if (sspiLength == 0xFFFF && login.tdsVersion >= kTds72 && payload.size() >= SspiLongAt + 4)
+        sspiLength = getU32(p + SspiLongAt);
+    if (sspiLength > 0) {
+        if (sspiOffset < kMinimumLength || sspiOffset + sspiLength > payload.size())
+            return std::nullopt;
+        login.sspi = payload.mid(sspiOffset, qsizetype(sspiLength));
+    }
     login.info.netAddress = payload.mid(ClientIdAt, 6).toHex().toUpper();
     return login;
 }

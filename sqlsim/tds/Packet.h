@@ -14,6 +14,7 @@ enum class PacketType : std::uint8_t {
     Reply = 0x04,
     Attention = 0x06,
     Login7 = 0x10,
+    Sspi = 0x11,
     PreLogin = 0x12,
 };
 

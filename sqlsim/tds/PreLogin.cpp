@@ -7,8 +7,9 @@ namespace sqlsim::tds {
 namespace {
 
 // 2.2.6.5 PRELOGIN option tokens
-enum Option : std::uint8_t { Version = 0, Encryption = 1, InstOpt = 2, ThreadId = 3, Terminator = 0xFF };
-constexpr std::uint8_t kEncryptNotSupported = 2;
+enum Option : std::uint8_t { Version = 0, EncryptionOption = 1, InstOpt = 2, ThreadId = 3, Terminator = 0xFF };
+// The client-certificate bit beside the encryption value; this server asks for no certificate.
+constexpr std::uint8_t kEncryptValueMask = 0x03;
 constexpr int kOptionEntrySize = 5;
 
 void putBigEndian16(QByteArray& out, std::uint16_t value)
@@ -35,9 +36,40 @@ bool isValidPreLogin(const QByteArray& payload)
     return false;
 }
 
+Encryption clientEncryption(const QByteArray& payload)
+{
+    for (qsizetype at = 0; at + kOptionEntrySize <= payload.size(); at += kOptionEntrySize) {
+        if (std::uint8_t(payload[at]) == Terminator)
+            break;
+        const int offset = (std::uint8_t(payload[at + 1]) << 8) | std::uint8_t(payload[at + 2]);
+        const int length = (std::uint8_t(payload[at + 3]) << 8) | std::uint8_t(payload[at + 4]);
+        if (std::uint8_t(payload[at]) == EncryptionOption && length >= 1 && offset < payload.size())
+            return Encryption(std::uint8_t(payload[offset]) & kEncryptValueMask);
+    }
+    return Encryption::NotSupported;
+}
+
+// 3.3.5.1: the server's choice for each wish of the client.
+EncryptionAnswer answerEncryption(Encryption wish, bool offers, bool required)
+{
+    using E = Encryption;
+    if (!offers)
+        return {E::NotSupported, TlsScope::None};
+    switch (wish) {
+    case E::NotSupported:
+        return required ? EncryptionAnswer{E::Required, TlsScope::Refused} : EncryptionAnswer{E::NotSupported, TlsScope::None};
+    case E::Off:
+        return required ? EncryptionAnswer{E::Required, TlsScope::Everything} : EncryptionAnswer{E::Off, TlsScope::LoginOnly};
+    case E::On:
+    case E::Required:
+        break;
+    }
+    return {E::On, TlsScope::Everything};
+}
+
 // 2.2.6.5 PRELOGIN: option offsets are big-endian and relative to the start of the payload.
 QByteArray preLoginReply(std::uint8_t major, std::uint8_t minor, std::uint16_t build,
-                         std::uint32_t threadId)
+                         std::uint32_t threadId, Encryption encryption)
 {
     QByteArray version;
     version.append(char(major));
@@ -50,7 +82,7 @@ QByteArray preLoginReply(std::uint8_t major, std::uint8_t minor, std::uint16_t b
 
     const std::vector<std::pair<Option, QByteArray>> options = {
         {Version, version},
-        {Encryption, QByteArray(1, char(kEncryptNotSupported))},
+        {EncryptionOption, QByteArray(1, char(encryption))},
         {InstOpt, QByteArray(1, '\0')},
         {ThreadId, thread},
     };

@@ -4,6 +4,8 @@
 #include "Login7.h"
 #include "PreLogin.h"
 #include "ReplyEncoder.h"
+#include "SspiLogin.h"
+#include "TlsChannel.h"
 #include "TokenWriter.h"
 #include "TypeEncoding.h"
 #include "engine/Engine.h"
@@ -11,6 +13,7 @@
 
 #include <cerrno>
 #include <exception>
+#include <stdexcept>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -87,24 +90,46 @@ bool Session::handshake()
     if (readMessage(type, payload) != ReadResult::Message)
         return false;
     const ProductVersion version = productVersion(m_engine.options().version);
+    const SecurityOptions& security = m_engine.options().security;
+    TlsScope tlsScope = TlsScope::None;
     if (type == std::uint8_t(PacketType::PreLogin)) {
         if (!isValidPreLogin(payload))
             return false;
+        const EncryptionAnswer encryption = answerEncryption(clientEncryption(payload), security.offersEncryption(),
+                                                             security.requireEncryption);
+        tlsScope = encryption.scope;
         if (!send(PacketType::Reply, preLoginReply(std::uint8_t(version.major),
                                                    std::uint8_t(version.minor),
                                                    std::uint16_t(version.build),
-                                                   std::uint32_t(::gettid()))))
+                                                   std::uint32_t(::gettid()), encryption.reply)))
             return false;
+        if (tlsScope == TlsScope::Refused)
+            throw std::runtime_error("the client will not encrypt, and this server requires it");
+        if (tlsScope != TlsScope::None)
+            startTls();
         if (readMessage(type, payload) != ReadResult::Message)
             return false;
+        // FreeTDS's default: only the login travels encrypted, the rest in clear.
+        if (tlsScope == TlsScope::LoginOnly)
+            m_tls.reset();
     }
+    if (security.offersEncryption() && security.requireEncryption && tlsScope == TlsScope::None)
+        throw std::runtime_error("a login without pre-login, and this server requires encryption");
     if (type != std::uint8_t(PacketType::Login7))
         return false;
-    const std::optional<Login7> login = parseLogin7(payload);
+    std::optional<Login7> login = parseLogin7(payload);
     if (!login)
-        return false;
+        throw std::runtime_error("malformed LOGIN7");
 
     QByteArray reply;
+    if (login->info.integratedSecurity) {
+        const SspiOutcome outcome = authenticateSspi(security, login->sspi,
+                                                     [this](const QByteArray& token) { return sspiRoundTrip(token); });
+        if (!outcome.error.isEmpty())
+            qWarning("sqlsim: Windows login refused: %s", qUtf8Printable(outcome.error));
+        login->info.windowsLogin = outcome.login;
+        reply = outcome.replyToken;
+    }
     TokenWriter writer(reply);
     // The spid is known here before another session can Kill the new process, so that the
     // Kill finds this link to drop.
@@ -131,6 +156,28 @@ bool Session::handshake()
     writer.envChange(EnvChange::PacketSize, QString::number(kPacketSize), QString::number(kPacketSize));
     writer.done(DoneToken::Done, DoneFinal, CmdNone, 0);
     return send(PacketType::Reply, reply);
+}
+
+void Session::startTls()
+{
+    auto channel = std::make_unique<TlsChannel>(m_fd, m_engine.options().security);
+    channel->handshake(
+        [this](QByteArray& payload) {
+            std::uint8_t type = 0;
+            return readMessage(type, payload) == ReadResult::Message && type == std::uint8_t(PacketType::PreLogin);
+        },
+        [this](const QByteArray& bytes) { return send(PacketType::PreLogin, bytes); });
+    m_tls = std::move(channel);
+}
+
+std::optional<QByteArray> Session::sspiRoundTrip(const QByteArray& token)
+{
+    std::uint8_t type = 0;
+    QByteArray answer;
+    if (!send(PacketType::Reply, token) || readMessage(type, answer) != ReadResult::Message
+        || type != std::uint8_t(PacketType::Sspi))
+        return std::nullopt;
+    return answer;
 }
 
 bool Session::serveBatch(const QByteArray& payload)
@@ -170,6 +217,8 @@ bool Session::attentionArrived(int waitMs, bool& peerBroken)
 
 bool Session::waitReadable(int timeoutMs)
 {
+    if (m_tls && m_tls->hasBuffered())
+        return true;
     pollfd descriptor{m_fd, POLLIN, 0};
     return ::poll(&descriptor, 1, timeoutMs) > 0;
 }
@@ -201,6 +250,8 @@ Session::ReadResult Session::readMessage(std::uint8_t& type, QByteArray& payload
 
 bool Session::readExact(char* buffer, int size)
 {
+    if (m_tls)
+        return m_tls->readExact(buffer, size);
     int done = 0;
     while (done < size) {
         const ssize_t got = ::recv(m_fd, buffer + done, size_t(size - done), 0);
@@ -217,6 +268,8 @@ bool Session::readExact(char* buffer, int size)
 bool Session::send(PacketType type, const QByteArray& payload, bool endOfMessage)
 {
     const QByteArray bytes = framePackets(type, payload, std::uint16_t(m_spid.load()), endOfMessage);
+    if (m_tls)
+        return m_tls->writeAll(bytes.constData(), bytes.size());
     qsizetype done = 0;
     while (done < bytes.size()) {
         const ssize_t sent = ::send(m_fd, bytes.constData() + done, size_t(bytes.size() - done),

@@ -7,6 +7,8 @@
 #include <QByteArray>
 #include <QString>
 #include <atomic>
+#include <memory>
+#include <optional>
 #include <mutex>
 
 namespace sqlsim {
@@ -14,6 +16,8 @@ class Engine;
 }
 
 namespace sqlsim::tds {
+
+class TlsChannel;
 
 class Session {
 public:
@@ -43,6 +47,10 @@ private:
 
     void serve();
     bool handshake();
+    // Runs the TLS handshake inside pre-login messages; from then on the link is encrypted.
+    void startTls();
+    // One leg of a Windows login: sends the server's SSPI token, returns the client's answer.
+    std::optional<QByteArray> sspiRoundTrip(const QByteArray& token);
     bool serveBatch(const QByteArray& payload);
 
     int m_fd;
@@ -51,6 +59,7 @@ private:
     std::atomic<int> m_spid{0};
     MessageAssembler m_assembler;
     qsizetype m_messageLimit;   // the most one client message may hold; raised after login
+    std::unique_ptr<TlsChannel> m_tls;   // while the link is encrypted
 };
 
 } // namespace sqlsim::tds

@@ -1,7 +1,11 @@
 #include "SimFixture.h"
 
-SimFixture::SimFixture(sqlsim::ServerVersion version, bool populate)
-    : m_server(sqlsim::ServerOptions{version, 1, populate})
+SimFixture::SimFixture(sqlsim::ServerVersion version, bool populate, const sqlsim::SecurityOptions& security)
+    : m_server([&] {
+        sqlsim::ServerOptions options{version, 1, populate};
+        options.security = security;
+        return options;
+    }())
 {
     m_server.start(0);
 }

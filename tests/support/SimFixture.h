@@ -10,7 +10,7 @@ class SimFixture {
 public:
     /// Starts the server at once. Throws std::runtime_error when it cannot listen.
     explicit SimFixture(sqlsim::ServerVersion version = sqlsim::ServerVersion::Sql2000,
-                        bool populate = true);
+                        bool populate = true, const sqlsim::SecurityOptions& security = {});
 
     sqlsim::SimServer& server() { return m_server; }
     sqlsim::Engine& engine() { return m_server.engine(); }

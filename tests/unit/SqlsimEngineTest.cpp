@@ -1,6 +1,7 @@
 // The simulator's engine without the wire: logins and sessions, the core statements, the
 // server's errors, and faults.
 #include "engine/Engine.h"
+#include "engine/ProcessTable.h"
 
 #include <gtest/gtest.h>
 
@@ -79,6 +80,18 @@ TEST_F(SqlsimEngine, LoginChecksPasswordDatabaseAndAuthentication)
     LoginInfo trusted = saLogin();
     trusted.integratedSecurity = true;
     EXPECT_EQ(std::get<Message>(engine.login(trusted)).number, 18452);
+    // Authenticated by Kerberos: admitted under the principal's name, never the SQL login's.
+    trusted.windowsLogin = QStringLiteral("CORP.EXAMPLE\\alice");
+    trusted.password = QStringLiteral("wrong");
+    const int windowsSpid = std::get<int>(engine.login(trusted));
+    {
+        std::lock_guard lock(engine.mutex());
+        const Process* process = findProcess(engine.state(), windowsSpid);
+        ASSERT_TRUE(process);
+        EXPECT_EQ(process->loginame, trusted.windowsLogin);
+        EXPECT_EQ(process->nt_domain, QStringLiteral("CORP.EXAMPLE"));
+        EXPECT_EQ(process->nt_username, QStringLiteral("alice"));
+    }
 
     LoginInfo missingDb = saLogin();
     missingDb.database = QStringLiteral("nosuch");

@@ -1,14 +1,18 @@
 // The simulator's sessions seen from a raw socket: login messages, a request split across
 // packets and writes, attention, and peers that send what no client should.
+#include "KerberosRealm.h"
+#include "SelfSignedCertificate.h"
 #include "SimFixture.h"
 #include "tds/Login7.h"
 #include "tds/Packet.h"
 
 #include <QDir>
 #include <QElapsedTimer>
+#include <QTemporaryDir>
 #include <QThread>
 #include <gtest/gtest.h>
 
+#include <mutex>
 #include <random>
 
 #include <arpa/inet.h>
@@ -60,6 +64,8 @@ struct LoginFields {
     QString database = QStringLiteral("master");
     std::uint32_t version = 0x71000001;
     bool integrated = false;
+    QByteArray sspi;
+    int sspiLength = -1;   // the length cbSSPI claims; -1: the true one
 };
 
 // A LOGIN7 message in the 7.1 layout: 86 fixed bytes, then the texts.
@@ -91,7 +97,8 @@ QByteArray login7(const LoginFields& f)
     }
     fixed.append(QByteArray::fromHex("0a0b0c0d0e0f"));   // client id
     putU16(fixed, offset + int(data.size()));   // SSPI
-    putU16(fixed, 0);
+    putU16(fixed, f.sspiLength >= 0 ? f.sspiLength : int(f.sspi.size()));
+    data += f.sspi;
     putU16(fixed, offset + int(data.size()));   // attach file
     putU16(fixed, 0);
     QByteArray message = fixed + data;
@@ -233,6 +240,43 @@ bool settlesAt(SimServer& server, int sessions)
     return server.sessionCount() == sessions;
 }
 
+// A PRELOGIN with VERSION and ENCRYPTION set to `encryption`.
+QByteArray preLoginAsking(std::uint8_t encryption)
+{
+    return QByteArray::fromHex("00 000b 0006 01 0011 0001 ff 090000000000") + QByteArray(1, char(encryption));
+}
+
+// Collects sqlsim's log (its warnings, from any session thread) while alive.
+class ServerLog {
+public:
+    ServerLog() : m_previous(qInstallMessageHandler(&ServerLog::record)) { lines().clear(); }
+    ~ServerLog() { qInstallMessageHandler(m_previous); }
+    QString last() const
+    {
+        std::lock_guard lock(mutex());
+        return lines().isEmpty() ? QString() : lines().last();
+    }
+
+private:
+    static std::mutex& mutex()
+    {
+        static std::mutex m;
+        return m;
+    }
+    static QStringList& lines()
+    {
+        static QStringList l;
+        return l;
+    }
+    static void record(QtMsgType, const QMessageLogContext&, const QString& text)
+    {
+        std::lock_guard lock(mutex());
+        lines() << text;
+    }
+
+    QtMessageHandler m_previous;
+};
+
 } // namespace
 
 TEST(SqlsimLogin7, FieldsAndScrambledPasswordAreRead)
@@ -253,7 +297,12 @@ TEST(SqlsimLogin7, FieldsAndScrambledPasswordAreRead)
     EXPECT_FALSE(login->info.integratedSecurity);
 
     fields.integrated = true;
-    EXPECT_TRUE(tds::parseLogin7(login7(fields))->info.integratedSecurity);
+    fields.sspi = QByteArray::fromHex("604e06092a864886f712010202");
+    const auto windowsLogin = tds::parseLogin7(login7(fields));
+    ASSERT_TRUE(windowsLogin);
+    EXPECT_TRUE(windowsLogin->info.integratedSecurity);
+    EXPECT_EQ(windowsLogin->sspi, fields.sspi);
+    EXPECT_EQ(windowsLogin->info.database, fields.database);
 }
 
 TEST(SqlsimLogin7, MalformedMessagesAreRefused)
@@ -265,7 +314,11 @@ TEST(SqlsimLogin7, MalformedMessagesAreRefused)
     fieldOutside[40] = char(0xF0);   // user name offset far beyond the message
     QByteArray longField = good;
     longField[42] = char(0x7F);      // user name length beyond the message
-    for (const QByteArray& bad : {good.left(85), wrongLength, fieldOutside, longField, QByteArray()})
+    LoginFields sspiBeyond;
+    sspiBeyond.sspi = QByteArray(16, '\x60');
+    sspiBeyond.sspiLength = 17;
+    for (const QByteArray& bad : {good.left(85), wrongLength, fieldOutside, longField, QByteArray(),
+                                  login7(sspiBeyond)})
         EXPECT_FALSE(tds::parseLogin7(bad)) << bad.toHex().toStdString();
 }
 
@@ -549,4 +602,102 @@ TEST(SqlsimWire, HugeNamesInMessagesAreCutSoTheTokenLengthHolds)
     ASSERT_TRUE(refusal);
     EXPECT_EQ(soleMessageBeforeDone(*refusal),
               QStringLiteral("Login failed for user '%1'.").arg(QString(128, u'u')));
+}
+
+TEST(SqlsimWire, BadSecurityExchangesEndTheirOwnSessionWithAnErrorInTheLog)
+{
+    KerberosRealm realm;
+    sqlsim::SecurityOptions security;
+    security.keytab = realm.path(QStringLiteral("sqlsim.keytab"));
+    security.certificateFile = realm.path(QStringLiteral("sqlsim.pem"));
+    security.keyFile = realm.path(QStringLiteral("sqlsim.key"));
+    makeSelfSignedCertificate(security.certificateFile, security.keyFile);
+    SimFixture sim(ServerVersion::Sql2000, false, security);
+    realm.addPrincipal(QStringLiteral("MSSQLSvc/127.0.0.1:%1").arg(sim.port()), security.keytab);
+    RawClient bystander(sim.port());
+    ASSERT_TRUE(bystander.logIn());
+
+    LoginFields garbageToken;
+    garbageToken.integrated = true;
+    garbageToken.sspi = QByteArray(40, 'Z');
+    LoginFields noToken;
+    noToken.integrated = true;
+    LoginFields tokenBeyond = garbageToken;
+    tokenBeyond.sspiLength = 4000;
+    const QByteArray asksTls = packet(0x12, preLoginAsking(1));
+    // A ClientHello record announcing 512 bytes, of which a handful come.
+    const QByteArray halfHello = packet(0x12, QByteArray::fromHex("16 0303 0200 01 0001fc 0303 00112233"));
+    const QString refusal = QStringLiteral("Login failed for user '(null)'. Reason: Not associated with a trusted SQL "
+                                           "Server connection.");
+    const struct Case {
+        const char* what;
+        QByteArray bytes;
+        bool refused;   // the client hears 18452 before the link closes
+        QString logged;
+    } cases[] = {
+        {"garbage SSPI bytes", packet(0x12, preLogin()) + packet(0x10, login7(garbageToken)), true,
+         QStringLiteral("Windows login refused")},
+        {"integrated login without SSPI bytes", packet(0x12, preLogin()) + packet(0x10, login7(noToken)), true,
+         QStringLiteral("carries no SSPI data")},
+        {"SSPI token larger than the packet", packet(0x12, preLogin()) + packet(0x10, login7(tokenBeyond)), false,
+         QStringLiteral("malformed LOGIN7")},
+        {"TLS handshake cut halfway", asksTls + halfHello, false, QStringLiteral("TLS handshake")},
+        {"garbage instead of a TLS record", asksTls + packet(0x12, QByteArray(64, 'Z')), false,
+         QStringLiteral("TLS handshake")},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ServerLog log;
+        RawClient peer(sim.port());
+        peer.send(c.bytes);
+        peer.endWriting();
+        std::optional<QString> message;
+        while (const auto reply = peer.reply())
+            message = soleMessageBeforeDone(*reply);
+        EXPECT_EQ(message, c.refused ? std::optional(refusal) : std::nullopt);
+        EXPECT_TRUE(settlesAt(sim.server(), 1));
+        EXPECT_TRUE(log.last().contains(c.logged)) << log.last().toStdString();
+    }
+
+    bystander.send(packet(0x01, ucs2(QStringLiteral("SELECT @@VERSION"))));
+    const auto reply = bystander.reply();
+    ASSERT_TRUE(reply);
+    EXPECT_TRUE(reply->contains(ucs2(QStringLiteral("8.00.2039"))));
+}
+
+TEST(SqlsimWire, PreLoginAnswersEncryptionByTheCertificateAndTheClientsWish)
+{
+    QTemporaryDir dir;
+    sqlsim::SecurityOptions security;
+    security.certificateFile = dir.filePath(QStringLiteral("sqlsim.pem"));
+    security.keyFile = dir.filePath(QStringLiteral("sqlsim.key"));
+    makeSelfSignedCertificate(security.certificateFile, security.keyFile);
+    constexpr std::uint8_t off = 0, on = 1, notSupported = 2, required = 3;
+    const struct Case {
+        bool certificate;
+        bool demands;
+        std::uint8_t wish;
+        std::uint8_t answer;
+        bool linkStaysOpen;   // false: the server ends the session after its answer
+    } cases[] = {
+        {false, false, on, notSupported, true},   {false, false, off, notSupported, true},
+        {true, false, notSupported, notSupported, true}, {true, false, off, off, true},
+        {true, false, on, on, true},              {true, false, required, on, true},
+        {true, true, off, required, true},        {true, true, on, on, true},
+        {true, true, notSupported, required, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "certificate " << c.certificate << ", required " << c.demands
+                                        << ", wish " << int(c.wish));
+        sqlsim::SecurityOptions options = c.certificate ? security : sqlsim::SecurityOptions{};
+        options.requireEncryption = c.demands;
+        SimFixture sim(ServerVersion::Sql2000, false, options);
+        RawClient peer(sim.port());
+        peer.send(packet(0x12, preLoginAsking(c.wish)));
+        const auto reply = peer.reply();
+        ASSERT_TRUE(reply);
+        const int encryptionAt = (std::uint8_t((*reply)[6]) << 8) | std::uint8_t((*reply)[7]);
+        EXPECT_EQ(std::uint8_t((*reply)[encryptionAt]), c.answer);
+        EXPECT_TRUE(settlesAt(sim.server(), c.linkStaysOpen ? 1 : 0));
+    }
 }
