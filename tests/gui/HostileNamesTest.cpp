@@ -12,6 +12,7 @@
 #include "SimFixture.h"
 #include "TLock_FRM.h"
 
+#include <QAbstractItemView>
 #include <QComboBox>
 #include <QTabWidget>
 #include <gtest/gtest.h>
@@ -147,6 +148,7 @@ TEST_F(HostileNames, DatabasesReachTheirOwnDatabaseThroughEveryBatchOfTheRefresh
 
 TEST_F(HostileNames, HostsProgramsAndLoginsAreShownListedAndFoundExactly)
 {
+    ASSERT_TRUE(showActive(window));
     processes().setSort(QStringLiteral("spid"));
     FilterRow& row = *processGrid().filterRow();
     window.FilterAction->trigger();
@@ -163,7 +165,12 @@ TEST_F(HostileNames, HostsProgramsAndLoginsAreShownListedAndFoundExactly)
             const qsizetype entry = entries.indexOf(name.trimmed());
             ASSERT_GE(entry, 0) << entries.join(u'|').toStdString();
             row.editCell(column);
-            emit row.editor()->activated(int(entry));
+            pressKey(Qt::Key_F4);
+            ASSERT_TRUE(QTest::qWaitFor([&] { return row.editor()->view()->isVisible(); }));
+            pressKey(Qt::Key_Home);
+            for (qsizetype step = 0; step < entry; ++step)
+                pressKey(Qt::Key_Down);
+            pressKey(Qt::Key_Return);
             QCoreApplication::processEvents();
             EXPECT_EQ(messages.texts(), QString());
             ASSERT_EQ(processes().recordCount(), 1) << processes().filter().toStdString();
