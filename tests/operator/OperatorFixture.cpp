@@ -16,7 +16,7 @@ using namespace velmora;
 namespace {
 
 constexpr int WatchIntervalMs = 20;
-constexpr int ActivationTicks = 250;   // five seconds for the window manager to activate a window
+constexpr int ActivationTicks = 250;   // five seconds for the window manager to activate and place a window
 
 QString describe(const QWidget& window)
 {
@@ -75,12 +75,15 @@ void OperatorTest::watchWindows()
         return;
     }
     QPointer<QWidget> shown = modal;
-    if (!modal->isActiveWindow() && ++m_inactiveTicks < ActivationTicks)
+    // Input goes to a window once the window manager has activated it and put it where the
+    // program asked (a window may move itself when first shown).
+    const bool ready = modal->isActiveWindow() && desk.isPlaced(*modal);
+    if (!ready && ++m_inactiveTicks < ActivationTicks)
         return;
     m_inactiveTicks = 0;
     m_handling = true;
-    if (!modal->isActiveWindow()) {
-        ADD_FAILURE() << "the window manager did not activate " << describe(*modal).toStdString();
+    if (!ready) {
+        ADD_FAILURE() << "the window manager did not activate and place " << describe(*modal).toStdString();
         closeWindow(*modal);
     } else if (const auto expected = std::exchange(m_expected, nullptr); expected && expected(*modal)) {
         m_handled = true;

@@ -18,7 +18,6 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "%s\n", error.what());
         return 1;
     }
-    qputenv("DISPLAY", display->display());
     qputenv("QT_QPA_PLATFORM", "xcb");
     int failed = 1;
     {

@@ -104,7 +104,8 @@ TEST_F(OperatorTest, TitleClicksSortByTheColumnOneWayThenTheOther)
             values << shownNumber(grid, row, QStringLiteral("cpu"));
         return values;
     };
-    ASSERT_FALSE(std::is_sorted(cpu().begin(), cpu().end()));
+    const QList<qint64> unsorted = cpu();
+    ASSERT_FALSE(std::is_sorted(unsorted.begin(), unsorted.end()));
     desk.click(*grid.horizontalHeader()->viewport(), titleCentre(grid, QStringLiteral("cpu")));
     const QList<qint64> first = cpu();
     desk.click(*grid.horizontalHeader()->viewport(), titleCentre(grid, QStringLiteral("cpu")));

@@ -177,9 +177,11 @@ void XServerSession::startWindowManager()
     m_windowManager = spawn({"openbox", "--sm-disable", "--config-file", path});
     const auto deadline = Clock::now() + StartTimeout;
     while (!windowManagerRuns(display)) {
-        if (Clock::now() > deadline || hasExited(m_windowManager)) {
+        const bool exited = hasExited(m_windowManager);
+        if (exited || Clock::now() > deadline) {
             XCloseDisplay(display);
-            m_windowManager = -1;
+            if (exited)
+                m_windowManager = -1;   // reaped already
             throw std::runtime_error("the window manager did not start on " + m_display.toStdString());
         }
         std::this_thread::sleep_for(PollInterval);

@@ -9,8 +9,9 @@
 
 class XServerSession {
 public:
-    /// Starts both and returns once the server accepts connections and the window manager runs.
-    /// Throws std::runtime_error when either does not come up.
+    /// Starts both and returns once the server accepts connections and the window manager runs;
+    /// DISPLAY names the display in this process's environment from then on. Throws
+    /// std::runtime_error when either does not come up.
     XServerSession();
     ~XServerSession();
     XServerSession(const XServerSession&) = delete;
