@@ -45,4 +45,4 @@ private:
 
 /// Lets the application handle events until `condition` holds or `timeoutMs` have passed;
 /// whether it holds.
-bool waitUntil(const std::function<bool()>& condition, int timeoutMs = 5000);
+bool waitUntil(const std::function<bool()>& condition, int timeoutMs = 10000);

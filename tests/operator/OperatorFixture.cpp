@@ -16,7 +16,7 @@ using namespace velmora;
 namespace {
 
 constexpr int WatchIntervalMs = 20;
-constexpr int ActivationTicks = 250;   // five seconds for the window manager to activate and place a window
+constexpr int ActivationTicks = 500;   // ten seconds for the window manager to activate and place a window
 
 QString describe(const QWidget& window)
 {
@@ -43,7 +43,7 @@ void OperatorTest::SetUp()
 
     window = std::make_unique<MainWindow>();
     window->show();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get())) << "the window manager did not activate the window";
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get(), 10000)) << "the window manager did not activate the window";
     ASSERT_TRUE(waitUntil([this] { return desk.isPlaced(*window); })) << "the window manager did not place the window";
 
     const auto fill = [this](QWidget& box, const QString& text) {
@@ -92,7 +92,7 @@ void OperatorTest::watchWindows()
         ADD_FAILURE() << "a window opened unasked: " << describe(*modal).toStdString();
         closeWindow(*modal);
     }
-    if (shown && !waitUntil([&] { return !shown || !shown->isVisible(); }, 3000)) {
+    if (shown && !waitUntil([&] { return !shown || !shown->isVisible(); })) {
         ADD_FAILURE() << describe(*shown).toStdString() << " stayed open";
         closeWindow(*shown);
     }

@@ -19,6 +19,9 @@ int main(int argc, char** argv)
         return 1;
     }
     qputenv("QT_QPA_PLATFORM", "xcb");
+    // The display has no session bus; without this D-Bus would try to start one for it (and
+    // leaks on the way).
+    qputenv("DBUS_SESSION_BUS_ADDRESS", "disabled:");
     int failed = 1;
     {
         velmora::VelmoraApplication app(argc, argv);

@@ -394,7 +394,7 @@ TEST_F(OperatorTest, UsersGridIsRepaintedInTheNewOrderAfterATitleClick)
         desk.click(*users.horizontalHeader()->viewport(), titleCentre(users, QStringLiteral("name")), Qt::LeftButton,
                    modifiers);
         EXPECT_NE(columnTexts(users, QStringLiteral("name")), before);
-        EXPECT_TRUE(waitUntil([&] { return onScreen() == drawn(); }, 2000)) << "the screen still shows the old order";
+        EXPECT_TRUE(waitUntil([&] { return onScreen() == drawn(); })) << "the screen still shows the old order";
         EXPECT_NE(onScreen(), paintedBefore);
     }
 }
