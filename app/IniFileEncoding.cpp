@@ -55,7 +55,8 @@ QString decodeLine(QByteArrayView line)
     if (lineEncoding(line) == IniEncoding::Utf8)
         return QString::fromUtf8(line);
     QString text(line.size(), Qt::Uninitialized);
-    std::transform(line.begin(), line.end(), text.begin(), [](char byte) { return QChar(fromWindows1251((unsigned char)byte)); });
+    std::transform(line.begin(), line.end(), text.begin(),
+                   [](char byte) { return QChar(fromWindows1251(static_cast<unsigned char>(byte))); });
     return text;
 }
 
