@@ -198,7 +198,8 @@ DbError OdbcStatement::timeoutError(const std::exception_ptr& failure) const
                                             [](const Diagnostic& d) { return d.sqlState == u"HYT00"; });
     if (!driverTimedOut) {
         // Worded as the driver words its own time-out, so that both read the same.
-        const QString prefix = records.empty() ? QString() : records.front().message.left(records.front().message.lastIndexOf(u']') + 1);
+        const QString first = records.empty() ? QString() : records.front().message;
+        const QString prefix = first.left(first.lastIndexOf(u']') + 1);
         records.insert(records.begin(), {QStringLiteral("HYT00"), 0, prefix + QStringLiteral("Timeout expired")});
     }
     return errorFromRecords(std::move(records), m_batch);

@@ -244,12 +244,15 @@ WaitOutcome waitForServer(const std::function<void()>& call, const std::function
     if (!worker.waitUntil(job, std::min(due, started + kQuietWait))) {
         if (onGuiThread()) {
             QEventLoop loop;
-            if (worker.setOnDone(job, [&loop] { QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection); })) {
+            const auto quit = [&loop] { QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection); };
+            if (worker.setOnDone(job, quit)) {
                 QTimer deadlineTimer;
                 deadlineTimer.setSingleShot(true);
                 QObject::connect(&deadlineTimer, &QTimer::timeout, [&] { stop(WaitEnd::DeadlinePassed); });
-                if (due != Clock::time_point::max())
-                    deadlineTimer.start(std::chrono::ceil<std::chrono::milliseconds>(std::max(due - Clock::now(), Clock::duration::zero())));
+                if (due != Clock::time_point::max()) {
+                    const auto left = std::max(due - Clock::now(), Clock::duration::zero());
+                    deadlineTimer.start(std::chrono::ceil<std::chrono::milliseconds>(left));
+                }
                 ServerWait& wait = ServerWait::instance();
                 wait.begin(cancel ? std::function<void()>([&] { stop(WaitEnd::Cancelled); }) : nullptr);
                 loop.exec();

@@ -20,9 +20,10 @@ struct WaitOutcome {
 
 /// Runs `call` on the worker thread and returns once it has returned. `cancel` is called on this
 /// thread, once, when the operator cancels or `deadline` (zero: none) passes; the call must then
-/// come back soon. Without a `cancel` the call cannot be cancelled and is simply waited for. On the GUI thread the windows keep painting and timers keep running while the
-/// call is slow; user input is held off, except Esc (which cancels) and input to the widgets given
-/// to ServerWait::letThrough. Throws DbError (Usage) when called while another call is waited for.
+/// come back soon. Without a `cancel` the call cannot be cancelled and is simply waited for. On
+/// the GUI thread the windows keep painting and timers keep running while the call is slow; user
+/// input is held off, except Esc (which cancels) and input to the widgets given to
+/// ServerWait::letThrough. Throws DbError (Usage) when called while another call is waited for.
 WaitOutcome waitForServer(const std::function<void()>& call, const std::function<void()>& cancel,
                           std::chrono::milliseconds deadline);
 
