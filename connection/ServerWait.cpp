@@ -158,6 +158,7 @@ ServerWait& ServerWait::instance()
 
 void ServerWait::letThrough(QObject* widget)
 {
+    std::erase_if(m_passing, [](const QPointer<QObject>& passing) { return passing.isNull(); });
     m_passing.emplace_back(widget);
 }
 
