@@ -1,10 +1,13 @@
 #include "IniFile.h"
 
+#include "IniFileEncoding.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QSaveFile>
 
+#include <algorithm>
 #include <optional>
 
 namespace velmora {
@@ -70,9 +73,9 @@ bool sameName(const QString& a, const QString& b) { return a.compare(b, Qt::Case
 
 bool holdsLineBreak(const QString& text) { return text.contains(u'\n') || text.contains(u'\r'); }
 
-// The file's lines as bytes. Only the lines looked at are decoded, and a write puts back every
-// line it does not change byte for byte: a value written by a program in another code page is
-// not this program's to re-encode.
+// The file's lines as bytes. Each line is read in its own encoding (UTF-8, or the code page 1251
+// of the original platform), a write puts back every line it does not change byte for byte, and
+// a line it writes follows the file's encoding.
 QList<QByteArray> readLines(const QString& filePath)
 {
     QFile file(filePath);
@@ -85,7 +88,16 @@ QString decoded(QByteArrayView line)
 {
     if (line.endsWith('\r'))
         line.chop(1);
-    return QString::fromUtf8(line);
+    return decodeLine(line);
+}
+
+// A file with a line in code page 1251 was written on the original platform: new lines follow it.
+IniEncoding fileEncoding(const QList<QByteArray>& lines)
+{
+    const bool windows = std::any_of(lines.begin(), lines.end(), [](const QByteArray& line) {
+        return lineEncoding(line) == IniEncoding::Windows1251;
+    });
+    return windows ? IniEncoding::Windows1251 : IniEncoding::Utf8;
 }
 
 QString cutToReadLimit(QString value)
@@ -128,7 +140,8 @@ void writeProfileString(const QString& filePath, const QString& section, const Q
     QList<QByteArray> lines = readLines(filePath);
     if (!lines.isEmpty() && lines.back().isEmpty())
         lines.removeLast();   // the final line break
-    const QByteArray newLine = (key + u'=' + valueToStore(value)).toUtf8();
+    const IniEncoding encoding = fileEncoding(lines);
+    const QByteArray newLine = encodeLine(key + u'=' + valueToStore(value), encoding);
 
     qsizetype sectionLine = -1;
     qsizetype insertAt = -1;   // after the section's last non-empty line
@@ -143,7 +156,10 @@ void writeProfileString(const QString& filePath, const QString& section, const Q
         } else if (sectionLine >= 0) {
             const auto lineKey = keyOf(line);
             if (lineKey && sameName(*lineKey, key)) {
-                lines[i] = newLine;
+                // A value saved unchanged keeps its line as it is, whatever its spelling.
+                if (storedValue(line) == value)
+                    return;
+                lines[i] = lines[i].endsWith('\r') ? newLine + '\r' : newLine;
                 written = true;
             } else if (!trimBlanks(line).isEmpty()) {
                 insertAt = i;
@@ -154,7 +170,7 @@ void writeProfileString(const QString& filePath, const QString& section, const Q
         if (sectionLine >= 0) {
             lines.insert(insertAt + 1, newLine);
         } else {
-            lines << (u'[' + section + u']').toUtf8() << newLine;
+            lines << encodeLine(u'[' + section + u']', encoding) << newLine;
         }
     }
 

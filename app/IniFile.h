@@ -1,6 +1,7 @@
 // The settings file: a small INI file beside the executable, read and written with the
 // semantics of the Windows private-profile functions (sections and keys compared without case,
-// at most 255 characters read, empty text for anything missing, failures silent).
+// at most 255 characters read, empty text for anything missing, failures silent). Lines are in
+// UTF-8 or, as the original platform wrote them, in code page 1251.
 #pragma once
 
 #include <QString>

@@ -18,6 +18,7 @@
 #include "ResultGrid.h"
 #include "ServerAliases.h"
 #include "ServerTab.h"
+#include "ServerWait.h"
 #include "StatusPane.h"
 #include "TDBGridEhFindDlg.h"
 #include "VersionText.h"
@@ -287,6 +288,18 @@ void MainWindow::createStatusBar()
     RzClockStatus1->setFixedWidth(ClockWidth);
     RzClockStatus1->setAlignment(Qt::AlignCenter);
     bar->addPermanentWidget(RzClockStatus1);
+    // Shown only while the server is slow to answer: a click on it cancels, as Esc does.
+    CancelButton = new QToolButton(bar);
+    CancelButton->setObjectName(QStringLiteral("CancelButton"));
+    CancelButton->setText(QStringLiteral("Отмена"));
+    CancelButton->setToolTip(QStringLiteral("Прервать запрос к серверу (Esc)"));
+    bar->addPermanentWidget(CancelButton);
+    CancelButton->hide();
+    ServerWait& wait = ServerWait::instance();
+    wait.letThrough(CancelButton);
+    connect(CancelButton, &QToolButton::clicked, &wait, &ServerWait::cancel);
+    connect(&wait, &ServerWait::waitingChanged, CancelButton,
+            [this, &wait](bool waiting) { CancelButton->setVisible(waiting && wait.cancellable()); });
     setStatusBar(bar);
 
     auto* clock = new QTimer(this);

@@ -51,6 +51,7 @@ public:
     // Status bar.
     StatusPane* RzStatusPane1 = nullptr;   // the server's version line
     QLabel* RzClockStatus1 = nullptr;
+    QToolButton* CancelButton = nullptr;
 
     // Actions and their shortcuts.
     QAction* ConnectAction = nullptr;   // Ctrl+C

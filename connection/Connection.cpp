@@ -6,6 +6,7 @@
 #include "OdbcStatement.h"
 #include "Query.h"
 #include "ServerAliases.h"
+#include "ServerWait.h"
 #include "WaitCursor.h"
 
 #include <algorithm>
@@ -53,7 +54,14 @@ void Connection::open()
         m_connectionString, [&](const QString& name) { return isServerAlias(name, configPath); },
         [&](const QString& name) { return aliasTdsVersion(name, configPath); });
     WaitCursor wait;
-    m_odbc = std::make_unique<OdbcConnection>(odbc, m_loginTimeout);
+    // The driver cannot cancel a login: the wait keeps the window painted until the login
+    // time-out.
+    std::unique_ptr<OdbcConnection> connection;
+    const WaitOutcome outcome = waitForServer(
+        [&] { connection = std::make_unique<OdbcConnection>(odbc, m_loginTimeout); }, {}, {});
+    if (outcome.failure)
+        std::rethrow_exception(outcome.failure);
+    m_odbc = std::move(connection);
     emit opened();
 }
 
@@ -85,15 +93,17 @@ CommandResult Connection::execute(const QString& commandText, int timeoutSeconds
     WaitCursor wait;
     OdbcStatement statement(odbc(), timeoutSeconds);
     CommandResult result;
-    if (!statement.openFirstResultWithColumns(commandText))
-        return result;
-    const std::vector<ResultColumn>& columns = statement.columns();
-    std::vector<ColumnRead> plan;
-    for (const ResultColumn& column : columns) {
-        plan.push_back({int(plan.size()), int(plan.size()), column.kind});
-        result.columnNames << column.name;
-    }
-    result.rows = statement.fetchByRows(plan, columns.size());
+    statement.run([&] {
+        if (!statement.openFirstResultWithColumns(commandText))
+            return;
+        std::vector<ColumnRead> plan;
+        for (const ResultColumn& column : statement.columns()) {
+            plan.push_back({int(plan.size()), int(plan.size()), column.kind});
+            result.columnNames << column.name;
+        }
+        result.rows = statement.fetchByRows(plan, plan.size());
+        statement.drain();
+    });
     return result;
 }
 
@@ -101,7 +111,7 @@ void Connection::executeNoRows(const QString& commandText, int timeoutSeconds)
 {
     WaitCursor wait;
     OdbcStatement statement(odbc(), timeoutSeconds);
-    statement.runToEnd(commandText);
+    statement.run([&] { statement.runToEnd(commandText); });
 }
 
 void Connection::attach(Query* query)

@@ -44,7 +44,8 @@ public:
 
     /// Runs a command text and holds the first result with columns (an empty CommandResult
     /// when there is none). Meant for short answers (a look-up, a probe): the rows are read
-    /// value by value. Throws DbError.
+    /// value by value. The batch is read to its end: an error anywhere in it fails the call.
+    /// Throws DbError.
     CommandResult execute(const QString& commandText, int timeoutSeconds = 30);
     /// Runs a statement that returns no rows. Throws DbError.
     void executeNoRows(const QString& commandText, int timeoutSeconds = 30);

@@ -116,7 +116,11 @@ DbError::Cause causeOf(const std::vector<Diagnostic>& records)
 
 DbError odbcError(SQLSMALLINT type, SQLHANDLE handle, const QString& statement)
 {
-    std::vector<Diagnostic> records = readDiagnostics(type, handle);
+    return errorFromRecords(readDiagnostics(type, handle), statement);
+}
+
+DbError errorFromRecords(std::vector<Diagnostic> records, const QString& statement)
+{
     QStringList lines;
     for (const Diagnostic& d : records)
         if (belongsToErrorText(d) && !lines.contains(d.message))

@@ -43,5 +43,7 @@ bool isLinkLoss(const std::vector<Diagnostic>& records);
 /// The error for a failed call on `handle`: all its records, the text of its error records,
 /// the cause read from the SQLSTATEs.
 DbError odbcError(SQLSMALLINT type, SQLHANDLE handle, const QString& statement = {});
+/// The error these records make, as odbcError makes it from a handle's.
+DbError errorFromRecords(std::vector<Diagnostic> records, const QString& statement = {});
 
 } // namespace velmora

@@ -1,5 +1,7 @@
 #include "OdbcStatement.h"
 
+#include "ServerWait.h"
+
 #include <QDateTime>
 
 #include <algorithm>
@@ -23,6 +25,8 @@ constexpr size_t kBlockBytes = size_t(1) << 20;
 constexpr int kMaxBoundChars = 4000;
 constexpr int kMaxBoundBytes = 8000;
 constexpr size_t kMaxPooledTexts = 512;
+
+constexpr std::chrono::milliseconds kDeadlineGrace{1000};
 
 const SQLWCHAR* wide(const QString& text)
 {
@@ -151,15 +155,55 @@ FieldKind fieldKindForSqlType(SQLSMALLINT sqlType)
 
 OdbcStatement::OdbcStatement(OdbcConnection& connection, int timeoutSeconds)
     : m_connection(connection)
+    , m_timeoutSeconds(std::max(timeoutSeconds, 0))
     , m_buffer(kChunkBytes)
 {
     m_connection.ensureAlive();
     m_stmt = OdbcHandle(SQL_HANDLE_STMT, m_connection.handle());
-    SQLSetStmtAttr(m_stmt.get(), SQL_ATTR_QUERY_TIMEOUT,
-                   reinterpret_cast<SQLPOINTER>(SQLULEN(std::max(timeoutSeconds, 0))), 0);
+    // The driver counts its time-out for each read; it still ends the wait for a server that has
+    // gone silent, even for the answer to a cancel. run() counts the whole call.
+    SQLSetStmtAttr(m_stmt.get(), SQL_ATTR_QUERY_TIMEOUT, reinterpret_cast<SQLPOINTER>(SQLULEN(m_timeoutSeconds)), 0);
 }
 
 OdbcStatement::~OdbcStatement() = default;
+
+void OdbcStatement::run(const std::function<void()>& work)
+{
+    // The deadline falls a moment after the time-out: a server that sends nothing at all is timed
+    // out by the driver itself, in its own words; the deadline ends an answer that keeps coming a
+    // byte at a time.
+    const auto deadline = m_timeoutSeconds > 0 ? std::chrono::seconds(m_timeoutSeconds) + kDeadlineGrace
+                                               : std::chrono::milliseconds::zero();
+    const WaitOutcome outcome = waitForServer(work, [this] { SQLCancel(m_stmt.get()); }, deadline);
+    if (outcome.end == WaitEnd::DeadlinePassed)
+        throw timeoutError(outcome.failure);
+    if (outcome.failure)
+        std::rethrow_exception(outcome.failure);
+    // Cancelled as the last row came: what was read may still be short of the whole answer.
+    if (outcome.end == WaitEnd::Cancelled)
+        throw DbError(DbError::Cause::Link, QStringLiteral("Operation was cancelled."), {}, m_batch);
+}
+
+DbError OdbcStatement::timeoutError(const std::exception_ptr& failure) const
+{
+    std::vector<Diagnostic> records;
+    if (failure) {
+        try {
+            std::rethrow_exception(failure);
+        } catch (const DbError& error) {
+            records = error.records();
+        }
+    }
+    const bool driverTimedOut = std::any_of(records.begin(), records.end(),
+                                            [](const Diagnostic& d) { return d.sqlState == u"HYT00"; });
+    if (!driverTimedOut) {
+        // Worded as the driver words its own time-out, so that both read the same.
+        const QString first = records.empty() ? QString() : records.front().message;
+        const QString prefix = first.left(first.lastIndexOf(u']') + 1);
+        records.insert(records.begin(), {QStringLiteral("HYT00"), 0, prefix + QStringLiteral("Timeout expired")});
+    }
+    return errorFromRecords(std::move(records), m_batch);
+}
 
 void OdbcStatement::check(SQLRETURN rc)
 {
@@ -201,6 +245,11 @@ bool OdbcStatement::openFirstResultWithColumns(const QString& batch)
 void OdbcStatement::runToEnd(const QString& batch)
 {
     execute(batch);
+    drain();
+}
+
+void OdbcStatement::drain()
+{
     SQLRETURN rc = SQL_SUCCESS;
     while ((rc = SQLMoreResults(m_stmt.get())) != SQL_NO_DATA)
         check(rc);

@@ -9,6 +9,8 @@
 #include <QDateTime>
 #include <QVariant>
 #include <array>
+#include <exception>
+#include <functional>
 #include <vector>
 
 namespace velmora {
@@ -36,11 +38,20 @@ public:
     OdbcStatement(OdbcConnection& connection, int timeoutSeconds);
     ~OdbcStatement();
 
+    /// Runs `work`, the calls made on this statement, on the worker thread while this thread waits
+    /// (see waitForServer). The operator's cancel, and the time-out counted for the whole of
+    /// `work`, cancel the batch on the server. Throws what `work` throws; DbError (Link) with the
+    /// time-out's text once the time-out has passed, and on a cancel.
+    void run(const std::function<void()>& work);
+
     /// Sends the batch and moves to its first result with columns; false when it has none.
     /// Throws DbError for every failure up to that result.
     bool openFirstResultWithColumns(const QString& batch);
     /// Sends the batch and reads through all of its results. Throws DbError.
     void runToEnd(const QString& batch);
+    /// Reads through the results left after the current one. The driver reports some failures
+    /// (a value longer than its column) only here. Throws DbError.
+    void drain();
 
     const std::vector<ResultColumn>& columns() const { return m_columns; }
 
@@ -56,6 +67,7 @@ private:
     struct BoundColumn;
 
     void execute(const QString& batch);
+    DbError timeoutError(const std::exception_ptr& failure) const;
     void describe();
     void check(SQLRETURN rc);
     [[noreturn]] void fail();
@@ -70,6 +82,7 @@ private:
     void checkIndicator(SQLLEN indicator, size_t columnIndex) const;
 
     OdbcConnection& m_connection;
+    int m_timeoutSeconds;
     // A block fetch's buffers. The driver keeps pointers to them until the handle is freed, so
     // they are declared before it and outlive it.
     std::vector<BoundColumn> m_bound;

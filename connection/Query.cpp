@@ -162,9 +162,13 @@ void Query::open()
     {
         WaitCursor wait;
         OdbcStatement statement(m_connection->odbc(), m_commandTimeout);
-        if (!statement.openFirstResultWithColumns(text))
-            throw DbError(DbError::Cause::Usage, QStringLiteral("CommandText does not return a result set"), {}, text);
-        rows = statement.fetchAll(bindFields(m_fields, statement.columns()), m_fields.size());
+        statement.run([&] {
+            if (!statement.openFirstResultWithColumns(text))
+                throw DbError(DbError::Cause::Usage, QStringLiteral("CommandText does not return a result set"), {},
+                              text);
+            rows = statement.fetchAll(bindFields(m_fields, statement.columns()), m_fields.size());
+            statement.drain();
+        });
     }
 
     m_rows = std::move(rows);

@@ -47,8 +47,10 @@ public:
     int commandTimeout() const { return m_commandTimeout; }
     void setCommandTimeout(int seconds) { m_commandTimeout = seconds; }
 
-    /// Sends the batch, binds the declared fields to the first result with columns and fetches
-    /// every row. Throws DbError; the query stays closed then.
+    /// Sends the batch, binds the declared fields to the first result with columns, fetches
+    /// every row and reads the batch to its end: an error anywhere in it fails the open. The
+    /// operator can cancel the wait, and the command time-out counts the whole call (see
+    /// waitForServer). Throws DbError; the query stays closed then.
     void open();
     void close() noexcept;
     bool isActive() const { return m_active; }

@@ -9,7 +9,8 @@ namespace velmora {
 class ResultGrid;
 
 /// Writes the grid's columns, visible or not, in collection order to the named file, replacing
-/// it only once the whole stream is written. Throws ObjectStreamError.
+/// it only once the whole stream is written. A file there that does not load as a layout is kept
+/// first as "<name>.bad". Throws ObjectStreamError.
 void SaveColumnLayout(const ResultGrid& grid, const QString& fileName);
 
 /// Replaces the grid's columns by the named file's, once the whole file was read; on any error

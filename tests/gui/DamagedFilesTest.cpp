@@ -95,7 +95,8 @@ TEST_F(DamagedFiles, DamagedSettingsGiveWhatCanBeReadAndKeepEveryByteAtClose)
         {"cut after the server", "[ServerOption]\nServerName=db1", "db1", {}},
         {"cut in a key", "[ServerOption]\nServerName=db1\n[LoginOption]\nLogin", "db1", {}},
         {"cut in a section line", "[LoginOption]\nLoginName=op\n[ServerOpt", {}, "op"},
-        {"cut in a character", "[LoginOption]\nLoginName=\xd0\xbe\xd0", {}, QStringLiteral("о\ufffd")},
+        // No longer UTF-8, so read in code page 1251 as the original platform would; kept as it is.
+        {"cut in a character", "[LoginOption]\nLoginName=\xd0\xbe\xd0", {}, QStringLiteral("РѕР")},
         {"one long line", QByteArray("[ServerOption]\nServerName=") + QByteArray(1 << 20, 'x'), QString(255, u'x'), {}},
         {"garbage around the values", garbage + "\n[ServerOption]\nServerName=db2\n" + garbage + "\n[LoginOption]\nLoginName=op\n",
          "db2", "op"},
@@ -201,9 +202,16 @@ TEST_F(DamagedFiles, UnreadableLayoutIsShownAndReplacedOnlyByAWholeLayout)
             EXPECT_TRUE(showActive(window));
             window.close();
         }
-        // The close writes the columns the window showed: a layout that loads again.
+        // The close writes the columns the window showed: a layout that loads again; the
+        // damaged file is kept beside it.
         EXPECT_EQ(bytesOf(LayoutFile), builtinLayoutFixture());
+        EXPECT_EQ(bytesOf(LayoutFile + QStringLiteral(".bad")), c.file);
+        QFile::remove(LayoutFile + QStringLiteral(".bad"));
     }
+    // A layout that loads is simply replaced.
+    MainWindow().close();
+    EXPECT_EQ(bytesOf(LayoutFile), builtinLayoutFixture());
+    EXPECT_FALSE(QFileInfo::exists(LayoutFile + QStringLiteral(".bad")));
 }
 
 TEST_F(DamagedFiles, ALayoutPathThatIsADirectoryIsShownAtStartAndAtClose)

@@ -28,6 +28,7 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -38,12 +39,17 @@ void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStd
 
 namespace {
 
-// Logs any client in and answers every batch with the tokens `answer` gives for its text.
+// Logs any client in and answers every batch with the tokens `answer` gives for its text; the
+// batches `trickled` picks are answered a byte every kByteGap, each byte well within any read
+// time-out.
 class HostileServer {
 public:
     using Answer = std::function<QByteArray(const QString& batch)>;
+    static constexpr int kByteGap = 100;   // ms
 
-    explicit HostileServer(Answer answer) : m_answer(std::move(answer))
+    explicit HostileServer(Answer answer, std::function<bool(const QString& batch)> trickled = {})
+        : m_answer(std::move(answer))
+        , m_trickled(std::move(trickled))
     {
         m_fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
         sockaddr_in address{};
@@ -73,33 +79,67 @@ public:
 private:
     void serve(int client)
     {
-        for (;;) {
-            QByteArray payload;
-            std::uint8_t type = 0;
-            for (bool last = false; !last;) {
-                char header[kHeaderSize];
-                if (!readExact(client, header, kHeaderSize))
-                    return;
-                type = std::uint8_t(header[0]);
-                last = header[1] & kStatusEndOfMessage;
-                QByteArray data(((std::uint8_t(header[2]) << 8) | std::uint8_t(header[3])) - kHeaderSize, '\0');
-                if (!readExact(client, data.data(), int(data.size())))
-                    return;
-                payload += data;
-            }
+        std::uint8_t type = 0;
+        QByteArray payload;
+        while (readRequest(client, type, payload)) {
             QByteArray reply;
-            if (type == std::uint8_t(PacketType::PreLogin))
+            bool trickled = false;
+            if (type == std::uint8_t(PacketType::PreLogin)) {
                 reply = preLoginReply(8, 0, 2039, 1);
-            else if (type == std::uint8_t(PacketType::Login7))
+            } else if (type == std::uint8_t(PacketType::Login7)) {
                 reply = loginReply();
-            else if (type == std::uint8_t(PacketType::SqlBatch))
-                reply = m_answer(getUcs2(payload.constData(), int(payload.size() / 2)));
-            else if (type == std::uint8_t(PacketType::Attention))
+            } else if (type == std::uint8_t(PacketType::SqlBatch)) {
+                const QString batch = getUcs2(payload.constData(), int(payload.size() / 2));
+                reply = m_answer(batch);
+                trickled = m_trickled && m_trickled(batch);
+            } else if (type == std::uint8_t(PacketType::Attention)) {
                 reply = attentionAcknowledgement();
-            else
+            } else {
                 return;
+            }
             const QByteArray bytes = framePackets(PacketType::Reply, reply, 51);
-            ::send(client, bytes.constData(), size_t(bytes.size()), MSG_NOSIGNAL);
+            if (trickled)
+                trickle(client, bytes);
+            else
+                ::send(client, bytes.constData(), size_t(bytes.size()), MSG_NOSIGNAL);
+        }
+    }
+
+    /// Reads one request whole; false when the client has gone.
+    static bool readRequest(int client, std::uint8_t& type, QByteArray& payload)
+    {
+        payload.clear();
+        for (bool last = false; !last;) {
+            char header[kHeaderSize];
+            if (!readExact(client, header, kHeaderSize))
+                return false;
+            type = std::uint8_t(header[0]);
+            last = header[1] & kStatusEndOfMessage;
+            QByteArray data(((std::uint8_t(header[2]) << 8) | std::uint8_t(header[3])) - kHeaderSize, '\0');
+            if (!readExact(client, data.data(), int(data.size())))
+                return false;
+            payload += data;
+        }
+        return true;
+    }
+
+    /// Sends a byte a gap. An attention in between gets the rest at once and then its
+    /// acknowledgement, as a server ends the packet it is sending before it answers the cancel.
+    static void trickle(int client, const QByteArray& bytes)
+    {
+        for (qsizetype sent = 0; sent < bytes.size(); ++sent) {
+            if (::send(client, bytes.constData() + sent, 1, MSG_NOSIGNAL) != 1)
+                return;
+            pollfd request{client, POLLIN, 0};
+            if (::poll(&request, 1, kByteGap) == 0)
+                continue;
+            std::uint8_t type = 0;
+            QByteArray payload;
+            if (!readRequest(client, type, payload) || type != std::uint8_t(PacketType::Attention))
+                return;
+            const QByteArray rest = bytes.mid(sent + 1) + framePackets(PacketType::Reply, attentionAcknowledgement(), 51);
+            ::send(client, rest.constData(), size_t(rest.size()), MSG_NOSIGNAL);
+            return;
         }
     }
 
@@ -128,6 +168,7 @@ private:
     }
 
     Answer m_answer;
+    std::function<bool(const QString&)> m_trickled;
     int m_fd = -1;
     quint16 m_port = 0;
     std::thread m_thread;
@@ -174,6 +215,44 @@ TEST(HostileServer, ADateOfYearZeroIsABindingErrorAndTheConnectionGoesOn)
     } catch (const DbError& e) {
         EXPECT_EQ(e.cause(), DbError::Cause::Binding);
         EXPECT_EQ(e.text(), QStringLiteral("The server sent an impossible date (year 0, month 12, day 31)."));
+    }
+    EXPECT_FALSE(query.isActive());
+    EXPECT_TRUE(connection.isOpen());
+    EXPECT_NO_THROW(connection.execute(QStringLiteral("SET NOCOUNT ON")));
+}
+
+// The driver counts its time-out for each read; an answer trickled a byte at a time must still
+// end at the time-out of the whole call, cancelled on the server, and the connection go on.
+TEST(HostileServer, ATrickledAnswerEndsAtTheTimeOutOfTheWholeCall)
+{
+    const auto answer = [](const QString& batch) {
+        QByteArray reply;
+        TokenWriter writer(reply);
+        if (batch.contains(QStringLiteral("Trickle"))) {
+            writer.columnMetadata({{QStringLiteral("n"), sqlsim::SqlType::Int}});
+            writer.row({{QStringLiteral("n"), sqlsim::SqlType::Int}}, {qint64(1)});
+            writer.done(DoneToken::Done, DoneCount, CmdSelect, 1);
+        } else {
+            writer.done(DoneToken::Done, DoneFinal, CmdNone, 0);
+        }
+        return reply;
+    };
+    HostileServer server(answer, [](const QString& batch) { return batch.contains(QStringLiteral("Trickle")); });
+    Connection connection;
+    connection.setConnectionString(connectionString(server));
+    connection.open();
+    Query query;
+    query.setConnection(&connection);
+    query.setSql({QStringLiteral("Select n from Trickle")});
+    query.setFields({{"n", FieldKind::Integer}});
+    query.setCommandTimeout(1);   // the answer takes some 40 bytes: four seconds
+    try {
+        query.open();
+        FAIL() << "read the whole trickled answer";
+    } catch (const DbError& e) {
+        EXPECT_EQ(e.cause(), DbError::Cause::Link);
+        EXPECT_EQ(e.text(), QStringLiteral("[FreeTDS][SQL Server]Timeout expired\n"
+                                           "[FreeTDS][SQL Server]Operation was cancelled"));
     }
     EXPECT_FALSE(query.isActive());
     EXPECT_TRUE(connection.isOpen());
@@ -479,4 +558,49 @@ TEST_F(HostileProcessList, AHundredThousandRowsLoadSortFilterAndList)
                                    [](const GridColumn& c) { return c.fieldName == u"spid"; });
     EXPECT_EQ(spid->filter.valueList->size(), 30000);
     EXPECT_TRUE(messages.isEmpty()) << messages.join(u'\n').toStdString();
+}
+
+// An error the server sends after the rows of the first result reaches the driver only when the
+// results are read to their end: the call fails with it, the rows read are not taken for an
+// answer, and the connection goes on.
+TEST(HostileServer, AnErrorAfterTheFirstResultFailsTheCall)
+{
+    HostileServer server([](const QString& batch) {
+        QByteArray reply;
+        TokenWriter writer(reply);
+        if (batch.contains(QStringLiteral("Late"))) {
+            const std::vector<sqlsim::Column> columns{{QStringLiteral("n"), sqlsim::SqlType::Int}};
+            writer.columnMetadata(columns);
+            writer.row(columns, {qint64(1)});
+            writer.done(DoneToken::Done, DoneMore | DoneCount, CmdSelect, 1);
+            writer.message({50000, 1, 16, QStringLiteral("Late failure."), {}, 2});
+            writer.done(DoneToken::Done, DoneError, CmdNone, 0);
+        } else {
+            writer.done(DoneToken::Done, DoneFinal, CmdNone, 0);
+        }
+        return reply;
+    });
+    Connection connection;
+    connection.setConnectionString(connectionString(server));
+    connection.open();
+    Query query;
+    query.setConnection(&connection);
+    query.setSql({QStringLiteral("Select n from Late")});
+    query.setFields({{"n", FieldKind::Integer}});
+    const std::pair<const char*, std::function<void()>> calls[] = {
+        {"Query::open", [&] { query.open(); }},
+        {"Connection::execute", [&] { connection.execute(QStringLiteral("Select n from Late")); }},
+    };
+    for (const auto& [name, call] : calls) {
+        SCOPED_TRACE(name);
+        try {
+            call();
+            ADD_FAILURE() << "succeeded";
+        } catch (const DbError& e) {
+            EXPECT_EQ(e.cause(), DbError::Cause::Server);
+            EXPECT_EQ(e.text(), QStringLiteral("[FreeTDS][SQL Server]Late failure."));
+        }
+        EXPECT_FALSE(query.isActive());
+        EXPECT_NO_THROW(connection.execute(QStringLiteral("SET NOCOUNT ON")));
+    }
 }

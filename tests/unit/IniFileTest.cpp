@@ -101,7 +101,8 @@ TEST_F(IniFileTest, LineBreakInAValueCannotAddKeysOrSections)
 TEST_F(IniFileTest, SavingOneValueKeepsEveryByteOfTheLinesItDoesNotWrite)
 {
     // A login written by a Windows program in code page 1251 ("Иван"), a line ending in CR LF
-    // and a stray byte in a comment: none of it is this writer's to re-encode.
+    // and a stray byte in a comment: none of it is this writer's to re-encode, and the new line
+    // is in the file's code page too.
     const QByteArray before = QByteArrayLiteral("; \xff kept\r\n[LoginOption]\r\nLoginName=\xc8\xe2\xe0\xed\r\n"
                                                 "[SortOption]\nSort=spid\n");
     {
@@ -115,10 +116,46 @@ TEST_F(IniFileTest, SavingOneValueKeepsEveryByteOfTheLinesItDoesNotWrite)
     QFile file(path());
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_EQ(file.readAll(), QByteArrayLiteral("; \xff kept\r\n[LoginOption]\r\nLoginName=\xc8\xe2\xe0\xed\r\n"
-                                                "[SortOption]\nSort=cpu DESC\n[ServerOption]\n")
-                                  + QStringLiteral("ServerName=сервер\n").toUtf8());
+                                                "[SortOption]\nSort=cpu DESC\n[ServerOption]\n"
+                                                "ServerName=\xf1\xe5\xf0\xe2\xe5\xf0\n"));
     // Lines ending in CR LF read as they did, without the CR.
     EXPECT_EQ(readProfileString(path(), QStringLiteral("SortOption"), QStringLiteral("Sort")), QStringLiteral("cpu DESC"));
     writeProfileString(path(), QStringLiteral("LoginOption"), QStringLiteral("Other"), QStringLiteral("x"));
     EXPECT_EQ(readProfileString(path(), QStringLiteral("LoginOption"), QStringLiteral("Other")), QStringLiteral("x"));
+}
+
+TEST_F(IniFileTest, ValuesAreReadAndWrittenInTheFileSOwnEncoding)
+{
+    const struct {
+        const char* name;
+        QByteArray before;
+        QString read;        // LoginName as read from `before`
+        QString written;     // then written
+        QByteArray after;
+    } cases[] = {
+        {"code page 1251 read, saved unchanged byte for byte", "[LoginOption]\r\nLoginName =  \xc8\xe2\xe0\xed \r\n",
+         QStringLiteral("Иван"), QStringLiteral("Иван"), "[LoginOption]\r\nLoginName =  \xc8\xe2\xe0\xed \r\n"},
+        {"code page 1251 changed, in code page 1251", "[LoginOption]\r\nLoginName=\xc8\xe2\xe0\xed\r\n",
+         QStringLiteral("Иван"), QStringLiteral("Пётр №2"), "[LoginOption]\r\nLoginName=\xcf\xb8\xf2\xf0 \xb9" "2\r\n"},
+        {"the upper half of the code page, its hole at 0x98 included", "[LoginOption]\nLoginName=\x80\x96\x98\xa5\xbf\xff\n",
+         QStringLiteral("Ђ–\u0098Ґїя"), QStringLiteral("Ђ–\u0098Ґїя!"), "[LoginOption]\nLoginName=\x80\x96\x98\xa5\xbf\xff!\n"},
+        {"what code page 1251 cannot hold goes as UTF-8", "[LoginOption]\nLoginName=\xc8\n", QStringLiteral("И"),
+         QStringLiteral("И 東"), "[LoginOption]\nLoginName=" + QStringLiteral("И 東").toUtf8() + "\n"},
+        {"UTF-8 stays UTF-8", "[LoginOption]\nLoginName=" + QStringLiteral("Иван").toUtf8() + "\n", QStringLiteral("Иван"),
+         QStringLiteral("Пётр"), "[LoginOption]\nLoginName=" + QStringLiteral("Пётр").toUtf8() + "\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        {
+            QFile file(path());
+            ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            file.write(c.before);
+        }
+        EXPECT_EQ(readProfileString(path(), QStringLiteral("LoginOption"), QStringLiteral("LoginName")), c.read);
+        writeProfileString(path(), QStringLiteral("LoginOption"), QStringLiteral("LoginName"), c.written);
+        QFile file(path());
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        EXPECT_EQ(file.readAll(), c.after);
+        EXPECT_EQ(readProfileString(path(), QStringLiteral("LoginOption"), QStringLiteral("LoginName")), c.written);
+    }
 }
