@@ -25,6 +25,7 @@ struct ObjectName {
     QString object;
 
     bool isTemporary() const { return object.startsWith(u'#'); }
+    bool isGlobalTemporary() const { return object.startsWith(u"##"); }
 };
 
 /// Where an expression's column reference was found when the interpreter bound it: `depth`
@@ -155,6 +156,7 @@ struct Statement {
         Use,              // database
         Kill,             // number
         Print,            // expr
+        RaisError,        // arguments: message, severity, state, values; options: its WITH options
         Dbcc,             // table.object: the command; arguments; options: its WITH options
     };
     Kind kind;
