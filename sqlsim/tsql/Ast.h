@@ -156,8 +156,8 @@ struct Statement {
         Use,              // database
         Kill,             // number
         Print,            // expr
-        RaisError,        // arguments: message, severity, state, values; options: its WITH options
         Dbcc,             // table.object: the command; arguments; options: its WITH options
+        RaisError,        // arguments: message, severity, state, values; options: its WITH options
     };
     Kind kind;
     int offset = 0;

@@ -212,7 +212,7 @@ void Execution::poll()
     }
     // Rows of a ## table may change or go while another session runs: a statement reading one
     // keeps the server to itself until it ends.
-    if (m_hooks.yield && !m_catalog.holdsShared())
+    if (m_hooks.yield && !m_catalog.holdsShared() && !m_outerHoldsShared)
         m_hooks.yield();
 }
 
@@ -718,6 +718,7 @@ void Execution::executeString(const Statement& s, std::vector<Row>* capture)
     const QString database = currentDatabase();
     Execution inner(m_state, m_session, m_spid, m_reply, m_hooks, m_nesting + 1);
     inner.m_capture = capture;
+    inner.m_outerHoldsShared = m_outerHoldsShared || m_catalog.holdsShared();
     const auto restore = [&] {
         const QString now = currentDatabase();
         if (now == database)

@@ -175,6 +175,7 @@ private:
     int m_line = 1;
     int m_statementsRun = 0;
     qint64 m_work = 0;   // units of work of the running statement
+    bool m_outerHoldsShared = false;   // an EXEC string whose statement around it holds a ## table
     std::chrono::steady_clock::time_point m_lastAsked;
     bool m_inFilter = false;   // binding ON or WHERE: no aggregate may stand there
 };

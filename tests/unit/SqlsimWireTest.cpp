@@ -427,6 +427,31 @@ TEST(SqlsimWire, RequestsTheServerDoesNotServeGetAnErrorAndTheLinkStays)
     }
 }
 
+TEST(SqlsimWire, ProceduresCalledByNameOverRpcAnswerAsTheirExec)
+{
+    SimFixture sim;
+    RawClient client(sim.port());
+    ASSERT_TRUE(client.logIn());
+    // xp_msver with one NVARCHAR(4000) parameter by position, then sp_nosuch in the same request.
+    QByteArray request;
+    putU16(request, 8);
+    request += ucs2(QStringLiteral("xp_msver"));
+    putU16(request, 0);
+    request += QByteArray::fromHex("00 00 e7 401f 0904d00034");
+    putU16(request, 28);
+    request += ucs2(QStringLiteral("ProductVersion"));
+    request += QByteArray::fromHex("80");
+    putU16(request, 9);
+    request += ucs2(QStringLiteral("sp_nosuch"));
+    putU16(request, 0);
+    client.send(packet(0x03, request));
+    const auto reply = client.reply();
+    ASSERT_TRUE(reply);
+    EXPECT_TRUE(reply->contains(ucs2(QStringLiteral("8.00.2039"))));
+    EXPECT_TRUE(reply->contains(QByteArray::fromHex("79 00000000 fe")));   // its status and DONEPROC
+    EXPECT_TRUE(reply->contains(ucs2(QStringLiteral("Could not find stored procedure 'sp_nosuch'."))));
+}
+
 TEST(SqlsimWire, SilentPeersAndStalledPacketsAreClosedAndNeverShutOutALogin)
 {
     ServerOptions options;
