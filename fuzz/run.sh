@@ -11,8 +11,8 @@ shift || true
 targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then
     targets=(layout_reader filter_condition row_filter row_sort settings_file connection_string
-             server_aliases tds_packet prelogin login7 sspi_login tls_handshake tsql_parser
-             tsql_interpreter)
+             server_aliases tds_packet prelogin login7 sspi_login tls_handshake rpc_request
+             tsql_parser tsql_interpreter)
 fi
 launcher=()
 if command -v ccache >/dev/null; then

@@ -17,6 +17,7 @@ constexpr int kFirstUserSpid = 51;
 } // namespace
 
 Engine::Engine(ServerOptions options)
+    : m_memory(options.serverMemoryLimit)
 {
     m_state.options = options;
     m_state.random.seed(options.seed);
@@ -92,7 +93,8 @@ std::variant<int, Message> Engine::login(const LoginInfo& info,
     }
     process.hasClient = true;
     m_state.processes.push_back(process);
-    m_sessions[spid] = tsql::SessionState{};
+    tsql::SessionState& session = m_sessions[spid] = tsql::SessionState{};
+    session.globalTables = m_globalTables;
     if (admitted)
         admitted(spid);
     return spid;
@@ -101,7 +103,18 @@ std::variant<int, Message> Engine::login(const LoginInfo& info,
 void Engine::logout(int spid)
 {
     std::lock_guard lock(m_mutex);
-    m_sessions.erase(spid);
+    if (const auto session = m_sessions.find(spid); session != m_sessions.end()) {
+        m_memory.give(session->second.bytesHeld);
+        m_sessions.erase(session);
+    }
+    for (auto it = m_globalTables->begin(); it != m_globalTables->end();) {
+        if (it->second.owner == spid) {
+            m_memory.give(it->second.table.bytes);
+            it = m_globalTables->erase(it);
+        } else {
+            ++it;
+        }
+    }
     if (m_closing.erase(spid))
         return;   // Kill already took its process and locks away
     endProcess(m_state, spid);
@@ -114,11 +127,20 @@ QString Engine::currentDatabase(int spid) const
     return process ? process->database : QStringLiteral("master");
 }
 
-Reply Engine::execute(int spid, const QString& batch, const std::function<bool(int waitMs)>& interrupted)
+Reply Engine::execute(int spid, const QString& batch, const std::function<bool(int waitMs)>& interrupted,
+                      const tsql::BatchVariables& variables)
 {
     tsql::BatchHooks hooks;
     hooks.interrupted = interrupted;
+    hooks.memory = &m_memory;
     std::unique_lock lock(m_mutex);
+    // The lock is fair: letting it go puts this batch behind every session waiting now.
+    hooks.yield = [&] {
+        if (m_mutex.contended()) {
+            lock.unlock();
+            lock.lock();
+        }
+    };
     // A slow statement leaves the server to the other sessions while it "works".
     hooks.pause = [&](int ms) {
         using Clock = std::chrono::steady_clock;
@@ -143,7 +165,14 @@ Reply Engine::execute(int spid, const QString& batch, const std::function<bool(i
         process->inputParameters = 0;
         process->inputText = batch.left(255);
     }
-    Reply reply = tsql::runBatch(m_state, m_sessions[spid], spid, batch, hooks);
+    const auto [entry, added] = m_sessions.try_emplace(spid);
+    tsql::SessionState& session = entry->second;
+    if (added)
+        session.globalTables = m_globalTables;
+    Reply reply = tsql::runBatch(m_state, session, spid, batch, hooks, variables);
+    // The results leave with the reply: their bytes are the session's no longer.
+    m_memory.give(hooks.replyBytes);
+    session.bytesHeld -= hooks.replyBytes;
     m_closing.insert(hooks.killedSessions.begin(), hooks.killedSessions.end());
     if (Process* process = findProcess(m_state, spid)) {
         process->status = QStringLiteral("sleeping");

@@ -69,6 +69,14 @@ struct ProcedureBegin {
 /// DONEINPROC and the procedure with RETURNSTATUS and DONEPROC, as a server does.
 struct ReturnStatus {
     int value = 0;
+    /// The procedure's output parameters, sent back after its status.
+    struct Output {
+        int ordinal = 0;
+        QString name;
+        Column type;
+        Value value;
+    };
+    std::vector<Output> outputs{};
 };
 
 /// The session's database or language changed; announced before the message that tells it.

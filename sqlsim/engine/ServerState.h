@@ -28,7 +28,19 @@ struct ServerOptions {
     ServerVersion version = ServerVersion::Sql2000;
     quint32 seed = 1;
     bool populate = true;   // the lively default population of processes and locks
-    int maxConnections = 256;   // clients beyond this are closed as soon as they connect
+    int maxConnections = 256;   // logged-in clients beyond this are closed as soon as they connect
+    // What one statement may do (rows visited, subqueries evaluated) and how long one batch may
+    // run before the server cancels it with the query governor's error 8649.
+    qint64 statementWorkLimit = 200'000'000;
+    int batchTimeLimitMs = 600'000;
+    // Bytes the rows of # tables and the results of a batch may take, per session and for the
+    // whole server; past them a batch gets error 701.
+    qint64 sessionMemoryLimit = qint64(1) << 30;
+    qint64 serverMemoryLimit = qint64(4) << 30;
+    // A client must log in this soon after it connects, and send the rest of a packet this soon
+    // after its first byte, or its link is closed.
+    int loginTimeoutMs = 60'000;
+    int packetTimeoutMs = 30'000;
     SecurityOptions security{};
 };
 

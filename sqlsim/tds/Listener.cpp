@@ -4,6 +4,7 @@
 #include "engine/Engine.h"
 
 #include <algorithm>
+#include <vector>
 #include <arpa/inet.h>
 #include <cerrno>
 #include <chrono>
@@ -20,7 +21,8 @@ namespace sqlsim {
 struct Listener::Running {
     std::unique_ptr<tds::Session> session;
     std::thread thread;
-    bool ended = false;   // the thread has left the session (guarded by m_mutex)
+    bool ended = false;     // the thread has left the session (guarded by m_mutex)
+    bool evicted = false;   // dropped before its login to make room (guarded by m_mutex)
 };
 
 Listener::Listener(Engine& engine, quint16 port)
@@ -102,9 +104,27 @@ bool Listener::pause(std::chrono::milliseconds delay)
 void Listener::startSession(int client)
 {
     std::lock_guard lock(m_mutex);
-    if (m_stopping || int(m_sessions.size()) - m_ended >= m_engine.options().maxConnections) {
+    // Logged-in sessions hold the slots; a connection that has not logged in yet waits in a
+    // pool of its own, whose oldest member makes room for a newcomer, so silent peers can
+    // never shut real logins out.
+    const int bound = m_engine.options().maxConnections;
+    int loggedIn = 0;
+    std::vector<Running*> waiting;
+    for (const auto& running : m_sessions) {
+        if (running->ended || running->evicted)
+            continue;
+        if (running->session->loggedIn())
+            ++loggedIn;
+        else
+            waiting.push_back(running.get());
+    }
+    if (m_stopping || loggedIn >= bound) {
         ::close(client);
         return;
+    }
+    if (int(waiting.size()) >= bound) {
+        waiting.front()->evicted = true;
+        waiting.front()->session->drop();
     }
     const int yes = 1;
     ::setsockopt(client, IPPROTO_TCP, TCP_NODELAY, &yes, sizeof yes);

@@ -1,6 +1,7 @@
 // Accepts client connections on 127.0.0.1 and gives each a Session on a thread of its own.
 // A session's thread is joined and its socket closed as soon as it ends; at most
-// ServerOptions::maxConnections sessions run at once.
+// ServerOptions::maxConnections logged-in sessions run at once, and as many more may be on
+// their way in.
 #pragma once
 
 #include <QtGlobal>

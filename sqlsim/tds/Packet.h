@@ -8,9 +8,10 @@
 
 namespace sqlsim::tds {
 
-// 2.2.3.1.1 Type: the messages the simulator understands; any other ends the session.
+// 2.2.3.1.1 Type: the messages the simulator understands; any other is answered with an error.
 enum class PacketType : std::uint8_t {
     SqlBatch = 0x01,
+    Rpc = 0x03,
     Reply = 0x04,
     Attention = 0x06,
     Login7 = 0x10,

@@ -54,6 +54,8 @@ public:
     {
         flushError();
         m_writer.returnStatus(status.value);
+        for (const ReturnStatus::Output& output : status.outputs)
+            m_writer.returnValue(output);
         m_procedureDepth = std::max(0, m_procedureDepth - 1);
         done(m_procedureDepth > 0 ? DoneToken::DoneInProc : DoneToken::DoneProc, 0, CmdExecute, 0);
     }

@@ -3,12 +3,15 @@
 #include "Bytes.h"
 #include "TypeEncoding.h"
 
+#include <algorithm>
+
 namespace sqlsim::tds {
 
 namespace {
 
 enum Token : std::uint8_t {
     ReturnStatusToken = 0x79,
+    ReturnValueToken = 0xAC,
     ColMetadataToken = 0x81,
     ErrorToken = 0xAA,
     InfoToken = 0xAB,
@@ -78,7 +81,11 @@ void TokenWriter::message(const Message& message)
     putU32(m_out, std::uint32_t(message.number));
     putU8(m_out, std::uint8_t(message.state));
     putU8(m_out, std::uint8_t(message.severity));
-    putUsVarChar(m_out, message.text.left(kMaxMessageLength));
+    // The cut never leaves half of a character outside the Basic Multilingual Plane behind.
+    qsizetype length = std::min(message.text.size(), qsizetype(kMaxMessageLength));
+    if (length < message.text.size() && message.text[length - 1].isHighSurrogate())
+        --length;
+    putUsVarChar(m_out, message.text.left(length));
     putBVarChar(m_out, QString::fromLatin1(kServerName));
     putBVarChar(m_out, message.procedure);
     putU16(m_out, std::uint16_t(message.line));
@@ -125,6 +132,20 @@ void TokenWriter::returnStatus(int value)
 {
     putU8(m_out, ReturnStatusToken);
     putU32(m_out, std::uint32_t(value));
+}
+
+// 2.2.7.18 RETURNVALUE: ParamOrdinal, ParamName, Status (1: an output parameter), UserType
+// (2 bytes in 7.1), Flags, TYPE_INFO, the value.
+void TokenWriter::returnValue(const ReturnStatus::Output& output)
+{
+    putU8(m_out, ReturnValueToken);
+    putU16(m_out, std::uint16_t(output.ordinal));
+    putBVarChar(m_out, output.name);
+    putU8(m_out, 1);
+    putU16(m_out, 0);
+    putU16(m_out, output.type.nullable ? kFlagsNullable : kFlagsNotNull);
+    putTypeInfo(m_out, output.type);
+    putValue(m_out, output.type, output.value);
 }
 
 } // namespace sqlsim::tds

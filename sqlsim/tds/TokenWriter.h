@@ -41,6 +41,7 @@ public:
     void envChange(EnvChange type, const QString& newValue, const QString& oldValue);
     void collationChange(const QByteArray& collation);
     void returnStatus(int value);
+    void returnValue(const ReturnStatus::Output& output);
 
     static constexpr const char* kServerName = "SQLSIM";
 

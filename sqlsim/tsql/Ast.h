@@ -25,6 +25,7 @@ struct ObjectName {
     QString object;
 
     bool isTemporary() const { return object.startsWith(u'#'); }
+    bool isGlobalTemporary() const { return object.startsWith(u"##"); }
 };
 
 /// Where an expression's column reference was found when the interpreter bound it: `depth`
@@ -156,6 +157,7 @@ struct Statement {
         Kill,             // number
         Print,            // expr
         Dbcc,             // table.object: the command; arguments; options: its WITH options
+        RaisError,        // arguments: message, severity, state, values; options: its WITH options
     };
     Kind kind;
     int offset = 0;

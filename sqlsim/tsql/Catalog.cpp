@@ -203,6 +203,9 @@ Table sysobjects(const ServerState&, const Database& database, const SessionStat
             const QString suffix = QStringLiteral("%1").arg(table.objectId, 12, 16, QLatin1Char('0')).toUpper();
             objects.push_back({table.objectId, table.name.leftJustified(128 - 12, u'_') + suffix, QStringLiteral("U")});
         }
+        // A ## table goes by its own name: it is the same table for every session.
+        for (const auto& [key, global] : *session.globalTables)
+            objects.push_back({global.table.objectId, global.table.name, QStringLiteral("U")});
     }
     return view("sysobjects", columns, pointers(objects));
 }
@@ -256,6 +259,11 @@ Table* Catalog::findTemporary(const ObjectName& name)
 {
     if (!name.isTemporary())
         return nullptr;
+    if (name.isGlobalTemporary()) {
+        m_holdsShared = true;
+        const auto it = m_session.globalTables->find(name.object.toLower());
+        return it == m_session.globalTables->end() ? nullptr : &it->second.table;
+    }
     const auto it = m_session.tempTables.find(name.object.toLower());
     return it == m_session.tempTables.end() ? nullptr : &it->second;
 }

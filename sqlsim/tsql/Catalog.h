@@ -37,10 +37,17 @@ public:
     /// The table `name` names, read from `currentDatabase` unless the name says otherwise;
     /// null when there is none. Views are built once a statement (see newStatement()).
     const Table* find(const ObjectName& name, const QString& currentDatabase);
-    /// A table a statement may change: the session's # tables only; null when there is none.
+    /// A table a statement may change: the session's # tables and the ## tables; null when
+    /// there is none.
     Table* findTemporary(const ObjectName& name);
     /// Forget the views built for the statement before.
-    void newStatement() { m_views.clear(); }
+    void newStatement()
+    {
+        m_views.clear();
+        m_holdsShared = false;
+    }
+    /// Whether the statement has found a ## table, which other sessions may change.
+    bool holdsShared() const { return m_holdsShared; }
 
     /// The database of that name (any case), or null.
     const Database* database(const QString& name) const;
@@ -49,6 +56,7 @@ private:
     ServerState& m_state;
     SessionState& m_session;
     std::map<QString, std::unique_ptr<Table>> m_views;
+    bool m_holdsShared = false;
 };
 
 } // namespace sqlsim::tsql

@@ -30,7 +30,7 @@ bool endsBatch(const Message& message)
                                   msg::ConversionError, msg::ImplicitConversion, msg::ExplicitConversion,
                                   msg::InvalidObject, msg::InvalidColumn, msg::AmbiguousColumn,
                                   msg::MustDeclareVariable, msg::UnknownFunction, msg::NestedTooDeeply, 107,
-                                  147, 217, 701, 4145};
+                                  147, 217, 701, 4145, 8649};
     return message.severity >= 20 || std::find(std::begin(numbers), std::end(numbers), message.number) != std::end(numbers);
 }
 
@@ -70,6 +70,16 @@ ResultSet resultSet(const QueryOutput& output, bool counted)
 }
 
 } // namespace
+
+Message queryGovernor(qint64 cost, qint64 threshold)
+{
+    return Message{8649, 1, 17,
+                   QStringLiteral("The query has been canceled because the estimated cost of this query (%1) exceeds the "
+                                  "configured threshold of %2. Contact the system administrator.")
+                       .arg(cost)
+                       .arg(threshold),
+                   {}, 1};
+}
 
 Message outOfMemory()
 {
@@ -119,25 +129,118 @@ void Execution::runBatch(const Batch& batch, const QString& text)
     }
 }
 
+void Execution::declareParameters(const BatchVariables& variables)
+{
+    // "@p int OUTPUT": an output parameter is an ordinary variable while the batch runs.
+    static const QRegularExpression output(QStringLiteral("\\s+out(put)?\\b"), QRegularExpression::CaseInsensitiveOption);
+    QStringList declared;
+    try {
+        if (!variables.definitions.trimmed().isEmpty()) {
+            auto parsed = parseBatch(QStringLiteral("DECLARE ") + QString(variables.definitions).remove(output));
+            if (const Message* syntax = std::get_if<Message>(&parsed)) {
+                m_reply.items.push_back(*syntax);
+                throw BatchEnd{};
+            }
+            const Batch& batch = std::get<Batch>(parsed);
+            if (batch.statements.size() != 1 || batch.statements[0]->kind != Statement::Kind::Declare)
+                throw SqlError(msg::SyntaxNear, {variables.definitions.left(kMaxNameInMessage)});
+            declare(*batch.statements[0]);
+            for (const auto& variable : batch.statements[0]->variables)
+                declared << variable.first;
+        } else {
+            for (const BatchParameter& parameter : variables.values) {
+                const QString key = parameter.name.toLower();
+                if (m_variables.count(key))
+                    throw SqlError(msg::VariableRedeclared, {parameter.name});
+                const TypeInfo type = TypeInfo::fromColumn(parameter.type);
+                m_variables[key] = Variable{type, SqlValue::null(type)};
+            }
+        }
+        qsizetype position = 0;
+        for (const BatchParameter& parameter : variables.values) {
+            const QString name = !parameter.name.isEmpty() ? parameter.name : declared.value(position);
+            ++position;
+            assign(name.isEmpty() ? QStringLiteral("@%1").arg(position) : name,
+                   SqlValue::fromReplyValue(parameter.value, parameter.type));
+        }
+    } catch (const SqlError& e) {
+        m_reply.items.push_back(e.message());
+        throw BatchEnd{};
+    }
+}
+
 void Execution::checkAttention()
 {
-    using Clock = std::chrono::steady_clock;
     ++m_statementsRun;
+    m_work = 0;
     if (m_reply.items.size() > kMaxReplyItems) {
         m_reply.items.push_back(outOfMemory());
         throw BatchEnd{};
     }
-    if (!m_hooks.interrupted)
-        return;
-    // Asking costs a system call: once a millisecond is soon enough for a client's time-out.
+    poll();
+}
+
+void Execution::checkpoint()
+{
+    const qint64 limit = m_state.options.statementWorkLimit;
+    if (++m_work > limit)
+        fail(queryGovernor(m_work, limit));
+    // A unit is a fraction of a microsecond: looking at the clock each time would double it.
+    if (m_work % 1024 == 0)
+        poll();
+}
+
+void Execution::poll()
+{
+    using Clock = std::chrono::steady_clock;
     const Clock::time_point now = Clock::now();
-    if (m_statementsRun > 1 && now - m_lastAsked < std::chrono::milliseconds(1))
-        return;
-    m_lastAsked = now;
-    if (m_hooks.interrupted(0)) {
-        m_reply.cancelled = true;
+    const auto ran = std::chrono::duration_cast<std::chrono::milliseconds>(now - m_hooks.started);
+    const int limitMs = m_state.options.batchTimeLimitMs;
+    if (ran.count() > limitMs) {
+        Message message = queryGovernor(ran.count() / 1000, limitMs / 1000);
+        message.line = m_line;
+        m_reply.items.push_back(message);
         throw BatchEnd{};
     }
+    // Asking costs a system call: once a millisecond is soon enough for a client's time-out.
+    if (m_hooks.interrupted && (m_statementsRun <= 1 || now - m_lastAsked >= std::chrono::milliseconds(1))) {
+        m_lastAsked = now;
+        if (m_hooks.interrupted(0)) {
+            m_reply.cancelled = true;
+            throw BatchEnd{};
+        }
+    }
+    // Rows of a ## table may change or go while another session runs: a statement reading one
+    // keeps the server to itself until it ends.
+    if (m_hooks.yield && !m_catalog.holdsShared() && !m_outerHoldsShared)
+        m_hooks.yield();
+}
+
+void Execution::charge(qint64 bytes, bool global)
+{
+    if ((!global && m_session.bytesHeld + bytes > m_state.options.sessionMemoryLimit)
+        || (m_hooks.memory && !m_hooks.memory->take(bytes)))
+        fail(outOfMemory());
+    if (!global)
+        m_session.bytesHeld += bytes;
+}
+
+void Execution::release(qint64 bytes, bool global)
+{
+    if (m_hooks.memory)
+        m_hooks.memory->give(bytes);
+    if (!global)
+        m_session.bytesHeld -= bytes;
+}
+
+void Execution::appendRow(Table& table, Row row)
+{
+    if (table.rows.size() >= kMaxTableRows)
+        fail(outOfMemory());
+    const qint64 bytes = rowBytes(row);
+    charge(bytes, table.global);
+    table.bytes += bytes;
+    table.rows.push_back(std::move(row));
 }
 
 void Execution::throwErrors(std::vector<Message>& errors)
@@ -252,6 +355,9 @@ Execution::Flow Execution::run(const Statement& s)
         case K::Kill:
             kill(s);
             break;
+        case K::RaisError:
+            raiseError(s);
+            break;
         case K::Print:
             bindStatement(s);
             m_reply.items.push_back(Message{0, 1, 0,
@@ -352,6 +458,11 @@ void Execution::select(const Statement& s)
         m_capture->insert(m_capture->end(), output.rows.begin(), output.rows.end());
         return;
     }
+    qint64 bytes = 0;
+    for (const Row& row : output.rows)
+        bytes += rowBytes(row);
+    charge(bytes);
+    m_hooks.replyBytes += bytes;
     m_reply.items.push_back(resultSet(output, !m_session.nocount));
 }
 
@@ -377,8 +488,6 @@ SqlValue Execution::fitted(const Table& table, const TableColumn& column, const 
 
 void Execution::storeRow(Table& table, const std::vector<int>& columns, Row values)
 {
-    if (table.rows.size() >= kMaxTableRows)
-        fail(outOfMemory());
     Row row;
     row.reserve(table.columns.size());
     for (size_t c = 0; c < table.columns.size(); ++c) {
@@ -391,7 +500,7 @@ void Execution::storeRow(Table& table, const std::vector<int>& columns, Row valu
         row.push_back(fitted(table, column, at == columns.end() ? SqlValue::null(column.type)
                                                                 : values[size_t(at - columns.begin())]));
     }
-    table.rows.push_back(std::move(row));
+    appendRow(table, std::move(row));
 }
 
 void Execution::insert(const Statement& s)
@@ -444,11 +553,13 @@ void Execution::createTable(const Statement& s)
     if (!s.table.isTemporary())
         fail(error(262, 14, QStringLiteral("CREATE TABLE permission denied in database '%1'.").arg(currentDatabase())));
     const QString key = s.table.object.toLower();
-    if (m_session.tempTables.count(key))
+    const bool global = s.table.isGlobalTemporary();
+    if (global ? m_session.globalTables->count(key) > 0 : m_session.tempTables.count(key) > 0)
         throw SqlError(msg::ObjectExists, {s.table.object});
     Table table;
     table.name = s.table.object;
     table.objectId = ++m_session.lastObjectId;
+    table.global = global;
     int position = 0;
     for (const ColumnDefinition& definition : s.columns) {
         ++position;
@@ -461,14 +572,24 @@ void Execution::createTable(const Statement& s)
         table.columns.push_back(TableColumn{definition.name, type, definition.nullable, definition.identity,
                                             definition.seed, definition.step});
     }
-    m_session.tempTables.emplace(key, std::move(table));
+    if (global)
+        m_session.globalTables->emplace(key, GlobalTable{std::move(table), m_spid});
+    else
+        m_session.tempTables.emplace(key, std::move(table));
     m_reply.items.push_back(Done{});
 }
 
 void Execution::dropTable(const Statement& s)
 {
-    if (!s.table.isTemporary() || !m_session.tempTables.erase(s.table.object.toLower()))
+    const Table* table = m_catalog.findTemporary(s.table);
+    if (!table)
         throw SqlError(msg::CannotDropTable, {s.table.object});
+    release(table->bytes, table->global);
+    const QString key = s.table.object.toLower();
+    if (table->global)
+        m_session.globalTables->erase(key);
+    else
+        m_session.tempTables.erase(key);
     m_reply.items.push_back(Done{});
 }
 
@@ -597,6 +718,7 @@ void Execution::executeString(const Statement& s, std::vector<Row>* capture)
     const QString database = currentDatabase();
     Execution inner(m_state, m_session, m_spid, m_reply, m_hooks, m_nesting + 1);
     inner.m_capture = capture;
+    inner.m_outerHoldsShared = m_outerHoldsShared || m_catalog.holdsShared();
     const auto restore = [&] {
         const QString now = currentDatabase();
         if (now == database)
@@ -675,6 +797,93 @@ void Execution::kill(const Statement& s)
     m_reply.items.push_back(Done{});
 }
 
+// --- RAISERROR ---------------------------------------------------------------------------------
+
+namespace {
+
+// RAISERROR's message with its arguments put in, as printf would: %[flags][width][.precision]
+// [h|l] d i o s u x X, and %% for itself.
+QString formatMessage(const QString& pattern, const std::vector<SqlValue>& arguments)
+{
+    static const QRegularExpression specification(QStringLiteral("%([-+ 0#]*)(\\d*|\\*)(?:\\.(\\d*|\\*))?(?:h|l|I64)?([diosuxX%])"));
+    QString out;
+    size_t next = 0;
+    qsizetype at = 0;
+    const auto takeNumber = [&](const QString& text) {
+        if (text != u"*")
+            return text.toInt();
+        return next < arguments.size() && !arguments[next].isNull() ? int(arguments[next++].toInteger()) : 0;
+    };
+    for (auto it = specification.globalMatch(pattern); it.hasNext();) {
+        const QRegularExpressionMatch match = it.next();
+        out += QStringView(pattern).mid(at, match.capturedStart() - at);
+        at = match.capturedEnd();
+        const QChar conversion = match.captured(4).front();
+        if (conversion == u'%') {
+            out += u'%';
+            continue;
+        }
+        const QString flags = match.captured(1);
+        const int width = takeNumber(match.captured(2));
+        const bool precise = match.capturedLength(3) > 0;
+        const int precision = precise ? takeNumber(match.captured(3)) : 0;
+        const SqlValue value = next < arguments.size() ? arguments[next++] : SqlValue();
+        QString text;
+        if (value.isNull()) {
+            text = QStringLiteral("(null)");
+        } else if (conversion == u's') {
+            text = value.type().isText() ? value.toText() : convert(value, TypeInfo::text(SqlType::NVarChar, 4000)).toText();
+            if (precise)
+                text = text.left(precision);
+        } else {
+            const qint64 number = value.type().isInteger() || value.type().type == SqlType::Bit ? value.toInteger() : 0;
+            const int base = conversion == u'o' ? 8 : conversion == u'x' || conversion == u'X' ? 16 : 10;
+            text = conversion == u'd' || conversion == u'i' ? QString::number(number)
+                                                            : QString::number(quint32(number), base);
+            if (conversion == u'X')
+                text = text.toUpper();
+            if (flags.contains(u'+') && number >= 0 && base == 10)
+                text.prepend(u'+');
+        }
+        if (text.size() < width)
+            text = flags.contains(u'-') ? text.leftJustified(width) : text.rightJustified(width, flags.contains(u'0') && conversion != u's' ? u'0' : u' ');
+        out += text;
+    }
+    out += QStringView(pattern).mid(at);
+    return out;
+}
+
+} // namespace
+
+void Execution::raiseError(const Statement& s)
+{
+    bindStatement(s);
+    std::vector<SqlValue> values;
+    for (const ProcedureArgument& argument : s.arguments)
+        values.push_back(evaluate(*argument.value, nullptr));
+    const auto integer = [](const SqlValue& value) {
+        return value.isNull() ? 0 : convert(value, TypeInfo::integer(SqlType::BigInt)).toInteger();
+    };
+    const int severity = int(std::clamp<qint64>(integer(values[1]), 0, 25));
+    const int state = int(std::clamp<qint64>(integer(values[2]), 0, 255));
+    const bool logged = s.options.contains(QStringLiteral("log"), Qt::CaseInsensitive);
+    if (severity > 18 && !logged)
+        fail(error(2754, 16, QStringLiteral("Error severity levels greater than 18 can only be specified by members of "
+                                            "the sysadmin role, using the WITH LOG option.")));
+    Message message{50000, state, severity, {}, {}, m_line};
+    if (values[0].type().isText()) {
+        message.text = values[0].isNull() ? QString() : formatMessage(values[0].toText(), {values.begin() + 3, values.end()});
+    } else {
+        message.number = int(integer(values[0]));
+        message.text = QStringLiteral("Error %1, severity %2, state %3 was raised, but no message with that error "
+                                      "number was found in sysmessages.").arg(message.number).arg(severity).arg(state);
+    }
+    m_reply.items.push_back(message);
+    // From severity 20 on the error is fatal to the batch.
+    if (severity >= 20)
+        throw BatchEnd{};
+}
+
 // --- what the functions ask ----------------------------------------------------------------------
 
 DateTime Execution::now() const
@@ -725,6 +934,10 @@ std::optional<int> Execution::objectId(const QString& name) const
             part = part.mid(1, part.size() - 2);
     }
     const QString object = parts.last();
+    if (object.startsWith(u"##")) {
+        const auto it = m_session.globalTables->find(object.toLower());
+        return it == m_session.globalTables->end() ? std::nullopt : std::optional<int>(it->second.table.objectId);
+    }
     if (object.startsWith(u'#')) {
         const auto it = m_session.tempTables.find(object.toLower());
         return it == m_session.tempTables.end() ? std::nullopt : std::optional<int>(it->second.objectId);
@@ -741,7 +954,8 @@ std::optional<int> Execution::objectId(const QString& name) const
 
 // --- the public face ----------------------------------------------------------------------------
 
-Reply runBatch(ServerState& state, SessionState& session, int spid, const QString& batch, BatchHooks& hooks)
+Reply runBatch(ServerState& state, SessionState& session, int spid, const QString& batch, BatchHooks& hooks,
+               const BatchVariables& variables)
 {
     Reply reply;
     auto parsed = parseBatch(batch);
@@ -751,9 +965,13 @@ Reply runBatch(ServerState& state, SessionState& session, int spid, const QStrin
     }
     Execution execution(state, session, spid, reply, hooks, 0);
     try {
+        execution.declareParameters(variables);
         execution.runBatch(std::get<Batch>(parsed), batch);
     } catch (const BatchEnd&) {
         // The reply holds the message that ended it.
+    } catch (const std::bad_alloc&) {
+        // What the batch built is gone with the stack; the session and its link stay.
+        reply.items.push_back(outOfMemory());
     }
     return reply;
 }

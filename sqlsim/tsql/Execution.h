@@ -59,6 +59,9 @@ struct QueryOutput {
 /// 701: what the server answers where the simulator's memory would run out.
 Message outOfMemory();
 
+/// 8649: the query governor cancels a statement or batch whose cost passed the server's limit.
+Message queryGovernor(qint64 cost, qint64 threshold);
+
 /// Thrown to end the batch once its error is in the reply (or its attention has come). An error
 /// that ends only its statement is a SqlError, caught where the statement runs.
 struct BatchEnd {
@@ -74,6 +77,8 @@ public:
     Execution(ServerState& state, SessionState& session, int spid, Reply& reply, BatchHooks& hooks,
               int nesting);
 
+    /// Declares and sets the variables the batch begins with; an error ends the run by BatchEnd.
+    void declareParameters(const BatchVariables& variables);
     /// Runs the statements; an error adds its message and ends its statement, or the run by
     /// BatchEnd.
     void runBatch(const Batch& batch, const QString& text);
@@ -93,7 +98,20 @@ private:
     // --- statements (Execution.cpp) ---
     Flow run(const Statement& statement);
     Flow runBody(const StatementList& body);
+    /// At each statement: the reply's size, then as poll().
     void checkAttention();
+    /// One unit of a statement's work (a row visited, a subquery run): counts against the
+    /// statement's budget, and every so often polls.
+    void checkpoint();
+    /// The batch's time budget, the client's attention (asked once a millisecond at most), and
+    /// a moment for the other sessions when the statement holds nothing shared.
+    void poll();
+    /// Takes `bytes` from the session's and the server's memory (only the server's for rows of
+    /// a ## table, which outlive the session's batches); 701 when either would run out.
+    void charge(qint64 bytes, bool global = false);
+    void release(qint64 bytes, bool global = false);
+    /// Adds a row to a table or drops a table's rows, keeping its bytes counted.
+    void appendRow(Table& table, Row row);
     /// Raises the server's error: the statement ends, and with some errors the batch.
     [[noreturn]] void fail(const Message& message);
     void declare(const Statement& s);
@@ -109,6 +127,7 @@ private:
     void executeString(const Statement& s, std::vector<Row>* capture);
     void use(const QString& name);
     void kill(const Statement& s);
+    void raiseError(const Statement& s);
     void rowCount(qint64 count);
     Table& writableTable(const ObjectName& name);
     void storeRow(Table& table, const std::vector<int>& columns, Row values);
@@ -155,6 +174,8 @@ private:
     qint64 m_rowCount = 0;
     int m_line = 1;
     int m_statementsRun = 0;
+    qint64 m_work = 0;   // units of work of the running statement
+    bool m_outerHoldsShared = false;   // an EXEC string whose statement around it holds a ## table
     std::chrono::steady_clock::time_point m_lastAsked;
     bool m_inFilter = false;   // binding ON or WHERE: no aggregate may stand there
 };

@@ -19,7 +19,7 @@ bool isReserved(const Token& token)
               "dbcc", "default", "delete", "desc", "distinct", "drop", "else", "end", "exec", "execute",
               "exists", "fetch", "for", "from", "full", "group", "having", "identity", "if", "in",
               "inner", "insert", "into", "is", "join", "kill", "left", "like", "not", "null", "on",
-              "open", "or", "order", "outer", "print", "return", "right", "select", "set", "table",
+              "open", "or", "order", "outer", "print", "raiserror", "return", "right", "select", "set", "table",
               "then", "top", "union", "update", "use", "values", "when", "where", "while"})
             set.insert(QString::fromLatin1(word));
         return set;
@@ -200,6 +200,23 @@ private:
         if (first.is("print")) {
             auto s = make(K::Print, first);
             s->expr = expression();
+            return s;
+        }
+        if (first.is("raiserror")) {
+            // RAISERROR (message, severity, state [, argument ...]) [WITH option, ...]
+            auto s = make(K::RaisError, first);
+            expect("(");
+            do
+                s->arguments.push_back(ProcedureArgument{{}, expression()});
+            while (m_in.accept(","));
+            expect(")");
+            if (s->arguments.size() < 3)
+                fail();
+            if (m_in.accept("with")) {
+                do
+                    s->options << name();
+                while (m_in.accept(","));
+            }
             return s;
         }
         m_in.seek(m_in.position() - 1);

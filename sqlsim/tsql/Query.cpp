@@ -332,6 +332,7 @@ std::vector<const Row*> Execution::join(const BoundQuery& bound, const SelectQue
             std::copy_n(joined.begin() + qsizetype(p * k), k, buffer.begin());
             bool matched = false;
             const auto consider = [&](const Row* candidate) {
+                checkpoint();
                 buffer[k] = candidate;
                 if (next.size() > kMaxJoinedRows * (k + 1))
                     throw SqlError(outOfMemory());
@@ -367,6 +368,7 @@ std::vector<const Row*> Execution::join(const BoundQuery& bound, const SelectQue
     if (query.where) {
         std::vector<const Row*> kept;
         for (size_t r = 0; r < joined.size(); r += n) {
+            checkpoint();
             Scope row{&bound, joined.data() + r, nullptr, 0, outer};
             if (test(*query.where, &row) == Truth::True)
                 kept.insert(kept.end(), joined.begin() + qsizetype(r), joined.begin() + qsizetype(r + n));
@@ -379,6 +381,7 @@ std::vector<const Row*> Execution::join(const BoundQuery& bound, const SelectQue
 
 QueryOutput Execution::runQuery(const SelectQuery& query, const Scope* outer)
 {
+    checkpoint();
     const BoundQuery& bound = m_bound.at(&query);
     const size_t n = bound.sources.size();
     size_t count = 0;
@@ -489,6 +492,7 @@ void Execution::update(const Statement& s)
     // Every new value is computed from the rows as they were before any changes.
     std::vector<std::pair<size_t, Row>> changes;
     for (size_t r = 0; r < table.rows.size(); ++r) {
+        checkpoint();
         const Row* row = &table.rows[r];
         const Scope scope{&target, &row, nullptr, 0, nullptr};
         if (s.expr && test(*s.expr, &scope) != Truth::True)
@@ -498,12 +502,23 @@ void Execution::update(const Statement& s)
             values.push_back(evaluate(*assignment.second, &scope));
         changes.emplace_back(r, std::move(values));
     }
+    qint64 grown = 0;
     for (auto& [r, values] : changes) {
+        Row changed = table.rows[r];
         for (size_t a = 0; a < columns.size(); ++a) {
             const TableColumn& column = table.columns[size_t(columns[a])];
-            table.rows[r][size_t(columns[a])] = fitted(table, column, values[a]);
+            changed[size_t(columns[a])] = fitted(table, column, values[a]);
         }
+        grown += rowBytes(changed) - rowBytes(table.rows[r]);
+        values = std::move(changed);
     }
+    if (grown > 0)
+        charge(grown, table.global);
+    else
+        release(-grown, table.global);
+    table.bytes += grown;
+    for (auto& [r, values] : changes)
+        table.rows[r] = std::move(values);
     rowCount(qint64(changes.size()));
 }
 
@@ -519,15 +534,21 @@ void Execution::remove(const Statement& s)
     throwErrors(errors);
     std::vector<bool> gone(table.rows.size(), false);
     for (size_t r = 0; r < table.rows.size(); ++r) {
+        checkpoint();
         const Row* row = &table.rows[r];
         const Scope scope{&target, &row, nullptr, 0, nullptr};
         gone[r] = !s.expr || test(*s.expr, &scope) == Truth::True;
     }
     size_t kept = 0;
+    qint64 freed = 0;
     for (size_t r = 0; r < table.rows.size(); ++r) {
-        if (!gone[r])
+        if (gone[r])
+            freed += rowBytes(table.rows[r]);
+        else
             table.rows[kept++] = std::move(table.rows[r]);
     }
+    release(freed, table.global);
+    table.bytes -= freed;
     const qint64 removed = qint64(table.rows.size() - kept);
     table.rows.resize(kept);
     rowCount(removed);

@@ -19,14 +19,24 @@ struct Cursor {
     size_t next = 0;
 };
 
+/// A ## table: every session sees it until the session that made it logs out.
+struct GlobalTable {
+    Table table;
+    int owner = 0;   // the spid that made it
+};
+using GlobalTables = std::map<QString, GlobalTable>;   // by lower-case name
+
 struct SessionState {
     std::map<QString, Table> tempTables;   // by lower-case name
+    /// The server's ## tables (a session of its own when none is shared with it).
+    std::shared_ptr<GlobalTables> globalTables = std::make_shared<GlobalTables>();
     qint32 lastObjectId = 1977058000;      // ids of # tables, as tempdb numbers them
     std::map<QString, Cursor> cursors;     // by lower-case name
     int fetchStatus = -1;
     bool nocount = false;
     DateFormat dateFormat = DateFormat::Mdy;
     QString language = QStringLiteral("us_english");
+    qint64 bytesHeld = 0;   // by the rows of its # tables and the results of its running batch
 };
 
 } // namespace sqlsim::tsql

@@ -18,4 +18,18 @@ qint64 Table::nextIdentity(const TableColumn& column)
     return lastIdentity;
 }
 
+qint64 rowBytes(const Row& row)
+{
+    qint64 bytes = qint64(sizeof(Row) + row.capacity() * sizeof(SqlValue));
+    for (const SqlValue& value : row) {
+        if (value.isNull())
+            continue;
+        if (value.type().isText())
+            bytes += value.toText().size() * qint64(sizeof(QChar));
+        else if (value.type().isBinary())
+            bytes += value.toBinary().size();
+    }
+    return bytes;
+}
+
 } // namespace sqlsim::tsql

@@ -20,6 +20,9 @@ struct TableColumn {
 
 using Row = std::vector<SqlValue>;
 
+/// The bytes a row takes in memory, near enough for the memory budgets.
+qint64 rowBytes(const Row& row);
+
 struct Table {
     QString name;
     qint32 objectId = 0;      // # tables: their id in tempdb
@@ -27,6 +30,8 @@ struct Table {
     std::vector<Row> rows;
     qint64 lastIdentity = 0;
     bool identityUsed = false;
+    qint64 bytes = 0;         // what its rows take, as the memory budgets count it
+    bool global = false;      // a ## table, shared by every session
 
     /// The column's position (names compare case-insensitively), -1 when it has none.
     int columnIndex(const QString& name) const;

@@ -10,6 +10,7 @@
 #include <sqlext.h>
 
 #include <memory>
+#include <thread>
 
 using namespace sqlsim;
 
@@ -458,4 +459,73 @@ TEST_F(SqlsimOdbc, DroppedLinkFailsCleanlyAndOtherSessionsGoOn)
     sim.server().dropSession(spid);
     EXPECT_EQ(bystander.execute("SELECT @@VERSION"), SQL_ERROR);
     EXPECT_TRUE(hasState(bystander.statementDiagnostics(), "08S01"));
+}
+
+TEST_F(SqlsimOdbc, PreparedStatementsAndBoundParametersTravelAsRpcCalls)
+{
+    Client client;
+    connect(client);
+    SQLHSTMT statement = client.statement();
+    std::u16string text = wide(QStringLiteral("SELECT ? * 2, ?"));
+    ASSERT_TRUE(SQL_SUCCEEDED(SQLPrepareW(statement, sqlText(text), SQL_NTS)));
+    SQLINTEGER number = 21;
+    SQLLEN numberLength = 0;
+    char16_t name[16] = u"Сервер";
+    SQLLEN nameLength = SQL_NTS;
+    ASSERT_TRUE(SQL_SUCCEEDED(SQLBindParameter(statement, 1, SQL_PARAM_INPUT, SQL_C_LONG, SQL_INTEGER, 0, 0, &number,
+                                               0, &numberLength)));
+    ASSERT_TRUE(SQL_SUCCEEDED(SQLBindParameter(statement, 2, SQL_PARAM_INPUT, SQL_C_WCHAR, SQL_WVARCHAR, 15, 0, name,
+                                               sizeof name, &nameLength)));
+    for (const SQLINTEGER value : {21, 50}) {
+        number = value;
+        const SQLRETURN rc = SQLExecute(statement);
+        ASSERT_TRUE(SQL_SUCCEEDED(rc)) << client.statementDiagnostics().front().text.toStdString();
+        EXPECT_EQ(client.rows(), std::vector<QString>{QStringLiteral("%1|Сервер").arg(value * 2)});
+        SQLFreeStmt(statement, SQL_CLOSE);
+    }
+    // A direct execution with a bound parameter, and a parameter the statement cannot take.
+    SQLFreeStmt(statement, SQL_RESET_PARAMS);
+    number = 7;
+    ASSERT_TRUE(SQL_SUCCEEDED(SQLBindParameter(statement, 1, SQL_PARAM_INPUT, SQL_C_LONG, SQL_INTEGER, 0, 0, &number,
+                                               0, &numberLength)));
+    ASSERT_TRUE(SQL_SUCCEEDED(client.execute("SELECT name FROM sysdatabases WHERE dbid = ? - 5")));
+    EXPECT_EQ(client.rows(), std::vector<QString>{QStringLiteral("tempdb")});
+    EXPECT_EQ(client.execute("SELECT * FROM nosuch WHERE n = ?"), SQL_ERROR);
+    EXPECT_TRUE(hasNative(client.statementDiagnostics(), 208, "Invalid object name 'nosuch'."));
+    SQLFreeStmt(statement, SQL_RESET_PARAMS);
+    EXPECT_EQ(client.scalar("SELECT @@VERSION"), sim.engine().state().versionText());
+}
+
+TEST_F(SqlsimOdbc, RunawayLoopLeavesTheServerToOthersUntilItsClientCancels)
+{
+    Client runaway;
+    connect(runaway);
+    SQLRETURN loopResult = SQL_SUCCESS;
+    std::thread loop([&] { loopResult = runaway.execute("declare @i int set @i = 0 while 1 = 1 set @i = @i + 1"); });
+    QThread::msleep(200);
+    {
+        Client newcomer;
+        connect(newcomer);
+        EXPECT_EQ(newcomer.scalar("SELECT @@VERSION"), sim.engine().state().versionText());
+    }
+    EXPECT_TRUE(SQL_SUCCEEDED(SQLCancel(runaway.statement())));
+    loop.join();
+    EXPECT_EQ(loopResult, SQL_ERROR);
+    EXPECT_TRUE(hasState(runaway.statementDiagnostics(), "HY008"));
+    EXPECT_GE(runaway.scalar("SELECT @@SPID").toInt(), 51);
+}
+
+TEST(SqlsimOdbcMemory, RunningOutOfMemoryIsError701AndTheLinkStays)
+{
+    ServerOptions options;
+    options.populate = false;
+    options.sessionMemoryLimit = 4'000'000;
+    SimFixture sim(options);
+    Client client;
+    ASSERT_TRUE(SQL_SUCCEEDED(client.connect(sim.odbcConnectionString())));
+    const QString doubling = QStringLiteral("SET NOCOUNT ON create table #big (v varchar(4000)) insert #big values ('%1') "
+                                            "while 1 = 1 insert #big select v from #big").arg(QString(4000, u'x'));
+    EXPECT_EQ(client.execute(doubling), SQL_ERROR);
+    EXPECT_TRUE(hasNative(client.statementDiagnostics(), 701, "There is insufficient system memory to run this query."));
+    EXPECT_GE(client.scalar("SELECT count(*) FROM #big").toInt(), 256);
 }

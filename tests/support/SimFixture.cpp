@@ -10,6 +10,12 @@ SimFixture::SimFixture(sqlsim::ServerVersion version, bool populate, const sqlsi
     m_server.start(0);
 }
 
+SimFixture::SimFixture(const sqlsim::ServerOptions& options)
+    : m_server(options)
+{
+    m_server.start(0);
+}
+
 QString SimFixture::odbcConnectionString() const
 {
     return QStringLiteral("DRIVER={FreeTDS};SERVER=127.0.0.1;PORT=%1;UID=sa;PWD=velmora;"

@@ -11,6 +11,7 @@ public:
     /// Starts the server at once. Throws std::runtime_error when it cannot listen.
     explicit SimFixture(sqlsim::ServerVersion version = sqlsim::ServerVersion::Sql2000,
                         bool populate = true, const sqlsim::SecurityOptions& security = {});
+    explicit SimFixture(const sqlsim::ServerOptions& options);
 
     sqlsim::SimServer& server() { return m_server; }
     sqlsim::Engine& engine() { return m_server.engine(); }

@@ -259,3 +259,93 @@ TEST_F(SqlsimEngine, ProbeWithoutRowsLeavesTheFullListing)
     EXPECT_EQ(picture(engine.execute(spid, "Exec xp_msver 'ProductVersion'")), QStringLiteral("proc rows:0 return:0"));
     EXPECT_EQ(picture(engine.execute(spid, "Exec xp_msver")), QStringLiteral("proc rows:20 return:0"));
 }
+
+TEST_F(SqlsimEngine, RaiserrorFormatsItsArgumentsAsTheServerDoes)
+{
+    const int spid = logIn();
+    const struct {
+        const char* batch;
+        int number, severity, state;
+        const char* text;
+    } cases[] = {
+        {"RAISERROR('Plain failure', 16, 1)", 50000, 16, 1, "Plain failure"},
+        {"RAISERROR ('Process %d of %s: %5s|%-4d|%x%%', 11, 3, 51, N'sa', 'ab', 7, 255)", 50000, 11, 3,
+         "Process 51 of sa:    ab|7   |ff%"},
+        {"declare @m varchar(40) set @m = 'By %s' RAISERROR(@m, 10, 2, 'variable') WITH NOWAIT", 50000, 10, 2,
+         "By variable"},
+        {"RAISERROR('%s and %d', 16, 1)", 50000, 16, 1, "(null) and (null)"},
+        {"RAISERROR('%.3s', 16, 1, 'truncated')", 50000, 16, 1, "tru"},
+        {"RAISERROR(50123, 16, 4)", 50123, 16, 4,
+         "Error 50123, severity 16, state 4 was raised, but no message with that error number was found in sysmessages."},
+        {"RAISERROR('Too severe', 19, 1)", 2754, 16, 1,
+         "Error severity levels greater than 18 can only be specified by members of the sysadmin role, using the WITH LOG option."},
+    };
+    for (const auto& c : cases) {
+        const Reply reply = engine.execute(spid, QString::fromUtf8(c.batch));
+        const auto message = std::find_if(reply.items.begin(), reply.items.end(),
+                                          [](const ReplyItem& item) { return std::holds_alternative<Message>(item); });
+        ASSERT_NE(message, reply.items.end()) << c.batch;
+        const Message& m = std::get<Message>(*message);
+        EXPECT_EQ(m.number, c.number) << c.batch;
+        EXPECT_EQ(m.severity, c.severity) << c.batch;
+        EXPECT_EQ(m.state, c.state) << c.batch;
+        EXPECT_EQ(m.text, QString::fromUtf8(c.text)) << c.batch;
+    }
+    // The batch goes on after the error, as after any error of its severity.
+    EXPECT_EQ(picture(engine.execute(spid, "RAISERROR('x', 16, 1) SELECT @@SPID")), QStringLiteral("msg:50000 rows:1"));
+    EXPECT_EQ(picture(engine.execute(spid, "RAISERROR('x', 16)")), QStringLiteral("msg:170"));
+}
+
+TEST_F(SqlsimEngine, GlobalTemporaryTablesAreSharedUntilTheirCreatorLeaves)
+{
+    const int creator = logIn();
+    const int other = logIn();
+    EXPECT_EQ(picture(engine.execute(creator, "create table ##shared (n int) insert ##shared values (1)")),
+              QStringLiteral("done:-1 done:1"));
+    EXPECT_EQ(picture(engine.execute(other, "insert ##shared values (2) select * from ##shared")),
+              QStringLiteral("done:1 rows:2"));
+    EXPECT_EQ(picture(engine.execute(other, "create table ##shared (n int)")), QStringLiteral("msg:2714"));
+    // A # table of the same name stays the session's own.
+    EXPECT_EQ(picture(engine.execute(other, "create table #shared (n int) select * from #shared")),
+              QStringLiteral("done:-1 rows:0"));
+    engine.logout(creator);
+    EXPECT_EQ(picture(engine.execute(other, "select * from ##shared")), QStringLiteral("msg:208"));
+}
+
+TEST(SqlsimEngineLimits, WorkTimeAndMemoryBudgetsAnswerWithTheServersErrorsAndTheSessionGoesOn)
+{
+    ServerOptions options{ServerVersion::Sql2000, 1, false};
+    options.statementWorkLimit = 100'000;
+    options.batchTimeLimitMs = 300;
+    options.sessionMemoryLimit = 2'500'000;
+    options.serverMemoryLimit = 3'000'000;
+    Engine engine(options);
+    const int spid = std::get<int>(engine.login(saLogin()));
+    const int neighbour = std::get<int>(engine.login(saLogin()));
+    const QString fill = QStringLiteral("declare @i int set @i = 0 while @i < 1000 begin insert #t values (@i) set @i = @i + 1 end ");
+    const QString doubling = QStringLiteral("create table #big (v varchar(4000)) insert #big values ('%1') "
+                                            "while 1 = 1 insert #big select v from #big").arg(QString(4000, u'x'));
+    const struct {
+        int session;
+        QString batch;
+        int error;
+    } cases[] = {
+        {spid, "create table #t (n int) " + fill + "select count(*) from #t a where exists "
+                                                    "(select * from #t b, #t c where b.n <> c.n and b.n = a.n)", 8649},
+        {spid, "declare @i int set @i = 0 while 1 = 1 set @i = @i + 1", 8649},
+        {spid, doubling, 701},
+        // The session's own limit is not reached, but the server's is, with the neighbour's rows.
+        {neighbour, doubling, 701},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.batch.toStdString());
+        EXPECT_TRUE(picture(engine.execute(c.session, c.batch)).endsWith(QStringLiteral("msg:%1").arg(c.error)));
+        EXPECT_EQ(picture(engine.execute(c.session, "select @@spid")), QStringLiteral("rows:1"));
+    }
+    const auto message = firstMessage(engine.execute(spid, "while 1 = 1 select 1 from #t a, #t b"));
+    EXPECT_TRUE(message.startsWith(QStringLiteral("The query has been canceled because the estimated cost of this query (")))
+        << message.toStdString();
+    EXPECT_EQ(picture(engine.execute(spid, "drop table #big")), QStringLiteral("done:-1"));
+    // Dropping the rows gave their bytes back: the neighbour may fill its table again.
+    EXPECT_TRUE(picture(engine.execute(neighbour, "insert #big select v from #big")).startsWith(QStringLiteral("done:")));
+}

@@ -3,6 +3,7 @@
 #include "KerberosRealm.h"
 #include "SelfSignedCertificate.h"
 #include "SimFixture.h"
+#include "tds/Bytes.h"
 #include "tds/Login7.h"
 #include "tds/Packet.h"
 
@@ -12,6 +13,7 @@
 #include <QThread>
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <mutex>
 #include <random>
 
@@ -420,8 +422,6 @@ TEST(SqlsimWire, BadPeerEndsItsOwnSessionOnly)
         {"garbage login", false, packet(0x10, QByteArray(120, '\x5A')), false},
         {"pre-login option outside the message", false, packet(0x12, badPreLogin), false},
         {"refused login", false, packet(0x10, login7(refused)), false},
-        {"bulk load after login", true, packet(0x07, "xx"), false},
-        {"odd-length batch", true, packet(0x01, "abc"), false},
         {"packets of two types in one message", true, mixedTypes, false},
     };
     for (const Case& c : cases) {
@@ -445,6 +445,124 @@ TEST(SqlsimWire, BadPeerEndsItsOwnSessionOnly)
     EXPECT_TRUE(reply->contains(ucs2(QStringLiteral("8.00.2039"))));
     RawClient newcomer(sim.port());
     EXPECT_TRUE(newcomer.logIn());
+}
+
+TEST(SqlsimWire, RequestsTheServerDoesNotServeGetAnErrorAndTheLinkStays)
+{
+    SimFixture sim;
+    RawClient client(sim.port());
+    ASSERT_TRUE(client.logIn());
+    const struct {
+        const char* what;
+        QByteArray bytes;
+        std::uint32_t error;
+    } cases[] = {
+        {"bulk load", packet(0x07, "xx"), 4002},
+        {"transaction manager request", packet(0x0E, QByteArray::fromHex("0000")), 4002},
+        {"unknown type", packet(0x55, "z"), 4002},
+        {"second login", packet(0x10, login7({})), 4002},
+        {"odd-length batch", packet(0x01, "abc"), 4002},
+        {"RPC cut short", packet(0x03, QByteArray::fromHex("0500 6100")), 8009},
+        {"RPC parameter of an unknown type", packet(0x03, QByteArray::fromHex("ffff 0a00 0000 00 00 99")), 8009},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        client.send(c.bytes);
+        const auto reply = client.reply();
+        ASSERT_TRUE(reply);
+        ASSERT_GT(reply->size(), 7);
+        EXPECT_EQ(std::uint8_t((*reply)[0]), 0xAA);
+        EXPECT_EQ(tds::getU32(reply->constData() + 3), c.error);
+        client.send(packet(0x01, ucs2(QStringLiteral("SELECT @@SPID"))));
+        const auto next = client.reply();
+        ASSERT_TRUE(next);
+        EXPECT_TRUE(next->startsWith(QByteArray::fromHex("81")));
+    }
+}
+
+TEST(SqlsimWire, ProceduresCalledByNameOverRpcAnswerAsTheirExec)
+{
+    SimFixture sim;
+    RawClient client(sim.port());
+    ASSERT_TRUE(client.logIn());
+    // xp_msver with one NVARCHAR(4000) parameter by position, then sp_nosuch in the same request.
+    QByteArray request;
+    putU16(request, 8);
+    request += ucs2(QStringLiteral("xp_msver"));
+    putU16(request, 0);
+    request += QByteArray::fromHex("00 00 e7 401f 0904d00034");
+    putU16(request, 28);
+    request += ucs2(QStringLiteral("ProductVersion"));
+    request += QByteArray::fromHex("80");
+    putU16(request, 9);
+    request += ucs2(QStringLiteral("sp_nosuch"));
+    putU16(request, 0);
+    client.send(packet(0x03, request));
+    const auto reply = client.reply();
+    ASSERT_TRUE(reply);
+    EXPECT_TRUE(reply->contains(ucs2(QStringLiteral("8.00.2039"))));
+    EXPECT_TRUE(reply->contains(QByteArray::fromHex("79 00000000 fe")));   // its status and DONEPROC
+    EXPECT_TRUE(reply->contains(ucs2(QStringLiteral("Could not find stored procedure 'sp_nosuch'."))));
+}
+
+TEST(SqlsimWire, SilentPeersAndStalledPacketsAreClosedAndNeverShutOutALogin)
+{
+    ServerOptions options;
+    options.populate = false;
+    options.maxConnections = 4;
+    options.loginTimeoutMs = 300;
+    options.packetTimeoutMs = 300;
+    SimFixture sim(options);
+    std::vector<std::unique_ptr<RawClient>> silent;
+    for (int i = 0; i < 12; ++i)
+        silent.push_back(std::make_unique<RawClient>(sim.port()));
+    RawClient real(sim.port());
+    EXPECT_TRUE(real.logIn());
+    EXPECT_TRUE(silent.back()->closedByServer());
+
+    RawClient stalledBeforeLogin(sim.port());
+    stalledBeforeLogin.send(packet(0x12, preLogin()).left(10));
+    EXPECT_TRUE(stalledBeforeLogin.closedByServer());
+    RawClient stalled(sim.port());
+    ASSERT_TRUE(stalled.logIn());
+    stalled.send(packet(0x01, ucs2(QStringLiteral("SELECT @@SPID"))).left(12));
+    EXPECT_TRUE(stalled.closedByServer());
+    // An idle logged-in session has no deadline.
+    QThread::msleep(400);
+    real.send(packet(0x01, ucs2(QStringLiteral("SELECT @@SPID"))));
+    EXPECT_TRUE(real.reply());
+}
+
+TEST(SqlsimWire, AttentionAndAHangUpStopAHeavyStatementWhileOthersAreServed)
+{
+    ServerOptions options;
+    options.populate = false;
+    options.statementWorkLimit = std::numeric_limits<qint64>::max();   // only the client stops it
+    SimFixture sim(options);
+    const QString heavy = QStringLiteral(
+        "create table #t (n int) declare @i int set @i = 0 while @i < 1000 begin insert #t values (@i) set @i = @i + 1 end "
+        "select count(*) from #t a where exists (select * from #t b join #t c on b.n <> c.n where b.n = a.n)");
+    RawClient bystander(sim.port());
+    ASSERT_TRUE(bystander.logIn());
+    RawClient client(sim.port());
+    ASSERT_TRUE(client.logIn());
+    client.send(packet(0x01, ucs2(heavy)));
+    QThread::msleep(300);
+    bystander.send(packet(0x01, ucs2(QStringLiteral("SELECT @@SPID"))));
+    EXPECT_TRUE(bystander.reply());
+    client.send(packet(0x06, {}));
+    EXPECT_EQ(client.reply(), QByteArray::fromHex("fd 2000 0000 00000000"));
+    client.send(packet(0x01, ucs2(QStringLiteral("SELECT @@SPID"))));
+    const auto next = client.reply();
+    ASSERT_TRUE(next);
+    EXPECT_TRUE(next->startsWith(QByteArray::fromHex("81")));
+    {
+        RawClient quitter(sim.port());
+        ASSERT_TRUE(quitter.logIn());
+        quitter.send(packet(0x01, ucs2(heavy)));
+        QThread::msleep(300);
+    }
+    EXPECT_TRUE(settlesAt(sim.server(), 2));
 }
 
 TEST(SqlsimWire, MutatedLoginExchangesNeverTakeTheServerDown)
@@ -586,6 +704,12 @@ TEST(SqlsimWire, HugeNamesInMessagesAreCutSoTheTokenLengthHolds)
     ASSERT_TRUE(reply);
     EXPECT_EQ(soleMessageBeforeDone(*reply),
               QStringLiteral("Invalid object name '%1'.").arg(name.left(128)));
+    // The cut keeps a character outside the Basic Multilingual Plane whole or leaves it out.
+    client.send(tds::framePackets(tds::PacketType::SqlBatch,
+                                  ucs2(QStringLiteral("RAISERROR(N'%1\U0001F600tail', 16, 1)").arg(QString(2046, u'm'))), 0));
+    const auto raised = client.reply();
+    ASSERT_TRUE(raised);
+    EXPECT_EQ(soleMessageBeforeDone(*raised), QString(2046, u'm'));
     // The stream is still in step: the next batch gets its own answer.
     client.send(packet(0x01, ucs2(QStringLiteral("SELECT @@SPID"))));
     const auto next = client.reply();

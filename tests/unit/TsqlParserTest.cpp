@@ -17,7 +17,7 @@ QString kindName(Statement::Kind kind)
     static const char* const names[] = {
         "Declare", "DeclareCursor", "SetVariable", "SetOption", "Select", "Insert", "Update", "Delete",
         "CreateTable", "DropTable", "If", "While", "Block", "Break", "Continue", "Return", "Open", "Fetch",
-        "Close", "Deallocate", "Execute", "ExecuteString", "Use", "Kill", "Print", "Dbcc",
+        "Close", "Deallocate", "Execute", "ExecuteString", "Use", "Kill", "Print", "Dbcc", "RaisError",
     };
     return QString::fromLatin1(names[int(kind)]);
 }
@@ -65,6 +65,7 @@ TEST(TsqlParser, StatementsEndWhereTheirGrammarEnds)
         {"select a from master.dbo.spt_values d, db..t where d.number in (0, 1, 255)", "Select"},
         {"delete from #t where a between 1 and 2 kill 57", "Delete|Kill"},
         {"dbcc inputbuffer(57) dbcc sqlperf(logspace) with no_infomsgs select 1", "Dbcc|Dbcc|Select"},
+        {"raiserror('%s', 16, 1, @name) with nowait, log select 1", "RaisError|Select"},
     };
     for (const auto& [batch, expected] : cases)
         EXPECT_EQ(outline(QString::fromUtf8(batch)), QString::fromUtf8(expected)) << batch;
