@@ -18,10 +18,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
-#include <ostream>
 #include <vector>
-
-inline void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
 
 namespace velmora::testing {
 
