@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Builds the fuzz targets with clang (only they and the libraries they link) and runs each over
+# Builds the fuzz targets with clang, in the tree the sanitizer stage shares (only they and the
+# libraries they link, unless that stage built everything already), and runs each over
 # a copy of its seed corpus for a while. A crash, hang, leak or undefined behaviour stops the run
 # with the target's report; the reproducer is kept in build-fuzz/artifacts/<what>/.
 # Usage: bash fuzz/run.sh [seconds per target, default 60] [target names without fuzz_ ...]
@@ -14,12 +15,8 @@ if [ ${#targets[@]} -eq 0 ]; then
              server_aliases tds_packet prelogin login7 sspi_login tls_handshake rpc_request
              tsql_parser tsql_interpreter)
 fi
-launcher=()
-if command -v ccache >/dev/null; then
-    launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
-fi
-CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DVELMORA_FUZZ=ON -DVELMORA_TESTS=OFF -DVELMORA_BENCH=OFF "${launcher[@]}" >/dev/null
+source scripts/clang-tree.sh
+velmora_configure_clang_tree
 cmake --build build-fuzz -j "$(nproc)" --target "${targets[@]/#/fuzz_}"
 
 # Any leak or undefined behaviour is a finding; an input running for 10 s is a hang.

@@ -17,10 +17,12 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <memory>
+#include <utility>
 
 namespace velmora {
 
@@ -184,6 +186,10 @@ void TLock_FRM::sortAndGoFirst()
 {
     if (!LockQuery->isActive())
         return;
+    // Called right after the rows were fetched, their names looked up as they came: ordering them
+    // by a server column (the names cannot be sorted by) must not send every look-up again.
+    const auto lookUps = std::exchange(LockQuery->onCalcFields, nullptr);
+    const auto restore = qScopeGuard([&] { LockQuery->onCalcFields = lookUps; });
     ApplyLocalSort(*DBGridEh1, *LockQuery);
     LockQuery->first();
 }

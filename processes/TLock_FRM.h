@@ -55,7 +55,8 @@ protected:
 private:
     void FormShow();
     void LockQueryCalcFields(Query& query);
-    /// Sorts the lock rows by the grid's marks and makes the first row current.
+    /// Sorts the rows just fetched by the grid's marks, without looking their names up a second
+    /// time, and makes the first row current.
     void sortAndGoFirst();
     /// Puts InfoQuery's current row into the lower boxes; empty when it has none.
     void showInputBuffer();

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds everything and runs every test; then builds the tests again
-# with AddressSanitizer and UndefinedBehaviorSanitizer and runs them all once more; then an
-# operator's whole session runs under valgrind; last, every fuzz target runs a few seconds over
-# its seed corpus.
+# Installs what is missing, builds everything with g++ and runs every test; then builds the tests
+# again with clang, AddressSanitizer and UndefinedBehaviorSanitizer, in the tree the fuzz targets
+# share, and runs them all once more; then an operator's whole session runs under valgrind; last,
+# every fuzz target runs a few seconds over its seed corpus.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/packages.sh

@@ -155,7 +155,7 @@ TEST_F(ColumnLayoutWindow, BadFileIsShownAndTheRestOfStartUpSkipped)
         MainWindow window;
         ASSERT_EQ(messages.all.size(), 1u);
         EXPECT_EQ(messages.all[0].text, c.message);
-        EXPECT_EQ(messages.all[0].caption, QStringLiteral("Columnlayoutwindowtest"));
+        EXPECT_EQ(messages.all[0].caption, ownTitle());
         EXPECT_EQ(messages.all[0].icon, QMessageBox::Critical);
         EXPECT_EQ(describeColumns(grid(window).columns()), describeColumns(processGridColumns()));
         EXPECT_EQ(window.windowTitle(), QStringLiteral("Процессы MS SQL"));

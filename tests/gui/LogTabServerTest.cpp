@@ -20,8 +20,6 @@
 
 using namespace velmora;
 
-void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
-
 namespace {
 
 const QString LongMessage = QString(250, u'x');

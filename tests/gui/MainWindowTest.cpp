@@ -187,7 +187,7 @@ TEST(ErrorDisplay, CaptionAndFullStopRules)
     RecordedMessages messages;
     showErrorDisplay(QStringLiteral("Field 'spid' not found"));
     ASSERT_EQ(messages.all.size(), 1u);
-    EXPECT_EQ(messages.texts(), QStringLiteral("Mainwindowtest|Field 'spid' not found."));
+    EXPECT_EQ(messages.texts(), ownTitle() + QStringLiteral("|Field 'spid' not found."));
     EXPECT_EQ(messages.all[0].icon, QMessageBox::Critical);
     EXPECT_EQ(messages.all[0].buttons, QMessageBox::Ok);
 }
@@ -221,7 +221,7 @@ TEST(ErrorDisplay, AnErrorLeavingAnEventHandlerIsShownAndEventsGoOn)
     QCoreApplication::postEvent(&receiver, new QEvent(QEvent::User));
     QCoreApplication::sendPostedEvents(&receiver);
     ASSERT_EQ(messages.all.size(), 1u);
-    EXPECT_EQ(messages.texts(), QStringLiteral("Mainwindowtest|[FreeTDS][SQL Server]Timeout expired."));
+    EXPECT_EQ(messages.texts(), ownTitle() + QStringLiteral("|[FreeTDS][SQL Server]Timeout expired."));
     EXPECT_EQ(messages.all[0].icon, QMessageBox::Critical);
 
     QCoreApplication::postEvent(&receiver, new QEvent(QEvent::User));

@@ -2,6 +2,7 @@
 // file beside the test executable, and the window's enabled controls and actions as one line.
 #pragma once
 
+#include "ErrorDisplay.h"
 #include "MainWindow.h"
 #include "MessageSeam.h"
 #include "ProcessTab.h"
@@ -19,12 +20,12 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
-#include <ostream>
 #include <vector>
 
-inline void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
-
 namespace velmora::testing {
+
+/// The caption of the error display in this test executable: its program title.
+inline QString ownTitle() { return programTitle(QCoreApplication::applicationFilePath()); }
 
 /// Records every message box (answering OK) while alive.
 struct RecordedMessages {

@@ -210,7 +210,7 @@ TEST_F(ConnectTest, ProbeErrorIsShownAndTheWindowDisconnects)
     onServer([](sqlsim::ServerState& state) { state.faults.errorOnStatement = QStringLiteral("Exec xp_msver 'ProductVersion'"); });
     connectAs(QStringLiteral("sa"), QStringLiteral("velmora"));
     ASSERT_EQ(messages.all.size(), 1u);
-    EXPECT_EQ(messages.all[0].caption, QStringLiteral("Connecttest"));
+    EXPECT_EQ(messages.all[0].caption, ownTitle());
     EXPECT_EQ(messages.all[0].icon, QMessageBox::Critical);
     EXPECT_TRUE(messages.all[0].text.contains(QStringLiteral("Simulated failure."))) << messages.all[0].text.toStdString();
     EXPECT_FALSE(window->Connect->isOpen());
@@ -381,7 +381,7 @@ TEST_F(ConnectTest, ErrorsOfOperatorKeysAreShownAndTheWindowCarriesOn)
     });
     press(Qt::Key_F5);
     ASSERT_EQ(messages.all.size(), 1u);
-    EXPECT_EQ(messages.all[0].caption, QStringLiteral("Connecttest"));
+    EXPECT_EQ(messages.all[0].caption, ownTitle());
     EXPECT_EQ(messages.all[0].icon, QMessageBox::Critical);
     EXPECT_TRUE(messages.all[0].text.contains(QStringLiteral("Simulated failure."))) << messages.all[0].text.toStdString();
     EXPECT_FALSE(list.isActive());

@@ -35,8 +35,6 @@
 using namespace velmora;
 using namespace sqlsim::tds;
 
-void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
-
 namespace {
 
 // Logs any client in and answers every batch with the tokens `answer` gives for its text; the

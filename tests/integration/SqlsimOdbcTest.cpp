@@ -14,8 +14,6 @@
 
 using namespace sqlsim;
 
-void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
-
 namespace {
 
 std::u16string wide(const QString& text) { return text.toStdU16String(); }

@@ -51,5 +51,3 @@ inline QString outcome(const std::function<SqlValue()>& work)
 }
 
 } // namespace tsqltest
-
-inline void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }

@@ -7,8 +7,6 @@
 
 using namespace sqlsim;
 
-void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
-
 namespace {
 
 // A short, comparable picture of a reply: results as row counts, messages as numbers.

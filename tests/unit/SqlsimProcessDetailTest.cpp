@@ -10,8 +10,6 @@
 using namespace sqlsim;
 using namespace sqlsim::testing;
 
-void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
-
 namespace {
 
 class SqlsimProcessDetail : public ::testing::Test {

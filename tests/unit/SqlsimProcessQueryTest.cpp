@@ -11,8 +11,6 @@
 using namespace sqlsim;
 using velmora::ServerFamily;
 
-void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
-
 namespace {
 
 // The select of the process list as the tab sends it, after its "Use master" line and the blank

@@ -9,8 +9,6 @@
 
 using namespace sqlsim;
 
-void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
-
 namespace {
 
 struct Outcome {

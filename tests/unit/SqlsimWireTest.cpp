@@ -13,6 +13,7 @@
 #include <QThread>
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <limits>
 #include <mutex>
 #include <random>
@@ -206,13 +207,19 @@ int openDescriptors()
     return int(QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::Files | QDir::System).size());
 }
 
-bool descriptorsSettleAt(int count)
+// Waits up to five seconds for what the server's threads do: whether `condition` came true.
+bool eventually(const std::function<bool()>& condition)
 {
     QElapsedTimer timer;
     timer.start();
-    while (openDescriptors() != count && timer.elapsed() < 5000)
+    while (!condition() && timer.elapsed() < 5000)
         QThread::msleep(5);
-    return openDescriptors() == count;
+    return condition();
+}
+
+bool descriptorsSettleAt(int count)
+{
+    return eventually([count] { return openDescriptors() == count; });
 }
 
 // Lowers this process's descriptor limit for its lifetime.
@@ -235,11 +242,13 @@ private:
 
 bool settlesAt(SimServer& server, int sessions)
 {
-    QElapsedTimer timer;
-    timer.start();
-    while (server.sessionCount() != sessions && timer.elapsed() < 5000)
-        QThread::msleep(5);
-    return server.sessionCount() == sessions;
+    return eventually([&server, sessions] { return server.sessionCount() == sessions; });
+}
+
+int batchesStarted(Engine& engine)
+{
+    std::lock_guard lock(engine.mutex());
+    return engine.state().batchCount;
 }
 
 // A PRELOGIN with VERSION and ENCRYPTION set to `encryption`.
@@ -387,8 +396,9 @@ TEST(SqlsimWire, AttentionIsAcknowledgedIdleAndWhileAStatementRuns)
 
     QElapsedTimer timer;
     timer.start();
+    const int before = batchesStarted(sim.engine());
     client.send(packet(0x01, ucs2(QStringLiteral("SELECT @@VERSION"))));
-    QThread::msleep(50);
+    ASSERT_TRUE(eventually([&] { return batchesStarted(sim.engine()) > before; }));   // it runs
     client.send(packet(0x06, {}));
     EXPECT_EQ(client.reply(), acknowledgement);   // the batch's results are never sent
     EXPECT_LT(timer.elapsed(), 5000);
@@ -600,8 +610,9 @@ TEST(SqlsimWire, StoppingTheServerEndsSessionsEvenMidStatement)
     ASSERT_TRUE(busy.logIn());
     RawClient idle(sim->port());
     ASSERT_TRUE(idle.logIn());
+    const int before = batchesStarted(sim->engine());
     busy.send(packet(0x01, ucs2(QStringLiteral("SELECT @@VERSION"))));
-    QThread::msleep(50);
+    ASSERT_TRUE(eventually([&] { return batchesStarted(sim->engine()) > before; }));   // it runs
 
     QElapsedTimer timer;
     timer.start();

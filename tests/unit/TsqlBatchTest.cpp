@@ -14,8 +14,6 @@
 using namespace sqlsim;
 using namespace sqlsim::testing;
 
-void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
-
 namespace {
 
 // A batch as a query sends it: its lines joined by CR LF, a marker replaced by its literal.

@@ -9,8 +9,6 @@
 using namespace sqlsim;
 using namespace sqlsim::testing;
 
-void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
-
 namespace {
 
 // Every result's rows ("a|b" each, ";" between rows, " / " between results) and every error

@@ -8,8 +8,6 @@
 using namespace sqlsim;
 using namespace sqlsim::tsql;
 
-void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
-
 namespace {
 
 QString kindName(Statement::Kind kind)
