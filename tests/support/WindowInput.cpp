@@ -5,6 +5,7 @@
 #include <QWidget>
 #include <QWindow>
 #include <QWheelEvent>
+#include <iterator>
 
 namespace velmora::testing {
 
@@ -39,6 +40,11 @@ void pressKey(int key, Qt::KeyboardModifiers modifiers)
     QTest::keyClick(&activeWindow(), Qt::Key(key), modifiers);
 }
 
+void releaseKey(int key)
+{
+    QTest::keyRelease(&activeWindow(), Qt::Key(key));
+}
+
 void typeText(const QString& text)
 {
     for (const QChar character : text) {
@@ -54,10 +60,41 @@ void click(QWidget& widget, QPoint point, Qt::MouseButton button, Qt::KeyboardMo
     QTest::mouseClick(window, button, modifiers, at);
 }
 
+void click(QWidget& widget)
+{
+    click(widget, widget.rect().center());
+}
+
 void doubleClick(QWidget& widget, QPoint point)
 {
     const auto [window, at] = windowPoint(widget, point);
     QTest::mouseDClick(window, Qt::LeftButton, Qt::NoModifier, at);
+}
+
+void pressButton(QWidget& widget, QPoint point, Qt::MouseButton button)
+{
+    const auto [window, at] = windowPoint(widget, point);
+    QTest::mousePress(window, button, Qt::NoModifier, at);
+}
+
+void moveMouse(QWidget& widget, QPoint point)
+{
+    const auto [window, at] = windowPoint(widget, point);
+    QTest::mouseMove(window, at);
+}
+
+void releaseButton(QWidget& widget, QPoint point, Qt::MouseButton button)
+{
+    const auto [window, at] = windowPoint(widget, point);
+    QTest::mouseRelease(window, button, Qt::NoModifier, at);
+}
+
+void drag(QWidget& widget, std::initializer_list<QPoint> path, Qt::MouseButton button)
+{
+    pressButton(widget, *path.begin(), button);
+    for (auto point = path.begin() + 1; point != path.end(); ++point)
+        moveMouse(widget, *point);
+    releaseButton(widget, *std::prev(path.end()), button);
 }
 
 void turnWheel(QWidget& widget, QPoint point, int notches)
