@@ -32,7 +32,9 @@ bool showActive(QWidget& window)
 {
     window.show();
     window.activateWindow();
-    return QTest::qWaitForWindowActive(&window);
+    // Not qWaitForWindowActive: it counts a window active while a window it is the transient
+    // parent of has the focus, and the other way round, so keys could go to the wrong one.
+    return QTest::qWaitFor([&] { return QGuiApplication::focusWindow() == window.windowHandle(); });
 }
 
 void pressKey(int key, Qt::KeyboardModifiers modifiers)
