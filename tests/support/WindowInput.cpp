@@ -39,6 +39,12 @@ bool showActive(QWidget& window)
 
 void pressKey(int key, Qt::KeyboardModifiers modifiers)
 {
+    // QTest derives a key's text from ASCII only; a letter beyond it (an access key of a
+    // Cyrillic caption) brings its own, as a keyboard does.
+    if (key > 0xff && key < Qt::Key_Escape) {
+        QTest::sendKeyEvent(QTest::Click, &activeWindow(), Qt::Key(key), QString(QChar(key)).toLower(), modifiers);
+        return;
+    }
     QTest::keyClick(&activeWindow(), Qt::Key(key), modifiers);
 }
 
