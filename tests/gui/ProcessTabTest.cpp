@@ -13,9 +13,7 @@
 
 #include <array>
 #include <QFrame>
-#include <QComboBox>
 #include <QHeaderView>
-#include <QLineEdit>
 #include <QScrollBar>
 #include <QTest>
 #include <QToolButton>
