@@ -142,6 +142,17 @@ void GridHeader::mouseReleaseEvent(QMouseEvent* event)
     QHeaderView::mouseReleaseEvent(event);
 }
 
+bool GridHeader::viewportEvent(QEvent* event)
+{
+    // Where the window system asks for a context menu on the right-button press, QHeaderView
+    // would drop the column drag that press has just begun.
+    if (event->type() == QEvent::ContextMenu && m_rightDrag) {
+        event->accept();
+        return true;
+    }
+    return QHeaderView::viewportEvent(event);
+}
+
 void GridHeader::mouseDoubleClickEvent(QMouseEvent* event)
 {
     // The second press of a quick double click on a title button is one more press of it.

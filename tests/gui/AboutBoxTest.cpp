@@ -84,8 +84,8 @@ TEST(AboutBox, FixedDialogWithTheVersionReadAtCreationAndADefaultOk)
     EXPECT_FALSE(box.windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint));
     EXPECT_EQ(box.RzLabel5->text(), QStringLiteral("ERROR"));   // no version block in a test
     EXPECT_EQ(box.RzLabel3->text(), QStringLiteral("Velmora"));
-    box.show();
-    QTest::keyClick(&box, Qt::Key_Return);
+    ASSERT_TRUE(showActive(box));
+    pressKey(Qt::Key_Return);
     EXPECT_FALSE(box.isVisible());
     EXPECT_EQ(box.result(), QDialog::Accepted);
 }
@@ -94,10 +94,10 @@ TEST(AboutBox, LinksGoToTheDesktopsDefaultHandler)
 {
     UrlRecorder recorder;
     TAboutBox box;
-    box.show();
-    QTest::mouseClick(box.RzURLLabel2, Qt::LeftButton);
-    QTest::mouseClick(box.RzURLLabel1, Qt::LeftButton);
-    QTest::mouseClick(box.RzLabel3, Qt::LeftButton);
+    ASSERT_TRUE(showActive(box));
+    click(*box.RzURLLabel2);
+    click(*box.RzURLLabel1);
+    click(*box.RzLabel3);
     EXPECT_EQ(recorder.opened.join(u' '),
               TAboutBox::SiteAddress + QStringLiteral(" mailto:") + TAboutBox::EMailAddress + QStringLiteral("?subject=Velmora"));
 }
@@ -114,14 +114,16 @@ TEST(AboutBox, EveryOpeningMakesAFreshModalBoxInBothStates)
         [&] {
             // The window is active again once the previous box has gone, as on a desktop.
             ASSERT_TRUE(showActive(window));
-            QWidget* focus = QApplication::focusWidget();
-            QTest::keyClick(focus ? focus : &window, Qt::Key_F1);
+            pressKey(Qt::Key_F1);
         },
-        [&] { QTest::mouseClick(window.RzToolbarButton5, Qt::LeftButton); },
+        [&] { click(*window.RzToolbarButton5); },
     };
     const std::function<void(TAboutBox&)> closes[] = {
-        [](TAboutBox& box) { QTest::mouseClick(box.okButton, Qt::LeftButton); },
-        [](TAboutBox& box) { QTest::keyClick(&box, Qt::Key_Return); },
+        [](TAboutBox& box) { click(*box.okButton); },
+        [](TAboutBox& box) {
+            ASSERT_TRUE(showActive(box));
+            pressKey(Qt::Key_Return);
+        },
         [](TAboutBox& box) { box.close(); },
     };
     for (bool connected : {false, true}) {

@@ -10,6 +10,7 @@
 #include "Query.h"
 #include "ResultGrid.h"
 #include "SimFixture.h"
+#include "WindowInput.h"
 
 #include <QCoreApplication>
 #include <QLabel>
@@ -18,6 +19,7 @@
 #include <gtest/gtest.h>
 
 using namespace velmora;
+using namespace velmora::testing;
 
 namespace {
 
@@ -205,15 +207,21 @@ TEST_F(DatabaseTabServer, UsersSortByTheMarksKeepingTheCurrentUser)
 
 TEST_F(DatabaseTabServer, EnterAndDoubleClickRefreshOtherKeysDoNot)
 {
-    tab.show();
+    ASSERT_TRUE(showActive(tab));
+    ResultGrid& databases = *tab.DBGridEh2;
+    const auto currentRow = [&] {
+        const int row = databases.currentIndex().row();
+        return QPoint(databases.viewport()->width() / 2, databases.rowViewportPosition(row) + databases.rowHeight(row) / 2);
+    };
     choose("pubs");
-    QTest::keyClick(tab.DBGridEh2, Qt::Key_A);
+    click(*databases.viewport(), currentRow());
+    pressKey(Qt::Key_A);
     EXPECT_FALSE(tab.Info1Query->isActive());
-    QTest::keyClick(tab.DBGridEh2, Qt::Key_Return);
+    pressKey(Qt::Key_Return);
     EXPECT_EQ(value(tab.Info1Query, "name"), "pubs");
     choose("msdb");
-    QTest::mouseDClick(tab.DBGridEh2->viewport(), Qt::LeftButton);
-    EXPECT_EQ(value(tab.Info1Query, "name"), value(tab.BaseQuery, "name"));
+    doubleClick(*databases.viewport(), currentRow());
+    EXPECT_EQ(value(tab.Info1Query, "name"), "msdb");
 }
 
 TEST_F(DatabaseTabServer, DisconnectEmptiesEverything)

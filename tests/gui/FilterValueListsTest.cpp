@@ -1,6 +1,7 @@
 // The filter row's value lists in the main window against the simulated server: F3 shapes a list
 // per column on the server and fills it from the held process rows; picks, a second F3, a
 // reconnect, F3 on another tab and a batch the server rejects.
+#include "FilterEditor.h"
 #include "FilterRow.h"
 #include "LocaleValues.h"
 #include "MainWindowTestSupport.h"
@@ -10,6 +11,7 @@
 
 #include <QAbstractItemView>
 #include <QApplication>
+#include <QTabBar>
 #include <QTabWidget>
 #include <gtest/gtest.h>
 
@@ -69,14 +71,24 @@ protected:
     Query& list() { return *window.processTab->procSource(); }
     const GridColumn& column(const char* field) { return grid().columns()[size_t(grid().columnIndex(field))]; }
     QStringList entries(const char* field) { return column(field).filter.valueList.value_or(QStringList{"<none>"}); }
-    /// Picks `entry` from the drop-down of the column's filter cell.
+    /// A click on the column's filter cell, scrolled into sight.
+    void clickFilterCell(const char* field)
+    {
+        const int index = grid().columnIndex(field);
+        grid().scrollTo(grid().model()->index(0, index));
+        click(*row().viewport(), {row().sectionViewportPosition(index) + row().sectionSize(index) / 2,
+                                  row().height() - row().rowHeight() / 2});
+    }
+    /// Picks `entry` from the drop-down of the column's filter cell with the list's keys.
     void pick(const char* field, const QString& entry)
     {
-        row().editCell(grid().columnIndex(field));
-        row().editor()->showPopup();
-        QAbstractItemView& view = *row().editor()->view();
-        view.setCurrentIndex(view.model()->index(int(entries(field).indexOf(entry)), 0));
-        QTest::keyClick(&view, Qt::Key_Return);
+        clickFilterCell(field);
+        pressKey(Qt::Key_F4);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return row().editor()->view()->isVisible(); }));
+        pressKey(Qt::Key_Home);
+        for (int i = 0; i < entries(field).indexOf(entry); ++i)
+            pressKey(Qt::Key_Down);
+        pressKey(Qt::Key_Return);
         ASSERT_TRUE(QTest::qWaitFor([&] { return column(field).filter.text == entry; }));
     }
 
@@ -141,8 +153,8 @@ TEST_F(FilterValueListsTest, APickAppliesAtOnceAndF3AgainClearsItAndListsAllRows
 
     // Typed text waits for Enter: leaving the cell stores it, and the pick from a list that
     // follows applies at once, both conditions together.
-    row().editCell(grid().columnIndex("cpu"));
-    QTest::keyClicks(row().editor()->lineEdit(), QStringLiteral("100"));
+    clickFilterCell("cpu");
+    typeText(QStringLiteral("100"));
     EXPECT_EQ(list().recordCount(), all);
     pick("hostname", QStringLiteral("WS01"));
     EXPECT_EQ(list().recordCount(), 1);
@@ -186,8 +198,9 @@ TEST_F(FilterValueListsTest, AfterAReconnectTheRowIsHiddenUntilF3AndTheListKeeps
 
 TEST_F(FilterValueListsTest, F3OnAnotherTabBuildsTheListsAndLeavesTheFocusWhereItIs)
 {
-    window.RzPageControl1->setCurrentIndex(2);
-    window.RzPageControl1->currentWidget()->setFocus();
+    QTabBar& tabs = *window.RzPageControl1->tabBar();
+    click(tabs, tabs.tabRect(2).center());
+    ASSERT_EQ(window.RzPageControl1->currentIndex(), 2);
     QWidget* focused = QApplication::focusWidget();
     window.FilterAction->trigger();
     EXPECT_EQ(messages.texts(), "");

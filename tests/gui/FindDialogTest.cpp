@@ -3,18 +3,19 @@
 #include "MessageSeam.h"
 #include "Query.h"
 #include "TDBGridEhFindDlg.h"
+#include "WindowInput.h"
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
-#include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
 
 using namespace velmora;
+using namespace velmora::testing;
 
 namespace {
 
@@ -68,16 +69,21 @@ protected:
     }
     void TearDown() override { setMessageHandler({}); }
 
-    void typePattern(const QString& pattern)
+    /// Opens the dialog for the grid as the active window, the text box focused.
+    void open(const QString& pattern)
     {
-        dialog.cbText->lineEdit()->selectAll();
-        QTest::keyClicks(dialog.cbText->lineEdit(), pattern);
+        dialog.openFor(grid, pattern);
+        ASSERT_TRUE(showActive(dialog));
     }
 
-    void pressEnter(Qt::KeyboardModifiers modifiers = Qt::NoModifier)
+    /// The text box's whole text replaced by `pattern`, typed.
+    void typePattern(const QString& pattern)
     {
-        QTest::keyClick(dialog.cbText->lineEdit(), Qt::Key_Return, modifiers);
+        pressKey(Qt::Key_A, Qt::ControlModifier);
+        typeText(pattern);
     }
+
+    void pressEnter(Qt::KeyboardModifiers modifiers = Qt::NoModifier) { pressKey(Qt::Key_Return, modifiers); }
 
     std::string findInEntries() const
     {
@@ -148,22 +154,19 @@ TEST_F(FindDialog, LooksAsDesignedAtTheScreensResolution)
 
 TEST_F(FindDialog, TabOrderAndAccessKeysReachTheControls)
 {
-    dialog.openFor(grid, {});
-    dialog.show();
-    QApplication::setActiveWindow(&dialog);
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
+    open({});
     EXPECT_EQ(QApplication::focusWidget(), dialog.cbText);
 
     const QWidget* order[] = {dialog.cbFindIn, dialog.cbMatchinType, dialog.cbFindDirection, dialog.cbCharCase,
                               dialog.cbUseFormat, dialog.bFind, dialog.bCancel};
     for (const QWidget* next : order) {
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        pressKey(Qt::Key_Tab);
         EXPECT_EQ(QApplication::focusWidget(), next);
     }
     // Alt and the marked letter: "Прос&мотр:" and "С у&четом формата"
-    QTest::sendKeyEvent(QTest::Click, &dialog, Qt::Key(u'М'), QStringLiteral("м"), Qt::AltModifier);
+    pressKey(Qt::Key(u'М'), Qt::AltModifier);
     EXPECT_EQ(QApplication::focusWidget(), dialog.cbFindDirection);
-    QTest::sendKeyEvent(QTest::Click, &dialog, Qt::Key(u'Ч'), QStringLiteral("ч"), Qt::AltModifier);
+    pressKey(Qt::Key(u'Ч'), Qt::AltModifier);
     // a button's access key clicks it the way a mouse click shows, so it lands a moment later
     EXPECT_TRUE(QTest::qWaitFor([&] { return !dialog.cbUseFormat->isChecked(); }));
 }
@@ -191,7 +194,7 @@ TEST_F(FindDialog, OpeningListsTheVisibleColumnsAndChoosesTheCurrentOne)
 TEST_F(FindDialog, MasterIsFoundRowAfterRowUntilTheMessageLeavesTheGridOnTheLastMatch)
 {
     grid.current = Spid;
-    dialog.openFor(grid, {});
+    open({});
     dialog.cbFindIn->setCurrentIndex(dialog.cbFindIn->count() - 1);   // <All>
     dialog.cbMatchinType->setCurrentIndex(int(FindMatchType::WholeField));
     typePattern(QStringLiteral("master"));
@@ -221,7 +224,7 @@ TEST_F(FindDialog, MasterIsFoundRowAfterRowUntilTheMessageLeavesTheGridOnTheLast
 
 TEST_F(FindDialog, CtrlReversesTheDirectionAndANewMatchTypeGoesOnFromTheLastMatch)
 {
-    dialog.openFor(grid, QStringLiteral("master"));
+    open(QStringLiteral("master"));
     dialog.cbFindDirection->setCurrentIndex(int(FindDirection::Down));
     dialog.cbMatchinType->setCurrentIndex(int(FindMatchType::WholeField));
     pressEnter();                          // down from row 2
@@ -231,17 +234,17 @@ TEST_F(FindDialog, CtrlReversesTheDirectionAndANewMatchTypeGoesOnFromTheLastMatc
 
     dialog.cbMatchinType->setCurrentIndex(int(FindMatchType::Beginning));   // restarts nothing
     dialog.cbCharCase->setChecked(true);
-    QTest::mouseClick(dialog.bFind, Qt::LeftButton);
+    click(*dialog.bFind);
     EXPECT_EQ(query.recNo(), 3);
     dialog.cbCharCase->setChecked(false);
-    QTest::mouseClick(dialog.bFind, Qt::LeftButton, Qt::ControlModifier);   // up, not down to row 5
+    click(*dialog.bFind, dialog.bFind->rect().center(), Qt::LeftButton, Qt::ControlModifier);   // up, not down to row 5
     EXPECT_EQ(query.recNo(), 1);
     EXPECT_TRUE(messages.empty());
 }
 
 TEST_F(FindDialog, TheOneDialogKeepsItsListAndChoicesBetweenOpenings)
 {
-    dialog.openFor(grid, QStringLiteral("tempdb"));
+    open(QStringLiteral("tempdb"));
     pressEnter();
     pressEnter();   // searched twice, listed once
     typePattern(QStringLiteral("msdb"));
@@ -270,10 +273,11 @@ TEST_F(FindDialog, RunsModallyAndEscCloses)
 {
     bool closedByEsc = false;
     QTimer::singleShot(0, &dialog, [&] {
+        ASSERT_TRUE(showActive(dialog));
         typePattern(QStringLiteral("model"));
         dialog.cbMatchinType->setCurrentIndex(int(FindMatchType::WholeField));
         pressEnter();
-        QTest::keyClick(dialog.cbText->lineEdit(), Qt::Key_Escape);
+        pressKey(Qt::Key_Escape);
         closedByEsc = !dialog.isVisible();
     });
     dialog.execFor(grid, {});

@@ -115,8 +115,11 @@ public:
             detail->ExitClick();
         });
         poll.start();
-        window.processTab->DBGridEh1->setFocus();
-        QTest::keyClick(window.processTab->DBGridEh1, Qt::Key_Return);
+        ASSERT_TRUE(showActive(window));
+        ResultGrid& grid = *window.processTab->DBGridEh1;
+        grid.scrollTo(grid.currentIndex());
+        click(*grid.viewport(), grid.visualRect(grid.currentIndex()).center());
+        pressKey(Qt::Key_Return);
     }
 
     SettingsFile settings;

@@ -11,14 +11,15 @@
 #include "Query.h"
 #include "ResultGrid.h"
 #include "SimFixture.h"
+#include "WindowInput.h"
 
-#include <QEnterEvent>
 #include <QGroupBox>
 #include <QTest>
 #include <QToolButton>
 #include <gtest/gtest.h>
 
 using namespace velmora;
+using namespace velmora::testing;
 
 namespace {
 
@@ -228,17 +229,19 @@ TEST_F(LogTabServer, ArrowKeysReloadOnlyTheLastEntryAndEnterRefreshes)
 {
     connectTab();
     tab.RzToolbarButton6Click();
-    tab.DBGridEh9->setFocus();
+    ASSERT_TRUE(showActive(tab));
+    ResultGrid& archives = *tab.DBGridEh9;
+    click(*archives.viewport(), archives.visualRect(archives.currentIndex()).center());
 
     const int before = batches();
-    QTest::keyClick(tab.DBGridEh9, Qt::Key_Down);
+    pressKey(Qt::Key_Down);
     EXPECT_EQ(tab.LogNumQuery->value("Archive #").toInt(), 1);
     EXPECT_EQ(batches(), before + 1);
     EXPECT_EQ(tab.RzDBMemo1->toPlainText(), "2004-01-14 18:00:00.00 spid2     SQL Server is terminating.");
     EXPECT_EQ(entries().recordCount(), 7);   // still archive 0
     EXPECT_EQ(tab.RzGroupBox5->title(), "Лог №0");
 
-    QTest::keyClick(tab.DBGridEh9, Qt::Key_Return);
+    pressKey(Qt::Key_Return);
     EXPECT_EQ(batches(), before + 3);   // the raw log and the entry list
     EXPECT_EQ(tab.RzGroupBox5->title(), "Лог №1");
     EXPECT_EQ(entries().recordCount(), 2);
@@ -249,10 +252,9 @@ TEST_F(LogTabServer, DoubleClickInTheArchiveListRefreshes)
     connectTab();
     selectArchive(1);
     tab.resize(959, 434);
-    tab.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&tab));
+    ASSERT_TRUE(showActive(tab));
     const QRect second = tab.DBGridEh9->visualRect(tab.DBGridEh9->model()->index(1, 0));
-    QTest::mouseDClick(tab.DBGridEh9->viewport(), Qt::LeftButton, {}, second.center());
+    doubleClick(*tab.DBGridEh9->viewport(), second.center());
     EXPECT_EQ(tab.RzGroupBox5->title(), "Лог №1");
     EXPECT_EQ(entries().recordCount(), 2);
 }
@@ -278,10 +280,9 @@ TEST(LogTabCheckBox, FrameTurnsToTheHotTrackColourUnderTheMouse)
     EXPECT_EQ(box.text(), "Показывать записи без источника");
     EXPECT_EQ(box.currentFrameColour(), QColor(28, 81, 128));
     EXPECT_EQ(box.checkColour(), QColor(33, 161, 33));
-    QEnterEvent enter(QPointF(2, 2), QPointF(2, 2), QPointF(2, 2));
-    QCoreApplication::sendEvent(&box, &enter);
+    ASSERT_TRUE(showActive(tab));
+    moveMouse(box, {2, 2});
     EXPECT_EQ(box.currentFrameColour(), QColor(255, 199, 60));
-    QEvent leave(QEvent::Leave);
-    QCoreApplication::sendEvent(&box, &leave);
+    moveMouse(box, {2, box.height() + 20});
     EXPECT_EQ(box.currentFrameColour(), QColor(28, 81, 128));
 }

@@ -115,7 +115,7 @@ TEST_F(MainWindowTest, CtrlCConnectsFromEveryEditBoxAndEnterOnlyFromThePassword)
     for (const auto& c : cases) {
         messages.all.clear();
         c.focus->setFocus();
-        QTest::keyClick(QApplication::focusWidget(), c.key, c.modifiers);
+        pressKey(c.key, c.modifiers);
         // With a blank server box a connect attempt shows just this message.
         EXPECT_EQ(messages.texts(), c.connects ? QStringLiteral("Сообщение|Выберите сервер.") : QString())
             << c.focus->objectName().toStdString() << ", key " << c.key;
@@ -125,8 +125,8 @@ TEST_F(MainWindowTest, CtrlCConnectsFromEveryEditBoxAndEnterOnlyFromThePassword)
 TEST_F(MainWindowTest, EveryCloseRoadSavesServerAndLoginAsTyped)
 {
     const std::function<void(MainWindow&)> roads[] = {
-        [](MainWindow& w) { QTest::mouseClick(w.RzToolbarButton3, Qt::LeftButton); },
-        [](MainWindow&) { QTest::keyClick(QApplication::focusWidget(), Qt::Key_X, Qt::AltModifier); },
+        [](MainWindow& w) { click(*w.RzToolbarButton3); },
+        [](MainWindow&) { pressKey(Qt::Key_X, Qt::AltModifier); },
         [](MainWindow& w) { w.close(); },
     };
     const QString saved = QStringLiteral("[ServerOption]\nServerName=\"  srv \"\n[LoginOption]\nLoginName=\" sa\"\n");

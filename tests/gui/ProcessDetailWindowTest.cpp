@@ -9,6 +9,7 @@
 #include "ResultGrid.h"
 #include "SimFixture.h"
 #include "TLock_FRM.h"
+#include "WindowInput.h"
 
 #include <QApplication>
 #include <QLineEdit>
@@ -19,6 +20,7 @@
 #include <gtest/gtest.h>
 
 using namespace velmora;
+using namespace velmora::testing;
 
 namespace {
 
@@ -105,9 +107,8 @@ protected:
         int column = 0;
         while (window.DBGridEh1->columns()[size_t(column)].title != title)
             ++column;
-        QTest::mouseClick(header.viewport(), Qt::LeftButton, {},
-                          {header.sectionViewportPosition(column) + header.sectionSize(column) / 2,
-                           header.height() / 2});
+        click(*header.viewport(),
+              {header.sectionViewportPosition(column) + header.sectionSize(column) / 2, header.height() / 2});
     }
 
     SimFixture sim;
@@ -275,9 +276,11 @@ protected:
         tab.setConnectedState(true);
         tab.bindAndOpen(ServerFamily::Sql2000);
         tab.resize(959, 434);
-        tab.show();
+        ASSERT_TRUE(showActive(tab));
         ASSERT_TRUE(tab.procSource()->locate(QStringLiteral("spid"), 301));
     }
+    /// The centre of the current process's row, where the operator clicks.
+    QPoint currentRow() { return tab.DBGridEh1->visualRect(tab.DBGridEh1->currentIndex()).center(); }
     int listRefreshes()
     {
         std::lock_guard lock(sim.engine().mutex());
@@ -312,12 +315,12 @@ TEST_F(ProcessDetailFromTheList, EnterOpensTheCurrentProcessAndF5RefreshesOnlyTh
         caption = window.windowTitle();
         rowsBefore = window.LockQuery->recordCount();
         changeServer([](sqlsim::ServerState& state) { state.locks.push_back({301, 5, 2, 2}); });
-        window.activateWindow();
-        EXPECT_TRUE(QTest::qWaitForWindowActive(&window));
-        QTest::keyClick(window.DBGridEh1, Qt::Key_F5);
+        ASSERT_TRUE(showActive(window));
+        pressKey(Qt::Key_F5);
         rowsAfter = window.LockQuery->recordCount();
     });
-    QTest::keyClick(tab.DBGridEh1, Qt::Key_Return);
+    click(*tab.DBGridEh1->viewport(), currentRow());
+    pressKey(Qt::Key_Return);
     EXPECT_EQ(caption, QStringLiteral("Информация по процессу 301"));
     EXPECT_EQ(rowsBefore, 4);
     EXPECT_EQ(rowsAfter, 5);
@@ -327,7 +330,7 @@ TEST_F(ProcessDetailFromTheList, EnterOpensTheCurrentProcessAndF5RefreshesOnlyTh
     // A double click opens a new window with the design-time order.
     QString order;
     whileOpen([&](TLock_FRM& window) { order = marks(window); });
-    tab.DBGridEh1DblClick();
+    doubleClick(*tab.DBGridEh1->viewport(), currentRow());
     EXPECT_EQ(order, QStringLiteral("dbid+"));
     EXPECT_TRUE(opened.isNull());
 }
@@ -337,7 +340,8 @@ TEST_F(ProcessDetailFromTheList, AFailingLockQueryShowsItsErrorAndNoWindow)
     failOn(QStringLiteral("Exec sp_lock 301"));
     RecordedMessages messages;
     const int before = batches();
-    QTest::keyClick(tab.DBGridEh1, Qt::Key_Return);
+    click(*tab.DBGridEh1->viewport(), currentRow());
+    pressKey(Qt::Key_Return);
     EXPECT_EQ(batches() - before, 1);   // the input buffer is not asked
     ASSERT_EQ(messages.all.size(), 1u);
     EXPECT_TRUE(messages.all[0].text.contains(QStringLiteral("Simulated failure")));

@@ -9,6 +9,7 @@
 #include "SimFixture.h"
 #include "TDBGridEhFindDlg.h"
 #include "TLock_FRM.h"
+#include "WindowInput.h"
 
 #include <QHeaderView>
 #include <QScrollBar>
@@ -17,6 +18,7 @@
 #include <gtest/gtest.h>
 
 using namespace velmora;
+using namespace velmora::testing;
 
 namespace {
 
@@ -68,9 +70,7 @@ protected:
         tab.bindAndOpen(ServerFamily::Sql2000);
         list().setFilter("[spid] >= 300");
         tab.resize(959, 434);
-        tab.show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(&tab));
-        grid().setFocus();
+        ASSERT_TRUE(showActive(tab));
         setMessageHandler([this](const MessageRequest& request) {
             messages.push_back(request);
             return QMessageBox::Ok;
@@ -89,7 +89,7 @@ protected:
     void click(int row, const char* field)
     {
         grid().scrollTo(cell(row, field));
-        QTest::mouseClick(grid().viewport(), Qt::LeftButton, {}, grid().visualRect(cell(row, field)).center());
+        velmora::testing::click(*grid().viewport(), grid().visualRect(cell(row, field)).center());
     }
     QString currentField() { return grid().columns()[size_t(grid().currentIndex().column())].fieldName; }
     bool searching() { return grid().isIncSearching(); }
@@ -115,7 +115,7 @@ TEST_F(ProcessGridSearch, TypingSAndQFindsTheRowDrawsTheTextDropsWhatMatchesNoth
     };
     for (const Step& s : steps) {
         SCOPED_TRACE(s.typed);
-        QTest::keyClicks(&grid(), QString::fromUtf8(s.typed));
+        typeText(QString::fromUtf8(s.typed));
         EXPECT_EQ(list().recNo(), s.row);
         EXPECT_EQ(grid().currentIndex().row(), s.row);
         EXPECT_EQ(searchText(), s.text);
@@ -148,7 +148,7 @@ TEST_F(ProcessGridSearch, TypingSAndQFindsTheRowDrawsTheTextDropsWhatMatchesNoth
     EXPECT_TRUE(columnsOfColour(indicator.viewport()->grab().toImage(), arrowCell, searchYellow).empty());
 
     // A current row that begins with the text already stays, though an earlier row does too.
-    QTest::keyClicks(&grid(), QStringLiteral("S"));
+    typeText(QStringLiteral("S"));
     EXPECT_EQ(list().recNo(), 2);
     EXPECT_EQ(searchText(), "S");
 }
@@ -156,7 +156,7 @@ TEST_F(ProcessGridSearch, TypingSAndQFindsTheRowDrawsTheTextDropsWhatMatchesNoth
 TEST_F(ProcessGridSearch, InARightAlignedCellTheTextCoversTheCharactersItMatched)
 {
     click(0, "spid");
-    QTest::keyClicks(&grid(), QStringLiteral("30"));
+    typeText(QStringLiteral("30"));
     ASSERT_EQ(list().recNo(), 0);   // 300
     const QRect current = grid().visualRect(cell(0, "spid"));
     const std::vector<int> yellow
@@ -179,17 +179,17 @@ TEST_F(ProcessGridSearch, CtrlFSearchesWithoutTimeOutAndASecondCtrlFOpensTheDial
         EXPECT_FALSE(searching()) << "the search ends before the dialog opens";
         ++dialogs;
     };
-    QTest::keyClick(&grid(), Qt::Key_F, Qt::ControlModifier);
+    pressKey(Qt::Key_F, Qt::ControlModifier);
     EXPECT_TRUE(searching());
     EXPECT_EQ(dialogs, 0);
-    QTest::keyClicks(&grid(), QStringLiteral("i"));
+    typeText(QStringLiteral("i"));
     EXPECT_EQ(list().recNo(), 4);   // isql
     EXPECT_FALSE(timer().isActive());
 
-    QTest::keyClick(&grid(), Qt::Key_F, Qt::ControlModifier);
+    pressKey(Qt::Key_F, Qt::ControlModifier);
     EXPECT_EQ(dialogs, 1);
     EXPECT_FALSE(searching());
-    QTest::keyClick(&grid(), Qt::Key_F, Qt::ControlModifier);   // idle again: a new empty search
+    pressKey(Qt::Key_F, Qt::ControlModifier);   // idle again: a new empty search
     EXPECT_EQ(dialogs, 1);
     EXPECT_TRUE(searching());
     EXPECT_EQ(searchText(), "");
@@ -200,9 +200,9 @@ TEST_F(ProcessGridSearch, EnterWhileSearchingEndsTheSearchAndOpensTheDetailWindo
     std::vector<int> opened;
     tab.onOpenDetail = [&] { opened.push_back(tab.currentSpid()); };
     click(0, "program_name");
-    QTest::keyClicks(&grid(), QStringLiteral("sa"));
+    typeText(QStringLiteral("sa"));
     ASSERT_TRUE(searching());
-    QTest::keyClick(&grid(), Qt::Key_Return);
+    pressKey(Qt::Key_Return);
     EXPECT_FALSE(searching());
     EXPECT_EQ(opened, std::vector<int>({301}));
 }
@@ -210,14 +210,14 @@ TEST_F(ProcessGridSearch, EnterWhileSearchingEndsTheSearchAndOpensTheDetailWindo
 TEST_F(ProcessGridSearch, CtrlEnterAndCtrlShiftEnterMoveBetweenMatches)
 {
     click(0, "program_name");
-    QTest::keyClicks(&grid(), QStringLiteral("s"));
+    typeText(QStringLiteral("s"));
     const std::pair<Qt::KeyboardModifiers, int> steps[] = {
         {Qt::ControlModifier, 2}, {Qt::ControlModifier, 3},
         {Qt::ControlModifier, 3},   // isql follows: no further match, the row stays
         {Qt::ControlModifier | Qt::ShiftModifier, 2}, {Qt::ControlModifier | Qt::ShiftModifier, 1},
     };
     for (const auto& [modifiers, row] : steps) {
-        QTest::keyClick(&grid(), Qt::Key_Return, modifiers);
+        pressKey(Qt::Key_Return, modifiers);
         EXPECT_EQ(list().recNo(), row);
         EXPECT_TRUE(searching());
     }
@@ -227,7 +227,7 @@ TEST_F(ProcessGridSearch, CtrlEnterAndCtrlShiftEnterMoveBetweenMatches)
 TEST_F(ProcessGridSearch, AMoveByAKeyOrAClickEndsTheSearch)
 {
     const std::pair<const char*, std::function<void()>> moves[] = {
-        {"Down", [&] { QTest::keyClick(&grid(), Qt::Key_Down); }},
+        {"Down", [&] { pressKey(Qt::Key_Down); }},
         {"click on another row", [&] { click(4, "program_name"); }},
         {"click on another column", [&] { click(list().recNo(), "hostname"); }},
         {"refresh", [&] { tab.BtnMoveLeftClick(); }},
@@ -235,7 +235,7 @@ TEST_F(ProcessGridSearch, AMoveByAKeyOrAClickEndsTheSearch)
     for (const auto& [what, move] : moves) {
         SCOPED_TRACE(what);
         click(0, "program_name");
-        QTest::keyClicks(&grid(), QStringLiteral("s"));
+        typeText(QStringLiteral("s"));
         ASSERT_TRUE(searching());
         move();
         EXPECT_FALSE(searching());
@@ -291,7 +291,8 @@ TEST_F(ProcessGridSearch, FindDialogStartsAtTheCurrentRowOrTheFirstAndCtrlTurnsI
         dialog.openFor(grid(), QStringLiteral("master"));
         dialog.cbMatchinType->setCurrentIndex(int(FindMatchType::Beginning));
         dialog.cbFindDirection->setCurrentIndex(int(c.direction));
-        QTest::keyClick(dialog.cbText->lineEdit(), Qt::Key_Return, c.ctrl ? Qt::ControlModifier : Qt::NoModifier);
+        ASSERT_TRUE(showActive(dialog));
+        pressKey(Qt::Key_Return, c.ctrl ? Qt::ControlModifier : Qt::NoModifier);
         EXPECT_EQ(list().recNo(), c.row);
     }
     EXPECT_TRUE(messages.empty());
@@ -302,33 +303,39 @@ TEST(MainWindowFind, CtrlFInAGridOpensTheWindowsOneDialogAndInTheTopPanelOnlyEdi
     velmora::testing::SettingsFile settings;
     velmora::testing::RecordedMessages recorded;
     MainWindow window;
-    window.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    ASSERT_TRUE(showActive(window));
     ResultGrid& grid = *window.processTab->DBGridEh1;
 
-    window.RzLineEdit1->setFocus();
-    QTest::keyClicks(window.RzLineEdit1, QStringLiteral("sa"));
-    QTest::keyClick(window.RzLineEdit1, Qt::Key_F, Qt::ControlModifier);
+    click(*window.RzLineEdit1);
+    typeText(QStringLiteral("sa"));
+    pressKey(Qt::Key_F, Qt::ControlModifier);
     EXPECT_EQ(window.findDialog(), nullptr);
     EXPECT_EQ(window.RzLineEdit1->text(), "sa");
 
     // Each opening searches once and closes with Esc; the choices of the first stay.
     std::vector<TDBGridEhFindDlg*> opened;
     const auto openAndSearch = [&](const QString& pattern) {
-        QTimer::singleShot(0, &window, [&, pattern] {
+        ASSERT_TRUE(showActive(window));
+        click(*grid.viewport());
+        // Keys run the event loop, so the dialog is looked for until it shows.
+        QTimer whenShown;
+        QObject::connect(&whenShown, &QTimer::timeout, [&, pattern] {
             TDBGridEhFindDlg* dialog = window.findDialog();
-            opened.push_back(dialog);
             if (!dialog || !dialog->isVisible())
+                return;
+            whenShown.stop();
+            opened.push_back(dialog);
+            if (!showActive(*dialog))
                 return;
             if (opened.size() == 1)
                 dialog->cbMatchinType->setCurrentIndex(int(FindMatchType::Beginning));
-            QTest::keyClicks(dialog->cbText->lineEdit(), pattern);
-            QTest::keyClick(dialog->cbText->lineEdit(), Qt::Key_Return);
-            QTest::keyClick(dialog->cbText->lineEdit(), Qt::Key_Escape);
+            typeText(pattern);
+            pressKey(Qt::Key_Return);
+            pressKey(Qt::Key_Escape);
         });
-        grid.setFocus();
-        QTest::keyClick(&grid, Qt::Key_F, Qt::ControlModifier);   // the incremental search first
-        QTest::keyClick(&grid, Qt::Key_F, Qt::ControlModifier);
+        whenShown.start(10);
+        pressKey(Qt::Key_F, Qt::ControlModifier);   // the incremental search first
+        pressKey(Qt::Key_F, Qt::ControlModifier);
     };
     openAndSearch(QStringLiteral("one"));
     openAndSearch(QStringLiteral("two"));
@@ -346,19 +353,22 @@ TEST(MainWindowFind, CtrlFInAGridOpensTheWindowsOneDialogAndInTheTopPanelOnlyEdi
     // A grid of a window opened from a tab (the lock grid has no incremental search) opens the
     // same dialog at its first Ctrl+F, filled from its own columns.
     TLock_FRM locks;
-    locks.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&locks));
+    ASSERT_TRUE(showActive(locks));
     QStringList lockColumns;
-    QTimer::singleShot(0, &window, [&] {
+    click(*locks.DBGridEh1->viewport());
+    QTimer whenShown;
+    QObject::connect(&whenShown, &QTimer::timeout, [&] {
         TDBGridEhFindDlg* shown = window.findDialog();
         if (!shown || !shown->isVisible())
             return;
+        whenShown.stop();
         for (int i = 0; i < shown->cbFindIn->count(); ++i)
             lockColumns << shown->cbFindIn->itemText(i);
-        QTest::keyClick(shown->cbText->lineEdit(), Qt::Key_Escape);
+        if (showActive(*shown))
+            pressKey(Qt::Key_Escape);
     });
-    locks.DBGridEh1->setFocus();
-    QTest::keyClick(locks.DBGridEh1, Qt::Key_F, Qt::ControlModifier);
+    whenShown.start(10);
+    pressKey(Qt::Key_F, Qt::ControlModifier);
     EXPECT_EQ(window.findDialog(), &dialog);
     ASSERT_FALSE(lockColumns.isEmpty());
     EXPECT_EQ(lockColumns.first(), locks.DBGridEh1->columns().front().caption());

@@ -9,6 +9,7 @@
 #include "Query.h"
 #include "ResultGrid.h"
 #include "SimFixture.h"
+#include "WindowInput.h"
 
 #include <QAbstractButton>
 #include <QTest>
@@ -16,6 +17,7 @@
 #include <gtest/gtest.h>
 
 using namespace velmora;
+using namespace velmora::testing;
 
 namespace {
 
@@ -170,10 +172,10 @@ QMessageBox::StandardButton answerOnScreen(const MessageRequest& request, Answer
     const std::unique_ptr<QMessageBox> box = buildMessageBox(request);
     QTimer::singleShot(0, box.get(), [&] {
         switch (answer) {
-        case Answer::Enter: QTest::keyClick(box.get(), Qt::Key_Return); break;
-        case Answer::Escape: QTest::keyClick(box.get(), Qt::Key_Escape); break;
+        case Answer::Enter: ASSERT_TRUE(showActive(*box)); pressKey(Qt::Key_Return); break;
+        case Answer::Escape: ASSERT_TRUE(showActive(*box)); pressKey(Qt::Key_Escape); break;
         case Answer::CloseBox: box->close(); break;
-        case Answer::NoButton: box->button(QMessageBox::No)->click(); break;
+        case Answer::NoButton: ASSERT_TRUE(showActive(*box)); click(*box->button(QMessageBox::No)); break;
         }
     });
     return QMessageBox::StandardButton(box->exec());
@@ -309,8 +311,7 @@ TEST_F(ProcessTabServer, WithoutACurrentRowTerminationAsksNothingAndSendsNothing
 TEST_F(ProcessTabServer, CtrlClicksOnCpuThenSpidSortByBothAndKeepTheCurrentProcess)
 {
     tab.resize(959, 434);
-    tab.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&tab));
+    ASSERT_TRUE(showActive(tab));
     changeServer([&](sqlsim::ServerState& state) { serverProcess(state, 302)->cpu = 10; });   // 300 and 302 tie
     tab.BtnMoveLeftClick();
     list().setFilter("[spid] >= 300");
@@ -322,10 +323,10 @@ TEST_F(ProcessTabServer, CtrlClicksOnCpuThenSpidSortByBothAndKeepTheCurrentProce
         tab.DBGridEh1->scrollTo(tab.DBGridEh1->model()->index(0, column));
         return QPoint(header.sectionViewportPosition(column) + header.sectionSize(column) / 2, header.height() / 2);
     };
-    QTest::mouseClick(header.viewport(), Qt::LeftButton, Qt::ControlModifier, titleCentre("cpu"));
-    QTest::mouseClick(header.viewport(), Qt::LeftButton, Qt::ControlModifier, titleCentre("spid"));
+    click(*header.viewport(), titleCentre("cpu"), Qt::LeftButton, Qt::ControlModifier);
+    click(*header.viewport(), titleCentre("spid"), Qt::LeftButton, Qt::ControlModifier);
     EXPECT_EQ(list().sort(), QString()) << "nothing sorted while Ctrl is held";
-    QTest::keyRelease(tab.DBGridEh1, Qt::Key_Control);
+    releaseKey(Qt::Key_Control);
 
     EXPECT_EQ(list().sort(), "cpu, spid");
     EXPECT_EQ(shownSpids(), QStringList({"300", "302", "301"}));

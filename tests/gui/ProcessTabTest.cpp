@@ -2,23 +2,25 @@
 // through the grid's cell hook, and Enter / double click reaching the detail window.
 #include "MainWindowTestSupport.h"
 
+#include "FilterEditor.h"
 #include "FilterRow.h"
 #include "GridHeader.h"
 #include "ProcessTab.h"
 #include "Query.h"
 #include "ResultGrid.h"
 #include "TabToolBar.h"
+#include "WindowInput.h"
 
 #include <array>
 #include <QFrame>
-#include <QComboBox>
 #include <QHeaderView>
-#include <QLineEdit>
+#include <QScrollBar>
 #include <QTest>
 #include <QToolButton>
 #include <gtest/gtest.h>
 
 using namespace velmora;
+using namespace velmora::testing;
 
 namespace {
 
@@ -194,15 +196,17 @@ TEST(ProcessTab, EnterAndDoubleClickOpenTheDetailOfTheCurrentProcess)
 {
     ProcessTab tab(nullptr);
     tab.resize(959, 434);
-    tab.show();
+    ASSERT_TRUE(showActive(tab));
     std::vector<int> opened;
     tab.onOpenDetail = [&] { opened.push_back(tab.currentSpid()); };
 
     // A closed list, an empty one and one whose filter hides every row open nothing.
+    QWidget& rows = *tab.DBGridEh1->viewport();
     const QPoint firstRowCentre(60, 30);
+    click(rows, firstRowCentre);
     const auto tryToOpen = [&] {
-        QTest::keyClick(tab.DBGridEh1, Qt::Key_Return);
-        QTest::mouseDClick(tab.DBGridEh1->viewport(), Qt::LeftButton, {}, firstRowCentre);
+        pressKey(Qt::Key_Return);
+        doubleClick(rows, firstRowCentre);
     };
     tryToOpen();
     fillRows(tab, {});
@@ -215,15 +219,15 @@ TEST(ProcessTab, EnterAndDoubleClickOpenTheDetailOfTheCurrentProcess)
     tab.procSource()->setFilter(QString());
 
     tab.procSource()->moveTo(1);
-    QTest::keyClick(tab.DBGridEh1, Qt::Key_Return);
-    QTest::keyClick(tab.DBGridEh1, Qt::Key_A);
+    pressKey(Qt::Key_Return);
+    pressKey(Qt::Key_A);
     EXPECT_EQ(opened, std::vector<int>({57}));
 
     // A real double click presses first, which makes the row under the pointer current.
     opened.clear();
     const QPoint firstRow = tab.DBGridEh1->visualRect(tab.DBGridEh1->model()->index(0, 0)).center();
-    QTest::mouseClick(tab.DBGridEh1->viewport(), Qt::LeftButton, {}, firstRow);
-    QTest::mouseDClick(tab.DBGridEh1->viewport(), Qt::LeftButton, {}, firstRow);
+    click(rows, firstRow);
+    doubleClick(rows, firstRow);
     EXPECT_EQ(opened, std::vector<int>({51}));
 }
 
@@ -261,16 +265,23 @@ TEST(ProcessTab, TitleFontIsTheGridsAndBoldTahoma)
 TEST(ProcessTab, TheFilterRowStartsHiddenAndADisconnectHidesItKeepingTheEditedText)
 {
     ProcessTab tab(nullptr);
-    tab.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&tab));
+    tab.resize(959, 434);
+    ASSERT_TRUE(showActive(tab));
     FilterRow* row = tab.DBGridEh1->filterRow();
     ASSERT_NE(row, nullptr);
     EXPECT_FALSE(row->isRowVisible());
 
     const int hostname = tab.DBGridEh1->columnIndex(QStringLiteral("hostname"));
     row->setRowVisible(true);
-    row->editCell(hostname);
-    QTest::keyClicks(row->editor()->lineEdit(), QStringLiteral("ws1"));
+    QScrollBar& across = *tab.DBGridEh1->horizontalScrollBar();   // scrolled until the cell shows
+    while (row->sectionViewportPosition(hostname) + row->sectionSize(hostname) > row->viewport()->width()
+           && across.value() < across.maximum())
+        across.setValue(across.value() + across.singleStep());
+    const QPoint hostnameCell(row->sectionViewportPosition(hostname) + row->sectionSize(hostname) / 2,
+                              row->height() - row->rowHeight() / 2);
+    ASSERT_LT(hostnameCell.x(), row->viewport()->width());
+    click(*row->viewport(), hostnameCell);
+    typeText(QStringLiteral("ws1"));
     tab.closeAtDisconnect();
     EXPECT_FALSE(row->isRowVisible());
     EXPECT_FALSE(row->editor()->isVisible());
@@ -282,15 +293,14 @@ TEST(ProcessTab, ErrorOfAClickHandlerIsShownOnceAndTheControlsStayUsable)
     velmora::testing::RecordedMessages messages;
     ProcessTab tab(nullptr);   // no connection: the refresh fails
     tab.resize(959, 434);
-    tab.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&tab));
+    ASSERT_TRUE(showActive(tab));
     tab.setConnectedState(true);
 
-    QTest::mouseClick(tab.BtnMoveLeft, Qt::LeftButton);
+    click(*tab.BtnMoveLeft);
     ASSERT_EQ(messages.all.size(), 1u);
     EXPECT_EQ(messages.all[0].icon, QMessageBox::Critical);
     EXPECT_FALSE(tab.BtnMoveLeft->isDown());
-    QTest::mouseClick(tab.BtnMoveLeft, Qt::LeftButton);
+    click(*tab.BtnMoveLeft);
     EXPECT_EQ(messages.all.size(), 2u) << "the button still clicks";
 
     // A title click whose sort fails: the header lets go of the title and takes the next click.
@@ -303,17 +313,16 @@ TEST(ProcessTab, ErrorOfAClickHandlerIsShownOnceAndTheControlsStayUsable)
     auto& header = static_cast<GridHeader&>(*tab.DBGridEh1->horizontalHeader());
     const QPoint spidTitle(header.sectionViewportPosition(0) + header.sectionSize(0) / 2, header.height() / 2);
     messages.all.clear();
-    QTest::mouseClick(header.viewport(), Qt::LeftButton, {}, spidTitle);
+    click(*header.viewport(), spidTitle);
     EXPECT_EQ(messages.texts(), velmora::testing::ownTitle() + QStringLiteral("|sort refused."));
     EXPECT_EQ(header.pressedTitle(), -1);
-    QTest::mouseClick(header.viewport(), Qt::LeftButton, {}, spidTitle);
+    click(*header.viewport(), spidTitle);
     EXPECT_EQ(sorts, 2);
     EXPECT_EQ(tab.DBGridEh1->columns()[0].sortMarker, SortMarker::Up);
     EXPECT_EQ(messages.all.size(), 1u);
 
     // And the grid still moves its rows.
-    tab.DBGridEh1->setFocus();
-    tab.procSource()->first();
-    QTest::keyClick(tab.DBGridEh1, Qt::Key_Down);
+    click(*tab.DBGridEh1->viewport(), tab.DBGridEh1->visualRect(tab.DBGridEh1->model()->index(0, 0)).center());
+    pressKey(Qt::Key_Down);
     EXPECT_EQ(tab.currentSpid(), 57);
 }

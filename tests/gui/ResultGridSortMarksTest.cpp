@@ -5,6 +5,7 @@
 #include <QLineEdit>
 
 using namespace velmora;
+using namespace velmora::testing;
 
 namespace {
 
@@ -114,15 +115,15 @@ TEST_F(SortMarks, SingleMarkingGridMovesItsOnlyMark)
 
 TEST_F(SortMarks, ClickAtEndOfDataChangesMarksButNotOrder)
 {
-    grid.setFocus();
-    QTest::keyClick(&grid, Qt::Key_End);
+    clickCell(0);
+    pressKey(Qt::Key_End);
     ASSERT_TRUE(query.eof());
     clickTitle(QStringLiteral("cpu"));
     EXPECT_EQ(marks(), "spid:none0 cpu:asc1 loginame:none0");
     EXPECT_EQ(spidOrder(), serverOrder);
 
     // After any other move the next click sorts by the marks then present.
-    QTest::keyClick(&grid, Qt::Key_Up);
+    pressKey(Qt::Key_Up);
     clickTitle(QStringLiteral("cpu"));
     EXPECT_EQ(query.sort().toStdString(), "cpu DESC");
     EXPECT_EQ(spidOrder(), "52|54|53|51");
@@ -131,13 +132,10 @@ TEST_F(SortMarks, ClickAtEndOfDataChangesMarksButNotOrder)
 TEST_F(SortMarks, PendingSortIsAppliedWhenTheGridLosesTheFocus)
 {
     QLineEdit elsewhere;
-    elsewhere.show();
-    QApplication::setActiveWindow(&grid);
-    grid.setFocus();
+    clickCell(0);
     clickTitle(QStringLiteral("cpu"), Qt::ControlModifier);
     ASSERT_TRUE(grid.isSortPending());
-    QApplication::setActiveWindow(&elsewhere);
-    elsewhere.setFocus();
+    ASSERT_TRUE(showActive(elsewhere));
     EXPECT_FALSE(grid.isSortPending());
     EXPECT_EQ(query.sort().toStdString(), "cpu");
 }
@@ -156,18 +154,16 @@ TEST_F(SortMarks, ChangedSortGoesToTheScreensHandlerInsteadOfTheLocalSort)
 
 TEST_F(SortMarks, TitleButtonClicksOnlyWhenReleasedOverTheSameTitle)
 {
-    QWidget* titles = header().viewport();
-    QTest::mousePress(titles, Qt::LeftButton, Qt::NoModifier, titleCentre(QStringLiteral("cpu")));
+    QWidget& titles = *header().viewport();
+    pressButton(titles, titleCentre(QStringLiteral("cpu")));
     EXPECT_EQ(header().pressedTitle(), grid.columnIndex(QStringLiteral("cpu")));
-    QTest::mouseMove(titles, titleCentre(QStringLiteral("loginame")));
-    QTest::mouseRelease(titles, Qt::LeftButton, Qt::NoModifier, titleCentre(QStringLiteral("loginame")));
+    moveMouse(titles, titleCentre(QStringLiteral("loginame")));
+    releaseButton(titles, titleCentre(QStringLiteral("loginame")));
     EXPECT_EQ(marks(), "spid:none0 cpu:none0 loginame:none0");
     EXPECT_EQ(header().pressedTitle(), -1);
 
-    QTest::mousePress(titles, Qt::LeftButton, Qt::NoModifier, titleCentre(QStringLiteral("cpu")));
-    QTest::mouseMove(titles, titleCentre(QStringLiteral("loginame")));
-    QTest::mouseMove(titles, titleCentre(QStringLiteral("cpu")));
-    QTest::mouseRelease(titles, Qt::LeftButton, Qt::NoModifier, titleCentre(QStringLiteral("cpu")));
+    drag(titles, {titleCentre(QStringLiteral("cpu")), titleCentre(QStringLiteral("loginame")),
+                  titleCentre(QStringLiteral("cpu"))});
     EXPECT_EQ(marks(), "spid:none0 cpu:asc1 loginame:none0");
 }
 

@@ -8,6 +8,7 @@
 #include <QLineEdit>
 
 using namespace velmora;
+using namespace velmora::testing;
 
 namespace {
 
@@ -44,8 +45,7 @@ TEST_F(ResultGridTest, FollowsTheQueryAndMovesItsCurrentRow)
 
     int scrolls = 0;
     QObject::connect(&query, &Query::afterScroll, [&] { ++scrolls; });
-    const QModelIndex cell = grid.model()->index(3, 1);
-    QTest::mouseClick(grid.viewport(), Qt::LeftButton, Qt::NoModifier, grid.visualRect(cell).center());
+    clickCell(3, 1);
     EXPECT_EQ(query.recNo(), 3);
     EXPECT_EQ(scrolls, 1);
 
@@ -68,13 +68,13 @@ TEST_F(ResultGridTest, NavigationKeysMoveTheQueryAndSetItsCursorStates)
         {"End, cell grid: last column", 1, Qt::Key_End, Qt::NoModifier, false, 1, false, false},
         {"Page Down", 0, Qt::Key_PageDown, Qt::NoModifier, true, 3, false, false},
     };
-    grid.setFocus();
+    clickCell(0);
     for (const NavigationCase& c : cases) {
         GridOptions options = grid.options();
         options.rowSelect = c.rowSelect;
         grid.setOptions(options);
         query.moveTo(c.startRow);
-        QTest::keyClick(&grid, c.key, c.modifiers);
+        pressKey(c.key, c.modifiers);
         EXPECT_EQ(query.recNo(), c.row) << c.name;
         EXPECT_EQ(query.bof(), c.bof) << c.name;
         EXPECT_EQ(query.eof(), c.eof) << c.name;
@@ -89,17 +89,16 @@ TEST_F(ResultGridTest, TypedCharactersGoToOnKeyPressFirstAndNeverSearch)
     grid.onKeyPress = [&](QChar& key) { typed += key; };
     int doubleClicks = 0;
     grid.onDblClick = [&] { ++doubleClicks; };
-    grid.setFocus();
+    clickCell(0);
 
     // Qt's own keyboard search would jump to the row whose spid starts with 5.
-    QTest::keyClicks(&grid, QStringLiteral("5a"));
-    QTest::keyClick(&grid, Qt::Key_Return);
-    QTest::keyClick(&grid, Qt::Key_Enter);
+    typeText(QStringLiteral("5a"));
+    pressKey(Qt::Key_Return);
+    pressKey(Qt::Key_Enter);
     EXPECT_EQ(typed, QStringLiteral("5a\r\r"));
     EXPECT_EQ(query.recNo(), 0);
 
-    QTest::mouseDClick(grid.viewport(), Qt::LeftButton, Qt::NoModifier,
-                       grid.visualRect(grid.model()->index(1, 0)).center());
+    doubleClick(*grid.viewport(), grid.visualRect(grid.model()->index(1, 0)).center());
     EXPECT_EQ(doubleClicks, 1);
     EXPECT_EQ(query.recNo(), 1);
 }
@@ -116,13 +115,11 @@ TEST_F(ResultGridTest, WithIncrementalSearchTheScreensHookSeesEachCharacterBefor
         else if (key == u'x')
             key = u's';
     };
-    QTest::mouseClick(grid.viewport(), Qt::LeftButton, Qt::NoModifier,
-                      grid.visualRect(grid.model()->index(0, 2)).center());
-    grid.setFocus();
-    QTest::keyClicks(&grid, QStringLiteral("d"));
+    clickCell(0, 2);
+    typeText(QStringLiteral("d"));
     EXPECT_FALSE(grid.isIncSearching());
     EXPECT_EQ(query.recNo(), 0);
-    QTest::keyClicks(&grid, QStringLiteral("x"));
+    typeText(QStringLiteral("x"));
     EXPECT_TRUE(grid.isIncSearching());
     EXPECT_EQ(grid.incrementalSearcher()->state().text(), QStringLiteral("s"));
     EXPECT_EQ(query.recNo(), 2);   // sa
@@ -132,24 +129,24 @@ TEST_F(ResultGridTest, CtrlFAsksForTheFindDialogAtOnceOrFromARunningIncrementalS
 {
     int requests = 0;
     grid.onFindRequest = [&] { ++requests; };
-    grid.setFocus();
-    QTest::keyClick(&grid, Qt::Key_F, Qt::ControlModifier);
+    clickCell(0);
+    pressKey(Qt::Key_F, Qt::ControlModifier);
     EXPECT_EQ(requests, 1);
 
     GridOptionsEh optionsEh = grid.optionsEh();
     optionsEh.incSearch = true;
     grid.setOptionsEh(optionsEh);
-    QTest::keyClick(&grid, Qt::Key_F, Qt::ControlModifier);
+    pressKey(Qt::Key_F, Qt::ControlModifier);
     EXPECT_EQ(requests, 1);
     EXPECT_TRUE(grid.isIncSearching());
-    QTest::keyClick(&grid, Qt::Key_F, Qt::ControlModifier);
+    pressKey(Qt::Key_F, Qt::ControlModifier);
     EXPECT_EQ(requests, 2);
     EXPECT_FALSE(grid.isIncSearching());
 
     optionsEh.dialogFind = false;
     grid.setOptionsEh(optionsEh);
-    QTest::keyClick(&grid, Qt::Key_F, Qt::ControlModifier);
-    QTest::keyClick(&grid, Qt::Key_F, Qt::ControlModifier);
+    pressKey(Qt::Key_F, Qt::ControlModifier);
+    pressKey(Qt::Key_F, Qt::ControlModifier);
     EXPECT_EQ(requests, 2);
 }
 
@@ -206,8 +203,7 @@ TEST_F(ResultGridTest, FocusHighlightReplacesTheHookColoursOnlyWhileFocused)
     grid.clearFocus();
     EXPECT_EQ(look(1, 0).background, lowCpu) << "no highlight without the focus";
 
-    QApplication::setActiveWindow(&grid);
-    grid.setFocus();
+    clickCell(1);
     ASSERT_TRUE(grid.hasFocus());
     for (int column = 0; column < 3; ++column) {
         EXPECT_EQ(look(1, column).background, shadow) << "column " << column;
@@ -263,10 +259,7 @@ TEST_F(ResultGridTest, OperatorResizesAndMovesChangeTheCollection)
     const int border = header().sectionViewportPosition(spid) + header().sectionSize(spid) - 1;
     const int before = header().sectionSize(spid);
     const int y = header().height() / 2;
-    QTest::mousePress(header().viewport(), Qt::LeftButton, Qt::NoModifier, {border, y});
-    QTest::mouseMove(header().viewport(), {border + 10, y});
-    QTest::mouseMove(header().viewport(), {border + 20, y});
-    QTest::mouseRelease(header().viewport(), Qt::LeftButton, Qt::NoModifier, {border + 20, y});
+    drag(*header().viewport(), {{border, y}, {border + 10, y}, {border + 20, y}});
     EXPECT_EQ(grid.columns()[size_t(spid)].width, before + 20);
     EXPECT_EQ(marks(), "spid:none0 cpu:none0 loginame:none0") << "a border drag is no click";
 
@@ -275,13 +268,10 @@ TEST_F(ResultGridTest, OperatorResizesAndMovesChangeTheCollection)
     EXPECT_EQ(header().sectionSize(spid), before + 20) << "a sort keeps the widths";
 
     // A title button is moved with the right button; marks and the current column go along.
-    grid.setCurrentIndex(grid.model()->index(0, grid.columnIndex(QStringLiteral("cpu"))));
+    clickCell(0, grid.columnIndex(QStringLiteral("cpu")));
     const QPoint from = titleCentre(QStringLiteral("cpu"));
     const QPoint to(header().sectionViewportPosition(2) + header().sectionSize(2) - 2, y);
-    QTest::mousePress(header().viewport(), Qt::RightButton, Qt::NoModifier, from);
-    QTest::mouseMove(header().viewport(), from + QPoint(10, 0));
-    QTest::mouseMove(header().viewport(), to);
-    QTest::mouseRelease(header().viewport(), Qt::RightButton, Qt::NoModifier, to);
+    drag(*header().viewport(), {from, from + QPoint(10, 0), to}, Qt::RightButton);
     EXPECT_EQ(marks(), "spid:none0 loginame:none0 cpu:asc1");
     EXPECT_EQ(markedList(), "cpu");
     EXPECT_EQ(grid.model()->headerData(2, Qt::Horizontal).toString(), QStringLiteral("cpu"));
@@ -362,11 +352,10 @@ TEST(ResultGridDefaults, AGridWhoseFormSetsNoOptionsHasTheStandardSetIncludingEd
     query.appendRow({QStringLiteral("users")});
     grid.setColumns({titleButtonColumn(QStringLiteral("name"))});
     grid.setDataSource(&query);
-    grid.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&grid));
-    grid.setFocus();
+    ASSERT_TRUE(showActive(grid));
+    ASSERT_TRUE(grid.hasFocus());
     grid.setCurrentIndex(grid.model()->index(0, 0));
-    QTest::keyClick(&grid, Qt::Key_F2);
+    pressKey(Qt::Key_F2);
     const auto* editor = grid.findChild<QLineEdit*>();
     ASSERT_NE(editor, nullptr);
     EXPECT_TRUE(editor->isReadOnly());

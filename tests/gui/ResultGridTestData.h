@@ -4,6 +4,7 @@
 #include "GridHeader.h"
 #include "Query.h"
 #include "ResultGrid.h"
+#include "WindowInput.h"
 
 #include <QApplication>
 #include <QTest>
@@ -58,8 +59,7 @@ protected:
                          titleButtonColumn(QStringLiteral("loginame"))});
         grid.setDataSource(&query);
         grid.resize(400, 200);
-        grid.show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(&grid));
+        ASSERT_TRUE(testing::showActive(grid));
     }
 
     GridHeader& header() { return static_cast<GridHeader&>(*grid.horizontalHeader()); }
@@ -73,10 +73,16 @@ protected:
 
     void clickTitle(const QString& field, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
     {
-        QTest::mouseClick(header().viewport(), Qt::LeftButton, modifiers, titleCentre(field));
+        testing::click(*header().viewport(), titleCentre(field), Qt::LeftButton, modifiers);
     }
 
-    void releaseCtrl() { QTest::keyRelease(&grid, Qt::Key_Control, Qt::NoModifier); }
+    /// A click on a data cell, which also gives the grid the focus.
+    void clickCell(int row, int column = 0)
+    {
+        testing::click(*grid.viewport(), grid.visualRect(grid.model()->index(row, column)).center());
+    }
+
+    void releaseCtrl() { testing::releaseKey(Qt::Key_Control); }
 
     /// The spids of the visible rows in their order: "51|53|54|52".
     std::string spidOrder() const
