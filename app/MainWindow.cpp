@@ -2,6 +2,7 @@
 
 #include "AboutBox.h"
 #include "ButtonIcons.h"
+#include "ClassicFrame.h"
 #include "ColumnLayoutFile.h"
 #include "ConnectText.h"
 #include "Connection.h"
@@ -19,6 +20,7 @@
 #include "ServerAliases.h"
 #include "ServerTab.h"
 #include "StatusPane.h"
+#include "TahomaFont.h"
 #include "TDBGridEhFindDlg.h"
 #include "VersionText.h"
 
@@ -83,9 +85,7 @@ public:
 
 QFont labelFont()
 {
-    QFont font(QStringLiteral("Tahoma"), 8);
-    font.setBold(true);
-    return font;
+    return tahomaFont(8, true);
 }
 
 QLabel* makeLabel(QWidget* panel, const QString& name, const QString& text, int left, int width)
@@ -135,7 +135,7 @@ MainWindow::MainWindow(QWidget* parent)
     setObjectName(QStringLiteral("Velmora_FRM"));
     setWindowTitle(BaseCaption);
     setFont(QFont(QStringLiteral("MS Sans Serif"), 8));
-    resize(OuterWidth, OuterHeight);
+    resize(classicClientSize({OuterWidth, OuterHeight}));
 
     Connect = new Connection(this);
 
@@ -152,7 +152,7 @@ MainWindow::MainWindow(QWidget* parent)
     layout->addWidget(panel);
     RzPageControl1 = new QTabWidget(central);
     RzPageControl1->setObjectName(QStringLiteral("RzPageControl1"));
-    RzPageControl1->setFont(QFont(QStringLiteral("Tahoma"), 8));
+    RzPageControl1->setFont(tahomaFont(8));
     layout->addWidget(RzPageControl1, 1);
     setCentralWidget(central);
 
@@ -204,7 +204,7 @@ void MainWindow::createTopPanel(QWidget* panel)
 
     RzCheckBox1 = new QCheckBox(QStringLiteral("Windows authentication"), panel);
     RzCheckBox1->setObjectName(QStringLiteral("RzCheckBox1"));
-    RzCheckBox1->setFont(QFont(QStringLiteral("Tahoma"), 8));
+    RzCheckBox1->setFont(tahomaFont(8));
     RzCheckBox1->setStyle(panelStyle);
     RzCheckBox1->setGeometry(697, ControlTop, 134, ControlHeight);
     makeSeparator(panel, 832);
@@ -277,7 +277,7 @@ void MainWindow::createStatusBar()
     bar->addWidget(RzStatusPane1, 1);
     RzClockStatus1 = new QLabel(bar);
     RzClockStatus1->setObjectName(QStringLiteral("RzClockStatus1"));
-    RzClockStatus1->setFont(QFont(QStringLiteral("Tahoma"), 8));
+    RzClockStatus1->setFont(tahomaFont(8));
     RzClockStatus1->setFixedWidth(ClockWidth);
     RzClockStatus1->setAlignment(Qt::AlignCenter);
     bar->addPermanentWidget(RzClockStatus1);
@@ -502,11 +502,8 @@ void MainWindow::showEvent(QShowEvent* event)
     if (m_placed)
         return;
     m_placed = true;
-    // The outer size includes the frame, known once the window is shown.
-    const QSize frame = frameGeometry().size() - geometry().size();
-    resize(OuterWidth - frame.width(), OuterHeight - frame.height());
     if (const QScreen* shown = screen())
-        move(shown->availableGeometry().center() - QPoint(OuterWidth / 2, OuterHeight / 2));
+        move(shown->availableGeometry().center() - QPoint(frameGeometry().width() / 2, frameGeometry().height() / 2));
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event)
