@@ -1,5 +1,5 @@
 // The "Tahoma" fonts the windows are laid out in, drawn as Windows draws Tahoma at these sizes:
-// without smoothing, from the face's own hand-made bitmaps where it has them.
+// without smoothing, bold with wider strokes than regular at every size.
 #pragma once
 
 #include <QFont>
@@ -8,6 +8,7 @@ namespace velmora {
 
 /// "Tahoma" at `points`, bold or regular, unsmoothed. Child widgets that set a "Tahoma" of their
 /// own without a style strategy inherit the unsmoothed drawing from a parent with this font.
+/// Precondition: the QGuiApplication exists (a bold font is tried out by drawing it).
 QFont tahomaFont(int points, bool bold = false);
 
 } // namespace velmora
