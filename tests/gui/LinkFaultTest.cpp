@@ -286,7 +286,9 @@ const Screen screens[] = {
 
 TEST_P(LinkFault, TheErrorIsShownAndTheWindowGoesOn)
 {
-    const auto& [screen, fault] = GetParam();
+    // Named apart, not as a structured binding: the lambda below captures them.
+    const Screen& screen = std::get<0>(GetParam());
+    const Fault fault = std::get<1>(GetParam());
     if (fault == Fault::DropMidResult && screen.oneRowAnswer)
         GTEST_SKIP() << "a one-row answer has no middle";
     const bool linkDropped = fault == Fault::Drop || fault == Fault::DropMidResult;
