@@ -1,5 +1,6 @@
 #include "AboutBox.h"
 
+#include "TahomaFont.h"
 #include "VersionText.h"
 
 #include <QDesktopServices>
@@ -49,8 +50,7 @@ private:
 
 QFont rowFont(bool underlined = false)
 {
-    QFont font(QStringLiteral("Tahoma"), 10);
-    font.setBold(true);
+    QFont font = tahomaFont(10, true);
     font.setUnderline(underlined);
     return font;
 }

@@ -2,6 +2,7 @@
 
 #include "AboutBox.h"
 #include "ButtonIcons.h"
+#include "ClassicFrame.h"
 #include "ColumnLayoutFile.h"
 #include "ConnectText.h"
 #include "Connection.h"
@@ -20,6 +21,7 @@
 #include "ServerTab.h"
 #include "ServerWait.h"
 #include "StatusPane.h"
+#include "TahomaFont.h"
 #include "TDBGridEhFindDlg.h"
 #include "VersionText.h"
 
@@ -86,9 +88,7 @@ public:
 
 QFont labelFont()
 {
-    QFont font(QStringLiteral("Tahoma"), 8);
-    font.setBold(true);
-    return font;
+    return tahomaFont(8, true);
 }
 
 QLabel* makeLabel(QWidget* panel, const QString& name, const QString& text, int left, int width)
@@ -138,7 +138,7 @@ MainWindow::MainWindow(QWidget* parent)
     setObjectName(QStringLiteral("Velmora_FRM"));
     setWindowTitle(BaseCaption);
     setFont(QFont(QStringLiteral("MS Sans Serif"), 8));
-    resize(OuterWidth, OuterHeight);
+    resize(classicClientSize({OuterWidth, OuterHeight}));
 
     Connect = new Connection(this);
 
@@ -157,7 +157,7 @@ MainWindow::MainWindow(QWidget* parent)
     layout->addWidget(panel);
     RzPageControl1 = new QTabWidget(central);
     RzPageControl1->setObjectName(QStringLiteral("RzPageControl1"));
-    RzPageControl1->setFont(QFont(QStringLiteral("Tahoma"), 8));
+    RzPageControl1->setFont(tahomaFont(8));
     // A click on a tab gives the tab row the focus, for the arrow keys.
     RzPageControl1->tabBar()->setFocusPolicy(Qt::StrongFocus);
     layout->addWidget(RzPageControl1, 1);
@@ -211,7 +211,7 @@ void MainWindow::createTopPanel(QWidget* panel)
 
     RzCheckBox1 = new QCheckBox(QStringLiteral("Windows authentication"), panel);
     RzCheckBox1->setObjectName(QStringLiteral("RzCheckBox1"));
-    RzCheckBox1->setFont(QFont(QStringLiteral("Tahoma"), 8));
+    RzCheckBox1->setFont(tahomaFont(8));
     RzCheckBox1->setStyle(panelStyle);
     RzCheckBox1->setGeometry(697, ControlTop, 134, ControlHeight);
     makeSeparator(panel, 832);
@@ -284,7 +284,7 @@ void MainWindow::createStatusBar()
     bar->addWidget(RzStatusPane1, 1);
     RzClockStatus1 = new QLabel(bar);
     RzClockStatus1->setObjectName(QStringLiteral("RzClockStatus1"));
-    RzClockStatus1->setFont(QFont(QStringLiteral("Tahoma"), 8));
+    RzClockStatus1->setFont(tahomaFont(8));
     RzClockStatus1->setFixedWidth(ClockWidth);
     RzClockStatus1->setAlignment(Qt::AlignCenter);
     bar->addPermanentWidget(RzClockStatus1);
@@ -540,11 +540,8 @@ void MainWindow::showEvent(QShowEvent* event)
     if (m_placed)
         return;
     m_placed = true;
-    // The outer size includes the frame, known once the window is shown.
-    const QSize frame = frameGeometry().size() - geometry().size();
-    resize(OuterWidth - frame.width(), OuterHeight - frame.height());
     if (const QScreen* shown = screen())
-        move(shown->availableGeometry().center() - QPoint(OuterWidth / 2, OuterHeight / 2));
+        move(shown->availableGeometry().center() - QPoint(frameGeometry().width() / 2, frameGeometry().height() / 2));
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event)

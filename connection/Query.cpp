@@ -54,6 +54,26 @@ std::vector<ColumnRead> bindFields(const std::vector<FieldDef>& fields, const st
     return plan;
 }
 
+// 8-bit text is held in a field of its declared width, so a longer value keeps only what fits;
+// Unicode text is held whole, its width being only a display width.
+void cutToDeclaredWidths(std::vector<Row>& rows, const std::vector<FieldDef>& fields)
+{
+    std::vector<size_t> cut;
+    for (size_t f = 0; f < fields.size(); ++f)
+        if ((fields[f].kind == FieldKind::String || fields[f].kind == FieldKind::FixedChar) && fields[f].size > 0)
+            cut.push_back(f);
+    if (cut.empty())
+        return;
+    for (Row& row : rows)
+        for (size_t f : cut) {
+            if (f >= row.size() || row[f].typeId() != QMetaType::QString)
+                continue;
+            const QString text = row[f].toString();
+            if (text.size() > fields[f].size)
+                row[f] = text.left(fields[f].size);
+        }
+}
+
 bool sameValue(const QVariant& held, const QVariant& wanted, FieldKind kind)
 {
     if (!wanted.isValid() || wanted.isNull())
@@ -170,6 +190,7 @@ void Query::open()
             statement.drain();
         });
     }
+    cutToDeclaredWidths(rows, m_fields);
 
     m_rows = std::move(rows);
     m_filter = std::move(filter);
@@ -368,6 +389,7 @@ void Query::appendRows(std::vector<Row> rows)
         throw usage(QStringLiteral("The query is not open."));
     if (rows.empty())
         return;
+    cutToDeclaredWidths(rows, m_fields);
     m_rows.reserve(m_rows.size() + rows.size());
     for (Row& row : rows) {
         row.resize(m_fields.size());

@@ -13,6 +13,7 @@
 #include "Query.h"
 #include "ResultGrid.h"
 #include "TabToolBar.h"
+#include "TahomaFont.h"
 #include "UserSort.h"
 
 #include <QCoreApplication>
@@ -40,9 +41,7 @@ constexpr int separatorHeight = 2;
 
 QFont tahoma(bool bold = false)
 {
-    QFont font(QStringLiteral("Tahoma"), 8);
-    font.setBold(bold);
-    return font;
+    return tahomaFont(8, bold);
 }
 
 Query* makeQuery(QObject* parent, const char* name, Connection* connection, void (*setUp)(Query&))

@@ -2,14 +2,17 @@
 
 #include "ButtonIcons.h"
 #include "ColouredCheckBox.h"
+#include "EdgeGroupBox.h"
 #include "FieldMemo.h"
 #include "GuardedHandler.h"
 #include "LogQueries.h"
 #include "Query.h"
 #include "ResultGrid.h"
 #include "TabToolBar.h"
+#include "TahomaFont.h"
 
 #include <QGroupBox>
+#include <QScopeGuard>
 #include <QSplitter>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -29,7 +32,7 @@ const QString LogCaption = QStringLiteral("Лог");
 
 QFont tabFont()
 {
-    return QFont(QStringLiteral("Tahoma"), 8);
+    return tahomaFont(8);
 }
 
 ResultGrid* makeGrid(QWidget* parent, const QString& name, Query* source, bool indicator)
@@ -57,9 +60,10 @@ GridColumn gridColumn(const char* field, const QString& title, int width, Qt::Al
     return column;
 }
 
+template <typename Box = QGroupBox>
 QGroupBox* makeGroupBox(QWidget* parent, const QString& name, const QString& caption)
 {
-    auto* box = new QGroupBox(caption, parent);
+    auto* box = new Box(caption, parent);
     box->setObjectName(name);
     box->setFont(tabFont());
     return box;
@@ -97,12 +101,15 @@ LogTab::LogTab(Connection* connection, QWidget* parent)
                                 [](Query& query) { setUpLastEntryQuery(query, ServerFamily::Sql2000); });
     LogListQuery = makeQuery("LogListQuery", [](Query& query) { setUpLogListQuery(query, ServerFamily::Sql2000); });
     LogQuery = makeQuery("LogQuery", setUpRawLogQuery);
-    connect(LogNumQuery, &Query::afterScroll, this, guarded(this, &LogTab::LogNumQueryAfterScroll));
+    connect(LogNumQuery, &Query::afterScroll, this, guarded([this] {
+                if (!m_openingAtConnect)
+                    LogNumQueryAfterScroll();
+            }));
 
     RzToolbar3 = new TabToolBar(QStringLiteral("RzToolbar3"), this, Qt::LeftEdge | Qt::RightEdge | Qt::BottomEdge);
     RzToolbarButton6 = RzToolbar3->addButton(QStringLiteral("RzToolbarButton6"), 4, buttonIcon(ButtonPicture::Refresh),
                                              QStringLiteral("Обновить (F5)"));
-    RzToolbar3->addSeparator(QStringLiteral("RzSpacer5"), 29);
+    RzToolbar3->addSeparator(QStringLiteral("RzSpacer5"), 29, 4);
     RzCheckBox2 = new ColouredCheckBox(QStringLiteral("Показывать записи без источника"), QColor(28, 81, 128),
                                        QColor(33, 161, 33), QColor(255, 199, 60), RzToolbar3);
     RzCheckBox2->setObjectName(QStringLiteral("RzCheckBox2"));
@@ -141,7 +148,7 @@ void LogTab::buildLeftPane()
                            gridColumn("Date", QString(), 109, Qt::AlignLeft, false)});
     DBGridEh9->onKeyPress = [this](QChar& key) { DBGridEh9KeyPress(key); };
     DBGridEh9->onDblClick = [this] { RzToolbarButton6Click(); };
-    RzGroupBox6 = makeGroupBox(RzGroupBox4, QStringLiteral("RzGroupBox6"), QStringLiteral("Последняя запись"));
+    RzGroupBox6 = makeGroupBox<EdgeGroupBox>(RzGroupBox4, QStringLiteral("RzGroupBox6"), QStringLiteral("Последняя запись"));
     RzDBMemo1 = new FieldMemo(LogNumInfoQuery, QStringLiteral("Info"), RzGroupBox6);
     RzDBMemo1->setObjectName(QStringLiteral("RzDBMemo1"));
     stack(RzGroupBox4, DBGridEh9, RzGroupBox6, RzDBMemo1, LastEntryBoxHeight);
@@ -191,7 +198,14 @@ void LogTab::openAfterConnect(ServerFamily family)
     setUpLastEntryQuery(*LogNumInfoQuery, family);
     setUpLogListQuery(*LogListQuery, family);
     LogNumQuery->close();
-    LogNumQuery->open();
+    // At connect the last entry is read as a step of the connect, so that its error ends the
+    // connect as well; on a later scroll the same error ends only the scroll.
+    {
+        m_openingAtConnect = true;
+        const auto reset = qScopeGuard([this] { m_openingAtConnect = false; });
+        LogNumQuery->open();
+    }
+    LogNumQueryAfterScroll();
 }
 
 void LogTab::closeAtDisconnect()

@@ -55,7 +55,8 @@ public:
 
     QString caption() const override;
     void setConnectedState(bool connected) override;
-    /// Sets the last-entry and entry queries up for `family` and opens the archive list.
+    /// Sets the last-entry and entry queries up for `family`, opens the archive list and reads
+    /// the last entry of its first archive. Throws the error of either opening.
     void openAfterConnect(ServerFamily family) override;
     void closeAtDisconnect() override;                 // every query closed
     void refreshKey() override;                        // RzToolbarButton6Click
@@ -68,6 +69,8 @@ private:
                                  QColor& background, QColor& text);
     /// Whether the archive list is open and has rows.
     bool hasArchives() const;
+
+    bool m_openingAtConnect = false;
 };
 
 } // namespace velmora

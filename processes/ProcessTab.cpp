@@ -10,8 +10,9 @@
 #include "ProcessRowColours.h"
 #include "Query.h"
 #include "ResultGrid.h"
-#include "TLock_FRM.h"
 #include "TabToolBar.h"
+#include "TahomaFont.h"
+#include "TLock_FRM.h"
 
 #include <QStyle>
 #include <QToolButton>
@@ -41,11 +42,11 @@ ProcessTab::ProcessTab(Connection* connection, QWidget* parent)
     BtnMoveLeft = RzToolbar1->addButton(QStringLiteral("BtnMoveLeft"), 4,
                                         style()->standardIcon(QStyle::SP_BrowserReload),
                                         QStringLiteral("Обновить (F5)"));
-    RzToolbar1->addSeparator(QStringLiteral("RzSpacer"), 29);
+    RzToolbar1->addSeparator(QStringLiteral("RzSpacer"), 29, 8);
     BtnReject = RzToolbar1->addButton(QStringLiteral("BtnReject"), 37,
                                       style()->standardIcon(QStyle::SP_DialogCancelButton),
                                       QStringLiteral("Удалить процесс (Ctrl+Del)"));
-    RzToolbar1->addSeparator(QStringLiteral("RzSpacer7"), 62);
+    RzToolbar1->addSeparator(QStringLiteral("RzSpacer7"), 62, 8);
     View = RzToolbar1->addButton(QStringLiteral("View"), 70,
                                  style()->standardIcon(QStyle::SP_FileDialogContentsView),
                                  QStringLiteral("Обновить значения фильтров (F3)"));
@@ -55,7 +56,7 @@ ProcessTab::ProcessTab(Connection* connection, QWidget* parent)
 
     DBGridEh1 = new ResultGrid(this);
     DBGridEh1->setObjectName(QStringLiteral("DBGridEh1"));
-    DBGridEh1->setFonts(QFont(QStringLiteral("Tahoma"), 8));
+    DBGridEh1->setFonts(tahomaFont(8));
     DBGridEh1->setTitleHeader(new FilterRow(*DBGridEh1));
     GridOptions options;
     options.editing = false;

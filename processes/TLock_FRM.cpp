@@ -1,6 +1,7 @@
 #include "TLock_FRM.h"
 
 #include "ButtonIcons.h"
+#include "ClassicFrame.h"
 #include "Connection.h"
 #include "DbError.h"
 #include "GuardedHandler.h"
@@ -10,6 +11,7 @@
 #include "ResultGrid.h"
 #include "SortFilterAdapter.h"
 #include "TabToolBar.h"
+#include "TahomaFont.h"
 
 #include <QAction>
 #include <QGroupBox>
@@ -22,6 +24,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <memory>
+#include <stdexcept>
 #include <utility>
 
 namespace velmora {
@@ -29,6 +32,13 @@ namespace velmora {
 namespace {
 
 const QString windowCaption = QStringLiteral("Информация по процессу");
+
+// A failed name look-up, told apart from a failure of the lock query itself: a refresh reports
+// the latter as a failed refresh and lets the former go on to the general error display.
+class LookupError : public std::runtime_error {
+public:
+    explicit LookupError(const DbError& error) : std::runtime_error(error.text().toStdString()) {}
+};
 
 QLabel* boldLabel(const QString& text, QWidget* parent)
 {
@@ -46,9 +56,9 @@ TLock_FRM::TLock_FRM(QWidget* owner)
 {
     setObjectName(QStringLiteral("Lock_FRM"));
     setWindowTitle(windowCaption);
-    setFont(QFont(QStringLiteral("Tahoma"), 8));
+    setFont(tahomaFont(8));
     setModal(true);
-    resize(824, 412);
+    resize(classicClientSize({824, 412}));
 
     LockQuery = new Query(this);
     LockQuery->setObjectName(QStringLiteral("LockQuery"));
@@ -62,7 +72,7 @@ TLock_FRM::TLock_FRM(QWidget* owner)
                                 Qt::LeftEdge | Qt::RightEdge | Qt::TopEdge | Qt::BottomEdge);
     Refresh = RzToolbar1->addButton(QStringLiteral("Refresh"), 4, buttonIcon(ButtonPicture::Refresh),
                                     QStringLiteral("Обновить"));
-    RzToolbar1->addSeparator(QStringLiteral("RzSpacer1"), 29);
+    RzToolbar1->addSeparator(QStringLiteral("RzSpacer1"), 29, 8);
     Exit = RzToolbar1->addButton(QStringLiteral("Exit"), 37, buttonIcon(ButtonPicture::Exit),
                                  QStringLiteral("Выход"));
     connect(Refresh, &QToolButton::clicked, this, guarded(this, &TLock_FRM::RefreshClick));
@@ -72,7 +82,7 @@ TLock_FRM::TLock_FRM(QWidget* owner)
     RzGroupBox1->setObjectName(QStringLiteral("RzGroupBox1"));
     DBGridEh1 = new ResultGrid(RzGroupBox1);
     DBGridEh1->setObjectName(QStringLiteral("DBGridEh1"));
-    DBGridEh1->setFonts(QFont(QStringLiteral("Tahoma"), 8));
+    DBGridEh1->setFonts(tahomaFont(8));
     GridOptions options;
     options.editing = false;
     options.rowSelect = true;
@@ -177,7 +187,7 @@ void TLock_FRM::showEvent(QShowEvent* event)
 void TLock_FRM::FormShow()
 {
     if (const QScreen* screen = this->screen())
-        move(screen->availableGeometry().center() - rect().center());
+        move(screen->availableGeometry().center() - QPoint(frameGeometry().width() / 2, frameGeometry().height() / 2));
     DBGridEh1->setSortMarker(DBGridEh1->columnIndex(QStringLiteral("dbid")), SortMarker::Down);
     sortAndGoFirst();
 }
@@ -199,8 +209,12 @@ void TLock_FRM::LockQueryCalcFields(Query& query)
     // Looked up row by row with nothing kept between rows: the names are whatever the server
     // answers at this moment, the object's in the connection's current database.
     const auto lookup = [&query](const QString& text) {
-        const CommandResult result = query.connection()->execute(text);
-        return result.rowCount() > 0 ? result.text(0).left(lockNameLength) : QString();
+        try {
+            const CommandResult result = query.connection()->execute(text);
+            return result.rowCount() > 0 ? result.text(0).left(lockNameLength) : QString();
+        } catch (const DbError& error) {
+            throw LookupError(error);
+        }
     };
     const QString objectName = lookup(objectNameLookup(query.value(QStringLiteral("ObjId")).toString()));
     query.setValue(query.fieldIndex(QStringLiteral("OName")), objectName);

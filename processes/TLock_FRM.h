@@ -33,7 +33,9 @@ public:
     /// only leaves the lower boxes empty; the caption takes the process number.
     void openQueries(Connection* connection, const QString& spid);
 
-    void RefreshClick();   // re-runs both queries; a failure is shown as a message
+    /// Re-runs both queries; their failure is shown as a message. Throws the error of a failed
+    /// name look-up, which is not a failed refresh.
+    void RefreshClick();
     void ExitClick();
 
     Query* LockQuery = nullptr;

@@ -2,6 +2,7 @@
 
 #include "Query.h"
 #include "ResultGrid.h"
+#include "TahomaFont.h"
 
 #include <QVBoxLayout>
 
@@ -38,7 +39,7 @@ ServerTab::ServerTab(Connection* connection, QWidget* parent)
 
     DBGridEh7 = new ResultGrid(this);
     DBGridEh7->setObjectName(QStringLiteral("DBGridEh7"));
-    DBGridEh7->setFonts(QFont(QStringLiteral("Tahoma"), 8));
+    DBGridEh7->setFonts(tahomaFont(8));
     GridOptions options;
     options.editing = false;
     options.rowSelect = true;

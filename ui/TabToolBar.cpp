@@ -25,13 +25,13 @@ QToolButton* TabToolBar::addButton(const QString& name, int left, const QIcon& i
     return button;
 }
 
-void TabToolBar::addSeparator(const QString& name, int left)
+void TabToolBar::addSeparator(const QString& name, int left, int width)
 {
     auto* separator = new QFrame(this);
     separator->setObjectName(name);
     separator->setFrameShape(QFrame::VLine);
     separator->setFrameShadow(QFrame::Sunken);
-    separator->setGeometry(left, 2, 8, barHeight - 4);
+    separator->setGeometry(left, 2, width, barHeight - 4);
 }
 
 void TabToolBar::paintEvent(QPaintEvent* event)

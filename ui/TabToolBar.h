@@ -20,8 +20,8 @@ public:
 
     /// An image button at x `left`, vertically centred; it takes no focus.
     QToolButton* addButton(const QString& name, int left, const QIcon& icon, const QString& hint);
-    /// A grooved vertical separator at x `left`.
-    void addSeparator(const QString& name, int left);
+    /// A grooved vertical separator at x `left`, `width` wide, its groove in the middle.
+    void addSeparator(const QString& name, int left, int width);
 
     Qt::Edges borders() const { return m_borders; }
 

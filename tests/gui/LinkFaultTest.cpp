@@ -1,7 +1,9 @@
-// The main window against a server that fails while a screen loads: the link dropped, or a
-// batch that outlasts the client's time-out. For every screen the error is shown once, the
-// window stays usable, a dropped link is left by Disconnect and a new Connect works, and after
-// a time-out the same connection goes on working.
+// The main window against a server that fails while a screen loads: the link dropped, a batch
+// that outlasts the client's time-out, or a statement the server answers with an error. For
+// every screen the error is shown once, the window stays usable, a dropped link is left by
+// Disconnect and a new Connect works, and after a time-out or an error the same connection goes
+// on working. A failure while the window connects ends the connect there: the stored sort order
+// is not restored.
 #include "MainWindowTestSupport.h"
 
 #include "Connection.h"
@@ -32,9 +34,9 @@ using namespace velmora::testing;
 
 namespace {
 
-// The link dropped before the answer, or after the first row of the answer's first result; or
-// the batch outlasting the client's time-out.
-enum class Fault { Drop, DropMidResult, Timeout };
+// The link dropped before the answer, or after the first row of the answer's first result; the
+// batch outlasting the client's time-out; the statement answered with a server error.
+enum class Fault { Drop, DropMidResult, Timeout, ServerError };
 
 // A steady process with locks in two databases, and two idle ones, none of them moved by the
 // server between readings.
@@ -64,7 +66,7 @@ struct Screen {
     std::function<QString(LinkFault&)> aim;
     std::function<Query*(LinkFault&)> timed;
     std::function<void(LinkFault&, const std::function<void()>& arm)> act;
-    QString messageAfterDrop{};      // empty: the error display with the driver's text
+    QString messageAfterError{};     // after a drop or a server error; empty: the error display with the driver's text
     QString messageAfterTimeout{};   // empty: the error display with the driver's text
     bool oneRowAnswer = false;       // no row can follow the first: no drop in the middle
 };
@@ -198,6 +200,17 @@ const Screen screens[] = {
          f.whileDetailShown([](TLock_FRM&) {});
      },
      {}, {}, true},
+    {"DetailWindowRefreshLookUp", false,
+     [](LinkFault&) { return databaseNameLookup(QStringLiteral("6")); },
+     nullptr,
+     [](LinkFault& f, const std::function<void()>& arm) {
+         ASSERT_TRUE(f.processes().locate(QStringLiteral("spid"), 301));
+         f.whileDetailShown([&](TLock_FRM& detail) {
+             arm();
+             detail.RefAction->trigger();
+         });
+     },
+     {}, {}, true},
     {"DetailWindowRefresh", false,
      [](LinkFault& f) { return lockBatch(QString::number(f.window.processTab->currentSpid())).join(QStringLiteral("\r\n")); },
      [](LinkFault&) { return qobject_cast<TLock_FRM*>(QApplication::activeModalWidget())->LockQuery; },
@@ -235,6 +248,14 @@ const Screen screens[] = {
      }),
      // The space and the users are read under a handler that takes every failure for a time-out.
      QStringLiteral("{title}|Время ожидания истекло."), QStringLiteral("{title}|Время ожидания истекло.")},
+    {"DatabaseUsers", false,
+     [](LinkFault&) { return QStringLiteral("select * from sysusers  order by altuid, [name]"); },
+     [](LinkFault& f) { return f.window.databaseTab->UserQuery; },
+     armFirst([](LinkFault& f) {
+         f.show(f.window.databaseTab);
+         f.window.RefAction->trigger();
+     }),
+     QStringLiteral("{title}|Время ожидания истекло."), QStringLiteral("{title}|Время ожидания истекло.")},
     {"ServerPropertiesAtConnect", true,
      [](LinkFault&) { return QStringLiteral("Exec xp_msver"); },
      [](LinkFault& f) { return f.serverTab().SrvQuery; },
@@ -255,18 +276,32 @@ const Screen screens[] = {
          f.show(&f.logTab());
          f.window.RefAction->trigger();
      })},
+    {"LogEntries", false,
+     [](LinkFault&) {
+         return batchOf([](Query& query) { setUpLogListQuery(query, ServerFamily::Sql2000); }, "LID", QStringLiteral("0"));
+     },
+     [](LinkFault& f) { return f.logTab().LogListQuery; },
+     armFirst([](LinkFault& f) {
+         f.show(&f.logTab());
+         f.window.RefAction->trigger();
+     })},
 };
 
 TEST_P(LinkFault, TheErrorIsShownAndTheWindowGoesOn)
 {
-    const auto& [screen, fault] = GetParam();
+    // Named apart, not as a structured binding: the lambda below captures them.
+    const Screen& screen = std::get<0>(GetParam());
+    const Fault fault = std::get<1>(GetParam());
     if (fault == Fault::DropMidResult && screen.oneRowAnswer)
         GTEST_SKIP() << "a one-row answer has no middle";
+    const bool linkDropped = fault == Fault::Drop || fault == Fault::DropMidResult;
     if (!screen.atConnect) {
         connectWindow();
         ASSERT_EQ(texts(), QString());
         ASSERT_EQ(disabledControls(window), ConnectedOff);
     }
+    // The sort order the last run stored, restored as the connect's last step.
+    SettingsFile::setText(QStringLiteral("[SortOption]\nSort=spid\n"));
     int timeout = 30;
     const auto arm = [&] {
         const QString aimed = screen.aim(*this);
@@ -275,7 +310,9 @@ TEST_P(LinkFault, TheErrorIsShownAndTheWindowGoesOn)
             screen.timed(*this)->setCommandTimeout(timeout);
         }
         onServer([&](sqlsim::ServerState& state) {
-            if (fault != Fault::Timeout) {
+            if (fault == Fault::ServerError) {
+                state.faults.errorOnStatement = aimed;
+            } else if (linkDropped) {
                 state.faults.dropOnStatement = aimed;
                 state.faults.dropAfterRows = fault == Fault::Drop ? -1 : 1;
             } else {
@@ -287,7 +324,7 @@ TEST_P(LinkFault, TheErrorIsShownAndTheWindowGoesOn)
     screen.act(*this, arm);
 
     const QString title = programTitle(QCoreApplication::applicationFilePath());
-    const QString expected = QString(fault != Fault::Timeout ? screen.messageAfterDrop : screen.messageAfterTimeout)
+    const QString expected = QString(fault != Fault::Timeout ? screen.messageAfterError : screen.messageAfterTimeout)
                                  .replace(QStringLiteral("{title}"), title);
     ASSERT_EQ(shown.size(), 1u) << texts().toStdString();
     if (expected.isEmpty()) {
@@ -298,6 +335,8 @@ TEST_P(LinkFault, TheErrorIsShownAndTheWindowGoesOn)
         else if (fault == Fault::Timeout)
             EXPECT_EQ(shown[0].text, QStringLiteral("[FreeTDS][SQL Server]Timeout expired\n"
                                                     "[FreeTDS][SQL Server]Operation was cancelled."));
+        else if (fault == Fault::ServerError)
+            EXPECT_EQ(shown[0].text, QStringLiteral("[FreeTDS][SQL Server]Simulated failure."));
         else   // the driver words a link lost in the middle of an answer in several ways
             EXPECT_TRUE(shown[0].text.startsWith(QStringLiteral("[FreeTDS][SQL Server]"))) << texts().toStdString();
     } else {
@@ -306,10 +345,13 @@ TEST_P(LinkFault, TheErrorIsShownAndTheWindowGoesOn)
     // The window is still the connected window, whatever failed.
     EXPECT_TRUE(window.isEnabled());
     EXPECT_EQ(disabledControls(window), ConnectedOff);
+    if (screen.atConnect) {
+        EXPECT_EQ(processes().sort(), QString()) << "the connect went on after the failure";
+    }
     onServer([](sqlsim::ServerState& state) { state.faults = {}; });
     shown.clear();
 
-    if (fault != Fault::Timeout) {
+    if (linkDropped) {
         EXPECT_FALSE(window.Connect->isOpen());
         // The window answers its keys: F5 tells the operator to connect again.
         show(window.processTab);
@@ -324,7 +366,7 @@ TEST_P(LinkFault, TheErrorIsShownAndTheWindowGoesOn)
             EXPECT_EQ(texts(), QString());
         }
     } else {
-        EXPECT_TRUE(window.Connect->isOpen()) << "a time-out keeps the connection";
+        EXPECT_TRUE(window.Connect->isOpen()) << "a time-out or a server error keeps the connection";
         if (screen.atConnect) {
             window.DiconectAction->trigger();
         }
@@ -336,23 +378,27 @@ TEST_P(LinkFault, TheErrorIsShownAndTheWindowGoesOn)
     EXPECT_EQ(disabledControls(window), ConnectedOff);
     EXPECT_TRUE(processes().isActive());
     EXPECT_GT(processes().recordCount(), 0);
+    if (screen.atConnect) {
+        EXPECT_EQ(processes().sort(), QStringLiteral("spid"));
+    }
 }
 
 void PrintTo(const std::tuple<Screen, Fault>& cell, std::ostream* out)
 {
-    static const char* const faults[] = {" drop", " drop after a row", " time-out"};
+    static const char* const faults[] = {" drop", " drop after a row", " time-out", " server error"};
     *out << std::get<0>(cell).name << faults[int(std::get<1>(cell))];
 }
 
 std::string cellName(const ::testing::TestParamInfo<std::tuple<Screen, Fault>>& info)
 {
-    static const char* const faults[] = {"_Drop", "_DropMidResult", "_Timeout"};
+    static const char* const faults[] = {"_Drop", "_DropMidResult", "_Timeout", "_ServerError"};
     return std::string(std::get<0>(info.param).name) + faults[int(std::get<1>(info.param))];
 }
 
 INSTANTIATE_TEST_SUITE_P(Matrix, LinkFault,
                          ::testing::Combine(::testing::ValuesIn(screens),
-                                            ::testing::Values(Fault::Drop, Fault::DropMidResult, Fault::Timeout)),
+                                            ::testing::Values(Fault::Drop, Fault::DropMidResult, Fault::Timeout,
+                                                              Fault::ServerError)),
                          cellName);
 
 } // namespace

@@ -14,6 +14,7 @@
 #include "WindowInput.h"
 
 #include <QGroupBox>
+#include <QSet>
 #include <QTest>
 #include <QToolButton>
 #include <gtest/gtest.h>
@@ -270,6 +271,44 @@ TEST_F(LogTabServer, DisconnectClosesEverythingAndKeepsTheCaption)
     EXPECT_EQ(tab.RzDBMemo1->toPlainText(), "");
     EXPECT_EQ(tab.RzGroupBox5->title(), "Лог №0");
     EXPECT_FALSE(tab.RzToolbarButton6->isEnabled());
+}
+
+TEST(LogTabLayout, SeparatorEndsAtTheCheckBoxAndTheLastEntryBoxHasOnlyTopAndBottomBorders)
+{
+    Connection connection;
+    LogTab tab(&connection);
+    tab.resize(959, 434);
+    tab.show();
+    const auto* spacer = tab.findChild<QFrame*>(QStringLiteral("RzSpacer5"));
+    ASSERT_NE(spacer, nullptr);
+    EXPECT_EQ(spacer->x(), 29);
+    EXPECT_EQ(spacer->width(), 4);
+    EXPECT_EQ(tab.RzCheckBox2->geometry(), QRect(33, 6, 197, 17));
+
+    // Which sides of a box are drawn: a line shows as a second colour in the band between the
+    // box's edge and its content, in the middle of the side (the top one at the right, clear of
+    // the caption).
+    const auto drawnSides = [](QGroupBox* box) {
+        const QImage image = box->grab().toImage();
+        const QRect content = box->childrenRect();
+        const auto drawn = [&](QRect band) {
+            QSet<QRgb> colours;
+            for (int y = band.top(); y <= band.bottom(); ++y)
+                for (int x = band.left(); x <= band.right(); ++x)
+                    colours.insert(image.pixel(x, y));
+            return colours.size() > 1;
+        };
+        const int w = image.width();
+        const int h = image.height();
+        QString sides;
+        sides += drawn(QRect(QPoint(w - 6, 0), QPoint(w - 6, content.top() - 1))) ? u'T' : u'-';
+        sides += drawn(QRect(QPoint(w / 2, content.bottom() + 1), QPoint(w / 2, h - 1))) ? u'B' : u'-';
+        sides += drawn(QRect(QPoint(0, h / 2), QPoint(content.left() - 1, h / 2))) ? u'L' : u'-';
+        sides += drawn(QRect(QPoint(content.right() + 1, h / 2), QPoint(w - 1, h / 2))) ? u'R' : u'-';
+        return sides;
+    };
+    EXPECT_EQ(drawnSides(tab.RzGroupBox6), QStringLiteral("TB--"));
+    EXPECT_EQ(drawnSides(tab.RzGroupBox7), QStringLiteral("TBLR"));
 }
 
 TEST(LogTabCheckBox, FrameTurnsToTheHotTrackColourUnderTheMouse)

@@ -6,15 +6,20 @@
 #include "ErrorDisplay.h"
 #include "IniFile.h"
 
+#include "AboutBox.h"
 #include "DbError.h"
 #include "ResultGrid.h"
 #include "TahomaFace.h"
+#include "TLock_FRM.h"
+#include "TabToolBar.h"
 
 #include <QFontInfo>
 #include <QStyle>
 #include <QStyleOptionButton>
 #include <QHeaderView>
+#include <QGroupBox>
 #include <QLabel>
+#include <QLayout>
 #include <QEvent>
 #include <QTest>
 #include <QTabBar>
@@ -167,6 +172,20 @@ TEST_F(MainWindowTest, AboutButtonKeepsToTheRightEdge)
     }
 }
 
+TEST_F(MainWindowTest, DesignSizesAreOuterSizesWithTheClassicFrame)
+{
+    // 4 pixels of border on each side and a caption of 19 above: the client areas that remain
+    // are exactly what the parts laid out inside them add up to.
+    MainWindow window;
+    EXPECT_EQ(window.size(), QSize(963, 504));
+    TLock_FRM detail;
+    EXPECT_EQ(detail.size(), QSize(816, 385));
+    detail.layout()->activate();
+    EXPECT_EQ(detail.RzToolbar1->height(), 29);
+    EXPECT_EQ(detail.RzGroupBox1->height(), 230);
+    EXPECT_EQ(detail.RzGroupBox2->height(), 126);
+}
+
 TEST(ErrorDisplay, CaptionAndFullStopRules)
 {
     const std::pair<const char*, const char*> titles[] = {
@@ -257,6 +276,27 @@ TEST_F(MainWindowTest, StatusPaneShrinksAndElidesALongVersionLine)
     EXPECT_EQ(window.RzStatusPane1->shownText(), line);
 }
 
+namespace {
+
+// The mean length of the horizontal runs of dark pixels: how wide the strokes are drawn.
+double meanDarkRun(const QImage& image)
+{
+    int runs = 0;
+    int dark = 0;
+    for (int y = 0; y < image.height(); ++y) {
+        bool inRun = false;
+        for (int x = 0; x < image.width(); ++x) {
+            const bool isDark = qGray(image.pixel(x, y)) < 128;
+            dark += isDark;
+            runs += isDark && !inRun;
+            inRun = isDark;
+        }
+    }
+    return runs ? double(dark) / runs : 0;
+}
+
+} // namespace
+
 TEST(TahomaFace, TheWindowsResolveTahomaWhenThePackageIsInstalled)
 {
     if (!QFile::exists(wineTahomaFiles().front()))
@@ -274,6 +314,21 @@ TEST(TahomaFace, TheWindowsResolveTahomaWhenThePackageIsInstalled)
     const QFontInfo title(window.processTab->DBGridEh1->horizontalHeader()->font());
     EXPECT_EQ(title.family(), QStringLiteral("Tahoma"));
     EXPECT_TRUE(title.bold());
+    // Bold is drawn bold, at 8 points and at 10: each label beside the same text in the regular
+    // weight of the same face.
+    TAboutBox about(&window);
+    for (QLabel* bold : {window.findChild<QLabel*>(QStringLiteral("RzLabel1")), about.RzLabel1}) {
+        SCOPED_TRACE(bold->text().toStdString());
+        QLabel regular(bold->text());
+        QFont regularFont = bold->font();
+        regularFont.setBold(false);
+        regular.setFont(regularFont);
+        regular.resize(bold->size());
+        const double boldRun = meanDarkRun(bold->grab().toImage());
+        const double regularRun = meanDarkRun(regular.grab().toImage());
+        EXPECT_GT(regularRun, 1.0);
+        EXPECT_GT(boldRun, regularRun * 1.35) << boldRun << " against " << regularRun;
+    }
     // "Windows authentication" fits its 134 pixels: box, gap and caption.
     QStyleOptionButton option;
     option.initFrom(window.RzCheckBox1);

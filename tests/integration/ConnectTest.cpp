@@ -198,7 +198,7 @@ TEST_F(ConnectTest, VersionLineTakesTheFirstAndFourthLines)
         {QStringLiteral("only line"), QStringLiteral("only line")},
     };
     for (const auto& [versionText, line] : cases) {
-        onServer([&](sqlsim::ServerState& state) { state.faults.versionText = versionText; });
+        onServer([&text = versionText](sqlsim::ServerState& state) { state.faults.versionText = text; });
         connectAs(QStringLiteral("sa"), QStringLiteral("velmora"));
         EXPECT_EQ(window->RzStatusPane1->text(), line);
         window->RzToolbarButton2Click();
