@@ -1,5 +1,6 @@
 // The LOGIN7 reader on arbitrary bytes, and on logins written from arbitrary texts: a login
 // written as a client writes it reads back with the same names, password, flags and SSPI bytes.
+#include "WireText.h"
 #include "tds/Bytes.h"
 #include "tds/Login7.h"
 
@@ -9,18 +10,10 @@
 #include <cstdlib>
 
 using namespace sqlsim;
+using namespace sqlsim::fuzz;
 using namespace sqlsim::tds;
 
 namespace {
-
-QString textFrom(FuzzedDataProvider& input)
-{
-    // Any UTF-16 code units, lone surrogates included: the wire carries whatever the client sends.
-    QString text;
-    for (size_t n = input.ConsumeIntegralInRange<size_t>(0, 64); n > 0 && input.remaining_bytes() > 0; --n)
-        text += QChar(input.ConsumeIntegral<char16_t>());
-    return text;
-}
 
 QByteArray scrambled(const QString& password)
 {
@@ -86,12 +79,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         return 0;
     }
     LoginInfo info;
-    info.host = textFrom(input);
-    info.login = textFrom(input);
-    info.password = textFrom(input);
-    info.program = textFrom(input);
-    info.language = textFrom(input);
-    info.database = textFrom(input);
+    info.host = wireTextFrom(input);
+    info.login = wireTextFrom(input);
+    info.password = wireTextFrom(input);
+    info.program = wireTextFrom(input);
+    info.language = wireTextFrom(input);
+    info.database = wireTextFrom(input);
     info.integratedSecurity = input.ConsumeBool();
     const std::string sspiBytes = input.ConsumeRandomLengthString(512);
     const QByteArray sspi(sspiBytes.data(), qsizetype(sspiBytes.size()));

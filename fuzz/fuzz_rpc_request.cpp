@@ -1,5 +1,6 @@
 // The RPC request reader on arbitrary bytes, and on sp_executesql calls written from arbitrary
 // texts and integers: a call written as a client writes it reads back with the same values.
+#include "WireText.h"
 #include "tds/Bytes.h"
 #include "tds/RpcRequest.h"
 
@@ -9,17 +10,10 @@
 #include <cstdlib>
 
 using namespace sqlsim;
+using namespace sqlsim::fuzz;
 using namespace sqlsim::tds;
 
 namespace {
-
-QString textFrom(FuzzedDataProvider& input)
-{
-    QString text;
-    for (size_t n = input.ConsumeIntegralInRange<size_t>(0, 64); n > 0 && input.remaining_bytes() > 0; --n)
-        text += QChar(input.ConsumeIntegral<char16_t>());
-    return text;
-}
 
 // An NVARCHAR(4000) parameter with its collation, by position.
 void putText(QByteArray& out, const QString& text)
@@ -43,8 +37,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         parseRpcRequest(QByteArray(bytes.data(), qsizetype(bytes.size())));
         return 0;
     }
-    const QString statement = textFrom(input);
-    const QString definitions = textFrom(input);
+    const QString statement = wireTextFrom(input);
+    const QString definitions = wireTextFrom(input);
     const auto number = input.ConsumeIntegral<std::int32_t>();
     QByteArray request;
     putU16(request, 0xFFFF);

@@ -805,7 +805,7 @@ namespace {
 // [h|l] d i o s u x X, and %% for itself.
 QString formatMessage(const QString& pattern, const std::vector<SqlValue>& arguments)
 {
-    static const QRegularExpression specification(QStringLiteral("%([-+ 0#]*)(\\d*|\\*)(?:\\.(\\d*|\\*))?(?:h|l|I64)?([diosuxX%])"));
+    static const QRegularExpression placeholder(QStringLiteral("%([-+ 0#]*)(\\d*|\\*)(?:\\.(\\d*|\\*))?(?:h|l|I64)?([diosuxX%])"));
     QString out;
     size_t next = 0;
     qsizetype at = 0;
@@ -814,7 +814,7 @@ QString formatMessage(const QString& pattern, const std::vector<SqlValue>& argum
             return text.toInt();
         return next < arguments.size() && !arguments[next].isNull() ? int(arguments[next++].toInteger()) : 0;
     };
-    for (auto it = specification.globalMatch(pattern); it.hasNext();) {
+    for (auto it = placeholder.globalMatch(pattern); it.hasNext();) {
         const QRegularExpressionMatch match = it.next();
         out += QStringView(pattern).mid(at, match.capturedStart() - at);
         at = match.capturedEnd();

@@ -178,6 +178,20 @@ QString connectionString(const HostileServer& server)
                           "Data Source=127.0.0.1,%1").arg(server.port());
 }
 
+// A connection to `server` and one query on it with its text and declared fields.
+struct ClientOf {
+    ClientOf(const HostileServer& server, const QString& sql, std::vector<FieldDef> fields)
+    {
+        connection.setConnectionString(connectionString(server));
+        connection.open();
+        query.setConnection(&connection);
+        query.setSql({sql});
+        query.setFields(std::move(fields));
+    }
+    Connection connection;
+    Query query;
+};
+
 } // namespace
 
 TEST(HostileServer, ADateOfYearZeroIsABindingErrorAndTheConnectionGoesOn)
@@ -200,13 +214,9 @@ TEST(HostileServer, ADateOfYearZeroIsABindingErrorAndTheConnectionGoesOn)
         }
         return reply;
     });
-    Connection connection;
-    connection.setConnectionString(connectionString(server));
-    connection.open();
-    Query query;
-    query.setConnection(&connection);
-    query.setSql({QStringLiteral("Select * from Hostile")});
-    query.setFields({{"stamp", FieldKind::DateTime}});
+    ClientOf client(server, QStringLiteral("Select * from Hostile"), {{"stamp", FieldKind::DateTime}});
+    Connection& connection = client.connection;
+    Query& query = client.query;
     try {
         query.open();
         FAIL() << query.value("stamp").toString().toStdString();
@@ -236,13 +246,9 @@ TEST(HostileServer, ATrickledAnswerEndsAtTheTimeOutOfTheWholeCall)
         return reply;
     };
     HostileServer server(answer, [](const QString& batch) { return batch.contains(QStringLiteral("Trickle")); });
-    Connection connection;
-    connection.setConnectionString(connectionString(server));
-    connection.open();
-    Query query;
-    query.setConnection(&connection);
-    query.setSql({QStringLiteral("Select n from Trickle")});
-    query.setFields({{"n", FieldKind::Integer}});
+    ClientOf client(server, QStringLiteral("Select n from Trickle"), {{"n", FieldKind::Integer}});
+    Connection& connection = client.connection;
+    Query& query = client.query;
     query.setCommandTimeout(1);   // the answer takes some 40 bytes: four seconds
     try {
         query.open();
@@ -578,13 +584,9 @@ TEST(HostileServer, AnErrorAfterTheFirstResultFailsTheCall)
         }
         return reply;
     });
-    Connection connection;
-    connection.setConnectionString(connectionString(server));
-    connection.open();
-    Query query;
-    query.setConnection(&connection);
-    query.setSql({QStringLiteral("Select n from Late")});
-    query.setFields({{"n", FieldKind::Integer}});
+    ClientOf client(server, QStringLiteral("Select n from Late"), {{"n", FieldKind::Integer}});
+    Connection& connection = client.connection;
+    Query& query = client.query;
     const std::pair<const char*, std::function<void()>> calls[] = {
         {"Query::open", [&] { query.open(); }},
         {"Connection::execute", [&] { connection.execute(QStringLiteral("Select n from Late")); }},
