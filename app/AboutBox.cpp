@@ -13,8 +13,8 @@
 
 namespace velmora {
 
-const QString TAboutBox::SiteAddress = QStringLiteral("https://velmora.org");
-const QString TAboutBox::EMailAddress = QStringLiteral("authors@velmora.org");
+const QString AboutBox::SiteAddress = QStringLiteral("https://velmora.org");
+const QString AboutBox::EMailAddress = QStringLiteral("authors@velmora.org");
 
 namespace {
 
@@ -69,7 +69,7 @@ QLabel* place(QLabel* label, const QString& name, int left, int top, const QColo
 
 } // namespace
 
-TAboutBox::TAboutBox(QWidget* owner)
+AboutBox::AboutBox(QWidget* owner)
     : QDialog(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint
                          | Qt::WindowCloseButtonHint)
 {
@@ -120,12 +120,12 @@ TAboutBox::TAboutBox(QWidget* owner)
     FormCreate();
 }
 
-void TAboutBox::FormCreate()
+void AboutBox::FormCreate()
 {
     RzLabel5->setText(GetFileVersionText(ownExecutablePath()));
 }
 
-void TAboutBox::showEvent(QShowEvent* event)
+void AboutBox::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
     // Centred on the screen, not on the owner.

@@ -11,11 +11,11 @@ class QWidget;
 
 namespace velmora {
 
-class TAboutBox : public QDialog {
+class AboutBox : public QDialog {
     Q_OBJECT
 public:
     /// Builds the box and runs FormCreate, which reads the version text from the executable.
-    explicit TAboutBox(QWidget* owner = nullptr);
+    explicit AboutBox(QWidget* owner = nullptr);
 
     static const QString SiteAddress;     // shown and opened as it is
     static const QString EMailAddress;    // opened as mailto with the subject "Velmora"

@@ -22,7 +22,7 @@
 #include "ServerWait.h"
 #include "StatusPane.h"
 #include "TahomaFont.h"
-#include "TDBGridEhFindDlg.h"
+#include "FindDialog.h"
 #include "VersionText.h"
 
 #include <QAction>
@@ -264,7 +264,7 @@ void MainWindow::addWindowTab(WindowTab* tab, const QString& objectName)
 void MainWindow::openFindDialog(ResultGrid& grid)
 {
     if (!m_findDialog)
-        m_findDialog = std::make_unique<TDBGridEhFindDlg>(programTitle(ownExecutablePath()), this);
+        m_findDialog = std::make_unique<FindDialog>(programTitle(ownExecutablePath()), this);
     m_findDialog->execFor(grid, QString());
 }
 
@@ -329,7 +329,7 @@ void MainWindow::createActions()
     };
     makeAction(ConnectAction, QStringLiteral("ConnectAction"), QKeySequence(Qt::CTRL | Qt::Key_C),
                &MainWindow::RzToolbarButton1Click);
-    makeAction(DiconectAction, QStringLiteral("DiconectAction"), QKeySequence(Qt::CTRL | Qt::Key_D),
+    makeAction(disconnectAction, QStringLiteral("disconnectAction"), QKeySequence(Qt::CTRL | Qt::Key_D),
                &MainWindow::RzToolbarButton2Click);
     makeAction(RefAction, QStringLiteral("RefAction"), QKeySequence(Qt::Key_F5),
                &MainWindow::RefActionExecute);
@@ -370,7 +370,7 @@ void MainWindow::applyState(bool connected)
         control->setEnabled(!connected);
     ConnectAction->setEnabled(!connected);
     RzToolbarButton2->setEnabled(connected);
-    for (QAction* action : {DiconectAction, RefAction, DelAction, FilterAction})
+    for (QAction* action : {disconnectAction, RefAction, DelAction, FilterAction})
         action->setEnabled(connected);
     for (WindowTab* tab : m_tabs)
         tab->setConnectedState(connected);
@@ -507,7 +507,7 @@ void MainWindow::RzToolbarButton3Click()
 
 void MainWindow::RzToolbarButton5Click()
 {
-    TAboutBox box(this);
+    AboutBox box(this);
     box.exec();
 }
 

@@ -23,7 +23,7 @@ class DatabaseTab;
 class ProcessTab;
 class ResultGrid;
 class StatusPane;
-class TDBGridEhFindDlg;
+class FindDialog;
 class WindowTab;
 
 class MainWindow : public QMainWindow {
@@ -55,7 +55,7 @@ public:
 
     // Actions and their shortcuts.
     QAction* ConnectAction = nullptr;   // Ctrl+C
-    QAction* DiconectAction = nullptr;  // Ctrl+D
+    QAction* disconnectAction = nullptr;  // Ctrl+D
     QAction* RefAction = nullptr;       // F5
     QAction* DelAction = nullptr;       // Ctrl+Del
     QAction* FilterAction = nullptr;    // F3
@@ -77,7 +77,7 @@ public:
     /// Shows the run's one find dialog for `grid`, creating it at its first use.
     void openFindDialog(ResultGrid& grid);
     /// The find dialog; null until the first Ctrl+F.
-    TDBGridEhFindDlg* findDialog() const { return m_findDialog.get(); }
+    FindDialog* findDialog() const { return m_findDialog.get(); }
 
     /// Connect: checks the inputs, opens the connection, probes the server's version, enters
     /// the connected state and opens the process list. Errors of the process list's opening
@@ -125,7 +125,7 @@ private:
     ServerFamily m_serverFamily = ServerFamily::Sql70;
     bool m_placed = false;
     QWidget* m_panel = nullptr;
-    std::unique_ptr<TDBGridEhFindDlg> m_findDialog;
+    std::unique_ptr<FindDialog> m_findDialog;
 };
 
 } // namespace velmora

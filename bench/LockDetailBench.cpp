@@ -5,7 +5,7 @@
 #include "BenchSupport.h"
 #include "Connection.h"
 #include "LockQueries.h"
-#include "TLock_FRM.h"
+#include "ProcessDetailWindow.h"
 
 
 using namespace velmora;
@@ -45,7 +45,7 @@ void BM_OpenLockDetail(benchmark::State& state)
     for (auto _ : state) {
         const int before = batches();
         // What showModalFor does up to its modal loop: showing the window sorts its rows.
-        TLock_FRM window;
+        ProcessDetailWindow window;
         window.openQueries(&connection, spid);
         window.show();
         if (window.LockQuery->recordCount() != lockCount)

@@ -14,7 +14,7 @@
 #include "ProcessTab.h"
 #include "ServerFamily.h"
 #include "ServerTab.h"
-#include "TLock_FRM.h"
+#include "ProcessDetailWindow.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -91,7 +91,7 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "could not connect\n");
         return 1;
     }
-    TLock_FRM detail;
+    ProcessDetailWindow detail;
     detail.openQueries(window.Connect, QString::number(bench::firstUserSpid));
     detail.show();
 

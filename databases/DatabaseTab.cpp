@@ -54,13 +54,13 @@ Query* makeQuery(QObject* parent, const char* name, Connection* connection, void
 }
 
 ResultGrid* makeGrid(QWidget* parent, const char* name, Query* source, GridColumns columns,
-                     const GridOptions& options, const GridOptionsEh& optionsEh)
+                     const GridOptions& options, const GridBehaviourOptions& behaviourOptions)
 {
     auto* grid = new ResultGrid(parent);
     grid->setObjectName(QString::fromLatin1(name));
     grid->setFonts(tahoma());
     grid->setOptions(options);
-    grid->setOptionsEh(optionsEh);
+    grid->setBehaviourOptions(behaviourOptions);
     grid->sortLocal = false;
     grid->setColumns(std::move(columns));
     grid->setDataSource(source);
@@ -73,7 +73,7 @@ ResultGrid* makeInformationGrid(QWidget* parent, const char* name, Query* source
     GridOptions options;
     options.indicator = false;
     options.rowSelect = false;
-    ResultGrid* grid = makeGrid(parent, name, source, std::move(columns), options, GridOptionsEh{});
+    ResultGrid* grid = makeGrid(parent, name, source, std::move(columns), options, GridBehaviourOptions{});
     grid->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     grid->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     return grid;
@@ -157,7 +157,7 @@ DatabaseTab::DatabaseTab(Connection* connection, QWidget* parent)
     listOptions.titles = false;
     listOptions.indicator = false;
     listOptions.rowSelect = true;
-    DBGridEh2 = makeGrid(RzGroupBox1, "DBGridEh2", BaseQuery, databaseListColumns(), listOptions, GridOptionsEh{});
+    DBGridEh2 = makeGrid(RzGroupBox1, "DBGridEh2", BaseQuery, databaseListColumns(), listOptions, GridBehaviourOptions{});
     DBGridEh2->onKeyPress = [this](QChar& key) { DBGridEh2KeyPress(key); };
     DBGridEh2->onDblClick = [this] { RzToolbarButton4Click(); };
     auto* listLayout = new QVBoxLayout(RzGroupBox1);
@@ -173,10 +173,10 @@ DatabaseTab::DatabaseTab(Connection* connection, QWidget* parent)
     panelLayout->addWidget(RzGroupBox2);
 
     RzGroupBox3 = makeGroupBox(RzPanel2, "RzGroupBox3", QStringLiteral("Пользователи"));
-    GridOptionsEh userOptionsEh;
-    userOptionsEh.autoSortMarking = true;
-    userOptionsEh.multiSortMarking = true;
-    DBGridEh8 = makeGrid(RzGroupBox3, "DBGridEh8", UserQuery, userColumns(), GridOptions{}, userOptionsEh);
+    GridBehaviourOptions userBehaviour;
+    userBehaviour.autoSortMarking = true;
+    userBehaviour.multiSortMarking = true;
+    DBGridEh8 = makeGrid(RzGroupBox3, "DBGridEh8", UserQuery, userColumns(), GridOptions{}, userBehaviour);
     DBGridEh8->onSortMarkingChanged = [this] { DBGridEh8SortMarkingChanged(); };
     auto* usersLayout = new QVBoxLayout(RzGroupBox3);
     usersLayout->setContentsMargins(2, 2, 2, 2);

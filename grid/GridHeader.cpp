@@ -175,7 +175,7 @@ void GridHeader::paintSection(QPainter* painter, const QRect& rect, int logicalI
 
     painter->save();
     painter->fillRect(rect, palette().color(QPalette::Button));
-    if (m_grid.optionsEh().fixed3D) {
+    if (m_grid.behaviourOptions().fixed3D) {
         qDrawShadePanel(painter, rect, palette(), pressed, 1);
     } else {
         painter->setPen(palette().color(QPalette::Dark));

@@ -32,7 +32,7 @@ void GridIndicator::paintSection(QPainter* painter, const QRect& rect, int logic
     // While an incremental search runs, the arrow stands on the search's yellow.
     const bool searching = current && m_grid.isIncSearching();
     painter->fillRect(rect, searching ? QColor(255, 255, 0) : palette().color(QPalette::Button));
-    if (m_grid.optionsEh().fixed3D)
+    if (m_grid.behaviourOptions().fixed3D)
         qDrawShadePanel(painter, rect, palette(), false, 1);
     if (current) {
         const int middle = rect.center().y();

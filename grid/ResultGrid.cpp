@@ -160,9 +160,9 @@ void ResultGrid::setOptions(const GridOptions& options)
     viewport()->update();
 }
 
-void ResultGrid::setOptionsEh(const GridOptionsEh& options)
+void ResultGrid::setBehaviourOptions(const GridBehaviourOptions& options)
 {
-    m_optionsEh = options;
+    m_behaviourOptions = options;
     if (!options.incSearch)
         m_searcher.reset();
     else if (!m_searcher)
@@ -225,7 +225,7 @@ void ResultGrid::setSortMarker(int column, SortMarker marker)
     if (before == marker)
         return;
     changed.sortMarker = marker;
-    if (m_optionsEh.multiSortMarking) {
+    if (m_behaviourOptions.multiSortMarking) {
         if (before == SortMarker::None) {
             m_sortMarked.push_back(column);
             changed.sortIndex = int(m_sortMarked.size());
@@ -254,7 +254,7 @@ void ResultGrid::setSortMarker(int column, SortMarker marker)
 
 bool ResultGrid::isHighlighted(const QModelIndex& index) const
 {
-    if (!m_optionsEh.highlightFocus || !hasFocus() || !index.isValid())
+    if (!m_behaviourOptions.highlightFocus || !hasFocus() || !index.isValid())
         return false;
     const QModelIndex current = currentIndex();
     return m_options.rowSelect ? index.row() == current.row() : index == current;
@@ -262,7 +262,7 @@ bool ResultGrid::isHighlighted(const QModelIndex& index) const
 
 void ResultGrid::titleClicked(int column, bool ctrl)
 {
-    if (!m_optionsEh.autoSortMarking)
+    if (!m_behaviourOptions.autoSortMarking)
         return;
     if (!ctrl) {
         for (size_t i = 0; i < m_columns.size(); ++i)
@@ -393,7 +393,7 @@ bool ResultGrid::handleGridKey(QKeyEvent* event)
         // Ctrl+F before the grid sees it.
         if (!ctrl)
             return false;
-        if (m_optionsEh.dialogFind && !m_searcher)
+        if (m_behaviourOptions.dialogFind && !m_searcher)
             openFindDialog();
         return true;
     case Qt::Key_End:
@@ -449,7 +449,7 @@ bool ResultGrid::handleTypedText(QKeyEvent* event)
         return false;
     // A read-only grid has no cell that typing could change, so with dghIncSearch typing
     // searches there as it does with dghPreferIncSearch wherever no editor is open.
-    const bool searches = m_searcher && (readOnly || m_optionsEh.preferIncSearch)
+    const bool searches = m_searcher && (readOnly || m_behaviourOptions.preferIncSearch)
                           && state() != EditingState;
     for (QChar key : text) {
         if (onKeyPress)
@@ -468,7 +468,7 @@ void ResultGrid::keyPressEvent(QKeyEvent* event)
     bool handled = true;
     runGuarded([&] {
         handled = (m_searcher
-                   && m_searcher->keyPressed(event->key(), event->modifiers(), m_optionsEh.dialogFind))
+                   && m_searcher->keyPressed(event->key(), event->modifiers(), m_behaviourOptions.dialogFind))
                   || handleGridKey(event) || handleTypedText(event);
     });
     if (handled) {

@@ -33,7 +33,7 @@ struct GridOptions {
     bool rowSelect = false;        // dgRowSelect
 };
 
-struct GridOptionsEh {
+struct GridBehaviourOptions {
     bool fixed3D = true;           // dghFixed3D
     bool highlightFocus = true;    // dghHighlightFocus
     bool autoSortMarking = false;  // dghAutoSortMarking
@@ -67,8 +67,8 @@ public:
 
     void setOptions(const GridOptions& options);
     const GridOptions& options() const { return m_options; }
-    void setOptionsEh(const GridOptionsEh& options);
-    const GridOptionsEh& optionsEh() const { return m_optionsEh; }
+    void setBehaviourOptions(const GridBehaviourOptions& options);
+    const GridBehaviourOptions& behaviourOptions() const { return m_behaviourOptions; }
     bool sortLocal = true;
     bool readOnly = true;
 
@@ -155,7 +155,7 @@ private:
     bool handleTypedText(QKeyEvent* event);
 
     GridOptions m_options;
-    GridOptionsEh m_optionsEh;
+    GridBehaviourOptions m_behaviourOptions;
     GridColumns m_columns;
     std::vector<int> m_sortMarked;
     ResultSetModel* m_model = nullptr;

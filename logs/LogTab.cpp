@@ -159,9 +159,9 @@ void LogTab::buildRightPane()
 {
     RzGroupBox5 = makeGroupBox(RzSplitter2, QStringLiteral("RzGroupBox5"), LogCaption);
     DBGridEh10 = makeGrid(RzGroupBox5, QStringLiteral("DBGridEh10"), LogListQuery, false);
-    GridOptionsEh optionsEh;
-    optionsEh.autoSortMarking = true;
-    DBGridEh10->setOptionsEh(optionsEh);
+    GridBehaviourOptions behaviourOptions;
+    behaviourOptions.autoSortMarking = true;
+    DBGridEh10->setBehaviourOptions(behaviourOptions);
     DBGridEh10->sortLocal = true;
     DBGridEh10->setColumns({gridColumn("id", QStringLiteral("#"), 32, Qt::AlignHCenter, true),
                             gridColumn("Dates", QStringLiteral("Дата"), -1, Qt::AlignHCenter, true),

@@ -12,7 +12,7 @@
 #include "ResultGrid.h"
 #include "TabToolBar.h"
 #include "TahomaFont.h"
-#include "TLock_FRM.h"
+#include "ProcessDetailWindow.h"
 
 #include <QStyle>
 #include <QToolButton>
@@ -62,12 +62,12 @@ ProcessTab::ProcessTab(Connection* connection, QWidget* parent)
     options.editing = false;
     options.rowSelect = true;
     DBGridEh1->setOptions(options);
-    GridOptionsEh optionsEh;
-    optionsEh.autoSortMarking = true;
-    optionsEh.multiSortMarking = true;
-    optionsEh.incSearch = true;
-    optionsEh.preferIncSearch = true;
-    DBGridEh1->setOptionsEh(optionsEh);
+    GridBehaviourOptions behaviourOptions;
+    behaviourOptions.autoSortMarking = true;
+    behaviourOptions.multiSortMarking = true;
+    behaviourOptions.incSearch = true;
+    behaviourOptions.preferIncSearch = true;
+    DBGridEh1->setBehaviourOptions(behaviourOptions);
     DBGridEh1->sortLocal = true;
     DBGridEh1->setColumns(processGridColumns());
     DBGridEh1->setDataSource(procSource());
@@ -78,7 +78,7 @@ ProcessTab::ProcessTab(Connection* connection, QWidget* parent)
     DBGridEh1->onKeyPress = [this](QChar& key) { DBGridEh1KeyPress(key); };
     DBGridEh1->onDblClick = [this] { DBGridEh1DblClick(); };
     onOpenDetail = [this] {
-        TLock_FRM::showModalFor(window(), m_connection, QString::number(currentSpid()));
+        ProcessDetailWindow::showModalFor(window(), m_connection, QString::number(currentSpid()));
     };
 
     auto* layout = new QVBoxLayout(this);

@@ -61,7 +61,7 @@ public:
     /// current process through onOpenDetail; nothing when the list is closed or shows no rows
     /// (its filter applied). Throws DbError when the window's lock query fails.
     void DBGridEh1DblClick();
-    /// Opens the detail window of the current process (TLock_FRM by default); replaceable so
+    /// Opens the detail window of the current process (ProcessDetailWindow by default); replaceable so
     /// that the list can be driven alone.
     std::function<void()> onOpenDetail;
 

@@ -49,21 +49,21 @@ struct Opening {
 };
 
 Opening openAndClose(MainWindow& window, const std::function<void()>& open,
-                     const std::function<void(TAboutBox&)>& close)
+                     const std::function<void(AboutBox&)>& close)
 {
     Opening result;
-    QPointer<TAboutBox> shown;
+    QPointer<AboutBox> shown;
     // Looks for the box until it shows. A timer of this scope: should no box open, it cannot
     // fire later into the next opening.
     QTimer whenShown;
     QObject::connect(&whenShown, &QTimer::timeout, [&] {
-        shown = qobject_cast<TAboutBox*>(QApplication::activeModalWidget());
+        shown = qobject_cast<AboutBox*>(QApplication::activeModalWidget());
         if (!shown)
             return;
         whenShown.stop();
         result.version = shown->RzLabel5->text();
         result.modal = shown->isModal();
-        result.boxesAlive = int(window.findChildren<TAboutBox*>().size());
+        result.boxesAlive = int(window.findChildren<AboutBox*>().size());
         close(*shown);
     });
     whenShown.start(10);
@@ -77,7 +77,7 @@ Opening openAndClose(MainWindow& window, const std::function<void()>& open,
 
 TEST(AboutBox, FixedDialogWithTheVersionReadAtCreationAndADefaultOk)
 {
-    TAboutBox box;
+    AboutBox box;
     EXPECT_EQ(box.windowTitle(), QStringLiteral("О программе"));
     EXPECT_EQ(box.minimumSize(), QSize(316, 139));
     EXPECT_EQ(box.maximumSize(), QSize(316, 139));
@@ -93,13 +93,13 @@ TEST(AboutBox, FixedDialogWithTheVersionReadAtCreationAndADefaultOk)
 TEST(AboutBox, LinksGoToTheDesktopsDefaultHandler)
 {
     UrlRecorder recorder;
-    TAboutBox box;
+    AboutBox box;
     ASSERT_TRUE(showActive(box));
     click(*box.RzURLLabel2);
     click(*box.RzURLLabel1);
     click(*box.RzLabel3);
     EXPECT_EQ(recorder.opened.join(u' '),
-              TAboutBox::SiteAddress + QStringLiteral(" mailto:") + TAboutBox::EMailAddress + QStringLiteral("?subject=Velmora"));
+              AboutBox::SiteAddress + QStringLiteral(" mailto:") + AboutBox::EMailAddress + QStringLiteral("?subject=Velmora"));
 }
 
 TEST(AboutBox, EveryOpeningMakesAFreshModalBoxInBothStates)
@@ -118,13 +118,13 @@ TEST(AboutBox, EveryOpeningMakesAFreshModalBoxInBothStates)
         },
         [&] { click(*window.RzToolbarButton5); },
     };
-    const std::function<void(TAboutBox&)> closes[] = {
-        [](TAboutBox& box) { click(*box.okButton); },
-        [](TAboutBox& box) {
+    const std::function<void(AboutBox&)> closes[] = {
+        [](AboutBox& box) { click(*box.okButton); },
+        [](AboutBox& box) {
             ASSERT_TRUE(showActive(box));
             pressKey(Qt::Key_Return);
         },
-        [](TAboutBox& box) { box.close(); },
+        [](AboutBox& box) { box.close(); },
     };
     for (bool connected : {false, true}) {
         if (connected) {

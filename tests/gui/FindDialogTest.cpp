@@ -2,7 +2,7 @@
 // dialog, the no-match message, and what the one dialog keeps between openings.
 #include "MessageSeam.h"
 #include "Query.h"
-#include "TDBGridEhFindDlg.h"
+#include "FindDialog.h"
 #include "WindowInput.h"
 
 #include <QApplication>
@@ -39,7 +39,7 @@ public:
     int current = 0;
 };
 
-class FindDialog : public ::testing::Test {
+class FindDialogTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
@@ -95,13 +95,13 @@ protected:
 
     Query query;
     FakeGrid grid;
-    TDBGridEhFindDlg dialog{QStringLiteral("Velmora")};
+    FindDialog dialog{QStringLiteral("Velmora")};
     std::vector<MessageRequest> messages;
 };
 
 } // namespace
 
-TEST_F(FindDialog, LooksAsDesignedAtTheScreensResolution)
+TEST_F(FindDialogTest, LooksAsDesignedAtTheScreensResolution)
 {
     EXPECT_EQ(dialog.windowTitle().toStdString(), "Поиск");
     const double scale = dialog.logicalDpiY() / 120.0;
@@ -152,7 +152,7 @@ TEST_F(FindDialog, LooksAsDesignedAtTheScreensResolution)
     EXPECT_EQ(directions.join(u'|').toStdString(), "Вверх|Вниз|Все");
 }
 
-TEST_F(FindDialog, TabOrderAndAccessKeysReachTheControls)
+TEST_F(FindDialogTest, TabOrderAndAccessKeysReachTheControls)
 {
     open({});
     EXPECT_EQ(QApplication::focusWidget(), dialog.cbText);
@@ -171,7 +171,7 @@ TEST_F(FindDialog, TabOrderAndAccessKeysReachTheControls)
     EXPECT_TRUE(QTest::qWaitFor([&] { return !dialog.cbUseFormat->isChecked(); }));
 }
 
-TEST_F(FindDialog, OpeningListsTheVisibleColumnsAndChoosesTheCurrentOne)
+TEST_F(FindDialogTest, OpeningListsTheVisibleColumnsAndChoosesTheCurrentOne)
 {
     dialog.openFor(grid, QStringLiteral("HOST"));
     EXPECT_EQ(dialog.cbText->currentText().toStdString(), "HOST");
@@ -191,7 +191,7 @@ TEST_F(FindDialog, OpeningListsTheVisibleColumnsAndChoosesTheCurrentOne)
     EXPECT_EQ(dialog.search().columnPosition(), 0);
 }
 
-TEST_F(FindDialog, MasterIsFoundRowAfterRowUntilTheMessageLeavesTheGridOnTheLastMatch)
+TEST_F(FindDialogTest, MasterIsFoundRowAfterRowUntilTheMessageLeavesTheGridOnTheLastMatch)
 {
     grid.current = Spid;
     open({});
@@ -222,7 +222,7 @@ TEST_F(FindDialog, MasterIsFoundRowAfterRowUntilTheMessageLeavesTheGridOnTheLast
     EXPECT_EQ(grid.current, Spid);
 }
 
-TEST_F(FindDialog, CtrlReversesTheDirectionAndANewMatchTypeGoesOnFromTheLastMatch)
+TEST_F(FindDialogTest, CtrlReversesTheDirectionAndANewMatchTypeGoesOnFromTheLastMatch)
 {
     open(QStringLiteral("master"));
     dialog.cbFindDirection->setCurrentIndex(int(FindDirection::Down));
@@ -242,7 +242,7 @@ TEST_F(FindDialog, CtrlReversesTheDirectionAndANewMatchTypeGoesOnFromTheLastMatc
     EXPECT_TRUE(messages.empty());
 }
 
-TEST_F(FindDialog, TheOneDialogKeepsItsListAndChoicesBetweenOpenings)
+TEST_F(FindDialogTest, TheOneDialogKeepsItsListAndChoicesBetweenOpenings)
 {
     open(QStringLiteral("tempdb"));
     pressEnter();
@@ -269,7 +269,7 @@ TEST_F(FindDialog, TheOneDialogKeepsItsListAndChoicesBetweenOpenings)
     EXPECT_TRUE(dialog.search().isFirstTry());
 }
 
-TEST_F(FindDialog, RunsModallyAndEscCloses)
+TEST_F(FindDialogTest, RunsModallyAndEscCloses)
 {
     bool closedByEsc = false;
     QTimer::singleShot(0, &dialog, [&] {

@@ -10,7 +10,7 @@
 #include "Query.h"
 #include "ResultGrid.h"
 #include "SimFixture.h"
-#include "TLock_FRM.h"
+#include "ProcessDetailWindow.h"
 
 #include <QAbstractItemView>
 #include <QComboBox>
@@ -190,7 +190,7 @@ TEST_F(HostileNames, DetailWindowShowsTheLookedUpNamesCut)
 {
     for (size_t i = 0; i < std::size(hostileNames); ++i) {
         SCOPED_TRACE(hostileNames[i].toStdString());
-        TLock_FRM detail;
+        ProcessDetailWindow detail;
         detail.openQueries(window.Connect, QString::number(firstSpid + int(i)));
         ASSERT_EQ(detail.LockQuery->recordCount(), 1);
         EXPECT_EQ(detail.LockQuery->value(QStringLiteral("DBName")).toString(), hostileNames[i].left(20));

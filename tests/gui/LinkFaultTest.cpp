@@ -18,7 +18,7 @@
 #include "ResultGrid.h"
 #include "ServerTab.h"
 #include "SimFixture.h"
-#include "TLock_FRM.h"
+#include "ProcessDetailWindow.h"
 #include "ValueList.h"
 
 #include <QApplication>
@@ -104,12 +104,12 @@ public:
         FAIL() << "no steady process left";
     }
     /// Runs `inside` once the detail window is shown modally, then closes it.
-    void whileDetailShown(const std::function<void(TLock_FRM&)>& inside)
+    void whileDetailShown(const std::function<void(ProcessDetailWindow&)>& inside)
     {
         QTimer poll;
         poll.setInterval(10);
         QObject::connect(&poll, &QTimer::timeout, [&] {
-            auto* detail = qobject_cast<TLock_FRM*>(QApplication::activeModalWidget());
+            auto* detail = qobject_cast<ProcessDetailWindow*>(QApplication::activeModalWidget());
             if (!detail)
                 return;
             poll.stop();
@@ -189,7 +189,7 @@ const Screen screens[] = {
      [](LinkFault& f, const std::function<void()>& arm) {
          ASSERT_TRUE(f.processes().locate(QStringLiteral("spid"), 301));   // two lock rows
          arm();
-         f.whileDetailShown([](TLock_FRM&) {});
+         f.whileDetailShown([](ProcessDetailWindow&) {});
      }},
     {"DetailWindowLookUp", false,
      [](LinkFault&) { return databaseNameLookup(QStringLiteral("6")); },
@@ -197,7 +197,7 @@ const Screen screens[] = {
      [](LinkFault& f, const std::function<void()>& arm) {
          ASSERT_TRUE(f.processes().locate(QStringLiteral("spid"), 301));
          arm();
-         f.whileDetailShown([](TLock_FRM&) {});
+         f.whileDetailShown([](ProcessDetailWindow&) {});
      },
      {}, {}, true},
     {"DetailWindowRefreshLookUp", false,
@@ -205,7 +205,7 @@ const Screen screens[] = {
      nullptr,
      [](LinkFault& f, const std::function<void()>& arm) {
          ASSERT_TRUE(f.processes().locate(QStringLiteral("spid"), 301));
-         f.whileDetailShown([&](TLock_FRM& detail) {
+         f.whileDetailShown([&](ProcessDetailWindow& detail) {
              arm();
              detail.RefAction->trigger();
          });
@@ -213,10 +213,10 @@ const Screen screens[] = {
      {}, {}, true},
     {"DetailWindowRefresh", false,
      [](LinkFault& f) { return lockBatch(QString::number(f.window.processTab->currentSpid())).join(QStringLiteral("\r\n")); },
-     [](LinkFault&) { return qobject_cast<TLock_FRM*>(QApplication::activeModalWidget())->LockQuery; },
+     [](LinkFault&) { return qobject_cast<ProcessDetailWindow*>(QApplication::activeModalWidget())->LockQuery; },
      [](LinkFault& f, const std::function<void()>& arm) {
          f.chooseSteadyProcess();
-         f.whileDetailShown([&](TLock_FRM& detail) {
+         f.whileDetailShown([&](ProcessDetailWindow& detail) {
              arm();
              detail.RefAction->trigger();
          });
@@ -358,7 +358,7 @@ TEST_P(LinkFault, TheErrorIsShownAndTheWindowGoesOn)
         window.RefAction->trigger();
         EXPECT_EQ(texts(), title + QStringLiteral("|The connection to the server was lost; connect again."));
         shown.clear();
-        window.DiconectAction->trigger();
+        window.disconnectAction->trigger();
         EXPECT_EQ(disabledControls(window), DisconnectedOff);
         EXPECT_EQ(texts(), QString());
         if (!screen.atConnect) {
@@ -368,7 +368,7 @@ TEST_P(LinkFault, TheErrorIsShownAndTheWindowGoesOn)
     } else {
         EXPECT_TRUE(window.Connect->isOpen()) << "a time-out or a server error keeps the connection";
         if (screen.atConnect) {
-            window.DiconectAction->trigger();
+            window.disconnectAction->trigger();
         }
     }
     // The same screen loads again without a message.

@@ -10,7 +10,7 @@
 #include "DbError.h"
 #include "ResultGrid.h"
 #include "TahomaFace.h"
-#include "TLock_FRM.h"
+#include "ProcessDetailWindow.h"
 #include "TabToolBar.h"
 
 #include <QFontInfo>
@@ -178,7 +178,7 @@ TEST_F(MainWindowTest, DesignSizesAreOuterSizesWithTheClassicFrame)
     // are exactly what the parts laid out inside them add up to.
     MainWindow window;
     EXPECT_EQ(window.size(), QSize(963, 504));
-    TLock_FRM detail;
+    ProcessDetailWindow detail;
     EXPECT_EQ(detail.size(), QSize(816, 385));
     detail.layout()->activate();
     EXPECT_EQ(detail.RzToolbar1->height(), 29);
@@ -316,7 +316,7 @@ TEST(TahomaFace, TheWindowsResolveTahomaWhenThePackageIsInstalled)
     EXPECT_TRUE(title.bold());
     // Bold is drawn bold, at 8 points and at 10: each label beside the same text in the regular
     // weight of the same face.
-    TAboutBox about(&window);
+    AboutBox about(&window);
     for (QLabel* bold : {window.findChild<QLabel*>(QStringLiteral("RzLabel1")), about.RzLabel1}) {
         SCOPED_TRACE(bold->text().toStdString());
         QLabel regular(bold->text());

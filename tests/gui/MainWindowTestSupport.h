@@ -106,7 +106,7 @@ inline QString disabledControls(const MainWindow& w)
 
 inline const QString DisconnectedOff = QStringLiteral(
     "RzToolbarButton2 BtnMoveLeft BtnReject View RzToolbarButton4 RzToolbarButton6 "
-    "DiconectAction RefAction DelAction FilterAction");
+    "disconnectAction RefAction DelAction FilterAction");
 inline const QString ConnectedOff = QStringLiteral(
     "RzLineComboBox1 RzLineEdit1 RzLineEdit2 RzCheckBox1 RzToolbarButton1 ConnectAction");
 

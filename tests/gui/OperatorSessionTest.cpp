@@ -12,7 +12,7 @@
 #include "ResultGrid.h"
 #include "ServerTab.h"
 #include "SimFixture.h"
-#include "TLock_FRM.h"
+#include "ProcessDetailWindow.h"
 
 #include <QApplication>
 #include <QPointer>
@@ -26,10 +26,10 @@ using namespace velmora::testing;
 namespace {
 
 /// Runs `inside` on the detail window once it is the modal window, then closes it.
-void whileDetailOpen(std::function<void(TLock_FRM&)> inside)
+void whileDetailOpen(std::function<void(ProcessDetailWindow&)> inside)
 {
     QTimer::singleShot(0, [inside] {
-        auto* window = qobject_cast<TLock_FRM*>(QApplication::activeModalWidget());
+        auto* window = qobject_cast<ProcessDetailWindow*>(QApplication::activeModalWidget());
         if (!window) {
             whileDetailOpen(inside);
             return;
@@ -94,7 +94,7 @@ TEST(OperatorSession, EveryScreenFillsAndNothingIsShownOnTheWay)
 
     // The detail window of the current process shows its locks and closes again.
     QString caption;
-    whileDetailOpen([&](TLock_FRM& detail) {
+    whileDetailOpen([&](ProcessDetailWindow& detail) {
         caption = detail.windowTitle();
         if (showActive(detail))
             pressKey(Qt::Key_F5);
@@ -118,7 +118,7 @@ TEST(OperatorSession, EveryScreenFillsAndNothingIsShownOnTheWay)
     window->RefAction->trigger();
     EXPECT_GT(logs->LogListQuery->recordCount(), 0);
 
-    window->DiconectAction->trigger();
+    window->disconnectAction->trigger();
     EXPECT_FALSE(list.isActive());
     window->close();
     window.reset();

@@ -8,7 +8,7 @@
 #include "Query.h"
 #include "ResultGrid.h"
 #include "SimFixture.h"
-#include "TLock_FRM.h"
+#include "ProcessDetailWindow.h"
 #include "WindowInput.h"
 
 #include <QApplication>
@@ -55,7 +55,7 @@ struct RecordedMessages {
     MessageHandler previous;
 };
 
-class ProcessDetailWindow : public ::testing::Test {
+class ProcessDetailWindowTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
@@ -80,7 +80,7 @@ protected:
     }
 
     /// "spid|dbid|DB Name|ObjId|Object|Status" of every visible lock row, a line each.
-    static QString lockRows(const TLock_FRM& window)
+    static QString lockRows(const ProcessDetailWindow& window)
     {
         const Query& locks = *window.LockQuery;
         QStringList lines;
@@ -92,7 +92,7 @@ protected:
         }
         return lines.join(u'\n');
     }
-    static QString marks(const TLock_FRM& window)
+    static QString marks(const ProcessDetailWindow& window)
     {
         QStringList marked;
         for (const GridColumn& column : window.DBGridEh1->columns()) {
@@ -101,7 +101,7 @@ protected:
         }
         return marked.join(u' ');
     }
-    static void clickTitle(TLock_FRM& window, const QString& title)
+    static void clickTitle(ProcessDetailWindow& window, const QString& title)
     {
         auto& header = static_cast<GridHeader&>(*window.DBGridEh1->horizontalHeader());
         int column = 0;
@@ -115,9 +115,9 @@ protected:
     Connection connection;
 };
 
-TEST_F(ProcessDetailWindow, OpensWithTheCaptionTheInputBufferAndTheLocksSortedByDatabase)
+TEST_F(ProcessDetailWindowTest, OpensWithTheCaptionTheInputBufferAndTheLocksSortedByDatabase)
 {
-    TLock_FRM window;
+    ProcessDetailWindow window;
     window.openQueries(&connection, QStringLiteral("57"));
     EXPECT_EQ(window.windowTitle(), QStringLiteral("Информация по процессу 57"));
     EXPECT_EQ(window.LockQuery->commandText(), QStringLiteral("Exec sp_lock 57\r\n"));
@@ -129,7 +129,7 @@ TEST_F(ProcessDetailWindow, OpensWithTheCaptionTheInputBufferAndTheLocksSortedBy
     // In Northwind object 2073058421 has a name of 27 characters, 99 none anywhere; database 10
     // has a name of 29. Both names keep their first 20 characters.
     connection.executeNoRows(QStringLiteral("Use Northwind"));
-    TLock_FRM other;
+    ProcessDetailWindow other;
     other.openQueries(&connection, QStringLiteral("301"));
     other.LockQuery->moveTo(3);
     other.show();
@@ -154,9 +154,9 @@ TEST_F(ProcessDetailWindow, OpensWithTheCaptionTheInputBufferAndTheLocksSortedBy
     EXPECT_EQ(marks(other), QStringLiteral("dbid+"));
 }
 
-TEST_F(ProcessDetailWindow, OpeningAndRefreshingLookEachRowsNamesUpOnce)
+TEST_F(ProcessDetailWindowTest, OpeningAndRefreshingLookEachRowsNamesUpOnce)
 {
-    TLock_FRM window;
+    ProcessDetailWindow window;
     int before = batches();
     window.openQueries(&connection, QStringLiteral("301"));
     window.show();                                  // the first sort keeps the names just read
@@ -174,9 +174,9 @@ TEST_F(ProcessDetailWindow, OpeningAndRefreshingLookEachRowsNamesUpOnce)
     EXPECT_EQ(batches() - before, 4 * 2);
 }
 
-TEST_F(ProcessDetailWindow, OnlyTheServersColumnsSortOneAtATime)
+TEST_F(ProcessDetailWindowTest, OnlyTheServersColumnsSortOneAtATime)
 {
-    TLock_FRM window;
+    ProcessDetailWindow window;
     window.openQueries(&connection, QStringLiteral("301"));
     window.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
@@ -197,9 +197,9 @@ TEST_F(ProcessDetailWindow, OnlyTheServersColumnsSortOneAtATime)
     EXPECT_EQ(marks(window), QStringLiteral("Status+"));
 }
 
-TEST_F(ProcessDetailWindow, AProcessWithoutLocksShowsAnEmptyGrid)
+TEST_F(ProcessDetailWindowTest, AProcessWithoutLocksShowsAnEmptyGrid)
 {
-    TLock_FRM window;
+    ProcessDetailWindow window;
     window.openQueries(&connection, QStringLiteral("54"));
     window.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
@@ -209,10 +209,10 @@ TEST_F(ProcessDetailWindow, AProcessWithoutLocksShowsAnEmptyGrid)
     EXPECT_EQ(window.EventInfoMemo->toPlainText(), QStringLiteral("select name from master..sysdatabases order by name"));
 }
 
-TEST_F(ProcessDetailWindow, RefreshFailuresAreReported)
+TEST_F(ProcessDetailWindowTest, RefreshFailuresAreReported)
 {
     RecordedMessages messages;
-    TLock_FRM window;
+    ProcessDetailWindow window;
     window.openQueries(&connection, QStringLiteral("301"));
     window.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
@@ -246,11 +246,11 @@ TEST_F(ProcessDetailWindow, RefreshFailuresAreReported)
     EXPECT_EQ(window.EventInfoMemo->toPlainText(), QString());
 }
 
-TEST_F(ProcessDetailWindow, AnInputBufferRefusedAtOpeningLeavesTheBoxesEmptyAndEveryRefreshFailing)
+TEST_F(ProcessDetailWindowTest, AnInputBufferRefusedAtOpeningLeavesTheBoxesEmptyAndEveryRefreshFailing)
 {
     RecordedMessages messages;
     failOn(QStringLiteral("dbcc inputbuffer(301)"));
-    TLock_FRM window;
+    ProcessDetailWindow window;
     window.openQueries(&connection, QStringLiteral("301"));
     EXPECT_TRUE(messages.all.empty());
     EXPECT_EQ(window.LockQuery->recordCount(), 4);
@@ -268,11 +268,11 @@ TEST_F(ProcessDetailWindow, AnInputBufferRefusedAtOpeningLeavesTheBoxesEmptyAndE
     EXPECT_EQ(window.EventInfoMemo->toPlainText(), QString());
 }
 
-class ProcessDetailFromTheList : public ProcessDetailWindow {
+class ProcessDetailFromTheList : public ProcessDetailWindowTest {
 protected:
     void SetUp() override
     {
-        ProcessDetailWindow::SetUp();
+        ProcessDetailWindowTest::SetUp();
         tab.setConnectedState(true);
         tab.bindAndOpen(ServerFamily::Sql2000);
         tab.resize(959, 434);
@@ -287,10 +287,10 @@ protected:
         return sim.engine().state().refreshCount;
     }
     /// Runs `inside` on the detail window once it is the modal window, then closes it.
-    void whileOpen(std::function<void(TLock_FRM&)> inside)
+    void whileOpen(std::function<void(ProcessDetailWindow&)> inside)
     {
         QTimer::singleShot(0, [this, inside] {
-            auto* window = qobject_cast<TLock_FRM*>(QApplication::activeModalWidget());
+            auto* window = qobject_cast<ProcessDetailWindow*>(QApplication::activeModalWidget());
             if (!window) {
                 whileOpen(inside);
                 return;
@@ -302,7 +302,7 @@ protected:
     }
 
     ProcessTab tab{&connection};
-    QPointer<TLock_FRM> opened;
+    QPointer<ProcessDetailWindow> opened;
 };
 
 TEST_F(ProcessDetailFromTheList, EnterOpensTheCurrentProcessAndF5RefreshesOnlyTheWindow)
@@ -311,7 +311,7 @@ TEST_F(ProcessDetailFromTheList, EnterOpensTheCurrentProcessAndF5RefreshesOnlyTh
     QString caption;
     int rowsBefore = 0;
     int rowsAfter = 0;
-    whileOpen([&](TLock_FRM& window) {
+    whileOpen([&](ProcessDetailWindow& window) {
         caption = window.windowTitle();
         rowsBefore = window.LockQuery->recordCount();
         changeServer([](sqlsim::ServerState& state) { state.locks.push_back({301, 5, 2, 2}); });
@@ -329,7 +329,7 @@ TEST_F(ProcessDetailFromTheList, EnterOpensTheCurrentProcessAndF5RefreshesOnlyTh
 
     // A double click opens a new window with the design-time order.
     QString order;
-    whileOpen([&](TLock_FRM& window) { order = marks(window); });
+    whileOpen([&](ProcessDetailWindow& window) { order = marks(window); });
     doubleClick(*tab.DBGridEh1->viewport(), currentRow());
     EXPECT_EQ(order, QStringLiteral("dbid+"));
     EXPECT_TRUE(opened.isNull());
@@ -347,7 +347,7 @@ TEST_F(ProcessDetailFromTheList, AFailingLockQueryShowsItsErrorAndNoWindow)
     EXPECT_TRUE(messages.all[0].text.contains(QStringLiteral("Simulated failure")));
     EXPECT_EQ(messages.all[0].icon, QMessageBox::Critical);
     for (QWidget* widget : QApplication::topLevelWidgets())
-        EXPECT_EQ(qobject_cast<TLock_FRM*>(widget), nullptr);
+        EXPECT_EQ(qobject_cast<ProcessDetailWindow*>(widget), nullptr);
 }
 
 } // namespace

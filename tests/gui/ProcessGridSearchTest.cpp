@@ -7,8 +7,8 @@
 #include "Query.h"
 #include "ResultGrid.h"
 #include "SimFixture.h"
-#include "TDBGridEhFindDlg.h"
-#include "TLock_FRM.h"
+#include "FindDialog.h"
+#include "ProcessDetailWindow.h"
 #include "WindowInput.h"
 
 #include <QHeaderView>
@@ -246,7 +246,7 @@ TEST_F(ProcessGridSearch, AMoveByAKeyOrAClickEndsTheSearch)
 TEST_F(ProcessGridSearch, FindDialogMovesTheGridAndItsColumnOnlyWhenCaseIsIgnored)
 {
     click(0, "spid");
-    TDBGridEhFindDlg dialog(QStringLiteral("Velmora"));
+    FindDialog dialog(QStringLiteral("Velmora"));
     dialog.openFor(grid(), {});
     dialog.cbFindIn->setCurrentIndex(dialog.cbFindIn->count() - 1);   // <All>
     dialog.cbMatchinType->setCurrentIndex(int(FindMatchType::Beginning));
@@ -284,7 +284,7 @@ TEST_F(ProcessGridSearch, FindDialogStartsAtTheCurrentRowOrTheFirstAndCtrlTurnsI
         {"Все starts at the first row", FindDirection::All, false, 1},
         {"Ctrl turns Вниз upward", FindDirection::Down, true, 1},
     };
-    TDBGridEhFindDlg dialog(QStringLiteral("Velmora"));
+    FindDialog dialog(QStringLiteral("Velmora"));
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         click(c.ctrl ? 2 : 3, "hostname");
@@ -313,14 +313,14 @@ TEST(MainWindowFind, CtrlFInAGridOpensTheWindowsOneDialogAndInTheTopPanelOnlyEdi
     EXPECT_EQ(window.RzLineEdit1->text(), "sa");
 
     // Each opening searches once and closes with Esc; the choices of the first stay.
-    std::vector<TDBGridEhFindDlg*> opened;
+    std::vector<FindDialog*> opened;
     const auto openAndSearch = [&](const QString& pattern) {
         ASSERT_TRUE(showActive(window));
         click(*grid.viewport());
         // Keys run the event loop, so the dialog is looked for until it shows.
         QTimer whenShown;
         QObject::connect(&whenShown, &QTimer::timeout, [&, pattern] {
-            TDBGridEhFindDlg* dialog = window.findDialog();
+            FindDialog* dialog = window.findDialog();
             if (!dialog || !dialog->isVisible())
                 return;
             whenShown.stop();
@@ -342,7 +342,7 @@ TEST(MainWindowFind, CtrlFInAGridOpensTheWindowsOneDialogAndInTheTopPanelOnlyEdi
     ASSERT_EQ(opened.size(), 2u);
     ASSERT_NE(opened[0], nullptr);
     EXPECT_EQ(opened[0], opened[1]);
-    TDBGridEhFindDlg& dialog = *window.findDialog();
+    FindDialog& dialog = *window.findDialog();
     EXPECT_FALSE(dialog.isVisible());
     EXPECT_EQ(dialog.cbText->count(), 2);
     EXPECT_EQ(dialog.cbText->itemText(0), "one");
@@ -352,13 +352,13 @@ TEST(MainWindowFind, CtrlFInAGridOpensTheWindowsOneDialogAndInTheTopPanelOnlyEdi
 
     // A grid of a window opened from a tab (the lock grid has no incremental search) opens the
     // same dialog at its first Ctrl+F, filled from its own columns.
-    TLock_FRM locks;
+    ProcessDetailWindow locks;
     ASSERT_TRUE(showActive(locks));
     QStringList lockColumns;
     click(*locks.DBGridEh1->viewport());
     QTimer whenShown;
     QObject::connect(&whenShown, &QTimer::timeout, [&] {
-        TDBGridEhFindDlg* shown = window.findDialog();
+        FindDialog* shown = window.findDialog();
         if (!shown || !shown->isVisible())
             return;
         whenShown.stop();

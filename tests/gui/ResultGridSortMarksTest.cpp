@@ -93,9 +93,9 @@ TEST_F(SortMarks, RemovingAMarkMovesTheLaterOnesUp)
 
 TEST_F(SortMarks, SingleMarkingGridMovesItsOnlyMark)
 {
-    GridOptionsEh optionsEh = grid.optionsEh();
-    optionsEh.multiSortMarking = false;
-    grid.setOptionsEh(optionsEh);
+    GridBehaviourOptions behaviourOptions = grid.behaviourOptions();
+    behaviourOptions.multiSortMarking = false;
+    grid.setBehaviourOptions(behaviourOptions);
 
     clickTitle(QStringLiteral("cpu"), Qt::ControlModifier);
     clickTitle(QStringLiteral("spid"), Qt::ControlModifier);

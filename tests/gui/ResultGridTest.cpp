@@ -105,9 +105,9 @@ TEST_F(ResultGridTest, TypedCharactersGoToOnKeyPressFirstAndNeverSearch)
 
 TEST_F(ResultGridTest, WithIncrementalSearchTheScreensHookSeesEachCharacterBeforeTheSearch)
 {
-    GridOptionsEh optionsEh = grid.optionsEh();
-    optionsEh.incSearch = true;
-    grid.setOptionsEh(optionsEh);
+    GridBehaviourOptions behaviourOptions = grid.behaviourOptions();
+    behaviourOptions.incSearch = true;
+    grid.setBehaviourOptions(behaviourOptions);
     // The hook swallows "d", which dbo would match, and turns "x" into "s".
     grid.onKeyPress = [](QChar& key) {
         if (key == u'd')
@@ -133,9 +133,9 @@ TEST_F(ResultGridTest, CtrlFAsksForTheFindDialogAtOnceOrFromARunningIncrementalS
     pressKey(Qt::Key_F, Qt::ControlModifier);
     EXPECT_EQ(requests, 1);
 
-    GridOptionsEh optionsEh = grid.optionsEh();
-    optionsEh.incSearch = true;
-    grid.setOptionsEh(optionsEh);
+    GridBehaviourOptions behaviourOptions = grid.behaviourOptions();
+    behaviourOptions.incSearch = true;
+    grid.setBehaviourOptions(behaviourOptions);
     pressKey(Qt::Key_F, Qt::ControlModifier);
     EXPECT_EQ(requests, 1);
     EXPECT_TRUE(grid.isIncSearching());
@@ -143,8 +143,8 @@ TEST_F(ResultGridTest, CtrlFAsksForTheFindDialogAtOnceOrFromARunningIncrementalS
     EXPECT_EQ(requests, 2);
     EXPECT_FALSE(grid.isIncSearching());
 
-    optionsEh.dialogFind = false;
-    grid.setOptionsEh(optionsEh);
+    behaviourOptions.dialogFind = false;
+    grid.setBehaviourOptions(behaviourOptions);
     pressKey(Qt::Key_F, Qt::ControlModifier);
     pressKey(Qt::Key_F, Qt::ControlModifier);
     EXPECT_EQ(requests, 2);
@@ -218,9 +218,9 @@ TEST_F(ResultGridTest, FocusHighlightReplacesTheHookColoursOnlyWhileFocused)
     EXPECT_EQ(look(1, current).background, shadow);
     EXPECT_EQ(look(1, (current + 1) % 3).background, lowCpu) << "a cell grid highlights one cell";
 
-    GridOptionsEh optionsEh = grid.optionsEh();
-    optionsEh.highlightFocus = false;
-    grid.setOptionsEh(optionsEh);
+    GridBehaviourOptions behaviourOptions = grid.behaviourOptions();
+    behaviourOptions.highlightFocus = false;
+    grid.setBehaviourOptions(behaviourOptions);
     EXPECT_EQ(look(1, current).background, lowCpu);
 }
 
@@ -335,7 +335,7 @@ TEST(ResultGridDefaults, AGridWhoseFormSetsNoOptionsHasTheStandardSetIncludingEd
         if (flag)
             on << QString::fromLatin1(name);
     EXPECT_EQ(on.join(u' ').toStdString(), "editing titles indicator resize colLines rowLines tabs");
-    const GridOptionsEh& eh = grid.optionsEh();
+    const GridBehaviourOptions& eh = grid.behaviourOptions();
     QStringList onEh;
     for (const auto& [flag, name] : {std::pair{eh.fixed3D, "fixed3D"}, {eh.highlightFocus, "highlightFocus"},
                                      {eh.autoSortMarking, "autoSortMarking"}, {eh.multiSortMarking, "multiSortMarking"},

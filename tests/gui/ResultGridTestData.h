@@ -50,10 +50,10 @@ protected:
         GridOptions options;
         options.rowSelect = true;
         grid.setOptions(options);
-        GridOptionsEh optionsEh;
-        optionsEh.autoSortMarking = true;
-        optionsEh.multiSortMarking = true;
-        grid.setOptionsEh(optionsEh);
+        GridBehaviourOptions behaviourOptions;
+        behaviourOptions.autoSortMarking = true;
+        behaviourOptions.multiSortMarking = true;
+        grid.setBehaviourOptions(behaviourOptions);
         grid.setColumns({titleButtonColumn(QStringLiteral("spid")),
                          titleButtonColumn(QStringLiteral("cpu")),
                          titleButtonColumn(QStringLiteral("loginame"))});

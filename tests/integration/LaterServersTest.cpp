@@ -10,7 +10,7 @@
 #include "ResultGrid.h"
 #include "ServerTab.h"
 #include "SimFixture.h"
-#include "TLock_FRM.h"
+#include "ProcessDetailWindow.h"
 
 #include <QCheckBox>
 #include <algorithm>
@@ -140,7 +140,7 @@ TEST_F(Sql2022Window, ProcessListCountsLocksAndRefreshKeepsTheCurrentProcess)
 
 TEST_F(Sql2022Window, DetailWindowShowsTheLocksAndInputBuffer)
 {
-    TLock_FRM detail(&window);
+    ProcessDetailWindow detail(&window);
     detail.openQueries(window.Connect, QStringLiteral("57"));
     ASSERT_TRUE(detail.LockQuery->isActive());
     EXPECT_EQ(detail.LockQuery->recordCount(), locksOf(57));

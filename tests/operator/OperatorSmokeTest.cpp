@@ -13,8 +13,8 @@
 #include "Query.h"
 #include "ResultGrid.h"
 #include "StatusPane.h"
-#include "TDBGridEhFindDlg.h"
-#include "TLock_FRM.h"
+#include "FindDialog.h"
+#include "ProcessDetailWindow.h"
 
 #include <QAbstractItemView>
 #include <QApplication>
@@ -249,7 +249,7 @@ TEST_F(OperatorTest, CtrlFFindsTheNextRowWithThePattern)
     desk.click(*grid.viewport(), cellCentre(grid, 0, QStringLiteral("DBName")));
 
     int found = -1;
-    expectWindow<TDBGridEhFindDlg>([&](TDBGridEhFindDlg&) {
+    expectWindow<FindDialog>([&](FindDialog&) {
         desk.type(names[target]);
         desk.key(XK_Return);
         found = grid.currentIndex().row();
@@ -288,7 +288,7 @@ TEST_F(OperatorTest, EnterOnARowOpensItsDetailWindowAndItsButtonClosesIt)
     desk.click(*grid.viewport(), cellCentre(grid, rowOfSpid(spid), QStringLiteral("spid")));
     QString caption;
     int locks = -1;
-    expectWindow<TLock_FRM>([&](TLock_FRM& detail) {
+    expectWindow<ProcessDetailWindow>([&](ProcessDetailWindow& detail) {
         caption = detail.windowTitle();
         locks = detail.DBGridEh1->model()->rowCount();
         desk.click(*detail.Exit, centre(*detail.Exit));
@@ -435,7 +435,7 @@ TEST_F(OperatorTest, LogsShowTheArchiveChosenAndHideLinesWithoutASource)
 TEST_F(OperatorTest, F1ShowsTheAboutBoxAndItsButtonClosesIt)
 {
     QString version;
-    expectWindow<TAboutBox>([&](TAboutBox& box) {
+    expectWindow<AboutBox>([&](AboutBox& box) {
         version = box.RzLabel5->text();
         desk.click(*box.okButton, centre(*box.okButton));
     });

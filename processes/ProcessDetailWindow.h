@@ -18,11 +18,11 @@ class Query;
 class ResultGrid;
 class TabToolBar;
 
-class TLock_FRM : public QDialog {
+class ProcessDetailWindow : public QDialog {
     Q_OBJECT
 public:
-    explicit TLock_FRM(QWidget* owner = nullptr);
-    ~TLock_FRM() override;
+    explicit ProcessDetailWindow(QWidget* owner = nullptr);
+    ~ProcessDetailWindow() override;
 
     /// The whole opening for process `spid` (its number as text): a new window owned by `owner`,
     /// both queries opened, shown modally, destroyed when closed. Throws DbError when the lock

@@ -14,11 +14,11 @@ class QPushButton;
 
 namespace velmora {
 
-class TDBGridEhFindDlg : public QDialog {
+class FindDialog : public QDialog {
     Q_OBJECT
 public:
     /// `programTitle` captions the no-match message.
-    explicit TDBGridEhFindDlg(const QString& programTitle, QWidget* parent = nullptr);
+    explicit FindDialog(const QString& programTitle, QWidget* parent = nullptr);
 
     /// Prepares the dialog for `grid` without showing it: the pattern, the "Поиск в:" list of
     /// the grid's visible columns and "<All>" with the current column chosen, a first try.

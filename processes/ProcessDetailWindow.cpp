@@ -1,4 +1,4 @@
-#include "TLock_FRM.h"
+#include "ProcessDetailWindow.h"
 
 #include "ButtonIcons.h"
 #include "ClassicFrame.h"
@@ -51,10 +51,10 @@ QLabel* boldLabel(const QString& text, QWidget* parent)
 
 } // namespace
 
-TLock_FRM::TLock_FRM(QWidget* owner)
+ProcessDetailWindow::ProcessDetailWindow(QWidget* owner)
     : QDialog(owner)
 {
-    setObjectName(QStringLiteral("Lock_FRM"));
+    setObjectName(QStringLiteral("ProcessDetailWindow"));
     setWindowTitle(windowCaption);
     setFont(tahomaFont(8));
     setModal(true);
@@ -75,8 +75,8 @@ TLock_FRM::TLock_FRM(QWidget* owner)
     RzToolbar1->addSeparator(QStringLiteral("RzSpacer1"), 29, 8);
     Exit = RzToolbar1->addButton(QStringLiteral("Exit"), 37, buttonIcon(ButtonPicture::Exit),
                                  QStringLiteral("Выход"));
-    connect(Refresh, &QToolButton::clicked, this, guarded(this, &TLock_FRM::RefreshClick));
-    connect(Exit, &QToolButton::clicked, this, guarded(this, &TLock_FRM::ExitClick));
+    connect(Refresh, &QToolButton::clicked, this, guarded(this, &ProcessDetailWindow::RefreshClick));
+    connect(Exit, &QToolButton::clicked, this, guarded(this, &ProcessDetailWindow::ExitClick));
 
     RzGroupBox1 = new QGroupBox(QStringLiteral("Блокировки процесса"), this);
     RzGroupBox1->setObjectName(QStringLiteral("RzGroupBox1"));
@@ -87,9 +87,9 @@ TLock_FRM::TLock_FRM(QWidget* owner)
     options.editing = false;
     options.rowSelect = true;
     DBGridEh1->setOptions(options);
-    GridOptionsEh optionsEh;
-    optionsEh.autoSortMarking = true;
-    DBGridEh1->setOptionsEh(optionsEh);
+    GridBehaviourOptions behaviourOptions;
+    behaviourOptions.autoSortMarking = true;
+    DBGridEh1->setBehaviourOptions(behaviourOptions);
     DBGridEh1->sortLocal = true;
     DBGridEh1->setColumns(lockGridColumns());
     DBGridEh1->setDataSource(LockQuery);
@@ -98,14 +98,14 @@ TLock_FRM::TLock_FRM(QWidget* owner)
     locksLayout->addWidget(DBGridEh1);
 
     RzGroupBox2 = buildInfoBox();
-    connect(InfoQuery, &Query::afterScroll, this, &TLock_FRM::showInputBuffer);
-    connect(InfoQuery, &Query::afterClose, this, &TLock_FRM::showInputBuffer);
+    connect(InfoQuery, &Query::afterScroll, this, &ProcessDetailWindow::showInputBuffer);
+    connect(InfoQuery, &Query::afterClose, this, &ProcessDetailWindow::showInputBuffer);
 
     RefAction = new QAction(this);
     RefAction->setObjectName(QStringLiteral("RefAction"));
     RefAction->setShortcut(Qt::Key_F5);
     RefAction->setShortcutContext(Qt::WindowShortcut);
-    connect(RefAction, &QAction::triggered, this, guarded(this, &TLock_FRM::RefreshClick));
+    connect(RefAction, &QAction::triggered, this, guarded(this, &ProcessDetailWindow::RefreshClick));
     addAction(RefAction);
 
     auto* layout = new QVBoxLayout(this);
@@ -116,9 +116,9 @@ TLock_FRM::TLock_FRM(QWidget* owner)
     layout->addWidget(RzGroupBox2);
 }
 
-TLock_FRM::~TLock_FRM() = default;
+ProcessDetailWindow::~ProcessDetailWindow() = default;
 
-QGroupBox* TLock_FRM::buildInfoBox()
+QGroupBox* ProcessDetailWindow::buildInfoBox()
 {
     auto* box = new QGroupBox(windowCaption, this);
     box->setObjectName(QStringLiteral("RzGroupBox2"));
@@ -153,14 +153,14 @@ QGroupBox* TLock_FRM::buildInfoBox()
     return box;
 }
 
-void TLock_FRM::showModalFor(QWidget* owner, Connection* connection, const QString& spid)
+void ProcessDetailWindow::showModalFor(QWidget* owner, Connection* connection, const QString& spid)
 {
-    auto window = std::make_unique<TLock_FRM>(owner);
+    auto window = std::make_unique<ProcessDetailWindow>(owner);
     window->openQueries(connection, spid);
     window->exec();
 }
 
-void TLock_FRM::openQueries(Connection* connection, const QString& spid)
+void ProcessDetailWindow::openQueries(Connection* connection, const QString& spid)
 {
     LockQuery->setConnection(connection);
     LockQuery->setSql(lockBatch(spid));
@@ -175,7 +175,7 @@ void TLock_FRM::openQueries(Connection* connection, const QString& spid)
     }
 }
 
-void TLock_FRM::showEvent(QShowEvent* event)
+void ProcessDetailWindow::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
     if (m_shownOnce)
@@ -184,7 +184,7 @@ void TLock_FRM::showEvent(QShowEvent* event)
     runGuarded([this] { FormShow(); });
 }
 
-void TLock_FRM::FormShow()
+void ProcessDetailWindow::FormShow()
 {
     if (const QScreen* screen = this->screen())
         move(screen->availableGeometry().center() - QPoint(frameGeometry().width() / 2, frameGeometry().height() / 2));
@@ -192,7 +192,7 @@ void TLock_FRM::FormShow()
     sortAndGoFirst();
 }
 
-void TLock_FRM::sortAndGoFirst()
+void ProcessDetailWindow::sortAndGoFirst()
 {
     if (!LockQuery->isActive())
         return;
@@ -204,7 +204,7 @@ void TLock_FRM::sortAndGoFirst()
     LockQuery->first();
 }
 
-void TLock_FRM::LockQueryCalcFields(Query& query)
+void ProcessDetailWindow::LockQueryCalcFields(Query& query)
 {
     // Looked up row by row with nothing kept between rows: the names are whatever the server
     // answers at this moment, the object's in the connection's current database.
@@ -222,7 +222,7 @@ void TLock_FRM::LockQueryCalcFields(Query& query)
     query.setValue(query.fieldIndex(QStringLiteral("DBName")), databaseName);
 }
 
-void TLock_FRM::RefreshClick()
+void ProcessDetailWindow::RefreshClick()
 {
     const auto refreshFailed = [] {
         MessageRequest message;
@@ -254,12 +254,12 @@ void TLock_FRM::RefreshClick()
     }
 }
 
-void TLock_FRM::ExitClick()
+void ProcessDetailWindow::ExitClick()
 {
     close();
 }
 
-void TLock_FRM::showInputBuffer()
+void ProcessDetailWindow::showInputBuffer()
 {
     const bool hasRow = InfoQuery->isActive() && InfoQuery->recNo() >= 0;
     const auto text = [&](const char* field) {

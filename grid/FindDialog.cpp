@@ -1,4 +1,4 @@
-#include "TDBGridEhFindDlg.h"
+#include "FindDialog.h"
 
 #include "MessageSeam.h"
 #include "Query.h"
@@ -23,15 +23,15 @@ const QString allColumns = QStringLiteral("<All>");
 
 } // namespace
 
-TDBGridEhFindDlg::TDBGridEhFindDlg(const QString& programTitle, QWidget* parent)
+FindDialog::FindDialog(const QString& programTitle, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint), m_programTitle(programTitle)
 {
-    setObjectName(QStringLiteral("TDBGridEhFindDlg"));
+    setObjectName(QStringLiteral("FindDialog"));
     setWindowTitle(QStringLiteral("Поиск"));
     createControls();
 }
 
-void TDBGridEhFindDlg::createControls()
+void FindDialog::createControls()
 {
     const double scale = logicalDpiY() / designDpi;
     const auto scaled = [scale](int pixels) { return qRound(pixels * scale); };
@@ -105,14 +105,14 @@ void TDBGridEhFindDlg::createControls()
     for (QWidget* child : findChildren<QWidget*>())
         child->installEventFilter(this);
 
-    connect(cbText, &QComboBox::editTextChanged, this, &TDBGridEhFindDlg::cbTextChange);
-    connect(cbFindDirection, &QComboBox::currentIndexChanged, this, &TDBGridEhFindDlg::cbTextChange);
-    connect(cbFindIn, &QComboBox::currentIndexChanged, this, &TDBGridEhFindDlg::cbFindInChange);
-    connect(bFind, &QPushButton::clicked, this, &TDBGridEhFindDlg::bFindClick);
-    connect(bCancel, &QPushButton::clicked, this, &TDBGridEhFindDlg::bCancelClick);
+    connect(cbText, &QComboBox::editTextChanged, this, &FindDialog::cbTextChange);
+    connect(cbFindDirection, &QComboBox::currentIndexChanged, this, &FindDialog::cbTextChange);
+    connect(cbFindIn, &QComboBox::currentIndexChanged, this, &FindDialog::cbFindInChange);
+    connect(bFind, &QPushButton::clicked, this, &FindDialog::bFindClick);
+    connect(bCancel, &QPushButton::clicked, this, &FindDialog::bCancelClick);
 }
 
-void TDBGridEhFindDlg::openFor(SearchedGrid& grid, const QString& pattern)
+void FindDialog::openFor(SearchedGrid& grid, const QString& pattern)
 {
     m_grid = &grid;
     {
@@ -137,7 +137,7 @@ void TDBGridEhFindDlg::openFor(SearchedGrid& grid, const QString& pattern)
     cbFindInChange();
 }
 
-void TDBGridEhFindDlg::execFor(SearchedGrid& grid, const QString& pattern)
+void FindDialog::execFor(SearchedGrid& grid, const QString& pattern)
 {
     openFor(grid, pattern);
     const QRect screenArea = screen()->availableGeometry();
@@ -145,22 +145,22 @@ void TDBGridEhFindDlg::execFor(SearchedGrid& grid, const QString& pattern)
     exec();
 }
 
-void TDBGridEhFindDlg::bFindClick()
+void FindDialog::bFindClick()
 {
     searchStep(QGuiApplication::keyboardModifiers().testFlag(Qt::ControlModifier));
 }
 
-void TDBGridEhFindDlg::bCancelClick()
+void FindDialog::bCancelClick()
 {
     reject();
 }
 
-void TDBGridEhFindDlg::cbTextChange()
+void FindDialog::cbTextChange()
 {
     m_search.restart(FindDirection(cbFindDirection->currentIndex()));
 }
 
-void TDBGridEhFindDlg::cbFindInChange()
+void FindDialog::cbFindInChange()
 {
     std::vector<int> columns;
     const int chosen = cbFindIn->currentData().toInt();
@@ -176,14 +176,14 @@ void TDBGridEhFindDlg::cbFindInChange()
     m_search.setSearchColumns(std::move(columns), FindDirection(cbFindDirection->currentIndex()));
 }
 
-FindOptions TDBGridEhFindDlg::options() const
+FindOptions FindDialog::options() const
 {
     return {cbText->currentText(), FindMatchType(cbMatchinType->currentIndex()),
             FindDirection(cbFindDirection->currentIndex()), cbCharCase->isChecked(),
             cbUseFormat->isChecked()};
 }
 
-void TDBGridEhFindDlg::searchStep(bool reversed)
+void FindDialog::searchStep(bool reversed)
 {
     const FindOptions find = options();
     if (cbText->findText(find.pattern, Qt::MatchExactly | Qt::MatchCaseSensitive) < 0) {
@@ -207,7 +207,7 @@ void TDBGridEhFindDlg::searchStep(bool reversed)
     showMessage(notFound);
 }
 
-bool TDBGridEhFindDlg::eventFilter(QObject* watched, QEvent* event)
+bool FindDialog::eventFilter(QObject* watched, QEvent* event)
 {
     // Drop-down lists are windows of their own and keep their keys.
     const auto* widget = qobject_cast<QWidget*>(watched);
