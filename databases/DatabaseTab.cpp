@@ -44,7 +44,7 @@ ResultGrid* makeInformationGrid(QWidget* parent, const char* name, Query* source
     options.indicator = false;
     options.rowSelect = false;
     ResultGrid* grid = makeGrid(parent, {.name = name, .source = source, .columns = std::move(columns),
-                                         .options = options, .behaviour = {}, .sortLocal = false});
+                                         .options = options, .sortLocal = false});
     grid->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     grid->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     return grid;
@@ -105,8 +105,7 @@ DatabaseTab::DatabaseTab(Connection* connection, QWidget* parent)
     listOptions.titles = false;
     listOptions.indicator = false;
     m_databaseListGrid = makeGrid(listBox, {.name = "databaseListGrid", .source = m_inspector->databaseList(),
-                                            .columns = databaseListColumns(), .options = listOptions,
-                                            .behaviour = {}, .sortLocal = false});
+                                            .columns = databaseListColumns(), .options = listOptions, .sortLocal = false});
     m_databaseListGrid->onKeyPress = [this](QChar& key) { databaseListKeyPress(key); };
     m_databaseListGrid->onDblClick = [this] { refresh(); };
     auto* listLayout = new QVBoxLayout(listBox);

@@ -112,8 +112,7 @@ void LogTab::buildLeftPane(QSplitter* splitter)
     QGroupBox* archivesBox = makeGroupBox(splitter, QStringLiteral("archivesBox"), QStringLiteral("Существующие логи"));
     m_archiveGrid = makeGrid(archivesBox, {.name = "archiveGrid", .source = m_browser->archives(),
                                            .columns = columnTable({{"Archive #", 52, nullptr, true, Qt::AlignLeft},
-                                                                   {"Date", 109, nullptr, true, Qt::AlignLeft}}),
-                                           .behaviour = {}});
+                                                                   {"Date", 109, nullptr, true, Qt::AlignLeft}})});
     m_archiveGrid->onKeyPress = [this](QChar& key) { archiveGridKeyPress(key); };
     m_archiveGrid->onDblClick = [this] { refresh(); };
     QGroupBox* lastEntryBox =

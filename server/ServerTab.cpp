@@ -21,8 +21,7 @@ ServerTab::ServerTab(Connection* connection, QWidget* parent)
 
     ResultGrid* grid = makeGrid(this, {.name = "serverPropertiesGrid", .source = m_srvQuery,
                                        .columns = columnTable({{"Index"}, {"Name"}, {"Internal_Value", 102},
-                                                               {"Character_Value"}}),
-                                       .behaviour = {}});
+                                                               {"Character_Value"}})});
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
