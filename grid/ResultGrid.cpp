@@ -389,8 +389,8 @@ bool ResultGrid::handleGridKey(QKeyEvent* event)
     const bool open = m_query && m_query->isActive();
     switch (event->key()) {
     case Qt::Key_F:
-        // A dghIncSearch grid opens the dialog only from a running search, which has taken
-        // Ctrl+F before the grid sees it.
+        // A grid with the incremental search opens the dialog only from a running search,
+        // which has taken Ctrl+F before the grid sees it.
         if (!ctrl)
             return false;
         if (m_behaviourOptions.dialogFind && !m_searcher)
@@ -447,8 +447,9 @@ bool ResultGrid::handleTypedText(QKeyEvent* event)
     });
     if (!typed)
         return false;
-    // A read-only grid has no cell that typing could change, so with dghIncSearch typing
-    // searches there as it does with dghPreferIncSearch wherever no editor is open.
+    // A read-only grid has no cell that typing could change, so with the incremental search
+    // typing searches there as it does, where searching is preferred, wherever no editor is
+    // open.
     const bool searches = m_searcher && (readOnly || m_behaviourOptions.preferIncSearch)
                           && state() != EditingState;
     for (QChar key : text) {

@@ -23,24 +23,24 @@ class GridHeader;
 
 // The defaults are those of a grid whose form sets no options.
 struct GridOptions {
-    bool editing = true;           // dgEditing
-    bool titles = true;            // dgTitles
-    bool indicator = true;         // dgIndicator
-    bool columnResize = true;      // dgColumnResize
-    bool colLines = true;          // dgColLines
-    bool rowLines = true;          // dgRowLines
-    bool tabs = true;              // dgTabs
-    bool rowSelect = false;        // dgRowSelect
+    bool editing = true;           // a read-only inline editor may open on a cell
+    bool titles = true;            // the title row is shown
+    bool indicator = true;         // the row indicator column is shown left of the cells
+    bool columnResize = true;      // the operator may resize and move columns by their titles
+    bool colLines = true;          // lines between columns
+    bool rowLines = true;          // lines between rows
+    bool tabs = true;              // Tab and Shift+Tab step from cell to cell
+    bool rowSelect = false;        // the whole current row is selected, not one cell
 };
 
 struct GridBehaviourOptions {
-    bool fixed3D = true;           // dghFixed3D
-    bool highlightFocus = true;    // dghHighlightFocus
-    bool autoSortMarking = false;  // dghAutoSortMarking
-    bool multiSortMarking = false; // dghMultiSortMarking
-    bool incSearch = false;        // dghIncSearch
-    bool preferIncSearch = false;  // dghPreferIncSearch
-    bool dialogFind = true;        // dghDialogFind
+    bool fixed3D = true;           // the title row and the indicator are drawn raised
+    bool highlightFocus = true;    // the current cell (or row) is highlighted while focused
+    bool autoSortMarking = false;  // a click on a title button sets the column's sort mark
+    bool multiSortMarking = false; // Ctrl+click marks further columns as further sort keys
+    bool incSearch = false;        // typed characters search the current column
+    bool preferIncSearch = false;  // typing searches even where a cell could be edited
+    bool dialogFind = true;        // Ctrl+F opens the find dialog
 };
 
 class ResultGrid : public QTableView, public IncrementalSearchHost {
@@ -104,7 +104,7 @@ public:
     /// onFindRequest uses it. Empty (the default) leaves Ctrl+F without a dialog.
     static void setFindDialogOpener(std::function<void(ResultGrid& grid)> opener);
 
-    /// The incremental search of a dghIncSearch grid; null in other grids.
+    /// The incremental search of a grid whose typing searches; null in other grids.
     const IncrementalSearcher* incrementalSearcher() const { return m_searcher.get(); }
     /// Whether an incremental search is running, so its text is drawn over the current cell.
     bool isIncSearching() const { return m_searcher && m_searcher->state().isSearching(); }
@@ -118,7 +118,7 @@ public:
     void openFindDialog() override;   // onFindRequest
 
     /// Whether the cell is drawn highlighted: the current row (row-select grids) or the current
-    /// cell, while the grid has the focus and dghHighlightFocus.
+    /// cell, while the grid has the focus and highlights it.
     bool isHighlighted(const QModelIndex& index) const;
     /// Whether a Ctrl+click changed the marks and the sort waits for the release of Ctrl.
     bool isSortPending() const { return m_sortPending; }
@@ -165,7 +165,7 @@ private:
     bool m_sortPending = false;
     int m_currentColumn = 0;           // kept across model resets
     bool m_applyingColumns = false;   // header changes made by the grid, not by the operator
-    std::unique_ptr<IncrementalSearcher> m_searcher;   // with dghIncSearch
+    std::unique_ptr<IncrementalSearcher> m_searcher;   // when typing searches
 };
 
 } // namespace velmora
