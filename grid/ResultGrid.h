@@ -1,11 +1,14 @@
 // The result grid: a read-only table bound to one Query, configured by option sets and hooks.
 // Title buttons set sort marks, a changed sort goes to the screen or to the local sort, and a
-// screen colours cells through a hook that reads the drawn row.
+// screen colours cells through a hook that reads the drawn row. The columns and their sort
+// marks are a GridColumnState the grid holds; the grid shows them and handles keys, mouse and
+// focus.
 #pragma once
 
-#include "GridColumn.h"
+#include "GridColumnState.h"
 #include "IncrementalSearcher.h"
 #include "Query.h"
+#include "SortFilterAdapter.h"
 
 #include <QColor>
 #include <QFont>
@@ -43,7 +46,7 @@ struct GridBehaviourOptions {
     bool dialogFind = true;        // Ctrl+F opens the find dialog
 };
 
-class ResultGrid : public QTableView, public IncrementalSearchHost {
+class ResultGrid : public QTableView, public IncrementalSearchHost, public SortFilterGrid {
     Q_OBJECT
 public:
     explicit ResultGrid(QWidget* parent = nullptr);
@@ -72,20 +75,23 @@ public:
     bool sortLocal = true;
     bool readOnly = true;
 
+    /// The columns and their sort state.
+    const GridColumnState& columnState() const override { return m_columnState; }
     /// The whole column collection, as the layout file saves and loads it.
-    const GridColumns& columns() const override { return m_columns; }
+    const GridColumns& columns() const override { return m_columnState.columns(); }
     void setColumns(GridColumns columns);   // rebuilds the sort-marked list from SortIndex
-    GridColumn& column(int index) { return m_columns[size_t(index)]; }
-    int columnIndex(const QString& fieldName) const;
+    GridColumn& column(int index) { return m_columnState.column(index); }
+    int columnIndex(const QString& fieldName) const { return m_columnState.columnIndex(fieldName); }
     /// Width in pixels the column has on screen (its Width, or the default width).
     int displayWidth(int column) const;
     /// Width the column derives from its field's display width and the grid's font.
     int defaultWidth(int column) const;
 
-    /// Sets a column's mark and keeps the sort-marked list and SortIndex values; does not sort.
+    /// Sets a column's mark and keeps the sort-marked list and SortIndex values, one marked
+    /// column or several as the behaviour options say; does not sort.
     void setSortMarker(int column, SortMarker marker);
     /// Column indices carrying a mark, in sort-key order.
-    const std::vector<int>& sortMarkedColumns() const { return m_sortMarked; }
+    const std::vector<int>& sortMarkedColumns() const { return m_columnState.sortMarkedColumns(); }
 
     /// Called for every data cell drawn, with the drawn row; may change the cell's font,
     /// background and text colour. The query's current row stays where it is meanwhile.
@@ -156,9 +162,8 @@ private:
 
     GridOptions m_options;
     GridBehaviourOptions m_behaviourOptions;
-    GridColumns m_columns;
-    std::vector<int> m_sortMarked;
-    ResultSetModel* m_model = nullptr;
+    GridColumnState m_columnState;
+    ResultSetModel* m_model = nullptr;   // shows m_columnState's collection
     GridHeader* m_header = nullptr;
     std::optional<QFont> m_titleFont;
     QPointer<Query> m_query;
