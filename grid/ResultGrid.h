@@ -24,7 +24,7 @@ class ResultSetModel;
 class FilterRow;
 class GridHeader;
 
-// The defaults are those of a grid whose form sets no options.
+// The defaults are those of a grid made without options.
 struct GridOptions {
     bool editing = true;           // a read-only inline editor may open on a cell
     bool titles = true;            // the title row is shown
