@@ -35,8 +35,8 @@ private:
     bool allSelected() const { return selectedLength == length; }
 };
 
-/// The action of `key` (a Qt::Key) with `modifiers` in the filter editor. `tabs`: the grid has
-/// dgTabs; `resultSetOpen`: the grid's result set is open.
+/// The action of `key` (a Qt::Key) with `modifiers` in the filter editor. `tabs`: Tab steps from
+/// cell to cell in the grid; `resultSetOpen`: the grid's result set is open.
 FilterEditorAction filterEditorAction(int key, Qt::KeyboardModifiers modifiers,
                                       const FilterEditorCaret& caret, bool tabs, bool resultSetOpen);
 

@@ -58,22 +58,22 @@ void FindDialog::createControls()
         return created;
     };
 
-    Label1 = label(QStringLiteral("Label1"), QStringLiteral("&Образец:"), 12, 15);
+    patternLabel = label(QStringLiteral("patternLabel"), QStringLiteral("&Образец:"), 12, 15);
     cbText = comboBox(QStringLiteral("cbText"), 108, 11, 389);
     cbText->setEditable(true);
     cbText->setInsertPolicy(QComboBox::NoInsert);   // a pattern joins the list when searched for
     cbText->setMaxVisibleItems(listRows);
 
-    Label2 = label(QStringLiteral("Label2"), QStringLiteral("&Поиск в:"), 12, 43);
+    searchInLabel = label(QStringLiteral("searchInLabel"), QStringLiteral("&Поиск в:"), 12, 43);
     cbFindIn = comboBox(QStringLiteral("cbFindIn"), 108, 39, 237);
     cbFindIn->setMaxVisibleItems(listRows);
 
-    cbMatchType = label(QStringLiteral("cbMatchType"), QStringLiteral("&Совпадение:"), 12, 71);
+    matchTypeLabel = label(QStringLiteral("matchTypeLabel"), QStringLiteral("&Совпадение:"), 12, 71);
     cbMatchinType = comboBox(QStringLiteral("cbMatchinType"), 108, 68, 178);
     cbMatchinType->addItems({QStringLiteral("С любой части поля"), QStringLiteral("Поля целиком"),
                              QStringLiteral("С начала поля")});
 
-    Label3 = label(QStringLiteral("Label3"), QStringLiteral("Прос&мотр:"), 12, 101);
+    directionLabel = label(QStringLiteral("directionLabel"), QStringLiteral("Прос&мотр:"), 12, 101);
     cbFindDirection = comboBox(QStringLiteral("cbFindDirection"), 108, 97, 178);
     cbFindDirection->addItems({QStringLiteral("Вверх"), QStringLiteral("Вниз"), QStringLiteral("Все")});
     cbFindDirection->setCurrentIndex(int(FindDirection::All));
@@ -92,10 +92,10 @@ void FindDialog::createControls()
     bFind->setAutoDefault(false);
     bCancel->setAutoDefault(false);
 
-    Label1->setBuddy(cbText);
-    Label2->setBuddy(cbFindIn);
-    cbMatchType->setBuddy(cbMatchinType);
-    Label3->setBuddy(cbFindDirection);
+    patternLabel->setBuddy(cbText);
+    searchInLabel->setBuddy(cbFindIn);
+    matchTypeLabel->setBuddy(cbMatchinType);
+    directionLabel->setBuddy(cbFindDirection);
     const QList<QWidget*> tabOrder = {cbText, cbFindIn, cbMatchinType, cbFindDirection,
                                       cbCharCase, cbUseFormat, bFind, bCancel};
     for (qsizetype i = 1; i < tabOrder.size(); ++i)

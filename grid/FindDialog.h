@@ -32,13 +32,13 @@ public:
     /// Closes the dialog ("Закрыть").
     void bCancelClick();
 
-    QLabel* Label1 = nullptr;
+    QLabel* patternLabel = nullptr;
     QComboBox* cbText = nullptr;            // the pattern and the patterns searched for
-    QLabel* Label2 = nullptr;
+    QLabel* searchInLabel = nullptr;
     QComboBox* cbFindIn = nullptr;          // a column, or "<All>"
-    QLabel* cbMatchType = nullptr;
+    QLabel* matchTypeLabel = nullptr;
     QComboBox* cbMatchinType = nullptr;
-    QLabel* Label3 = nullptr;
+    QLabel* directionLabel = nullptr;
     QComboBox* cbFindDirection = nullptr;
     QCheckBox* cbCharCase = nullptr;
     QCheckBox* cbUseFormat = nullptr;

@@ -10,7 +10,8 @@
 
 namespace velmora {
 
-enum class SortMarker { None, Down, Up };   // smNoneEh, smDownEh (ascending), smUpEh (descending)
+/// A column's sort mark: none, ascending (Down) or descending (Up).
+enum class SortMarker { None, Down, Up };
 
 /// The operators of a filter-row condition.
 enum class FilterOperator { None, Equal, NotEqual, Greater, Less, GreaterOrEqual, LessOrEqual,

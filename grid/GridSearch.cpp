@@ -1,8 +1,8 @@
 #include "GridSearch.h"
 
+#include "FieldText.h"
 #include "LocaleValues.h"
 #include "Query.h"
-#include "ResultSetModel.h"
 
 #include <QDateTime>
 #include <algorithm>

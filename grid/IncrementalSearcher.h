@@ -32,8 +32,8 @@ public:
     /// The timer whose time-out ends the search; running only while a timed search waits.
     const QTimer& timer() const { return m_timer; }
 
-    /// A key pressed in the grid, before the grid's own key handling; `dialogFind`: the grid
-    /// has dghDialogFind. Returns whether the search took the key. Enter, Esc and F2 end a
+    /// A key pressed in the grid, before the grid's own key handling; `dialogFind`: the grid's
+    /// Ctrl+F opens the find dialog. Returns whether the search took the key. Enter, Esc and F2 end a
     /// running search and are left to their ordinary effect.
     bool keyPressed(int key, Qt::KeyboardModifiers modifiers, bool dialogFind);
     /// A character typed into the grid that the screen's key hook left in place, while no

@@ -34,36 +34,11 @@ int displayCharacters(const FieldDef& field)
     }
 }
 
-SortMarker advancedMarker(SortMarker before, bool ctrl)
-{
-    switch (before) {
-    case SortMarker::None:
-        return SortMarker::Down;
-    case SortMarker::Down:
-        return SortMarker::Up;
-    case SortMarker::Up:
-        return ctrl ? SortMarker::None : SortMarker::Down;
-    }
-    return SortMarker::None;
-}
-
-// Where a column at `index` ends up when the column at `from` is moved to `to`.
-int movedIndex(int index, int from, int to)
-{
-    if (index == from)
-        return to;
-    if (from < to && index > from && index <= to)
-        return index - 1;
-    if (to < from && index >= to && index < from)
-        return index + 1;
-    return index;
-}
-
 } // namespace
 
 ResultGrid::ResultGrid(QWidget* parent) : QTableView(parent)
 {
-    m_model = new ResultSetModel(m_columns, this);
+    m_model = new ResultSetModel(m_columnState.columns(), this);
     setModel(m_model);
     setVerticalHeader(new GridIndicator(*this));
     setItemDelegate(new GridCellDelegate(*this));
@@ -173,37 +148,15 @@ void ResultGrid::setBehaviourOptions(const GridBehaviourOptions& options)
 
 void ResultGrid::setColumns(GridColumns columns)
 {
-    m_columns = std::move(columns);
-    m_sortMarked.clear();
-    for (size_t i = 0; i < m_columns.size(); ++i) {
-        GridColumn& column = m_columns[i];
-        if (column.sortMarker == SortMarker::None)
-            column.sortIndex = 0;
-        if (column.sortIndex > 0)
-            m_sortMarked.push_back(int(i));
-    }
-    std::stable_sort(m_sortMarked.begin(), m_sortMarked.end(), [this](int a, int b) {
-        return m_columns[size_t(a)].sortIndex < m_columns[size_t(b)].sortIndex;
-    });
-    // Gaps or repeats in a stored collection are closed up, so SortIndex is again the place.
-    for (size_t place = 0; place < m_sortMarked.size(); ++place)
-        m_columns[size_t(m_sortMarked[place])].sortIndex = int(place) + 1;
+    m_columnState.setColumns(std::move(columns));
     m_currentColumn = 0;
     m_model->columnsReset();
     emit columnsChanged();
 }
 
-int ResultGrid::columnIndex(const QString& fieldName) const
-{
-    const auto found = std::find_if(m_columns.begin(), m_columns.end(), [&](const GridColumn& c) {
-        return c.fieldName.compare(fieldName, Qt::CaseInsensitive) == 0;
-    });
-    return found == m_columns.end() ? -1 : int(found - m_columns.begin());
-}
-
 int ResultGrid::displayWidth(int column) const
 {
-    const GridColumn& gridColumn = m_columns[size_t(column)];
+    const GridColumn& gridColumn = m_columnState.columns()[size_t(column)];
     return gridColumn.width >= 0 ? gridColumn.width : defaultWidth(column);
 }
 
@@ -220,34 +173,8 @@ int ResultGrid::defaultWidth(int column) const
 
 void ResultGrid::setSortMarker(int column, SortMarker marker)
 {
-    GridColumn& changed = m_columns[size_t(column)];
-    const SortMarker before = changed.sortMarker;
-    if (before == marker)
+    if (!m_columnState.setSortMarker(column, marker, m_behaviourOptions.multiSortMarking))
         return;
-    changed.sortMarker = marker;
-    if (m_behaviourOptions.multiSortMarking) {
-        if (before == SortMarker::None) {
-            m_sortMarked.push_back(column);
-            changed.sortIndex = int(m_sortMarked.size());
-        } else if (marker == SortMarker::None) {
-            std::erase(m_sortMarked, column);
-            changed.sortIndex = 0;
-            for (size_t place = 0; place < m_sortMarked.size(); ++place)
-                m_columns[size_t(m_sortMarked[place])].sortIndex = int(place) + 1;
-        }
-        // Between ascending and descending the column keeps its place.
-    } else {
-        for (size_t i = 0; i < m_columns.size(); ++i) {
-            if (int(i) != column) {
-                m_columns[i].sortMarker = SortMarker::None;
-                m_columns[i].sortIndex = 0;
-            }
-        }
-        m_sortMarked.clear();
-        if (marker != SortMarker::None)
-            m_sortMarked.push_back(column);
-        changed.sortIndex = int(m_sortMarked.size());
-    }
     m_header->viewport()->update();
     emit columnsChanged();
 }
@@ -264,12 +191,13 @@ void ResultGrid::titleClicked(int column, bool ctrl)
 {
     if (!m_behaviourOptions.autoSortMarking)
         return;
+    const GridColumns& columns = m_columnState.columns();
     if (!ctrl) {
-        for (size_t i = 0; i < m_columns.size(); ++i)
+        for (size_t i = 0; i < columns.size(); ++i)
             if (int(i) != column)
                 setSortMarker(int(i), SortMarker::None);
     }
-    setSortMarker(column, advancedMarker(m_columns[size_t(column)].sortMarker, ctrl));
+    setSortMarker(column, GridColumnState::nextSortMarker(columns[size_t(column)].sortMarker, ctrl));
     if (ctrl) {
         m_sortPending = true;
         return;
@@ -300,10 +228,11 @@ void ResultGrid::applyPendingSort()
 void ResultGrid::applyColumnsToView()
 {
     m_applyingColumns = true;
-    const int count = std::min(int(m_columns.size()), m_header->count());
+    const GridColumns& columns = m_columnState.columns();
+    const int count = std::min(int(columns.size()), m_header->count());
     for (int i = 0; i < count; ++i) {
         m_header->resizeSection(i, displayWidth(i));
-        setColumnHidden(i, !m_columns[size_t(i)].visible);
+        setColumnHidden(i, !columns[size_t(i)].visible);
     }
     m_applyingColumns = false;
 }
@@ -322,21 +251,17 @@ void ResultGrid::columnMoved(int fromVisual, int toVisual)
         return;
     // The header's visual order always equals the collection's order, so the visual indices
     // are collection indices; the model is then rebuilt in the new order.
-    GridColumn moved = std::move(m_columns[size_t(fromVisual)]);
-    m_columns.erase(m_columns.begin() + fromVisual);
-    m_columns.insert(m_columns.begin() + toVisual, std::move(moved));
-    for (int& marked : m_sortMarked)
-        marked = movedIndex(marked, fromVisual, toVisual);
-    m_currentColumn = movedIndex(m_currentColumn, fromVisual, toVisual);
+    m_columnState.moveColumn(fromVisual, toVisual);
+    m_currentColumn = GridColumnState::indexAfterMove(m_currentColumn, fromVisual, toVisual);
     m_model->columnsReset();
     emit columnsChanged();
 }
 
 void ResultGrid::columnResized(int column, int newSize)
 {
-    if (m_applyingColumns || column < 0 || size_t(column) >= m_columns.size())
+    if (m_applyingColumns || column < 0 || size_t(column) >= m_columnState.columns().size())
         return;
-    m_columns[size_t(column)].width = newSize;
+    m_columnState.column(column).width = newSize;
     emit columnsChanged();
 }
 
@@ -389,8 +314,8 @@ bool ResultGrid::handleGridKey(QKeyEvent* event)
     const bool open = m_query && m_query->isActive();
     switch (event->key()) {
     case Qt::Key_F:
-        // A dghIncSearch grid opens the dialog only from a running search, which has taken
-        // Ctrl+F before the grid sees it.
+        // A grid with the incremental search opens the dialog only from a running search,
+        // which has taken Ctrl+F before the grid sees it.
         if (!ctrl)
             return false;
         if (m_behaviourOptions.dialogFind && !m_searcher)
@@ -447,8 +372,9 @@ bool ResultGrid::handleTypedText(QKeyEvent* event)
     });
     if (!typed)
         return false;
-    // A read-only grid has no cell that typing could change, so with dghIncSearch typing
-    // searches there as it does with dghPreferIncSearch wherever no editor is open.
+    // A read-only grid has no cell that typing could change, so with the incremental search
+    // typing searches there as it does, where searching is preferred, wherever no editor is
+    // open.
     const bool searches = m_searcher && (readOnly || m_behaviourOptions.preferIncSearch)
                           && state() != EditingState;
     for (QChar key : text) {

@@ -1,11 +1,14 @@
 // The result grid: a read-only table bound to one Query, configured by option sets and hooks.
 // Title buttons set sort marks, a changed sort goes to the screen or to the local sort, and a
-// screen colours cells through a hook that reads the drawn row.
+// screen colours cells through a hook that reads the drawn row. The columns and their sort
+// marks are a GridColumnState the grid holds; the grid shows them and handles keys, mouse and
+// focus.
 #pragma once
 
-#include "GridColumn.h"
+#include "GridColumnState.h"
 #include "IncrementalSearcher.h"
 #include "Query.h"
+#include "SortFilterAdapter.h"
 
 #include <QColor>
 #include <QFont>
@@ -21,29 +24,29 @@ class ResultSetModel;
 class FilterRow;
 class GridHeader;
 
-// The defaults are those of a grid whose form sets no options.
+// The defaults are those of a grid made without options.
 struct GridOptions {
-    bool editing = true;           // dgEditing
-    bool titles = true;            // dgTitles
-    bool indicator = true;         // dgIndicator
-    bool columnResize = true;      // dgColumnResize
-    bool colLines = true;          // dgColLines
-    bool rowLines = true;          // dgRowLines
-    bool tabs = true;              // dgTabs
-    bool rowSelect = false;        // dgRowSelect
+    bool editing = true;           // a read-only inline editor may open on a cell
+    bool titles = true;            // the title row is shown
+    bool indicator = true;         // the row indicator column is shown left of the cells
+    bool columnResize = true;      // the operator may resize and move columns by their titles
+    bool colLines = true;          // lines between columns
+    bool rowLines = true;          // lines between rows
+    bool tabs = true;              // Tab and Shift+Tab step from cell to cell
+    bool rowSelect = false;        // the whole current row is selected, not one cell
 };
 
 struct GridBehaviourOptions {
-    bool fixed3D = true;           // dghFixed3D
-    bool highlightFocus = true;    // dghHighlightFocus
-    bool autoSortMarking = false;  // dghAutoSortMarking
-    bool multiSortMarking = false; // dghMultiSortMarking
-    bool incSearch = false;        // dghIncSearch
-    bool preferIncSearch = false;  // dghPreferIncSearch
-    bool dialogFind = true;        // dghDialogFind
+    bool fixed3D = true;           // the title row and the indicator are drawn raised
+    bool highlightFocus = true;    // the current cell (or row) is highlighted while focused
+    bool autoSortMarking = false;  // a click on a title button sets the column's sort mark
+    bool multiSortMarking = false; // Ctrl+click marks further columns as further sort keys
+    bool incSearch = false;        // typed characters search the current column
+    bool preferIncSearch = false;  // typing searches even where a cell could be edited
+    bool dialogFind = true;        // Ctrl+F opens the find dialog
 };
 
-class ResultGrid : public QTableView, public IncrementalSearchHost {
+class ResultGrid : public QTableView, public IncrementalSearchHost, public SortFilterGrid {
     Q_OBJECT
 public:
     explicit ResultGrid(QWidget* parent = nullptr);
@@ -72,20 +75,23 @@ public:
     bool sortLocal = true;
     bool readOnly = true;
 
+    /// The columns and their sort state.
+    const GridColumnState& columnState() const override { return m_columnState; }
     /// The whole column collection, as the layout file saves and loads it.
-    const GridColumns& columns() const override { return m_columns; }
+    const GridColumns& columns() const override { return m_columnState.columns(); }
     void setColumns(GridColumns columns);   // rebuilds the sort-marked list from SortIndex
-    GridColumn& column(int index) { return m_columns[size_t(index)]; }
-    int columnIndex(const QString& fieldName) const;
+    GridColumn& column(int index) { return m_columnState.column(index); }
+    int columnIndex(const QString& fieldName) const { return m_columnState.columnIndex(fieldName); }
     /// Width in pixels the column has on screen (its Width, or the default width).
     int displayWidth(int column) const;
     /// Width the column derives from its field's display width and the grid's font.
     int defaultWidth(int column) const;
 
-    /// Sets a column's mark and keeps the sort-marked list and SortIndex values; does not sort.
+    /// Sets a column's mark and keeps the sort-marked list and SortIndex values, one marked
+    /// column or several as the behaviour options say; does not sort.
     void setSortMarker(int column, SortMarker marker);
     /// Column indices carrying a mark, in sort-key order.
-    const std::vector<int>& sortMarkedColumns() const { return m_sortMarked; }
+    const std::vector<int>& sortMarkedColumns() const { return m_columnState.sortMarkedColumns(); }
 
     /// Called for every data cell drawn, with the drawn row; may change the cell's font,
     /// background and text colour. The query's current row stays where it is meanwhile.
@@ -104,7 +110,7 @@ public:
     /// onFindRequest uses it. Empty (the default) leaves Ctrl+F without a dialog.
     static void setFindDialogOpener(std::function<void(ResultGrid& grid)> opener);
 
-    /// The incremental search of a dghIncSearch grid; null in other grids.
+    /// The incremental search of a grid whose typing searches; null in other grids.
     const IncrementalSearcher* incrementalSearcher() const { return m_searcher.get(); }
     /// Whether an incremental search is running, so its text is drawn over the current cell.
     bool isIncSearching() const { return m_searcher && m_searcher->state().isSearching(); }
@@ -118,7 +124,7 @@ public:
     void openFindDialog() override;   // onFindRequest
 
     /// Whether the cell is drawn highlighted: the current row (row-select grids) or the current
-    /// cell, while the grid has the focus and dghHighlightFocus.
+    /// cell, while the grid has the focus and highlights it.
     bool isHighlighted(const QModelIndex& index) const;
     /// Whether a Ctrl+click changed the marks and the sort waits for the release of Ctrl.
     bool isSortPending() const { return m_sortPending; }
@@ -156,16 +162,15 @@ private:
 
     GridOptions m_options;
     GridBehaviourOptions m_behaviourOptions;
-    GridColumns m_columns;
-    std::vector<int> m_sortMarked;
-    ResultSetModel* m_model = nullptr;
+    GridColumnState m_columnState;
+    ResultSetModel* m_model = nullptr;   // shows m_columnState's collection
     GridHeader* m_header = nullptr;
     std::optional<QFont> m_titleFont;
     QPointer<Query> m_query;
     bool m_sortPending = false;
     int m_currentColumn = 0;           // kept across model resets
     bool m_applyingColumns = false;   // header changes made by the grid, not by the operator
-    std::unique_ptr<IncrementalSearcher> m_searcher;   // with dghIncSearch
+    std::unique_ptr<IncrementalSearcher> m_searcher;   // when typing searches
 };
 
 } // namespace velmora

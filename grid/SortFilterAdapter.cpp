@@ -1,9 +1,9 @@
 #include "SortFilterAdapter.h"
 
 #include "DbError.h"
+#include "GridColumnState.h"
 #include "LocaleValues.h"
 #include "Query.h"
-#include "ResultGrid.h"
 
 namespace velmora {
 
@@ -89,12 +89,13 @@ void applyLocalSort(const GridColumns& columns, const std::vector<int>& sortMark
     }
 }
 
-void ApplyLocalSort(const ResultGrid& grid, Query& query)
+void ApplyLocalSort(const SortFilterGrid& grid, Query& query)
 {
-    applyLocalSort(grid.columns(), grid.sortMarkedColumns(), query);
+    const GridColumnState& state = grid.columnState();
+    applyLocalSort(state.columns(), state.sortMarkedColumns(), query);
 }
 
-bool requestLocalSort(const ResultGrid& grid)
+bool requestLocalSort(const SortFilterGrid& grid)
 {
     Query* query = grid.dataSource();
     if (!query || !query->isActive() || query->eof())
@@ -131,16 +132,10 @@ QString buildFilterString(const GridColumns& columns, const Query& query, const 
     return filter;
 }
 
-QString buildFilterString(const ResultGrid& grid)
-{
-    const Query* query = grid.dataSource();
-    return query ? buildFilterString(grid.columns(), *query) : QString();
-}
-
-void requestLocalFilter(const ResultGrid& grid)
+void requestLocalFilter(const SortFilterGrid& grid)
 {
     if (Query* query = grid.dataSource())
-        query->setFilter(buildFilterString(grid.columns(), *query));
+        query->setFilter(buildFilterString(grid.columnState().columns(), *query));
 }
 
 QString filterLiteral(const QString& value, FilterExpressionType type, const QLocale& locale)

@@ -128,10 +128,10 @@ TEST_F(FindDialogTest, LooksAsDesignedAtTheScreensResolution)
         EXPECT_EQ((box ? box->currentText() : button->text()).toStdString(), c.text);
     }
     const struct { QLabel* label; QPoint place; const char* text; QWidget* buddy; } labels[] = {
-        {dialog.Label1, scaled(12, 15, 0, 0).topLeft(), "&Образец:", dialog.cbText},
-        {dialog.Label2, scaled(12, 43, 0, 0).topLeft(), "&Поиск в:", dialog.cbFindIn},
-        {dialog.cbMatchType, scaled(12, 71, 0, 0).topLeft(), "&Совпадение:", dialog.cbMatchinType},
-        {dialog.Label3, scaled(12, 101, 0, 0).topLeft(), "Прос&мотр:", dialog.cbFindDirection},
+        {dialog.patternLabel, scaled(12, 15, 0, 0).topLeft(), "&Образец:", dialog.cbText},
+        {dialog.searchInLabel, scaled(12, 43, 0, 0).topLeft(), "&Поиск в:", dialog.cbFindIn},
+        {dialog.matchTypeLabel, scaled(12, 71, 0, 0).topLeft(), "&Совпадение:", dialog.cbMatchinType},
+        {dialog.directionLabel, scaled(12, 101, 0, 0).topLeft(), "Прос&мотр:", dialog.cbFindDirection},
     };
     for (const auto& l : labels) {
         EXPECT_EQ(l.label->pos(), l.place);

@@ -2,74 +2,19 @@
 // column conditions, literals, and the local sort keeping the current row.
 #include "DbError.h"
 #include "Query.h"
-#include "ResultGrid.h"
 #include "SortFilterAdapter.h"
+#include "SortFilterAdapterFixture.h"
 
 #include <QDateTime>
 #include <QLocale>
 #include <gtest/gtest.h>
 
 using namespace velmora;
+using namespace velmora::testing;
 
 namespace {
 
-const QLocale russian(QLocale::Russian, QLocale::Russia);
 const QLocale american(QLocale::English, QLocale::UnitedStates);
-
-class SortFilterAdapter : public ::testing::Test {
-protected:
-    SortFilterAdapter()
-    {
-        QLocale::setDefault(russian);
-        query.setFields({
-            {QStringLiteral("spid"), FieldKind::SmallInt},
-            {QStringLiteral("cpu"), FieldKind::Integer},
-            {QStringLiteral("loginame"), FieldKind::FixedChar, 10},
-            {QStringLiteral("login_time"), FieldKind::DateTime},
-            {QStringLiteral("sid"), FieldKind::VarBytes, 85},
-        });
-        query.createDataSet();
-        const QDate day(2026, 5, 12);
-        add(51, 300, QStringLiteral("sa"), QDateTime(day, QTime(0, 0)));
-        add(52, 20, QStringLiteral("O'Brien"), QDateTime(day, QTime(10, 30, 5)));
-        add(53, 300, QStringLiteral("dbo"), QDateTime(day.addDays(1), QTime(0, 0)));
-        add(54, 5, QStringLiteral("sa"), QDateTime(day, QTime(0, 0, 1)));
-        query.first();
-    }
-    ~SortFilterAdapter() override { QLocale::setDefault(QLocale::c()); }
-
-    void add(int spid, int cpu, const QString& login, const QDateTime& time)
-    {
-        query.appendRow({qint16(spid), cpu, login.leftJustified(10), time, QVariant()});
-    }
-
-    static GridColumn column(const QString& field, SortMarker marker = SortMarker::None)
-    {
-        GridColumn column;
-        column.fieldName = field;
-        column.sortMarker = marker;
-        return column;
-    }
-
-    static ColumnCondition condition(FilterExpressionType type, FilterOperator op, QStringList operand,
-                                     FilterRelation relation = FilterRelation::None,
-                                     FilterOperator second = FilterOperator::None,
-                                     QStringList secondOperand = {})
-    {
-        return {type, op, std::move(operand), relation, second, std::move(secondOperand)};
-    }
-
-    // Visible rows as "spid spid ..." with the current one starred.
-    std::string visible() const
-    {
-        QStringList spids;
-        for (int row = 0; row < query.recordCount(); ++row)
-            spids << query.valueAt(row, 0).toString() + QString(row == query.recNo() ? "*" : "");
-        return spids.join(u' ').toStdString();
-    }
-
-    Query query;
-};
 
 } // namespace
 
@@ -112,22 +57,6 @@ TEST_F(SortFilterAdapter, LocalSortRefusesAFirstColumnThatIsNoInteger)
     } catch (const DbError& error) {
         EXPECT_EQ(error.text().toStdString(), "'master' is not a valid integer value");
     }
-}
-
-TEST_F(SortFilterAdapter, SortRequestAtEndOfDataChangesNothing)
-{
-    ResultGrid grid;
-    grid.setDataSource(&query);
-    grid.setColumns({column(QStringLiteral("spid")), column(QStringLiteral("cpu"))});
-    grid.setSortMarker(1, SortMarker::Down);
-
-    query.last();
-    EXPECT_FALSE(requestLocalSort(grid));
-    EXPECT_EQ(visible(), "51 52 53 54*");
-
-    query.prior();
-    EXPECT_TRUE(requestLocalSort(grid));
-    EXPECT_EQ(visible(), "54 52 51 53*");
 }
 
 TEST_F(SortFilterAdapter, FilterStringIsBuiltFromTheConditionsByTheirPieces)
