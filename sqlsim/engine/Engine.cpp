@@ -1,7 +1,7 @@
 #include "Engine.h"
 
-#include "Population.h"
-#include "ProcessTable.h"
+#include "state/Population.h"
+#include "state/ProcessTable.h"
 #include "tsql/Interpreter.h"
 
 #include <algorithm>

@@ -5,9 +5,9 @@
 #pragma once
 
 #include "FairMutex.h"
-#include "MemoryBudget.h"
-#include "Reply.h"
-#include "ServerState.h"
+#include "state/MemoryBudget.h"
+#include "state/Reply.h"
+#include "state/ServerState.h"
 #include "tsql/Interpreter.h"
 #include "tsql/SessionState.h"
 
