@@ -2,7 +2,8 @@
 # Installs what is missing, builds Velmora and the simulated server, starts sqlsim on
 # 127.0.0.1:14330 (as SQL Server 2000; pass --version 7.0, 2005, 2008R2, 2016 or 2022 to
 # change), writes a FreeTDS alias "sqlsim" for it, and starts Velmora. Log in as sa with the
-# password velmora.
+# password velmora. --trouble makes sqlsim play a server in trouble (a blocking chain that
+# builds up and clears, busy and idle sessions); every option after --kerberos goes to sqlsim.
 #
 # With --kerberos first, it also sets up a throw-away Kerberos realm (scripts/kerberos-realm.sh),
 # gives sqlsim the key of MSSQLSvc/127.0.0.1:14330 and Velmora a ticket for the user "demo":

@@ -1,6 +1,6 @@
 // The demo server: sqlsim [--port N] [--version 7.0|2000|2005|2008R2|2016|2022]
-// [--keytab FILE [--spn PRINCIPAL]] [--certificate PEM --key PEM [--require-encryption]].
-// Serves until interrupted.
+// [--keytab FILE [--spn PRINCIPAL]] [--certificate PEM --key PEM [--require-encryption]]
+// [--trouble]. Serves until interrupted.
 #include "SimServer.h"
 #include "tds/TlsChannel.h"
 
@@ -29,7 +29,8 @@ int usage()
 {
     std::fprintf(stderr, "usage: sqlsim [--port N] [--version 7.0|2000|2005|2008R2|2016|2022]\n"
                          "              [--keytab FILE [--spn MSSQLSvc/host:port]]\n"
-                         "              [--certificate PEM --key PEM [--require-encryption]]\n");
+                         "              [--certificate PEM --key PEM [--require-encryption]]\n"
+                         "              [--trouble]\n");
     return 2;
 }
 
@@ -52,6 +53,10 @@ int main(int argc, char** argv)
         const std::string arg = argv[i];
         if (arg == "--require-encryption") {
             options.security.requireEncryption = true;
+            continue;
+        }
+        if (arg == "--trouble") {
+            options.trouble = true;
             continue;
         }
         if (i + 1 >= argc)

@@ -1,7 +1,7 @@
 #include "Engine.h"
 
-#include "Population.h"
-#include "ProcessTable.h"
+#include "state/Population.h"
+#include "state/ProcessTable.h"
 #include "tsql/Interpreter.h"
 
 #include <algorithm>
@@ -28,6 +28,8 @@ Engine::Engine(ServerOptions options)
         populate(m_state);
     seedDatabases(m_state);
     seedErrorLogs(m_state);
+    if (options.trouble)
+        m_trouble.emplace();
 }
 
 std::variant<int, Message> Engine::login(const LoginInfo& info,
@@ -158,6 +160,8 @@ Reply Engine::execute(int spid, const QString& batch, const std::function<bool(i
         return cancelled;
     };
     ++m_state.batchCount;
+    if (m_trouble)
+        m_trouble->advance(m_state);
     if (Process* process = findProcess(m_state, spid)) {
         process->last_batch = serverNow(m_state);
         process->status = QStringLiteral("runnable");

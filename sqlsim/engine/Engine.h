@@ -5,9 +5,10 @@
 #pragma once
 
 #include "FairMutex.h"
-#include "MemoryBudget.h"
-#include "Reply.h"
-#include "ServerState.h"
+#include "state/MemoryBudget.h"
+#include "state/Reply.h"
+#include "state/ServerState.h"
+#include "state/TroubleScenario.h"
 #include "tsql/Interpreter.h"
 #include "tsql/SessionState.h"
 
@@ -74,6 +75,7 @@ private:
     std::map<int, tsql::SessionState> m_sessions;
     std::shared_ptr<tsql::GlobalTables> m_globalTables = std::make_shared<tsql::GlobalTables>();
     MemoryBudget m_memory;
+    std::optional<TroubleScenario> m_trouble;   // only when the options ask for a server in trouble
     // Killed sessions whose link has not logged out yet: their spids are not given out again
     // until it has, so the late logout cannot remove a newcomer's process.
     std::set<int> m_closing;

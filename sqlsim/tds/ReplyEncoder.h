@@ -4,7 +4,7 @@
 // ENVCHANGE, and the last done of the reply goes without DONE_MORE.
 #pragma once
 
-#include "engine/Reply.h"
+#include "state/Reply.h"
 
 #include <QByteArray>
 #include <QString>

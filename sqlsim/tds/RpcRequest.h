@@ -2,7 +2,7 @@
 // parameters with their declared types and values, as the engine holds values.
 #pragma once
 
-#include "engine/Reply.h"
+#include "state/Reply.h"
 
 #include <QByteArray>
 #include <optional>

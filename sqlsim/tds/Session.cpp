@@ -10,7 +10,7 @@
 #include "TokenWriter.h"
 #include "TypeEncoding.h"
 #include "engine/Engine.h"
-#include "engine/ProductVersion.h"
+#include "state/ProductVersion.h"
 #include "tsql/Execution.h"
 
 #include <cerrno>

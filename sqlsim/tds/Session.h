@@ -3,7 +3,7 @@
 #pragma once
 
 #include "Packet.h"
-#include "engine/Reply.h"
+#include "state/Reply.h"
 
 #include <QByteArray>
 #include <QString>

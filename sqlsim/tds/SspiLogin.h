@@ -3,7 +3,7 @@
 // (0x11), until Kerberos has authenticated the client.
 #pragma once
 
-#include "engine/SecurityOptions.h"
+#include "state/SecurityOptions.h"
 
 #include <QByteArray>
 #include <QString>

@@ -2,7 +2,7 @@
 // TDS carries it; afterwards the records go straight over the socket, carrying TDS packets.
 #pragma once
 
-#include "engine/SecurityOptions.h"
+#include "state/SecurityOptions.h"
 
 #include <QByteArray>
 #include <functional>

@@ -3,7 +3,7 @@
 // return status.
 #pragma once
 
-#include "engine/Reply.h"
+#include "state/Reply.h"
 
 #include <QByteArray>
 #include <cstdint>

@@ -2,7 +2,7 @@
 // as SQL Server types them (fixed-length types for NOT NULL columns, the N-types otherwise).
 #pragma once
 
-#include "engine/Reply.h"
+#include "state/Reply.h"
 
 #include <QByteArray>
 

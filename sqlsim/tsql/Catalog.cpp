@@ -1,7 +1,7 @@
 #include "Catalog.h"
 
-#include "engine/Population.h"
-#include "engine/SystemTables.h"
+#include "state/Population.h"
+#include "state/SystemTables.h"
 
 #include <algorithm>
 

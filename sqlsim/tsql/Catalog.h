@@ -6,7 +6,7 @@
 #include "Ast.h"
 #include "SessionState.h"
 #include "Table.h"
-#include "engine/ServerState.h"
+#include "state/ServerState.h"
 
 #include <map>
 #include <memory>

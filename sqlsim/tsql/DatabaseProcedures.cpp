@@ -1,6 +1,6 @@
 #include "DatabaseProcedures.h"
 
-#include "engine/ProductVersion.h"
+#include "state/ProductVersion.h"
 
 #include <QLocale>
 

@@ -1,10 +1,10 @@
 #include "Execution.h"
 
 #include "Parser.h"
+#include "ProcessErrors.h"
 #include "Procedures.h"
 #include "SqlError.h"
-#include "engine/ProcessErrors.h"
-#include "engine/ProcessTable.h"
+#include "state/ProcessTable.h"
 
 #include <QRegularExpression>
 #include <chrono>

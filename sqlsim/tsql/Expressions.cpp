@@ -1,7 +1,7 @@
 #include "Execution.h"
 
 #include "SqlError.h"
-#include "engine/ProcessTable.h"
+#include "state/ProcessTable.h"
 
 namespace sqlsim::tsql {
 

@@ -5,9 +5,9 @@
 #pragma once
 
 #include "SessionState.h"
-#include "engine/MemoryBudget.h"
-#include "engine/Reply.h"
-#include "engine/ServerState.h"
+#include "state/MemoryBudget.h"
+#include "state/Reply.h"
+#include "state/ServerState.h"
 
 #include <chrono>
 #include <functional>

@@ -4,7 +4,7 @@
 #pragma once
 
 #include "Ast.h"
-#include "engine/Reply.h"
+#include "state/Reply.h"
 
 #include <variant>
 

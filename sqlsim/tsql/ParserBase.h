@@ -3,8 +3,8 @@
 // Internal to the parser.
 #pragma once
 
+#include "Lexer.h"
 #include "Parser.h"
-#include "engine/Lexer.h"
 
 namespace sqlsim::tsql::parsing {
 

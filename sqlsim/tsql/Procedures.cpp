@@ -2,7 +2,7 @@
 
 #include "DatabaseProcedures.h"
 #include "ProcessProcedures.h"
-#include "engine/ProductVersion.h"
+#include "state/ProductVersion.h"
 
 #include <algorithm>
 #include <optional>

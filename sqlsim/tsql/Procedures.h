@@ -4,8 +4,8 @@
 #pragma once
 
 #include "Table.h"
-#include "engine/Reply.h"
-#include "engine/ServerState.h"
+#include "state/Reply.h"
+#include "state/ServerState.h"
 
 #include <variant>
 

@@ -1,7 +1,7 @@
 #include "ProcessProcedures.h"
 
-#include "engine/ProcessTable.h"
-#include "engine/SystemTables.h"
+#include "state/ProcessTable.h"
+#include "state/SystemTables.h"
 
 #include <algorithm>
 

@@ -1,7 +1,7 @@
 #include "Execution.h"
 
+#include "ProcessErrors.h"
 #include "SqlError.h"
-#include "engine/ProcessErrors.h"
 
 #include <QHash>
 #include <QSet>

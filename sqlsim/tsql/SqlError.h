@@ -2,7 +2,7 @@
 // severity, state and text. The texts live in one catalog so every part words them alike.
 #pragma once
 
-#include "engine/Reply.h"
+#include "state/Reply.h"
 
 #include <QByteArray>
 #include <QString>

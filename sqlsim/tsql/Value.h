@@ -7,7 +7,7 @@
 // be found by evaluating it over typed NULLs.
 #pragma once
 
-#include "engine/Reply.h"
+#include "state/Reply.h"
 
 #include <QByteArray>
 #include <QDateTime>

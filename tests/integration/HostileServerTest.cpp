@@ -10,7 +10,7 @@
 #include "Query.h"
 #include "ResultGrid.h"
 #include "ValueList.h"
-#include "engine/ProductVersion.h"
+#include "state/ProductVersion.h"
 #include "tds/Bytes.h"
 #include "tds/Packet.h"
 #include "tds/PreLogin.h"

@@ -157,3 +157,42 @@ TEST(ProcessList, ShowsEachOfOurSessionsUnderTheProgramsName)
     query.open();
     EXPECT_EQ(ourRows(), QStringList({"sa|master", "sa|master"}));
 }
+
+TEST(ProcessList, ServerInTroubleShowsItsBlockingChainGrowingBetweenTwoReadings)
+{
+    struct Case { ServerVersion version; ServerFamily family; const char* name; };
+    const Case cases[] = {
+        {ServerVersion::Sql70, ServerFamily::Sql70, "7.0"},
+        {ServerVersion::Sql2000, ServerFamily::Sql2000, "2000"},
+        {ServerVersion::Sql2005, ServerFamily::Sql2005AndLater, "2005"},
+        {ServerVersion::Sql2022, ServerFamily::Sql2005AndLater, "2022"},
+    };
+    const QDateTime start(QDate(2026, 12, 9), QTime(9, 30));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        SimFixture sim(sqlsim::ServerOptions{.version = c.version, .populate = false, .trouble = true});
+        const auto setClock = [&](int seconds) {
+            std::lock_guard lock(sim.engine().mutex());
+            sim.engine().state().frozenNow = start.addSecs(seconds);
+        };
+        // Our session is 51; the scenario's sessions log in with the first batch, at 0 s: the head 52.
+        Session session(sim);
+        for (const int seconds : {0, 60, 65}) {
+            SCOPED_TRACE(seconds);
+            setClock(seconds);
+            Query query;
+            openProcessList(query, session.connection, c.family);
+            const struct { int spid; int blocked; qint64 waitedMs; } chain[] = {
+                {52, 0, 0}, {53, 52, 40'000}, {54, 53, 30'000}, {55, 52, 20'000}, {56, 54, 10'000}};
+            for (const auto& link : chain) {
+                ASSERT_GE(rowOf(query, link.spid), 0) << link.spid;
+                const bool waiting = seconds > 0 && link.blocked != 0;
+                EXPECT_EQ(query.value("blocked").toInt(), waiting ? link.blocked : 0) << link.spid;
+                EXPECT_EQ(query.value("waittime").toLongLong(), waiting ? link.waitedMs + (seconds - 60) * 1000 : 0)
+                    << link.spid;
+            }
+            ASSERT_GE(rowOf(query, 52), 0);
+            EXPECT_EQ(query.value("block_count").toInt(), seconds > 0 ? 4 : 0);   // the head's locks
+        }
+    }
+}

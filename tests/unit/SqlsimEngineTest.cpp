@@ -1,7 +1,7 @@
 // The simulator's engine without the wire: logins and sessions, the core statements, the
 // server's errors, and faults.
 #include "engine/Engine.h"
-#include "engine/ProcessTable.h"
+#include "state/ProcessTable.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 // the process tab sends, their types per server version, the join, the count, DB_Name, and the
 // server's errors for what does not bind.
 #include "ProcessQueries.h"
-#include "engine/SystemTables.h"
+#include "state/SystemTables.h"
 #include "tsql/Interpreter.h"
 
 #include <QStringList>

@@ -1,7 +1,7 @@
 // The simulated server's process table over time: Kill with its refusals and effects, the
 // default population, and how it moves between readings.
-#include "engine/Population.h"
-#include "engine/ProcessTable.h"
+#include "state/Population.h"
+#include "state/ProcessTable.h"
 #include "tsql/Interpreter.h"
 
 #include <QSet>

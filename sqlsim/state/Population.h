@@ -6,6 +6,21 @@
 
 namespace sqlsim {
 
+/// A client program as it logs in: where from, as whom, into which database.
+struct Client {
+    const char* host;
+    const char* program;
+    const char* login;
+    const char* netLibrary;
+    qint16 dbid;
+};
+
+/// A sleeping process of that client logged in at `now`, with the login's sid, suid and uid.
+Process userProcess(ServerState& state, int spid, const Client& client, const QDateTime& now);
+
+/// The lowest user spid (51 on) that no process has.
+int freeUserSpid(const ServerState& state);
+
 /// Fills a fresh state with the default population: system processes, user processes from
 /// several hosts, blocking chains, locks. Deterministic from options.seed.
 void populate(ServerState& state);

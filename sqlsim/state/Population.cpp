@@ -40,15 +40,6 @@ constexpr Account accounts[] = {
     {"OFFICE\\ivanova", 18, 11},
 };
 
-// A client program as it logs in: where from, as whom, into which database.
-struct Client {
-    const char* host;
-    const char* program;
-    const char* login;
-    const char* netLibrary;
-    qint16 dbid;
-};
-
 struct CastMember {
     qint16 spid;
     Client client;
@@ -202,6 +193,54 @@ Process systemProcess(ServerState& state, int spid, const QDateTime& started)
     return p;
 }
 
+bool blocksSomeone(const ServerState& state, const Process& p)
+{
+    return std::any_of(state.processes.begin(), state.processes.end(),
+                       [&p](const Process& other) { return other.blocked == p.spid; });
+}
+
+bool holdsLocks(const ServerState& state, const Process& p)
+{
+    return std::any_of(state.locks.begin(), state.locks.end(),
+                       [&p](const Lock& lock) { return lock.spid == p.spid; });
+}
+
+// Idle population processes may log out; the blocking chains and the lock holders stay until
+// someone kills them.
+std::vector<qint16> idleVisitors(const ServerState& state)
+{
+    std::vector<qint16> idle;
+    for (const Process& p : state.processes) {
+        if (p.simulated && !p.system && p.blocked == 0 && p.open_tran == 0 && !blocksSomeone(state, p)
+            && !holdsLocks(state, p))
+            idle.push_back(p.spid);
+    }
+    return idle;
+}
+
+void advance(ServerState& state, Process& p, const QDateTime& now)
+{
+    std::mt19937& random = state.random;
+    if (p.system) {
+        p.cpu += draw(random, 0, 3);
+        p.physical_io += p.cmd == u"LAZY WRITER" ? draw(random, 0, 60) : draw(random, 0, 1);
+    } else if (p.blocked != 0) {
+        p.waittime += draw(random, 900, 3500);
+    } else if (p.status == u"runnable") {
+        p.cpu += draw(random, 50, 900);
+        p.physical_io += draw(random, 100, 8000);
+        p.memusage = std::max(2, p.memusage + draw(random, -3, 8));
+        p.last_batch = now;
+    } else if (draw(random, 0, 3) == 0) {
+        // An idle session that sent a batch since the last look.
+        p.cpu += draw(random, 0, 40);
+        p.physical_io += draw(random, 0, 60);
+        p.last_batch = now.addMSecs(-draw(random, 0, 2000));
+    }
+}
+
+} // namespace
+
 Process userProcess(ServerState& state, int spid, const Client& client, const QDateTime& now)
 {
     Process p;
@@ -235,31 +274,6 @@ Process userProcess(ServerState& state, int spid, const Client& client, const QD
     return p;
 }
 
-bool blocksSomeone(const ServerState& state, const Process& p)
-{
-    return std::any_of(state.processes.begin(), state.processes.end(),
-                       [&p](const Process& other) { return other.blocked == p.spid; });
-}
-
-bool holdsLocks(const ServerState& state, const Process& p)
-{
-    return std::any_of(state.locks.begin(), state.locks.end(),
-                       [&p](const Lock& lock) { return lock.spid == p.spid; });
-}
-
-// Idle population processes may log out; the blocking chains and the lock holders stay until
-// someone kills them.
-std::vector<qint16> idleVisitors(const ServerState& state)
-{
-    std::vector<qint16> idle;
-    for (const Process& p : state.processes) {
-        if (p.simulated && !p.system && p.blocked == 0 && p.open_tran == 0 && !blocksSomeone(state, p)
-            && !holdsLocks(state, p))
-            idle.push_back(p.spid);
-    }
-    return idle;
-}
-
 int freeUserSpid(const ServerState& state)
 {
     int spid = 51;
@@ -267,29 +281,6 @@ int freeUserSpid(const ServerState& state)
         ++spid;
     return spid;
 }
-
-void advance(ServerState& state, Process& p, const QDateTime& now)
-{
-    std::mt19937& random = state.random;
-    if (p.system) {
-        p.cpu += draw(random, 0, 3);
-        p.physical_io += p.cmd == u"LAZY WRITER" ? draw(random, 0, 60) : draw(random, 0, 1);
-    } else if (p.blocked != 0) {
-        p.waittime += draw(random, 900, 3500);
-    } else if (p.status == u"runnable") {
-        p.cpu += draw(random, 50, 900);
-        p.physical_io += draw(random, 100, 8000);
-        p.memusage = std::max(2, p.memusage + draw(random, -3, 8));
-        p.last_batch = now;
-    } else if (draw(random, 0, 3) == 0) {
-        // An idle session that sent a batch since the last look.
-        p.cpu += draw(random, 0, 40);
-        p.physical_io += draw(random, 0, 60);
-        p.last_batch = now.addMSecs(-draw(random, 0, 2000));
-    }
-}
-
-} // namespace
 
 void populate(ServerState& state)
 {

@@ -28,6 +28,7 @@ struct ServerOptions {
     ServerVersion version = ServerVersion::Sql2000;
     quint32 seed = 1;
     bool populate = true;   // the lively default population of processes and locks
+    bool trouble = false;   // also a blocking chain that builds up and clears, and busy sessions
     int maxConnections = 256;   // logged-in clients beyond this are closed as soon as they connect
     // What one statement may do (rows visited, subqueries evaluated) and how long one batch may
     // run before the server cancels it with the query governor's error 8649.

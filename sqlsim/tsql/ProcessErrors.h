@@ -1,7 +1,7 @@
 // The server's messages for the process statements: what a query's names do not bind to, and Kill.
 #pragma once
 
-#include "Reply.h"
+#include "state/Reply.h"
 
 namespace sqlsim {
 
