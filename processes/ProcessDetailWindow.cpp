@@ -51,45 +51,45 @@ ProcessDetailWindow::ProcessDetailWindow(QWidget* owner)
     setModal(true);
     resize(classicClientSize({824, 412}));
 
-    m_toolBar = new TabToolBar(QStringLiteral("detailToolBar"), this,
-                               Qt::LeftEdge | Qt::RightEdge | Qt::TopEdge | Qt::BottomEdge);
-    m_refreshButton = m_toolBar->addButton(QStringLiteral("refreshButton"), 4, buttonIcon(ButtonPicture::Refresh),
-                                           QStringLiteral("Обновить"));
-    m_toolBar->addSeparator(QStringLiteral("separatorAfterRefresh"), 29, 8);
-    m_exitButton = m_toolBar->addButton(QStringLiteral("exitButton"), 37, buttonIcon(ButtonPicture::Exit),
-                                        QStringLiteral("Выход"));
-    connect(m_refreshButton, &QToolButton::clicked, this, guarded(this, &ProcessDetailWindow::refresh));
-    connect(m_exitButton, &QToolButton::clicked, this, &ProcessDetailWindow::close);
+    auto* toolBar = new TabToolBar(QStringLiteral("detailToolBar"), this,
+                                   Qt::LeftEdge | Qt::RightEdge | Qt::TopEdge | Qt::BottomEdge);
+    QToolButton* refreshButton = toolBar->addButton(QStringLiteral("refreshButton"), 4,
+                                                    buttonIcon(ButtonPicture::Refresh), QStringLiteral("Обновить"));
+    toolBar->addSeparator(QStringLiteral("separatorAfterRefresh"), 29, 8);
+    QToolButton* exitButton = toolBar->addButton(QStringLiteral("exitButton"), 37, buttonIcon(ButtonPicture::Exit),
+                                                 QStringLiteral("Выход"));
+    connect(refreshButton, &QToolButton::clicked, this, guarded(this, &ProcessDetailWindow::refresh));
+    connect(exitButton, &QToolButton::clicked, this, &ProcessDetailWindow::close);
 
-    m_locksBox = new QGroupBox(QStringLiteral("Блокировки процесса"), this);
-    m_locksBox->setObjectName(QStringLiteral("locksBox"));
+    auto* locksBox = new QGroupBox(QStringLiteral("Блокировки процесса"), this);
+    locksBox->setObjectName(QStringLiteral("locksBox"));
     GridBehaviourOptions behaviour;
     behaviour.autoSortMarking = true;
-    m_lockGrid = makeGrid(m_locksBox, {.name = "lockGrid",
-                                       .source = &m_detail->locks(),
-                                       .columns = lockGridColumns(),
-                                       .behaviour = behaviour});
-    auto* locksLayout = new QVBoxLayout(m_locksBox);
+    m_lockGrid = makeGrid(locksBox, {.name = "lockGrid",
+                                     .source = &m_detail->locks(),
+                                     .columns = lockGridColumns(),
+                                     .behaviour = behaviour});
+    auto* locksLayout = new QVBoxLayout(locksBox);
     locksLayout->setContentsMargins(2, 2, 2, 2);
     locksLayout->addWidget(m_lockGrid);
 
-    m_inputBufferBox = buildInputBufferBox();
+    QGroupBox* inputBufferBox = buildInputBufferBox();
     connect(&m_detail->inputBuffer(), &Query::afterScroll, this, &ProcessDetailWindow::showInputBuffer);
     connect(&m_detail->inputBuffer(), &Query::afterClose, this, &ProcessDetailWindow::showInputBuffer);
 
-    m_refAction = new QAction(this);
-    m_refAction->setObjectName(QStringLiteral("RefAction"));
-    m_refAction->setShortcut(Qt::Key_F5);
-    m_refAction->setShortcutContext(Qt::WindowShortcut);
-    connect(m_refAction, &QAction::triggered, this, guarded(this, &ProcessDetailWindow::refresh));
-    addAction(m_refAction);
+    auto* refAction = new QAction(this);
+    refAction->setObjectName(QStringLiteral("RefAction"));
+    refAction->setShortcut(Qt::Key_F5);
+    refAction->setShortcutContext(Qt::WindowShortcut);
+    connect(refAction, &QAction::triggered, this, guarded(this, &ProcessDetailWindow::refresh));
+    addAction(refAction);
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
-    layout->addWidget(m_toolBar);
-    layout->addWidget(m_locksBox, 1);
-    layout->addWidget(m_inputBufferBox);
+    layout->addWidget(toolBar);
+    layout->addWidget(locksBox, 1);
+    layout->addWidget(inputBufferBox);
 }
 
 ProcessDetailWindow::~ProcessDetailWindow() = default;

@@ -5,18 +5,15 @@
 
 #include <QDialog>
 
-class QAction;
 class QGroupBox;
 class QLineEdit;
 class QPlainTextEdit;
-class QToolButton;
 
 namespace velmora {
 
 class Connection;
 class ProcessDetail;
 class ResultGrid;
-class TabToolBar;
 
 class ProcessDetailWindow : public QDialog {
     Q_OBJECT
@@ -48,16 +45,10 @@ private:
     QGroupBox* buildInputBufferBox();
 
     ProcessDetail* m_detail;
-    TabToolBar* m_toolBar;
-    QToolButton* m_refreshButton;
-    QToolButton* m_exitButton;
-    QGroupBox* m_locksBox;
-    ResultGrid* m_lockGrid;
-    QGroupBox* m_inputBufferBox;
+    ResultGrid* m_lockGrid = nullptr;
     QLineEdit* m_eventTypeEdit = nullptr;
     QLineEdit* m_parametersEdit = nullptr;
     QPlainTextEdit* m_eventInfoMemo = nullptr;
-    QAction* m_refAction;
     bool m_shownOnce = false;
 };
 

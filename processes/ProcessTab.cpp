@@ -38,19 +38,18 @@ ProcessTab::ProcessTab(Connection* connection, QWidget* parent)
     , m_connection(connection)
     , m_monitor(new ProcessMonitor(connection, this))
 {
-    m_toolBar = new TabToolBar(QStringLiteral("processToolBar"), this,
-                               Qt::LeftEdge | Qt::RightEdge | Qt::BottomEdge);
-    m_refreshButton = m_toolBar->addButton(QStringLiteral("refreshButton"), 4,
-                                           style()->standardIcon(QStyle::SP_BrowserReload),
-                                           QStringLiteral("Обновить (F5)"));
-    m_toolBar->addSeparator(QStringLiteral("separatorAfterRefresh"), 29, 8);
-    m_killButton = m_toolBar->addButton(QStringLiteral("killButton"), 37,
-                                        style()->standardIcon(QStyle::SP_DialogCancelButton),
-                                        QStringLiteral("Удалить процесс (Ctrl+Del)"));
-    m_toolBar->addSeparator(QStringLiteral("separatorAfterKill"), 62, 8);
-    m_filterValuesButton = m_toolBar->addButton(QStringLiteral("filterValuesButton"), 70,
-                                                style()->standardIcon(QStyle::SP_FileDialogContentsView),
-                                                QStringLiteral("Обновить значения фильтров (F3)"));
+    auto* toolBar = new TabToolBar(QStringLiteral("processToolBar"), this, Qt::LeftEdge | Qt::RightEdge | Qt::BottomEdge);
+    m_refreshButton = toolBar->addButton(QStringLiteral("refreshButton"), 4,
+                                         style()->standardIcon(QStyle::SP_BrowserReload),
+                                         QStringLiteral("Обновить (F5)"));
+    toolBar->addSeparator(QStringLiteral("separatorAfterRefresh"), 29, 8);
+    m_killButton = toolBar->addButton(QStringLiteral("killButton"), 37,
+                                      style()->standardIcon(QStyle::SP_DialogCancelButton),
+                                      QStringLiteral("Удалить процесс (Ctrl+Del)"));
+    toolBar->addSeparator(QStringLiteral("separatorAfterKill"), 62, 8);
+    m_filterValuesButton = toolBar->addButton(QStringLiteral("filterValuesButton"), 70,
+                                              style()->standardIcon(QStyle::SP_FileDialogContentsView),
+                                              QStringLiteral("Обновить значения фильтров (F3)"));
     connect(m_refreshButton, &QToolButton::clicked, this, guarded(this, &ProcessTab::refreshClicked));
     connect(m_killButton, &QToolButton::clicked, this, guarded(this, &ProcessTab::killClicked));
     connect(m_filterValuesButton, &QToolButton::clicked, this, guarded(this, &ProcessTab::filterValuesClicked));
@@ -74,7 +73,7 @@ ProcessTab::ProcessTab(Connection* connection, QWidget* parent)
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
-    layout->addWidget(m_toolBar);
+    layout->addWidget(toolBar);
     layout->addWidget(m_processGrid, 1);
 
     setConnectedState(false);

@@ -16,7 +16,6 @@ class ProcessMonitor;
 class Query;
 class ResultGrid;
 class RowView;
-class TabToolBar;
 struct GridColumn;
 
 class ProcessTab : public WindowTab {
@@ -70,7 +69,6 @@ private:
 
     Connection* m_connection;
     ProcessMonitor* m_monitor;
-    TabToolBar* m_toolBar;
     QToolButton* m_refreshButton;
     QToolButton* m_killButton;
     QToolButton* m_filterValuesButton;

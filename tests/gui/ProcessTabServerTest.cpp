@@ -228,8 +228,7 @@ TEST_F(ProcessTabServer, KillingTheHeadOfAChainFreesItsVictimAfterTheRefresh)
     QFont font;
     QColor background;
     QColor text;
-    grid().onGetCellParams(grid().columns().front(), list().visibleRow(list().recNo()),
-                                   font, background, text);
+    grid().onGetCellParams(grid().columns().front(), list().visibleRow(list().recNo()), font, background, text);
     EXPECT_EQ(background, QColor(203, 221, 254));
 }
 

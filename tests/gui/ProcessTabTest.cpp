@@ -103,7 +103,9 @@ TEST(ProcessTab, ButtonsAreEnabledOnlyWhileConnected)
 {
     ProcessTab tab(nullptr);
     const auto enabled = [&] {
-        return QString("%1%2%3").arg(button(tab, "refreshButton").isEnabled()).arg(button(tab, "killButton").isEnabled())
+        return QString("%1%2%3")
+            .arg(button(tab, "refreshButton").isEnabled())
+            .arg(button(tab, "killButton").isEnabled())
             .arg(button(tab, "filterValuesButton").isEnabled());
     };
     EXPECT_EQ(enabled(), "000");
