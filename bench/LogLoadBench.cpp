@@ -46,7 +46,7 @@ void BM_LoadLogEntries(benchmark::State& state)
     connection.setConnectionString(bench::oleDbString(QStringLiteral("LogLoadBench")));
     connection.open();
     LogTab tab(&connection);
-    Query& entries = *tab.LogListQuery;
+    Query& entries = *tab.findChild<Query*>(QStringLiteral("LogListQuery"));
     entries.setParameter(QStringLiteral("LID"), QStringLiteral("0"));
     for (auto _ : state) {
         entries.close();

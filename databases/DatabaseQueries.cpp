@@ -115,13 +115,13 @@ QStringList usersBatch()
     return {QString(), QStringLiteral("select * from sysusers  order by altuid, [name]")};
 }
 
-void setUpBaseQuery(Query& query)
+void setUpDatabaseListQuery(Query& query)
 {
     query.setSql({QStringLiteral("Select dbid, [name] from sysdatabases order by [name]")});
     query.setFields({field("dbid", FieldKind::SmallInt), field("name", FieldKind::WideString, 128)});
 }
 
-void setUpInfo1Query(Query& query)
+void setUpPropertiesQuery(Query& query)
 {
     query.setSql({QStringLiteral("sp_helpdb :BD")});
     query.setParameter(QStringLiteral("BD"), QVariant(QMetaType(QMetaType::QString)));
@@ -130,7 +130,7 @@ void setUpInfo1Query(Query& query)
                      field("created", FieldKind::FixedChar, 11), field("status", FieldKind::String, 340)});
 }
 
-void setUpInfo2Query(Query& query)
+void setUpFilesQuery(Query& query)
 {
     query.setSql({QStringLiteral("exec tempdb..sp_helpfile")});
     query.setFields({field("name", FieldKind::FixedWideChar, 128), field("fileid", FieldKind::SmallInt),
@@ -139,14 +139,14 @@ void setUpInfo2Query(Query& query)
                      field("growth", FieldKind::WideString, 18), field("usage", FieldKind::String, 9)});
 }
 
-void setUpInfo3Query(Query& query)
+void setUpLogSpaceQuery(Query& query)
 {
     query.setSql({QStringLiteral("DBCC SQLPERF(LOGSPACE)")});
     query.setFields({field("Database Name", FieldKind::WideString, 128), field("Log Size (MB)", FieldKind::Float),
                      field("Log Space Used (%)", FieldKind::Float), field("Status", FieldKind::Integer)});
 }
 
-void setUpInfo4Query(Query& query)
+void setUpSpaceUsedQuery(Query& query)
 {
     query.setSql(spaceUsedBatch());
     query.setCommandTimeout(spaceUsedTimeout);

@@ -1,5 +1,6 @@
-// The statements of the databases tab: the database list, the four information queries and the
-// users list, with their declared fields, and the texts the refresh puts into them.
+// The statements of the databases tab: the database list, the four queries about the chosen
+// database (properties, files, log space, space used) and the users list, with their declared
+// fields, and the texts the refresh puts into them.
 #pragma once
 
 #include "Query.h"
@@ -14,9 +15,9 @@ QString quotedDatabaseName(const QString& name);
 
 /// "Use [name]": the first line of the space-used and users batches.
 QString useDatabaseLine(const QString& name);
-/// "exec [name]..sp_helpfile": the whole text of Info2Query at a refresh.
+/// "exec [name]..sp_helpfile": the whole text of the files query at a refresh.
 QString helpFileLine(const QString& name);
-/// "[Database Name] = 'name'", each quote inside the name doubled: Info3Query's filter.
+/// "[Database Name] = 'name'", each quote inside the name doubled: the log-space query's filter.
 QString logSpaceFilter(const QString& name);
 /// The statement that drops a #spt_space left by a cut-off space-used batch, leaving the
 /// connection in tempdb.
@@ -31,11 +32,11 @@ QStringList usersBatch();
 constexpr int spaceUsedTimeout = 10;
 
 /// Gives each query its text, parameters and declared fields. Precondition: all closed.
-void setUpBaseQuery(Query& query);
-void setUpInfo1Query(Query& query);
-void setUpInfo2Query(Query& query);
-void setUpInfo3Query(Query& query);
-void setUpInfo4Query(Query& query);
+void setUpDatabaseListQuery(Query& query);
+void setUpPropertiesQuery(Query& query);
+void setUpFilesQuery(Query& query);
+void setUpLogSpaceQuery(Query& query);
+void setUpSpaceUsedQuery(Query& query);
 void setUpUserQuery(Query& query);
 
 /// The space used's percentage as the field holds it: four decimals, trailing zeros dropped

@@ -1,20 +1,15 @@
 #include "DatabaseTab.h"
 
 #include "ButtonIcons.h"
-#include "Connection.h"
 #include "DatabaseGridColumns.h"
-#include "DatabaseQueries.h"
-#include "DbError.h"
+#include "DatabaseInspector.h"
 #include "ErrorDisplay.h"
-#include "FieldText.h"
+#include "GridSetup.h"
 #include "GuardedHandler.h"
 #include "MessageSeam.h"
 #include "PercentBar.h"
-#include "Query.h"
-#include "ResultGrid.h"
 #include "TabToolBar.h"
 #include "TahomaFont.h"
-#include "UserSort.h"
 
 #include <QCoreApplication>
 #include <QEvent>
@@ -23,8 +18,6 @@
 #include <QSplitter>
 #include <QToolButton>
 #include <QVBoxLayout>
-
-#include <cmath>
 
 namespace velmora {
 
@@ -44,36 +37,14 @@ QFont tahoma(bool bold = false)
     return tahomaFont(8, bold);
 }
 
-Query* makeQuery(QObject* parent, const char* name, Connection* connection, void (*setUp)(Query&))
-{
-    auto* query = new Query(parent);
-    query->setObjectName(QString::fromLatin1(name));
-    query->setConnection(connection);
-    setUp(*query);
-    return query;
-}
-
-ResultGrid* makeGrid(QWidget* parent, const char* name, Query* source, GridColumns columns,
-                     const GridOptions& options, const GridBehaviourOptions& behaviourOptions)
-{
-    auto* grid = new ResultGrid(parent);
-    grid->setObjectName(QString::fromLatin1(name));
-    grid->setFonts(tahoma());
-    grid->setOptions(options);
-    grid->setBehaviourOptions(behaviourOptions);
-    grid->sortLocal = false;
-    grid->setColumns(std::move(columns));
-    grid->setDataSource(source);
-    return grid;
-}
-
 // An information grid: a title row and one data row (two for the files), no scroll bars.
 ResultGrid* makeInformationGrid(QWidget* parent, const char* name, Query* source, GridColumns columns)
 {
     GridOptions options;
     options.indicator = false;
     options.rowSelect = false;
-    ResultGrid* grid = makeGrid(parent, name, source, std::move(columns), options, GridBehaviourOptions{});
+    ResultGrid* grid = makeGrid(parent, {.name = name, .source = source, .columns = std::move(columns),
+                                         .options = options, .sortLocal = false});
     grid->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     grid->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     return grid;
@@ -113,145 +84,117 @@ PercentBar* makePercentBar(QWidget* parent, const char* name)
     return bar;
 }
 
-// The text a field of the current row shows, empty when the query is closed or has no rows.
-QString currentText(const Query& query, const QString& fieldName)
-{
-    if (!query.isActive() || query.recNo() < 0)
-        return {};
-    const int index = query.fieldIndex(fieldName);
-    return fieldDisplayText(query.value(index), query.fields()[size_t(index)].kind);
-}
-
 } // namespace
-
-int roundPercent(double value)
-{
-    // nearbyint rounds in the default mode, to nearest with halves to even.
-    return int(std::nearbyint(value));
-}
 
 DatabaseTab::DatabaseTab(Connection* connection, QWidget* parent)
     : WindowTab(parent)
-    , m_connection(connection)
+    , m_inspector(new DatabaseInspector(connection, this))
 {
-    BaseQuery = makeQuery(this, "BaseQuery", connection, setUpBaseQuery);
-    Info1Query = makeQuery(this, "Info1Query", connection, setUpInfo1Query);
-    Info2Query = makeQuery(this, "Info2Query", connection, setUpInfo2Query);
-    Info3Query = makeQuery(this, "Info3Query", connection, setUpInfo3Query);
-    Info4Query = makeQuery(this, "Info4Query", connection, setUpInfo4Query);
-    UserQuery = makeQuery(this, "UserQuery", connection, setUpUserQuery);
+    auto* toolBar = new TabToolBar(QStringLiteral("databaseToolBar"), this, Qt::LeftEdge | Qt::RightEdge | Qt::BottomEdge);
+    m_refreshButton = toolBar->addButton(QStringLiteral("databaseRefreshButton"), 4, buttonIcon(ButtonPicture::Refresh),
+                                         QStringLiteral("Обновить (F5)"));
+    connect(m_refreshButton, &QToolButton::clicked, this, guarded(this, &DatabaseTab::refresh));
 
-    RzToolbar2 = new TabToolBar(QStringLiteral("RzToolbar2"), this, Qt::LeftEdge | Qt::RightEdge | Qt::BottomEdge);
-    RzToolbarButton4 = RzToolbar2->addButton(QStringLiteral("RzToolbarButton4"), 4, buttonIcon(ButtonPicture::Refresh),
-                                             QStringLiteral("Обновить (F5)"));
-    connect(RzToolbarButton4, &QToolButton::clicked, this, guarded(this, &DatabaseTab::RzToolbarButton4Click));
+    auto* splitter = new QSplitter(Qt::Horizontal, this);
+    splitter->setObjectName(QStringLiteral("databaseSplitter"));
+    splitter->setHandleWidth(splitterBarWidth);
+    splitter->setChildrenCollapsible(false);
 
-    RzSplitter1 = new QSplitter(Qt::Horizontal, this);
-    RzSplitter1->setObjectName(QStringLiteral("RzSplitter1"));
-    RzSplitter1->setHandleWidth(splitterBarWidth);
-    RzSplitter1->setChildrenCollapsible(false);
-
-    RzGroupBox1 = makeGroupBox(RzSplitter1, "RzGroupBox1", QStringLiteral("Базы"));
-    GridOptions listOptions;
-    listOptions.editing = false;
+    QGroupBox* listBox = makeGroupBox(splitter, "databaseListBox", QStringLiteral("Базы"));
+    GridOptions listOptions = GridSetup::listOptions();
     listOptions.titles = false;
     listOptions.indicator = false;
-    listOptions.rowSelect = true;
-    DBGridEh2 = makeGrid(RzGroupBox1, "DBGridEh2", BaseQuery, databaseListColumns(), listOptions, GridBehaviourOptions{});
-    DBGridEh2->onKeyPress = [this](QChar& key) { DBGridEh2KeyPress(key); };
-    DBGridEh2->onDblClick = [this] { RzToolbarButton4Click(); };
-    auto* listLayout = new QVBoxLayout(RzGroupBox1);
+    m_databaseListGrid = makeGrid(listBox, {.name = "databaseListGrid", .source = m_inspector->databaseList(),
+                                            .columns = databaseListColumns(), .options = listOptions, .sortLocal = false});
+    m_databaseListGrid->onKeyPress = [this](QChar& key) { databaseListKeyPress(key); };
+    m_databaseListGrid->onDblClick = [this] { refresh(); };
+    auto* listLayout = new QVBoxLayout(listBox);
     listLayout->setContentsMargins(2, 2, 2, 2);
-    listLayout->addWidget(DBGridEh2);
+    listLayout->addWidget(m_databaseListGrid);
 
-    auto* RzPanel2 = new QWidget(RzSplitter1);
-    RzPanel2->setObjectName(QStringLiteral("RzPanel2"));
-    auto* panelLayout = new QVBoxLayout(RzPanel2);
-    panelLayout->setContentsMargins(0, 0, 0, 0);
-    panelLayout->setSpacing(0);
-    buildInformation();
-    panelLayout->addWidget(RzGroupBox2);
+    auto* informationPane = new QWidget(splitter);
+    informationPane->setObjectName(QStringLiteral("informationPane"));
+    auto* paneLayout = new QVBoxLayout(informationPane);
+    paneLayout->setContentsMargins(0, 0, 0, 0);
+    paneLayout->setSpacing(0);
+    paneLayout->addWidget(buildInformation());
 
-    RzGroupBox3 = makeGroupBox(RzPanel2, "RzGroupBox3", QStringLiteral("Пользователи"));
+    QGroupBox* usersBox = makeGroupBox(informationPane, "usersBox", QStringLiteral("Пользователи"));
     GridBehaviourOptions userBehaviour;
     userBehaviour.autoSortMarking = true;
     userBehaviour.multiSortMarking = true;
-    DBGridEh8 = makeGrid(RzGroupBox3, "DBGridEh8", UserQuery, userColumns(), GridOptions{}, userBehaviour);
-    DBGridEh8->onSortMarkingChanged = [this] { DBGridEh8SortMarkingChanged(); };
-    auto* usersLayout = new QVBoxLayout(RzGroupBox3);
+    m_userGrid = makeGrid(usersBox, {.name = "userGrid", .source = m_inspector->users(), .columns = userColumns(),
+                                     .options = GridOptions{}, .behaviour = userBehaviour, .sortLocal = false});
+    m_userGrid->onSortMarkingChanged = [this] { userSortMarkingChanged(); };
+    auto* usersLayout = new QVBoxLayout(usersBox);
     usersLayout->setContentsMargins(2, 2, 2, 2);
-    usersLayout->addWidget(DBGridEh8);
-    panelLayout->addWidget(RzGroupBox3, 1);
+    usersLayout->addWidget(m_userGrid);
+    paneLayout->addWidget(usersBox, 1);
 
-    RzSplitter1->addWidget(RzGroupBox1);
-    RzSplitter1->addWidget(RzPanel2);
-    RzSplitter1->setStretchFactor(1, 1);
-    RzSplitter1->setSizes({leftPaneWidth, 757});
+    splitter->addWidget(listBox);
+    splitter->addWidget(informationPane);
+    splitter->setStretchFactor(1, 1);
+    splitter->setSizes({leftPaneWidth, 757});
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
-    layout->addWidget(RzToolbar2);
-    layout->addWidget(RzSplitter1, 1);
+    layout->addWidget(toolBar);
+    layout->addWidget(splitter, 1);
 
-    for (Query* query : {Info3Query, Info4Query}) {
-        connect(query, &Query::afterOpen, this, &DatabaseTab::showTexts);
-        connect(query, &Query::afterClose, this, &DatabaseTab::showTexts);
-        connect(query, &Query::afterScroll, this, &DatabaseTab::showTexts);
-        connect(query, &Query::rowsReset, this, &DatabaseTab::showTexts);
-    }
+    connect(m_inspector, &DatabaseInspector::sizesChanged, this, &DatabaseTab::showSizes);
     setConnectedState(false);
 }
 
 DatabaseTab::~DatabaseTab() = default;
 
-void DatabaseTab::buildInformation()
+QWidget* DatabaseTab::buildInformation()
 {
-    RzGroupBox2 = makeGroupBox(nullptr, "RzGroupBox2", QStringLiteral("Информация"));
-    RzGroupBox2->setFixedHeight(informationHeight);
-    RzGroupBox2->installEventFilter(this);
+    m_informationBox = makeGroupBox(nullptr, "informationBox", QStringLiteral("Информация"));
+    m_informationBox->setFixedHeight(informationHeight);
+    m_informationBox->installEventFilter(this);
 
     // Everything inside sits at the group box's own coordinates: the two top grids and their
     // separators span its width (placed at each resize), the rest keeps its place.
-    DBGridEh4 = makeInformationGrid(RzGroupBox2, "DBGridEh4", Info1Query, propertiesColumns());
-    RzSeparator1 = makeSeparator(RzGroupBox2, "RzSeparator1");
-    DBGridEh3 = makeInformationGrid(RzGroupBox2, "DBGridEh3", Info2Query, filesColumns());
-    RzSeparator2 = makeSeparator(RzGroupBox2, "RzSeparator2");
+    m_propertiesGrid = makeInformationGrid(m_informationBox, "propertiesGrid", m_inspector->properties(),
+                                           propertiesColumns());
+    m_propertiesSeparator = makeSeparator(m_informationBox, "propertiesSeparator");
+    m_filesGrid = makeInformationGrid(m_informationBox, "filesGrid", m_inspector->files(), filesColumns());
+    m_filesSeparator = makeSeparator(m_informationBox, "filesSeparator");
 
     const auto place = [](QWidget* widget, int x, int y, int width, int height) {
         widget->setGeometry(x, y, width, height);
     };
-    RzLabel4 = makeLabel(RzGroupBox2, "RzLabel4", QStringLiteral("Data (MB):"));
-    place(RzLabel4, 3, 104, 60, 13);
-    DBText1 = makeLabel(RzGroupBox2, "DBText1", QString());
-    place(DBText1, 67, 104, 0, 13);
-    RzProgressBar1 = makePercentBar(RzGroupBox2, "RzProgressBar1");
-    place(RzProgressBar1, 3, 120, 200, 24);
-    DBGridEh5 = makeInformationGrid(RzGroupBox2, "DBGridEh5", Info4Query, spaceUsedColumns());
-    place(DBGridEh5, 4, 148, 544, 34);
-    RzLabel5 = makeLabel(RzGroupBox2, "RzLabel5", QStringLiteral("Log (MB):"));
-    place(RzLabel5, 3, 185, 52, 13);
-    DBText2 = makeLabel(RzGroupBox2, "DBText2", QString());
-    place(DBText2, 67, 185, 0, 13);
-    RzProgressBar2 = makePercentBar(RzGroupBox2, "RzProgressBar2");
-    place(RzProgressBar2, 3, 201, 200, 24);
-    DBGridEh6 = makeInformationGrid(RzGroupBox2, "DBGridEh6", Info3Query, logSpaceColumns());
-    place(DBGridEh6, 4, 229, 296, 34);
+    place(makeLabel(m_informationBox, "dataSizeLabel", QStringLiteral("Data (MB):")), 3, 104, 60, 13);
+    m_dataSizeText = makeLabel(m_informationBox, "dataSizeText", QString());
+    place(m_dataSizeText, 67, 104, 0, 13);
+    m_dataSpaceBar = makePercentBar(m_informationBox, "dataSpaceBar");
+    place(m_dataSpaceBar, 3, 120, 200, 24);
+    place(makeInformationGrid(m_informationBox, "spaceUsedGrid", m_inspector->spaceUsed(), spaceUsedColumns()), 4,
+          148, 544, 34);
+    place(makeLabel(m_informationBox, "logSizeLabel", QStringLiteral("Log (MB):")), 3, 185, 52, 13);
+    m_logSizeText = makeLabel(m_informationBox, "logSizeText", QString());
+    place(m_logSizeText, 67, 185, 0, 13);
+    m_logSpaceBar = makePercentBar(m_informationBox, "logSpaceBar");
+    place(m_logSpaceBar, 3, 201, 200, 24);
+    place(makeInformationGrid(m_informationBox, "logSpaceGrid", m_inspector->logSpace(), logSpaceColumns()), 4, 229,
+          296, 34);
 
-    for (QLabel* text : {DBText1, DBText2}) {
+    for (QLabel* text : {m_dataSizeText, m_logSizeText}) {
         QPalette palette = text->palette();
         palette.setColor(QPalette::WindowText, QColor(0, 0, 128));
         text->setPalette(palette);
     }
     placeTopRows();
+    return m_informationBox;
 }
 
 void DatabaseTab::placeTopRows()
 {
-    const int width = RzGroupBox2->width() - 2 * informationMargin;
+    const int width = m_informationBox->width() - 2 * informationMargin;
     int y = informationTop;
-    for (auto [widget, height] : {std::pair<QWidget*, int>{DBGridEh4, 34}, {RzSeparator1, separatorHeight},
-                                  {DBGridEh3, 50}, {RzSeparator2, separatorHeight}}) {
+    for (auto [widget, height] : {std::pair<QWidget*, int>{m_propertiesGrid, 34}, {m_propertiesSeparator, separatorHeight},
+                                  {m_filesGrid, 50}, {m_filesSeparator, separatorHeight}}) {
         widget->setGeometry(informationMargin, y, width, height);
         y += height;
     }
@@ -259,7 +202,7 @@ void DatabaseTab::placeTopRows()
 
 bool DatabaseTab::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == RzGroupBox2 && event->type() == QEvent::Resize)
+    if (watched == m_informationBox && event->type() == QEvent::Resize)
         placeTopRows();
     return WindowTab::eventFilter(watched, event);
 }
@@ -271,100 +214,60 @@ QString DatabaseTab::caption() const
 
 void DatabaseTab::setConnectedState(bool connected)
 {
-    RzToolbarButton4->setEnabled(connected);
+    m_refreshButton->setEnabled(connected);
 }
 
 void DatabaseTab::openAfterConnect(ServerFamily)
 {
-    BaseQuery->open();
+    m_inspector->openDatabaseList();
 }
 
 void DatabaseTab::closeAtDisconnect()
 {
-    for (Query* query : {BaseQuery, Info1Query, Info2Query, Info3Query, Info4Query, UserQuery})
-        query->close();
-    RzProgressBar1->setValue(0);
-    RzProgressBar2->setValue(0);
+    m_inspector->closeAll();
+    m_dataSpaceBar->setValue(0);
+    m_logSpaceBar->setValue(0);
 }
 
 void DatabaseTab::refreshKey()
 {
-    RzToolbarButton4Click();
+    refresh();
 }
 
-void DatabaseTab::RzToolbarButton4Click()
+void DatabaseTab::refresh()
 {
-    // The chosen database is the list's current row; with no row there is nothing to show.
-    if (!BaseQuery->isActive() || BaseQuery->recNo() < 0)
+    const DatabaseInspector::RefreshResult result = m_inspector->refresh();
+    if (result == DatabaseInspector::RefreshResult::NoDatabase)
         return;
-    const QString db = BaseQuery->value(QStringLiteral("name")).toString();
-
-    m_connection->executeNoRows(dropLeftOverSpaceTable());
-
-    Info1Query->close();
-    Info1Query->setParameter(QStringLiteral("BD"), db);
-    Info1Query->open();
-
-    Info2Query->close();
-    Info2Query->setSql({helpFileLine(db)});
-    Info2Query->open();
-
-    Info3Query->close();
-    Info3Query->setFilter(logSpaceFilter(db));
-    Info3Query->setFiltered(true);
-    Info3Query->open();
-
-    try {
-        Info4Query->close();
-        QStringList space = Info4Query->sql();
-        space[0] = useDatabaseLine(db);
-        Info4Query->setSql(space);
-        Info4Query->open();
-
-        UserQuery->close();
-        QStringList users = UserQuery->sql();
-        users[0] = useDatabaseLine(db);
-        UserQuery->setSql(users);
-        UserQuery->open();
-    } catch (const DbError&) {
+    if (result == DatabaseInspector::RefreshResult::SpaceUsedOrUsersFailed) {
         MessageRequest message;
         message.caption = programTitle(QCoreApplication::applicationFilePath());
         message.text = QStringLiteral("Время ожидания истекло.");
         showMessage(message);
     }
-
-    const bool logRow = Info3Query->isActive() && Info3Query->recordCount() > 0;
-    RzProgressBar2->setValue(logRow ? roundPercent(Info3Query->value(QStringLiteral("Log Space Used (%)")).toDouble()) : 0);
-    const bool spaceRow = Info4Query->isActive() && Info4Query->recordCount() > 0;
-    RzProgressBar1->setValue(spaceRow ? roundPercent(Info4Query->value(QStringLiteral("procen")).toDouble()) : 0);
+    m_logSpaceBar->setValue(m_inspector->logSpacePercent());
+    m_dataSpaceBar->setValue(m_inspector->dataSpacePercent());
 }
 
-void DatabaseTab::DBGridEh8SortMarkingChanged()
+void DatabaseTab::userSortMarkingChanged()
 {
-    if (!UserQuery->isActive())
-        return;
-    const QString sort = userSortString(DBGridEh8->columns(), DBGridEh8->sortMarkedColumns());
-    if (sort.isEmpty())
-        return;
-    const int uid = UserQuery->recNo() >= 0 ? UserQuery->value(QStringLiteral("uid")).toInt() : 0;
-    UserQuery->setSort(sort);
-    UserQuery->locate(QStringLiteral("uid"), uid);
+    m_inspector->sortUsers(m_userGrid->columns(), m_userGrid->sortMarkedColumns());
 }
 
-void DatabaseTab::DBGridEh2KeyPress(QChar& key)
+void DatabaseTab::databaseListKeyPress(QChar& key)
 {
     if (key != QChar(u'\r'))
         return;
     key = QChar();
-    RzToolbarButton4Click();
+    refresh();
 }
 
-void DatabaseTab::showTexts()
+void DatabaseTab::showSizes()
 {
-    DBText1->setText(currentText(*Info4Query, QStringLiteral("reserved")));
-    DBText1->adjustSize();
-    DBText2->setText(currentText(*Info3Query, QStringLiteral("Log Size (MB)")));
-    DBText2->adjustSize();
+    m_dataSizeText->setText(m_inspector->dataSizeText());
+    m_dataSizeText->adjustSize();
+    m_logSizeText->setText(m_inspector->logSizeText());
+    m_logSizeText->adjustSize();
 }
 
 } // namespace velmora

@@ -26,7 +26,7 @@ struct GridSetup {
     Query* source = nullptr;
     GridColumns columns;
     GridOptions options = listOptions();
-    GridBehaviourOptions behaviour;
+    GridBehaviourOptions behaviour{};
     bool sortLocal = true;
     bool filterRow = false;            // a filter row under the titles
 

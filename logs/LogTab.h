@@ -1,6 +1,7 @@
 // The "Логи" tab: the server's error log archives, the last line of the one chosen, and on
 // demand all its lines split into date, source and message, with a switch that hides the lines
-// without a source.
+// without a source. The browser holds the queries and their sequences; the tab lays out their
+// views and wires the input.
 #pragma once
 
 #include "WindowTab.h"
@@ -15,11 +16,9 @@ namespace velmora {
 
 class ColouredCheckBox;
 class Connection;
-class FieldMemo;
-class Query;
+class LogBrowser;
 class ResultGrid;
 class RowView;
-class TabToolBar;
 struct GridColumn;
 
 class LogTab : public WindowTab {
@@ -28,49 +27,29 @@ public:
     explicit LogTab(Connection* connection, QWidget* parent = nullptr);
     ~LogTab() override;
 
-    Query* LogNumQuery = nullptr;       // the archive list
-    Query* LogNumInfoQuery = nullptr;   // the last line of the current archive
-    Query* LogListQuery = nullptr;      // the entries of the archive last refreshed
-    Query* LogQuery = nullptr;          // the raw log, never shown
-
-    TabToolBar* RzToolbar3 = nullptr;
-    QToolButton* RzToolbarButton6 = nullptr;
-    ColouredCheckBox* RzCheckBox2 = nullptr;
-    QSplitter* RzSplitter2 = nullptr;
-    QGroupBox* RzGroupBox4 = nullptr;
-    ResultGrid* DBGridEh9 = nullptr;
-    QGroupBox* RzGroupBox6 = nullptr;
-    FieldMemo* RzDBMemo1 = nullptr;
-    QGroupBox* RzGroupBox5 = nullptr;
-    ResultGrid* DBGridEh10 = nullptr;
-    QGroupBox* RzGroupBox7 = nullptr;
-    FieldMemo* RzDBMemo2 = nullptr;
-
-    /// Loads the last line of the current archive. Throws DbError.
-    void LogNumQueryAfterScroll();
-    /// Loads the entries of the current archive. Throws DbError.
-    void RzToolbarButton6Click();
-    /// Applies the check box to the entries already held, when there are any.
-    void RzCheckBox2Click();
-
     QString caption() const override;
     void setConnectedState(bool connected) override;
     /// Sets the last-entry and entry queries up for `family`, opens the archive list and reads
     /// the last entry of its first archive. Throws the error of either opening.
     void openAfterConnect(ServerFamily family) override;
     void closeAtDisconnect() override;                 // every query closed
-    void refreshKey() override;                        // RzToolbarButton6Click
+    /// Loads the entries of the current archive. Throws DbError.
+    void refreshKey() override;
 
 private:
-    void buildLeftPane();
-    void buildRightPane();
-    void DBGridEh9KeyPress(QChar& key);
-    void DBGridEh10GetCellParams(const GridColumn& column, const RowView& row, QFont& font,
-                                 QColor& background, QColor& text);
-    /// Whether the archive list is open and has rows.
-    bool hasArchives() const;
+    void buildLeftPane(QSplitter* splitter);
+    void buildRightPane(QSplitter* splitter);
+    void refresh();
+    void archiveGridKeyPress(QChar& key);
+    void entryCellParams(const GridColumn& column, const RowView& row, QFont& font, QColor& background,
+                         QColor& text);
 
-    bool m_openingAtConnect = false;
+    LogBrowser* m_browser;
+    QToolButton* m_refreshButton = nullptr;
+    ColouredCheckBox* m_withoutSourceCheckBox = nullptr;
+    ResultGrid* m_archiveGrid = nullptr;
+    QGroupBox* m_entriesBox = nullptr;
+    ResultGrid* m_entryGrid = nullptr;
 };
 
 } // namespace velmora

@@ -1,5 +1,5 @@
 // The "Сервер" tab: the connected server's properties as xp_msver reports them, read once at
-// each connect into the grid DBGridEh7.
+// each connect into the server properties grid.
 #pragma once
 
 #include "WindowTab.h"
@@ -8,7 +8,6 @@ namespace velmora {
 
 class Connection;
 class Query;
-class ResultGrid;
 
 class ServerTab : public WindowTab {
     Q_OBJECT
@@ -16,14 +15,14 @@ public:
     explicit ServerTab(Connection* connection, QWidget* parent = nullptr);
     ~ServerTab() override;
 
-    Query* SrvQuery = nullptr;
-    ResultGrid* DBGridEh7 = nullptr;
-
     QString caption() const override;
     /// The tab has no control that follows the window's state.
     void setConnectedState(bool connected) override;
     void openAfterConnect(ServerFamily family) override;   // reads the properties again
     void closeAtDisconnect() override;
+
+private:
+    Query* m_srvQuery;
 };
 
 } // namespace velmora

@@ -2,6 +2,7 @@
 // connect, the refresh filling every view and both bars, names that need quoting, a database
 // without a log-space row, a slow and an offline database, the users' ordering, the disconnect.
 #include "Connection.h"
+#include "DatabaseInspector.h"
 #include "DatabaseTab.h"
 #include "DbError.h"
 #include "ErrorDisplay.h"
@@ -11,6 +12,7 @@
 #include "ResultGrid.h"
 #include "SimFixture.h"
 #include "WindowInput.h"
+#include "WindowParts.h"
 
 #include <QCoreApplication>
 #include <QLabel>
@@ -40,17 +42,27 @@ protected:
 
     void choose(const QString& name)
     {
-        ASSERT_TRUE(tab.BaseQuery->locate(QStringLiteral("name"), name)) << name.toStdString();
+        ASSERT_TRUE(databaseList.locate(QStringLiteral("name"), name)) << name.toStdString();
     }
-    QString value(Query* query, const char* field)
+    QString value(const Query& query, const char* field)
     {
-        return query->isActive() && query->recordCount() > 0 ? query->value(QString::fromLatin1(field)).toString()
-                                                             : QStringLiteral("<closed or empty>");
+        return query.isActive() && query.recordCount() > 0 ? query.value(QString::fromLatin1(field)).toString()
+                                                           : QStringLiteral("<closed or empty>");
     }
 
     SimFixture sim{sqlsim::ServerVersion::Sql2000, false};
     Connection connection;
     DatabaseTab tab{&connection};
+    Query& databaseList = *part<Query>(tab, "DatabaseListQuery");
+    Query& properties = *part<Query>(tab, "PropertiesQuery");
+    Query& files = *part<Query>(tab, "FilesQuery");
+    Query& logSpace = *part<Query>(tab, "LogSpaceQuery");
+    Query& spaceUsed = *part<Query>(tab, "SpaceUsedQuery");
+    Query& users = *part<Query>(tab, "UserQuery");
+    PercentBar& dataSpaceBar = *part<PercentBar>(tab, "dataSpaceBar");
+    PercentBar& logSpaceBar = *part<PercentBar>(tab, "logSpaceBar");
+    QLabel& dataSizeText = *part<QLabel>(tab, "dataSizeText");
+    QLabel& logSizeText = *part<QLabel>(tab, "logSizeText");
     QStringList messages;
 };
 
@@ -58,40 +70,40 @@ protected:
 
 TEST_F(DatabaseTabServer, RefreshAfterConnectShowsTheFirstDatabaseByName)
 {
-    ASSERT_TRUE(tab.BaseQuery->isActive());
-    EXPECT_EQ(tab.BaseQuery->recNo(), 0);
-    EXPECT_FALSE(tab.Info1Query->isActive());
-    EXPECT_EQ(tab.RzProgressBar1->value(), 0);
+    ASSERT_TRUE(databaseList.isActive());
+    EXPECT_EQ(databaseList.recNo(), 0);
+    EXPECT_FALSE(properties.isActive());
+    EXPECT_EQ(dataSpaceBar.value(), 0);
 
     tab.refreshKey();
     EXPECT_TRUE(messages.isEmpty()) << messages.join(u'\n').toStdString();
-    EXPECT_EQ(value(tab.Info1Query, "name"), "CustomerCorrespondenceAr");
-    EXPECT_EQ(tab.Info2Query->sql(), QStringList{"exec [CustomerCorrespondenceArchive]..sp_helpfile"});
-    EXPECT_EQ(tab.Info2Query->recordCount(), 2);
-    EXPECT_EQ(tab.Info3Query->recordCount(), 1);
-    EXPECT_EQ(value(tab.Info3Query, "Database Name"), "CustomerCorrespondenceArchive");
-    EXPECT_EQ(tab.RzProgressBar2->value(), 95);   // 95.4687
+    EXPECT_EQ(value(properties, "name"), "CustomerCorrespondenceAr");
+    EXPECT_EQ(files.sql(), QStringList{"exec [CustomerCorrespondenceArchive]..sp_helpfile"});
+    EXPECT_EQ(files.recordCount(), 2);
+    EXPECT_EQ(logSpace.recordCount(), 1);
+    EXPECT_EQ(value(logSpace, "Database Name"), "CustomerCorrespondenceArchive");
+    EXPECT_EQ(logSpaceBar.value(), 95);   // 95.4687
     EXPECT_EQ(sim.clientDatabase(), "CustomerCorrespondenceArchive");
-    EXPECT_GT(tab.UserQuery->recordCount(), 10);
+    EXPECT_GT(users.recordCount(), 10);
 }
 
 TEST_F(DatabaseTabServer, SpaceUsedFiguresAndBarsAreShown)
 {
     choose("pubs");
-    tab.RzToolbarButton4Click();
+    tab.refreshKey();
     ASSERT_TRUE(messages.isEmpty()) << messages.join(u'\n').toStdString();
     // pubs: reserved 48+24+72+16 + 5336+20520+1200 = 27216 pages, data 36+12+60+9 + 5120+20480+1137
     // = 26854, used 40+18+66+9 + 5290+20490+1137 = 27050; 8 KB pages.
-    EXPECT_EQ(value(tab.Info4Query, "reserved"), "212.6250000");
-    EXPECT_EQ(value(tab.Info4Query, "data"), "209.7968750");
-    EXPECT_EQ(value(tab.Info4Query, "index_size"), "1568 KB");
-    EXPECT_EQ(value(tab.Info4Query, "unused"), "1328 KB");
-    EXPECT_EQ(value(tab.Info4Query, "procen"), "98.6699");   // 2685400 / 27216 = 98.66990...
-    EXPECT_EQ(tab.RzProgressBar1->value(), 99);
-    EXPECT_EQ(tab.RzProgressBar1->text(), "99%");
-    EXPECT_EQ(tab.DBText1->text(), "212.6250000");
-    EXPECT_EQ(tab.RzProgressBar2->value(), 45);   // 44.7368
-    EXPECT_FALSE(tab.DBText2->text().isEmpty());
+    EXPECT_EQ(value(spaceUsed, "reserved"), "212.6250000");
+    EXPECT_EQ(value(spaceUsed, "data"), "209.7968750");
+    EXPECT_EQ(value(spaceUsed, "index_size"), "1568 KB");
+    EXPECT_EQ(value(spaceUsed, "unused"), "1328 KB");
+    EXPECT_EQ(value(spaceUsed, "procen"), "98.6699");   // 2685400 / 27216 = 98.66990...
+    EXPECT_EQ(dataSpaceBar.value(), 99);
+    EXPECT_EQ(dataSpaceBar.text(), "99%");
+    EXPECT_EQ(dataSizeText.text(), "212.6250000");
+    EXPECT_EQ(logSpaceBar.value(), 45);   // 44.7368
+    EXPECT_FALSE(logSizeText.text().isEmpty());
 }
 
 TEST_F(DatabaseTabServer, NamesThatNeedQuotingReachTheirOwnDatabase)
@@ -99,11 +111,11 @@ TEST_F(DatabaseTabServer, NamesThatNeedQuotingReachTheirOwnDatabase)
     for (const char* name : {"O'Brien", "Sales 2003", "Ledger[1]"}) {
         SCOPED_TRACE(name);
         choose(QString::fromLatin1(name));
-        tab.RzToolbarButton4Click();
+        tab.refreshKey();
         EXPECT_TRUE(messages.isEmpty()) << messages.join(u'\n').toStdString();
-        EXPECT_EQ(value(tab.Info1Query, "name"), name);
-        EXPECT_EQ(tab.Info2Query->value(QStringLiteral("name")).toString().trimmed(), name);
-        EXPECT_EQ(value(tab.Info3Query, "Database Name"), name);
+        EXPECT_EQ(value(properties, "name"), name);
+        EXPECT_EQ(files.value(QStringLiteral("name")).toString().trimmed(), name);
+        EXPECT_EQ(value(logSpace, "Database Name"), name);
         EXPECT_EQ(sim.clientDatabase(), name);
     }
 }
@@ -112,8 +124,8 @@ TEST_F(DatabaseTabServer, HalvesRoundToEven)
 {
     for (auto [name, percent] : {std::pair{"tempdb", 62}, std::pair{"model", 64}}) {
         choose(QString::fromLatin1(name));
-        tab.RzToolbarButton4Click();
-        EXPECT_EQ(tab.RzProgressBar2->value(), percent) << name;
+        tab.refreshKey();
+        EXPECT_EQ(logSpaceBar.value(), percent) << name;
     }
     EXPECT_EQ(roundPercent(62.5), 62);
     EXPECT_EQ(roundPercent(63.5), 64);
@@ -123,68 +135,67 @@ TEST_F(DatabaseTabServer, HalvesRoundToEven)
 TEST_F(DatabaseTabServer, DatabaseWithoutALogSpaceRowEmptiesTheLogViews)
 {
     choose("pubs");
-    tab.RzToolbarButton4Click();
-    ASSERT_NE(tab.RzProgressBar2->value(), 0);
+    tab.refreshKey();
+    ASSERT_NE(logSpaceBar.value(), 0);
     choose("Staging");
-    tab.RzToolbarButton4Click();
-    EXPECT_TRUE(tab.Info3Query->isActive());
-    EXPECT_EQ(tab.Info3Query->recordCount(), 0);
-    EXPECT_TRUE(tab.DBText2->text().isEmpty());
-    EXPECT_EQ(tab.RzProgressBar2->value(), 0);
-    EXPECT_NE(tab.RzProgressBar1->value(), 0);
+    tab.refreshKey();
+    EXPECT_TRUE(logSpace.isActive());
+    EXPECT_EQ(logSpace.recordCount(), 0);
+    EXPECT_TRUE(logSizeText.text().isEmpty());
+    EXPECT_EQ(logSpaceBar.value(), 0);
+    EXPECT_NE(dataSpaceBar.value(), 0);
 }
 
 TEST_F(DatabaseTabServer, SlowSpaceUsedTimesOutAndTheNextRefreshRecovers)
 {
     choose("pubs");
-    tab.RzToolbarButton4Click();
-    const int pubsUsers = tab.UserQuery->recordCount();
-    tab.Info4Query->setCommandTimeout(1);
+    tab.refreshKey();
+    const int pubsUsers = users.recordCount();
+    spaceUsed.setCommandTimeout(1);
     choose("Warehouse");
-    tab.RzToolbarButton4Click();
+    tab.refreshKey();
     ASSERT_EQ(messages.size(), 1);
     EXPECT_EQ(messages[0], QStringLiteral("%1|Время ожидания истекло.|%2")
                                .arg(programTitle(QCoreApplication::applicationFilePath()))
                                .arg(int(QMessageBox::NoIcon)));
-    EXPECT_FALSE(tab.Info4Query->isActive());
-    EXPECT_EQ(tab.RzProgressBar1->value(), 0);
-    EXPECT_TRUE(tab.DBText1->text().isEmpty());
-    EXPECT_EQ(tab.UserQuery->recordCount(), pubsUsers);   // still the users of pubs
-    EXPECT_EQ(value(tab.Info1Query, "name"), "Warehouse");
+    EXPECT_FALSE(spaceUsed.isActive());
+    EXPECT_EQ(dataSpaceBar.value(), 0);
+    EXPECT_TRUE(dataSizeText.text().isEmpty());
+    EXPECT_EQ(users.recordCount(), pubsUsers);   // still the users of pubs
+    EXPECT_EQ(value(properties, "name"), "Warehouse");
 
     // The cut-off batch left #spt_space behind; the next refresh drops it first.
     messages.clear();
     choose("pubs");
-    tab.RzToolbarButton4Click();
+    tab.refreshKey();
     EXPECT_TRUE(messages.isEmpty()) << messages.join(u'\n').toStdString();
-    EXPECT_EQ(value(tab.Info4Query, "reserved"), "212.6250000");
+    EXPECT_EQ(value(spaceUsed, "reserved"), "212.6250000");
 }
 
 TEST_F(DatabaseTabServer, OfflineDatabaseShowsTheErrorAndKeepsTheLaterViews)
 {
     choose("pubs");
-    tab.RzToolbarButton4Click();
+    tab.refreshKey();
     choose("Legacy");
-    EXPECT_THROW(tab.RzToolbarButton4Click(), DbError);
-    EXPECT_FALSE(tab.Info1Query->isActive());
-    EXPECT_EQ(value(tab.Info2Query, "name").trimmed(), "pubs");
-    EXPECT_EQ(value(tab.Info4Query, "reserved"), "212.6250000");
-    EXPECT_EQ(tab.RzProgressBar2->value(), 45);
+    EXPECT_THROW(tab.refreshKey(), DbError);
+    EXPECT_FALSE(properties.isActive());
+    EXPECT_EQ(value(files, "name").trimmed(), "pubs");
+    EXPECT_EQ(value(spaceUsed, "reserved"), "212.6250000");
+    EXPECT_EQ(logSpaceBar.value(), 45);
 }
 
 TEST_F(DatabaseTabServer, UsersSortByTheMarksKeepingTheCurrentUser)
 {
     choose("pubs");
-    tab.RzToolbarButton4Click();
-    Query& users = *tab.UserQuery;
+    tab.refreshKey();
     // Loaded in the statement's order although name carries the descending mark.
     EXPECT_EQ(users.value(QStringLiteral("name")).toString(), "CORP\\ivanov");
     ASSERT_TRUE(users.locate(QStringLiteral("uid"), 2));   // guest
 
-    ResultGrid& grid = *tab.DBGridEh8;
+    ResultGrid& grid = *part<ResultGrid>(tab, "userGrid");
     const int name = grid.columnIndex(QStringLiteral("name"));
     const int altuid = grid.columnIndex(QStringLiteral("altuid"));
-    tab.DBGridEh8SortMarkingChanged();
+    grid.onSortMarkingChanged();
     EXPECT_EQ(users.sort(), "name DESC ");
     EXPECT_EQ(users.value(QStringLiteral("uid")).toInt(), 2);
     users.first();
@@ -194,21 +205,21 @@ TEST_F(DatabaseTabServer, UsersSortByTheMarksKeepingTheCurrentUser)
     grid.setSortMarker(altuid, SortMarker::Down);
     grid.setSortMarker(name, SortMarker::Up);
     ASSERT_TRUE(users.locate(QStringLiteral("uid"), 16386));   // db_securityadmin
-    tab.DBGridEh8SortMarkingChanged();
+    grid.onSortMarkingChanged();
     EXPECT_EQ(users.sort(), "altuid, name DESC ");
     EXPECT_EQ(users.value(QStringLiteral("uid")).toInt(), 16386);
 
     // No mark: the order stays.
     grid.setSortMarker(altuid, SortMarker::None);
     grid.setSortMarker(name, SortMarker::None);
-    tab.DBGridEh8SortMarkingChanged();
+    grid.onSortMarkingChanged();
     EXPECT_EQ(users.sort(), "altuid, name DESC ");
 }
 
 TEST_F(DatabaseTabServer, EnterAndDoubleClickRefreshOtherKeysDoNot)
 {
     ASSERT_TRUE(showActive(tab));
-    ResultGrid& databases = *tab.DBGridEh2;
+    ResultGrid& databases = *part<ResultGrid>(tab, "databaseListGrid");
     const auto currentRow = [&] {
         const int row = databases.currentIndex().row();
         return QPoint(databases.viewport()->width() / 2, databases.rowViewportPosition(row) + databases.rowHeight(row) / 2);
@@ -216,25 +227,25 @@ TEST_F(DatabaseTabServer, EnterAndDoubleClickRefreshOtherKeysDoNot)
     choose("pubs");
     click(*databases.viewport(), currentRow());
     pressKey(Qt::Key_A);
-    EXPECT_FALSE(tab.Info1Query->isActive());
+    EXPECT_FALSE(properties.isActive());
     pressKey(Qt::Key_Return);
-    EXPECT_EQ(value(tab.Info1Query, "name"), "pubs");
+    EXPECT_EQ(value(properties, "name"), "pubs");
     choose("msdb");
     doubleClick(*databases.viewport(), currentRow());
-    EXPECT_EQ(value(tab.Info1Query, "name"), "msdb");
+    EXPECT_EQ(value(properties, "name"), "msdb");
 }
 
 TEST_F(DatabaseTabServer, DisconnectEmptiesEverything)
 {
     choose("pubs");
-    tab.RzToolbarButton4Click();
+    tab.refreshKey();
     tab.closeAtDisconnect();
     tab.setConnectedState(false);
-    for (Query* query : {tab.BaseQuery, tab.Info1Query, tab.Info2Query, tab.Info3Query, tab.Info4Query, tab.UserQuery})
+    for (const Query* query : {&databaseList, &properties, &files, &logSpace, &spaceUsed, &users})
         EXPECT_FALSE(query->isActive()) << query->objectName().toStdString();
-    EXPECT_EQ(tab.RzProgressBar1->value(), 0);
-    EXPECT_EQ(tab.RzProgressBar2->value(), 0);
-    EXPECT_TRUE(tab.DBText1->text().isEmpty());
-    EXPECT_TRUE(tab.DBText2->text().isEmpty());
-    EXPECT_FALSE(tab.RzToolbarButton4->isEnabled());
+    EXPECT_EQ(dataSpaceBar.value(), 0);
+    EXPECT_EQ(logSpaceBar.value(), 0);
+    EXPECT_TRUE(dataSizeText.text().isEmpty());
+    EXPECT_TRUE(logSizeText.text().isEmpty());
+    EXPECT_FALSE(part<QToolButton>(tab, "databaseRefreshButton")->isEnabled());
 }

@@ -10,6 +10,7 @@
 #include "Query.h"
 #include "ResultGrid.h"
 #include "SimFixture.h"
+#include "WindowParts.h"
 #include "ProcessDetailWindow.h"
 #include "WindowParts.h"
 
@@ -128,20 +129,26 @@ protected:
 TEST_F(HostileNames, DatabasesReachTheirOwnDatabaseThroughEveryBatchOfTheRefresh)
 {
     window.RzPageControl1->setCurrentWidget(window.databaseTab);
-    DatabaseTab& tab = *window.databaseTab;
+    const DatabaseTab& tab = *window.databaseTab;
+    Query& databaseList = *part<Query>(tab, "DatabaseListQuery");
+    const Query& properties = *part<Query>(tab, "PropertiesQuery");
+    const Query& files = *part<Query>(tab, "FilesQuery");
+    const Query& logSpace = *part<Query>(tab, "LogSpaceQuery");
+    const Query& spaceUsed = *part<Query>(tab, "SpaceUsedQuery");
+    const Query& users = *part<Query>(tab, "UserQuery");
     for (const QString& name : hostileNames) {
         SCOPED_TRACE(name.toStdString());
         messages.all.clear();
-        ASSERT_TRUE(tab.BaseQuery->locate(QStringLiteral("name"), name));
+        ASSERT_TRUE(databaseList.locate(QStringLiteral("name"), name));
         window.RefAction->trigger();
         EXPECT_EQ(messages.texts(), QString());
-        EXPECT_EQ(tab.Info1Query->value(QStringLiteral("name")).toString(), name.left(24));
-        ASSERT_EQ(tab.Info2Query->recordCount(), 2);
-        EXPECT_EQ(rightTrimmed(tab.Info2Query->value(QStringLiteral("name")).toString()), name.left(128));
-        ASSERT_EQ(tab.Info3Query->recordCount(), 1);
-        EXPECT_EQ(tab.Info3Query->value(QStringLiteral("Database Name")).toString(), name);
-        EXPECT_EQ(tab.Info4Query->recordCount(), 1) << "the space used was read";
-        EXPECT_GT(tab.UserQuery->recordCount(), 0);
+        EXPECT_EQ(properties.value(QStringLiteral("name")).toString(), name.left(24));
+        ASSERT_EQ(files.recordCount(), 2);
+        EXPECT_EQ(rightTrimmed(files.value(QStringLiteral("name")).toString()), name.left(128));
+        ASSERT_EQ(logSpace.recordCount(), 1);
+        EXPECT_EQ(logSpace.value(QStringLiteral("Database Name")).toString(), name);
+        EXPECT_EQ(spaceUsed.recordCount(), 1) << "the space used was read";
+        EXPECT_GT(users.recordCount(), 0);
         EXPECT_EQ(sim.clientDatabase(), name);
     }
     expectNothingRan();

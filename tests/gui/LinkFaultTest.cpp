@@ -95,6 +95,9 @@ public:
     void show(QWidget* tab) { window.RzPageControl1->setCurrentWidget(tab); }
     ServerTab& serverTab() { return *window.findChild<ServerTab*>(); }
     LogTab& logTab() { return *window.findChild<LogTab*>(); }
+    Query* databasePart(const char* query) { return part<Query>(*window.databaseTab, query); }
+    /// The name in the database list's current row.
+    QVariant chosenDatabase() { return databasePart("DatabaseListQuery")->value(QStringLiteral("name")); }
     Query& processes() { return *window.processTab->procSource(); }
     /// Makes current the first of the steady processes still on the server.
     void chooseSteadyProcess()
@@ -228,9 +231,9 @@ const Screen screens[] = {
      QStringLiteral("Сообщение|Ошибка при обновлении данных.")},
     {"DatabasesRefresh", false,
      [](LinkFault& f) {
-         return batchOf(setUpInfo1Query, "BD", f.window.databaseTab->BaseQuery->value(QStringLiteral("name")));
+         return batchOf(setUpPropertiesQuery, "BD", f.chosenDatabase());
      },
-     [](LinkFault& f) { return f.window.databaseTab->Info1Query; },
+     [](LinkFault& f) { return f.databasePart("PropertiesQuery"); },
      armFirst([](LinkFault& f) {
          f.show(f.window.databaseTab);
          f.window.RefAction->trigger();
@@ -238,13 +241,13 @@ const Screen screens[] = {
     {"DatabaseSpace", false,
      [](LinkFault& f) {
          Query space;
-         setUpInfo4Query(space);
+         setUpSpaceUsedQuery(space);
          QStringList lines = space.sql();
-         lines[0] = useDatabaseLine(f.window.databaseTab->BaseQuery->value(QStringLiteral("name")).toString());
+         lines[0] = useDatabaseLine(f.chosenDatabase().toString());
          space.setSql(lines);
          return space.commandText();
      },
-     [](LinkFault& f) { return f.window.databaseTab->Info4Query; },
+     [](LinkFault& f) { return f.databasePart("SpaceUsedQuery"); },
      armFirst([](LinkFault& f) {
          f.show(f.window.databaseTab);
          f.window.RefAction->trigger();
@@ -253,7 +256,7 @@ const Screen screens[] = {
      QStringLiteral("{title}|Время ожидания истекло."), QStringLiteral("{title}|Время ожидания истекло.")},
     {"DatabaseUsers", false,
      [](LinkFault&) { return QStringLiteral("select * from sysusers  order by altuid, [name]"); },
-     [](LinkFault& f) { return f.window.databaseTab->UserQuery; },
+     [](LinkFault& f) { return f.databasePart("UserQuery"); },
      armFirst([](LinkFault& f) {
          f.show(f.window.databaseTab);
          f.window.RefAction->trigger();
@@ -261,20 +264,20 @@ const Screen screens[] = {
      QStringLiteral("{title}|Время ожидания истекло."), QStringLiteral("{title}|Время ожидания истекло.")},
     {"ServerPropertiesAtConnect", true,
      [](LinkFault&) { return QStringLiteral("Exec xp_msver"); },
-     [](LinkFault& f) { return f.serverTab().SrvQuery; },
+     [](LinkFault& f) { return part<Query>(f.serverTab(), "SrvQuery"); },
      armFirst([](LinkFault& f) { f.connectWindow(); })},
     {"ArchiveListAtConnect", true,
      [](LinkFault&) { return batchOf(setUpLogArchiveQuery); },
-     [](LinkFault& f) { return f.logTab().LogNumQuery; },
+     [](LinkFault& f) { return part<Query>(f.logTab(), "LogNumQuery"); },
      armFirst([](LinkFault& f) { f.connectWindow(); })},
     {"LastEntryAtConnect", true,
      [](LinkFault&) { return batchOf([](Query& query) { setUpLastEntryQuery(query, ServerFamily::Sql2000); }, "LID", QStringLiteral("0")); },
-     [](LinkFault& f) { return f.logTab().LogNumInfoQuery; },
+     [](LinkFault& f) { return part<Query>(f.logTab(), "LogNumInfoQuery"); },
      armFirst([](LinkFault& f) { f.connectWindow(); }),
      {}, {}, true},
     {"LogRefresh", false,
      [](LinkFault&) { return batchOf(setUpRawLogQuery, "LID", 0); },
-     [](LinkFault& f) { return f.logTab().LogQuery; },
+     [](LinkFault& f) { return part<Query>(f.logTab(), "LogQuery"); },
      armFirst([](LinkFault& f) {
          f.show(&f.logTab());
          f.window.RefAction->trigger();
@@ -283,7 +286,7 @@ const Screen screens[] = {
      [](LinkFault&) {
          return batchOf([](Query& query) { setUpLogListQuery(query, ServerFamily::Sql2000); }, "LID", QStringLiteral("0"));
      },
-     [](LinkFault& f) { return f.logTab().LogListQuery; },
+     [](LinkFault& f) { return part<Query>(f.logTab(), "LogListQuery"); },
      armFirst([](LinkFault& f) {
          f.show(&f.logTab());
          f.window.RefAction->trigger();

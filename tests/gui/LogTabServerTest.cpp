@@ -12,6 +12,7 @@
 #include "ResultGrid.h"
 #include "SimFixture.h"
 #include "WindowInput.h"
+#include "WindowParts.h"
 
 #include <QGroupBox>
 #include <QSet>
@@ -67,7 +68,7 @@ protected:
         std::lock_guard lock(sim.engine().mutex());
         return sim.engine().state().batchCount;
     }
-    Query& entries() { return *tab.LogListQuery; }
+    Query& entries() { return *part<Query>(tab, "LogListQuery"); }
     /// The visible entries' ids.
     QString shownIds()
     {
@@ -81,11 +82,18 @@ protected:
         const QVariant value = entries().valueAt(visibleRow, entries().fieldIndex(field));
         return value.isValid() ? value.toString() : QStringLiteral("<null>");
     }
-    void selectArchive(int archive) { ASSERT_TRUE(tab.LogNumQuery->locate("Archive #", archive)); }
+    void selectArchive(int archive) { ASSERT_TRUE(archives.locate("Archive #", archive)); }
 
     SimFixture sim{sqlsim::ServerVersion::Sql2000, false};
     Connection connection;
     LogTab tab{&connection};
+    Query& archives = *part<Query>(tab, "LogNumQuery");
+    const FieldMemo& lastEntryMemo = *part<FieldMemo>(tab, "lastEntryMemo");
+    const FieldMemo& currentEntryMemo = *part<FieldMemo>(tab, "currentEntryMemo");
+    const QGroupBox& entriesBox = *part<QGroupBox>(tab, "entriesBox");
+    ColouredCheckBox& withoutSource = *part<ColouredCheckBox>(tab, "withoutSourceCheckBox");
+    ResultGrid& archiveGrid = *part<ResultGrid>(tab, "archiveGrid");
+    ResultGrid& entryGrid = *part<ResultGrid>(tab, "entryGrid");
     QStringList messages;
     MessageHandler previousHandler;
 };
@@ -95,21 +103,21 @@ protected:
 TEST_F(LogTabServer, ConnectListsTheArchivesWithTheLastLineOfTheFirst)
 {
     connectTab();
-    ASSERT_EQ(tab.LogNumQuery->recordCount(), 4);
-    EXPECT_EQ(tab.LogNumQuery->value("Archive #").toInt(), 0);
+    ASSERT_EQ(archives.recordCount(), 4);
+    EXPECT_EQ(archives.value("Archive #").toInt(), 0);
     // The reader's last row is the last line read, which here continues the long backup line.
-    EXPECT_EQ(tab.RzDBMemo1->toPlainText(), "\tMay  3 2005 23:18:38 ");
+    EXPECT_EQ(lastEntryMemo.toPlainText(), "\tMay  3 2005 23:18:38 ");
     EXPECT_FALSE(entries().isActive());
-    EXPECT_EQ(tab.RzGroupBox5->title(), "Лог");
+    EXPECT_EQ(entriesBox.title(), "Лог");
 }
 
 TEST_F(LogTabServer, RefreshSplitsEachLineIntoDateSourceAndMessage)
 {
     connectTab();
-    tab.RzToolbarButton6Click();
+    tab.refreshKey();
 
     ASSERT_EQ(entries().recordCount(), 7);
-    EXPECT_EQ(tab.RzGroupBox5->title(), "Лог №0");
+    EXPECT_EQ(entriesBox.title(), "Лог №0");
     EXPECT_EQ(entries().valueAt(0, 1).toDateTime(), QDateTime(QDate(2004, 1, 15), QTime(10, 0, 0, 120)));
     struct Expected {
         int row;
@@ -136,48 +144,48 @@ TEST_F(LogTabServer, RefreshSplitsEachLineIntoDateSourceAndMessage)
     EXPECT_EQ(cell(1, "Dates"), "<null>");
 
     // Continuation rows pink, every other row light blue, text black.
-    const GridColumn& column = tab.DBGridEh10->columns().front();
+    const GridColumn& column = entryGrid.columns().front();
     for (auto [row, colour] : {std::pair{4, QColor(203, 221, 254)}, {5, QColor(255, 231, 230)}}) {
         QFont font;
         QColor background, text;
-        tab.DBGridEh10->onGetCellParams(column, entries().visibleRow(row), font, background, text);
+        entryGrid.onGetCellParams(column, entries().visibleRow(row), font, background, text);
         EXPECT_EQ(background, colour);
         EXPECT_EQ(text, QColor(Qt::black));
     }
 
     // The current entry's message in full below the list.
     entries().moveTo(4);
-    EXPECT_EQ(tab.RzDBMemo2->toPlainText(), QString(222, u'x'));
+    EXPECT_EQ(currentEntryMemo.toPlainText(), QString(222, u'x'));
 }
 
 TEST_F(LogTabServer, ClearedBoxHidesUndatedRowsAndCheckingShowsThemWithoutARequest)
 {
     connectTab();
-    tab.RzCheckBox2->setChecked(false);   // no entries held yet: only the mark changes
+    withoutSource.setChecked(false);   // no entries held yet: only the mark changes
     EXPECT_FALSE(entries().filtered());
-    tab.RzToolbarButton6Click();
+    tab.refreshKey();
     EXPECT_EQ(shownIds(), "1 3 4 5");
 
     const int before = batches();
-    tab.RzCheckBox2->setChecked(true);
+    withoutSource.setChecked(true);
     EXPECT_EQ(shownIds(), "1 2 3 4 5 6 7");
-    tab.RzCheckBox2->setChecked(false);
+    withoutSource.setChecked(false);
     EXPECT_EQ(shownIds(), "1 3 4 5");
     EXPECT_EQ(batches(), before);
 }
 
 TEST_F(LogTabServer, BoxToggledWhileDisconnectedAppliesAtTheNextRefresh)
 {
-    EXPECT_TRUE(tab.RzCheckBox2->isChecked());
-    EXPECT_TRUE(tab.RzCheckBox2->isEnabled());
-    EXPECT_FALSE(tab.RzToolbarButton6->isEnabled());
-    tab.RzCheckBox2->setChecked(false);
-    tab.RzToolbarButton6Click();   // nothing is open: nothing is asked
+    EXPECT_TRUE(withoutSource.isChecked());
+    EXPECT_TRUE(withoutSource.isEnabled());
+    EXPECT_FALSE(part<QToolButton>(tab, "logRefreshButton")->isEnabled());
+    withoutSource.setChecked(false);
+    tab.refreshKey();   // nothing is open: nothing is asked
     EXPECT_EQ(batches(), 0);
-    EXPECT_FALSE(tab.RzCheckBox2->isChecked());
+    EXPECT_FALSE(withoutSource.isChecked());
 
     connectTab();
-    tab.RzToolbarButton6Click();
+    tab.refreshKey();
     EXPECT_EQ(shownIds(), "1 3 4 5");
 }
 
@@ -185,66 +193,65 @@ TEST_F(LogTabServer, EmptyArchiveLeavesMemoAndListEmpty)
 {
     connectTab();
     selectArchive(2);
-    EXPECT_TRUE(tab.LogNumInfoQuery->isActive());
-    EXPECT_EQ(tab.RzDBMemo1->toPlainText(), "");
-    tab.RzToolbarButton6Click();
+    EXPECT_TRUE(part<Query>(tab, "LogNumInfoQuery")->isActive());
+    EXPECT_EQ(lastEntryMemo.toPlainText(), "");
+    tab.refreshKey();
     EXPECT_TRUE(entries().isActive());
     EXPECT_EQ(entries().recordCount(), 0);
-    EXPECT_EQ(tab.RzDBMemo2->toPlainText(), "");
-    EXPECT_EQ(tab.RzGroupBox5->title(), "Лог №2");
+    EXPECT_EQ(currentEntryMemo.toPlainText(), "");
+    EXPECT_EQ(entriesBox.title(), "Лог №2");
 }
 
 TEST_F(LogTabServer, UnreadableArchiveShowsTheErrorAndKeepsTheEntriesAndCaption)
 {
     connectTab();
-    tab.RzToolbarButton6Click();
+    tab.refreshKey();
     ASSERT_EQ(entries().recordCount(), 7);
 
     selectArchive(3);   // the last entry fails: shown by the error display
     ASSERT_EQ(messages.size(), 1);
     EXPECT_TRUE(messages[0].contains("xp_readerrorlog() returned error 32")) << messages[0].toStdString();
-    EXPECT_EQ(tab.RzDBMemo1->toPlainText(), "");
+    EXPECT_EQ(lastEntryMemo.toPlainText(), "");
 
     // The raw log fails first: the entries and the caption stay those of archive 0.
-    EXPECT_THROW(tab.RzToolbarButton6Click(), DbError);
+    EXPECT_THROW(tab.refreshKey(), DbError);
     EXPECT_EQ(entries().recordCount(), 7);
-    EXPECT_EQ(tab.RzGroupBox5->title(), "Лог №0");
+    EXPECT_EQ(entriesBox.title(), "Лог №0");
 }
 
 TEST_F(LogTabServer, FailureOfTheEntryListLeavesItClosedAndTheCaptionUnchanged)
 {
     connectTab();
-    tab.RzToolbarButton6Click();
+    tab.refreshKey();
     selectArchive(1);
     {
         std::lock_guard lock(sim.engine().mutex());
         sim.engine().state().faults.errorOnStatement = QStringLiteral("Select * from #EnumErrorLogsBest");
     }
-    EXPECT_THROW(tab.RzToolbarButton6Click(), DbError);
+    EXPECT_THROW(tab.refreshKey(), DbError);
     EXPECT_FALSE(entries().isActive());
-    EXPECT_EQ(tab.DBGridEh10->model()->rowCount(), 0);
-    EXPECT_EQ(tab.RzGroupBox5->title(), "Лог №0");
+    EXPECT_EQ(entryGrid.model()->rowCount(), 0);
+    EXPECT_EQ(entriesBox.title(), "Лог №0");
 }
 
 TEST_F(LogTabServer, ArrowKeysReloadOnlyTheLastEntryAndEnterRefreshes)
 {
     connectTab();
-    tab.RzToolbarButton6Click();
+    tab.refreshKey();
     ASSERT_TRUE(showActive(tab));
-    ResultGrid& archives = *tab.DBGridEh9;
-    click(*archives.viewport(), archives.visualRect(archives.currentIndex()).center());
+    click(*archiveGrid.viewport(), archiveGrid.visualRect(archiveGrid.currentIndex()).center());
 
     const int before = batches();
     pressKey(Qt::Key_Down);
-    EXPECT_EQ(tab.LogNumQuery->value("Archive #").toInt(), 1);
+    EXPECT_EQ(archives.value("Archive #").toInt(), 1);
     EXPECT_EQ(batches(), before + 1);
-    EXPECT_EQ(tab.RzDBMemo1->toPlainText(), "2004-01-14 18:00:00.00 spid2     SQL Server is terminating.");
+    EXPECT_EQ(lastEntryMemo.toPlainText(), "2004-01-14 18:00:00.00 spid2     SQL Server is terminating.");
     EXPECT_EQ(entries().recordCount(), 7);   // still archive 0
-    EXPECT_EQ(tab.RzGroupBox5->title(), "Лог №0");
+    EXPECT_EQ(entriesBox.title(), "Лог №0");
 
     pressKey(Qt::Key_Return);
     EXPECT_EQ(batches(), before + 3);   // the raw log and the entry list
-    EXPECT_EQ(tab.RzGroupBox5->title(), "Лог №1");
+    EXPECT_EQ(entriesBox.title(), "Лог №1");
     EXPECT_EQ(entries().recordCount(), 2);
 }
 
@@ -254,23 +261,23 @@ TEST_F(LogTabServer, DoubleClickInTheArchiveListRefreshes)
     selectArchive(1);
     tab.resize(959, 434);
     ASSERT_TRUE(showActive(tab));
-    const QRect second = tab.DBGridEh9->visualRect(tab.DBGridEh9->model()->index(1, 0));
-    doubleClick(*tab.DBGridEh9->viewport(), second.center());
-    EXPECT_EQ(tab.RzGroupBox5->title(), "Лог №1");
+    const QRect second = archiveGrid.visualRect(archiveGrid.model()->index(1, 0));
+    doubleClick(*archiveGrid.viewport(), second.center());
+    EXPECT_EQ(entriesBox.title(), "Лог №1");
     EXPECT_EQ(entries().recordCount(), 2);
 }
 
 TEST_F(LogTabServer, DisconnectClosesEverythingAndKeepsTheCaption)
 {
     connectTab();
-    tab.RzToolbarButton6Click();
+    tab.refreshKey();
     tab.closeAtDisconnect();
     tab.setConnectedState(false);
-    for (Query* query : {tab.LogNumQuery, tab.LogNumInfoQuery, tab.LogListQuery, tab.LogQuery})
-        EXPECT_FALSE(query->isActive()) << query->objectName().toStdString();
-    EXPECT_EQ(tab.RzDBMemo1->toPlainText(), "");
-    EXPECT_EQ(tab.RzGroupBox5->title(), "Лог №0");
-    EXPECT_FALSE(tab.RzToolbarButton6->isEnabled());
+    for (const char* query : {"LogNumQuery", "LogNumInfoQuery", "LogListQuery", "LogQuery"})
+        EXPECT_FALSE(part<Query>(tab, query)->isActive()) << query;
+    EXPECT_EQ(lastEntryMemo.toPlainText(), "");
+    EXPECT_EQ(entriesBox.title(), "Лог №0");
+    EXPECT_FALSE(part<QToolButton>(tab, "logRefreshButton")->isEnabled());
 }
 
 TEST(LogTabLayout, SeparatorEndsAtTheCheckBoxAndTheLastEntryBoxHasOnlyTopAndBottomBorders)
@@ -279,11 +286,10 @@ TEST(LogTabLayout, SeparatorEndsAtTheCheckBoxAndTheLastEntryBoxHasOnlyTopAndBott
     LogTab tab(&connection);
     tab.resize(959, 434);
     tab.show();
-    const auto* spacer = tab.findChild<QFrame*>(QStringLiteral("RzSpacer5"));
-    ASSERT_NE(spacer, nullptr);
+    const QFrame* spacer = part<QFrame>(tab, "logToolBarSeparator");
     EXPECT_EQ(spacer->x(), 29);
     EXPECT_EQ(spacer->width(), 4);
-    EXPECT_EQ(tab.RzCheckBox2->geometry(), QRect(33, 6, 197, 17));
+    EXPECT_EQ(part<ColouredCheckBox>(tab, "withoutSourceCheckBox")->geometry(), QRect(33, 6, 197, 17));
 
     // Which sides of a box are drawn: a line shows as a second colour in the band between the
     // box's edge and its content, in the middle of the side (the top one at the right, clear of
@@ -307,15 +313,15 @@ TEST(LogTabLayout, SeparatorEndsAtTheCheckBoxAndTheLastEntryBoxHasOnlyTopAndBott
         sides += drawn(QRect(QPoint(content.right() + 1, h / 2), QPoint(w - 1, h / 2))) ? u'R' : u'-';
         return sides;
     };
-    EXPECT_EQ(drawnSides(tab.RzGroupBox6), QStringLiteral("TB--"));
-    EXPECT_EQ(drawnSides(tab.RzGroupBox7), QStringLiteral("TBLR"));
+    EXPECT_EQ(drawnSides(part<QGroupBox>(tab, "lastEntryBox")), QStringLiteral("TB--"));
+    EXPECT_EQ(drawnSides(part<QGroupBox>(tab, "currentEntryBox")), QStringLiteral("TBLR"));
 }
 
 TEST(LogTabCheckBox, FrameTurnsToTheHotTrackColourUnderTheMouse)
 {
     Connection connection;
     LogTab tab(&connection);
-    ColouredCheckBox& box = *tab.RzCheckBox2;
+    ColouredCheckBox& box = *part<ColouredCheckBox>(tab, "withoutSourceCheckBox");
     EXPECT_EQ(box.text(), "Показывать записи без источника");
     EXPECT_EQ(box.currentFrameColour(), QColor(28, 81, 128));
     EXPECT_EQ(box.checkColour(), QColor(33, 161, 33));

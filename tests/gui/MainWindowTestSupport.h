@@ -94,8 +94,8 @@ inline QString disabledControls(const MainWindow& w)
     for (const QWidget* control : {static_cast<QWidget*>(w.RzLineComboBox1), static_cast<QWidget*>(w.RzLineEdit1),
                                    static_cast<QWidget*>(w.RzLineEdit2), static_cast<QWidget*>(w.RzCheckBox1),
                                    button("RzToolbarButton1"), button("RzToolbarButton2"), button("refreshButton"),
-                                   button("killButton"), button("filterValuesButton"), button("RzToolbarButton4"),
-                                   button("RzToolbarButton6"), button("RzToolbarButton3"), button("RzToolbarButton5")})
+                                   button("killButton"), button("filterValuesButton"), button("databaseRefreshButton"),
+                                   button("logRefreshButton"), button("RzToolbarButton3"), button("RzToolbarButton5")})
         if (!control->isEnabled())
             off << control->objectName();
     for (const QAction* action : w.actions())
@@ -105,7 +105,7 @@ inline QString disabledControls(const MainWindow& w)
 }
 
 inline const QString DisconnectedOff = QStringLiteral(
-    "RzToolbarButton2 refreshButton killButton filterValuesButton RzToolbarButton4 RzToolbarButton6 "
+    "RzToolbarButton2 refreshButton killButton filterValuesButton databaseRefreshButton logRefreshButton "
     "disconnectAction RefAction DelAction FilterAction");
 inline const QString ConnectedOff = QStringLiteral(
     "RzLineComboBox1 RzLineEdit1 RzLineEdit2 RzCheckBox1 RzToolbarButton1 ConnectAction");

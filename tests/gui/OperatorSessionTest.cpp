@@ -12,6 +12,7 @@
 #include "ResultGrid.h"
 #include "ServerTab.h"
 #include "SimFixture.h"
+#include "WindowParts.h"
 #include "ProcessDetailWindow.h"
 #include "WindowParts.h"
 
@@ -106,18 +107,18 @@ TEST(OperatorSession, EveryScreenFillsAndNothingIsShownOnTheWay)
     QTabWidget& tabs = *window->RzPageControl1;
     tabs.setCurrentWidget(window->databaseTab);
     window->RefAction->trigger();
-    EXPECT_GT(window->databaseTab->BaseQuery->recordCount(), 1);
+    EXPECT_GT(part<Query>(*window->databaseTab, "DatabaseListQuery")->recordCount(), 1);
 
     auto* server = window->findChild<ServerTab*>();
     ASSERT_NE(server, nullptr);
     tabs.setCurrentWidget(server);
-    EXPECT_GT(server->SrvQuery->recordCount(), 10);
+    EXPECT_GT(part<Query>(*server, "SrvQuery")->recordCount(), 10);
 
     auto* logs = window->findChild<LogTab*>();
     ASSERT_NE(logs, nullptr);
     tabs.setCurrentWidget(logs);
     window->RefAction->trigger();
-    EXPECT_GT(logs->LogListQuery->recordCount(), 0);
+    EXPECT_GT(part<Query>(*logs, "LogListQuery")->recordCount(), 0);
 
     window->disconnectAction->trigger();
     EXPECT_FALSE(list.isActive());

@@ -7,6 +7,7 @@
 #include "ResultGrid.h"
 #include "ServerTab.h"
 #include "SimFixture.h"
+#include "WindowParts.h"
 
 #include <QTabWidget>
 #include <gtest/gtest.h>
@@ -26,10 +27,11 @@ protected:
     }
     ServerTab& serverTab() { return *window.findChild<ServerTab*>(QStringLiteral("TabSheet3")); }
     LogTab& logTab() { return *window.findChild<LogTab*>(QStringLiteral("TabSheet4")); }
+    ResultGrid& propertiesGrid() { return *part<ResultGrid>(serverTab(), "serverPropertiesGrid"); }
     /// Name=Character_Value of the property `name`.
     QString property(const char* name)
     {
-        Query& query = *serverTab().SrvQuery;
+        Query& query = *part<Query>(serverTab(), "SrvQuery");
         if (!query.locate(QStringLiteral("Name"), QString::fromLatin1(name)))
             return QStringLiteral("<none>");
         return query.value(QStringLiteral("Character_Value")).toString();
@@ -51,12 +53,12 @@ protected:
 TEST_F(ServerTabWindow, ConnectReadsThePropertiesAndF5OnTheTabChangesNothing)
 {
     connectTo(sql2000);
-    Query& properties = *serverTab().SrvQuery;
+    Query& properties = *part<Query>(serverTab(), "SrvQuery");
     ASSERT_TRUE(properties.isActive());
     EXPECT_EQ(properties.recNo(), 0);
     EXPECT_EQ(property("FileVersion"), "2000.080.2039.00");
-    EXPECT_EQ(serverTab().DBGridEh7->model()->rowCount(), properties.recordCount());
-    EXPECT_TRUE(logTab().LogNumQuery->isActive());
+    EXPECT_EQ(propertiesGrid().model()->rowCount(), properties.recordCount());
+    EXPECT_TRUE(part<Query>(logTab(), "LogNumQuery")->isActive());
 
     properties.moveTo(3);
     window.RzPageControl1->setCurrentIndex(2);
@@ -73,8 +75,8 @@ TEST_F(ServerTabWindow, ReconnectingToAnotherServerReplacesTheProperties)
     connectTo(sql2000);
     EXPECT_EQ(property("Product ID"), "");
     window.RzToolbarButton2Click();
-    EXPECT_FALSE(serverTab().SrvQuery->isActive());
-    EXPECT_EQ(serverTab().DBGridEh7->model()->rowCount(), 0);
+    EXPECT_FALSE(part<Query>(serverTab(), "SrvQuery")->isActive());
+    EXPECT_EQ(propertiesGrid().model()->rowCount(), 0);
 
     connectTo(sql70);
     EXPECT_EQ(property("FileVersion"), "1998.070.1063.00");
@@ -89,6 +91,6 @@ TEST_F(ServerTabWindow, FailingPropertiesEndTheConnectBeforeTheArchiveList)
     }
     EXPECT_THROW(connectTo(sql2000), DbError);
     EXPECT_TRUE(window.processTab->procSource()->isActive());
-    EXPECT_FALSE(serverTab().SrvQuery->isActive());
-    EXPECT_FALSE(logTab().LogNumQuery->isActive());
+    EXPECT_FALSE(part<Query>(serverTab(), "SrvQuery")->isActive());
+    EXPECT_FALSE(part<Query>(logTab(), "LogNumQuery")->isActive());
 }

@@ -10,6 +10,7 @@
 #include "ResultGrid.h"
 #include "ServerTab.h"
 #include "SimFixture.h"
+#include "WindowParts.h"
 #include "ProcessDetailWindow.h"
 #include "WindowParts.h"
 
@@ -157,21 +158,22 @@ TEST_F(Sql2022Window, DetailWindowShowsTheLocksAndInputBuffer)
 TEST_F(Sql2022Window, DatabasesTabShowsPropertiesFilesLogSpaceAndUsers)
 {
     DatabaseTab& tab = databases();
-    ASSERT_TRUE(tab.BaseQuery->isActive());
-    ASSERT_TRUE(tab.BaseQuery->locate(QStringLiteral("name"), QStringLiteral("CustomerCorrespondenceArchive")));
-    tab.RzToolbarButton4Click();
+    Query& databaseList = *part<Query>(tab, "DatabaseListQuery");
+    ASSERT_TRUE(databaseList.isActive());
+    ASSERT_TRUE(databaseList.locate(QStringLiteral("name"), QStringLiteral("CustomerCorrespondenceArchive")));
+    tab.refreshKey();
     EXPECT_TRUE(messages.all.empty()) << messages.texts().toStdString();
     // 2022 gives the whole name, where 2000 cuts it at 24 characters.
-    EXPECT_EQ(trimmedValue(*tab.Info1Query, "name"), "CustomerCorrespondenceArchive");
-    EXPECT_EQ(tab.Info2Query->recordCount(), 2);
-    EXPECT_EQ(trimmedValue(*tab.Info3Query, "Database Name"), "CustomerCorrespondenceArchive");
-    EXPECT_TRUE(tab.Info4Query->isActive());
-    EXPECT_GT(tab.UserQuery->recordCount(), 10);
+    EXPECT_EQ(trimmedValue(*part<Query>(tab, "PropertiesQuery"), "name"), "CustomerCorrespondenceArchive");
+    EXPECT_EQ(part<Query>(tab, "FilesQuery")->recordCount(), 2);
+    EXPECT_EQ(trimmedValue(*part<Query>(tab, "LogSpaceQuery"), "Database Name"), "CustomerCorrespondenceArchive");
+    EXPECT_TRUE(part<Query>(tab, "SpaceUsedQuery")->isActive());
+    EXPECT_GT(part<Query>(tab, "UserQuery")->recordCount(), 10);
 }
 
 TEST_F(Sql2022Window, ServerTabShowsTheProductVersionOf2022)
 {
-    Query& properties = *server().SrvQuery;
+    Query& properties = *part<Query>(server(), "SrvQuery");
     ASSERT_TRUE(properties.locate(QStringLiteral("Name"), QStringLiteral("ProductVersion")));
     EXPECT_EQ(trimmedValue(properties, "Character_Value"), "16.0.1000.6");
     EXPECT_EQ(properties.value(QStringLiteral("Internal_Value")).toInt(), 16 << 16);
@@ -182,16 +184,17 @@ TEST_F(Sql2022Window, ServerTabShowsTheProductVersionOf2022)
 TEST_F(Sql2022Window, LogTabReadsTheEntriesAsTheLogReaderSplitsThem)
 {
     LogTab& tab = logs();
-    ASSERT_TRUE(tab.LogNumQuery->isActive());
-    EXPECT_EQ(tab.LogNumQuery->recordCount(), 7);
+    const Query& archives = *part<Query>(tab, "LogNumQuery");
+    ASSERT_TRUE(archives.isActive());
+    EXPECT_EQ(archives.recordCount(), 7);
     // The current log ends in a stack dump's frame, which the reader joins to the entry before.
-    EXPECT_TRUE(tab.LogNumInfoQuery->value(QStringLiteral("Info")).toString().endsWith(u'\n' + QString(72, u'*')));
+    EXPECT_TRUE(part<Query>(tab, "LogNumInfoQuery")->value(QStringLiteral("Info")).toString().endsWith(u'\n' + QString(72, u'*')));
 
-    tab.RzToolbarButton6Click();
+    tab.refreshKey();
     EXPECT_TRUE(messages.all.empty()) << messages.texts().toStdString();
-    Query& entries = *tab.LogListQuery;
+    Query& entries = *part<Query>(tab, "LogListQuery");
     ASSERT_TRUE(entries.isActive());
-    EXPECT_EQ(tab.RzGroupBox5->title(), QStringLiteral("Лог №0"));
+    EXPECT_EQ(part<QGroupBox>(tab, "entriesBox")->title(), QStringLiteral("Лог №0"));
     entries.first();
     EXPECT_EQ(entries.value(QStringLiteral("id")).toInt(), 1);
     EXPECT_EQ(entries.value(QStringLiteral("Dates")).toDateTime(), QDateTime(QDate(2026, 12, 6), QTime(5, 17, 53, 510)));
@@ -209,10 +212,10 @@ TEST_F(Sql2022Window, LogTabReadsTheEntriesAsTheLogReaderSplitsThem)
 
     // Every entry of this log has a source: the switch hides nothing, and shows it all again.
     const int all = entries.recordCount();
-    tab.RzCheckBox2->setChecked(false);
+    part<ColouredCheckBox>(tab, "withoutSourceCheckBox")->setChecked(false);
     EXPECT_TRUE(entries.filtered());
     EXPECT_EQ(entries.recordCount(), all);
-    tab.RzCheckBox2->setChecked(true);
+    part<ColouredCheckBox>(tab, "withoutSourceCheckBox")->setChecked(true);
     EXPECT_FALSE(entries.filtered());
 }
 
@@ -224,8 +227,8 @@ TEST_F(Sql2022Window, LinesBeforeTheFirstDatedOneHaveNoSourceAndTheSwitchHidesTh
         current.lines.prepend(QStringLiteral("written before the first entry"));
     }
     LogTab& tab = logs();
-    tab.RzToolbarButton6Click();
-    Query& entries = *tab.LogListQuery;
+    tab.refreshKey();
+    Query& entries = *part<Query>(tab, "LogListQuery");
     ASSERT_TRUE(entries.isActive());
     const int all = entries.recordCount();
     entries.first();
@@ -233,7 +236,7 @@ TEST_F(Sql2022Window, LinesBeforeTheFirstDatedOneHaveNoSourceAndTheSwitchHidesTh
     EXPECT_FALSE(entries.value(QStringLiteral("Dates")).isValid());
     EXPECT_FALSE(entries.value(QStringLiteral("spid")).isValid());
 
-    tab.RzCheckBox2->setChecked(false);
+    part<ColouredCheckBox>(tab, "withoutSourceCheckBox")->setChecked(false);
     EXPECT_EQ(entries.recordCount(), all - 1);
     entries.first();
     EXPECT_EQ(entries.value(QStringLiteral("spid")).toString(), "server");
@@ -246,9 +249,9 @@ TEST_F(Sql2022Window, ReconnectingToA2000ServerSetsTheLogTabBackToSplitLines)
     connectTo(window, sql2000);
     EXPECT_EQ(window.serverFamily(), ServerFamily::Sql2000);
     LogTab& tab = logs();
-    tab.RzToolbarButton6Click();
+    tab.refreshKey();
     EXPECT_TRUE(messages.all.empty()) << messages.texts().toStdString();
-    Query& entries = *tab.LogListQuery;
+    Query& entries = *part<Query>(tab, "LogListQuery");
     ASSERT_TRUE(entries.isActive());
     // The 255-character rows and their continuation flags are back.
     ASSERT_TRUE(entries.locate(QStringLiteral("i"), 1));

@@ -13,6 +13,7 @@
 #include "Query.h"
 #include "ResultGrid.h"
 #include "StatusPane.h"
+#include "WindowParts.h"
 #include "FindDialog.h"
 #include "ProcessDetailWindow.h"
 #include "WindowParts.h"
@@ -32,6 +33,7 @@
 #include <algorithm>
 
 using namespace velmora;
+using velmora::testing::part;
 
 namespace {
 
@@ -368,12 +370,12 @@ TEST_F(OperatorTest, UsersGridIsRepaintedInTheNewOrderAfterATitleClick)
 {
     QTabBar& bar = *window->RzPageControl1->tabBar();
     desk.click(bar, bar.tabRect(window->RzPageControl1->indexOf(window->databaseTab)).center());
-    DatabaseTab& databases = *window->databaseTab;
-    ResultGrid& list = *databases.DBGridEh2;
+    const DatabaseTab& databases = *window->databaseTab;
+    ResultGrid& list = *part<ResultGrid>(databases, "databaseListGrid");
     ASSERT_GT(list.model()->rowCount(), 0);
     desk.click(*list.viewport(), cellCentre(list, 0, list.columns().front().fieldName));
     desk.key(XK_F5);
-    ResultGrid& users = *databases.DBGridEh8;
+    ResultGrid& users = *part<ResultGrid>(databases, "userGrid");
     ASSERT_GE(users.model()->rowCount(), 3);
 
     // What the screen shows of the grid's data area against what the grid draws from its rows now.
@@ -406,18 +408,20 @@ TEST_F(OperatorTest, LogsShowTheArchiveChosenAndHideLinesWithoutASource)
     auto& logs = *window->findChild<LogTab*>();
     QTabBar& bar = *window->RzPageControl1->tabBar();
     desk.click(bar, bar.tabRect(window->RzPageControl1->indexOf(&logs)).center());
-    ResultGrid& archives = *logs.DBGridEh9;
-    ResultGrid& lines = *logs.DBGridEh10;
+    ResultGrid& archives = *part<ResultGrid>(logs, "archiveGrid");
+    ResultGrid& lines = *part<ResultGrid>(logs, "entryGrid");
+    const QGroupBox& entriesBox = *part<QGroupBox>(logs, "entriesBox");
+    ColouredCheckBox& withoutSource = *part<ColouredCheckBox>(logs, "withoutSourceCheckBox");
     ASSERT_GE(archives.model()->rowCount(), 2);
     // The archive chosen with the mouse is the one F5 reads; the current log has lines without
     // a source, the second archive two short lines with one.
     for (const int row : {1, 0}) {
         desk.click(*archives.viewport(), cellCentre(archives, row, QStringLiteral("Archive #")));
-        EXPECT_EQ(logs.LogNumQuery->recNo(), row);
+        EXPECT_EQ(part<Query>(logs, "LogNumQuery")->recNo(), row);
         const int archive = cellText(archives, row, QStringLiteral("Archive #")).toInt();
         desk.key(XK_F5);
-        EXPECT_TRUE(logs.RzGroupBox5->title().endsWith(QStringLiteral(" №%1").arg(archive)))
-            << logs.RzGroupBox5->title().toStdString();
+        EXPECT_TRUE(entriesBox.title().endsWith(QStringLiteral(" №%1").arg(archive)))
+            << entriesBox.title().toStdString();
         if (archive != 0) {
             EXPECT_EQ(lines.model()->rowCount(),
                       serverState([&](auto& state) { return int(state.errorLogs[size_t(archive)].lines.size()); }));
@@ -427,10 +431,10 @@ TEST_F(OperatorTest, LogsShowTheArchiveChosenAndHideLinesWithoutASource)
     const QStringList sources = columnTexts(lines, QStringLiteral("spid"));
     const int withSource = int(sources.size() - sources.count(QString()));
     ASSERT_LT(withSource, sources.size()) << "the archive has lines without a source";
-    ASSERT_TRUE(logs.RzCheckBox2->isChecked());
-    desk.click(*logs.RzCheckBox2, QPoint(6, logs.RzCheckBox2->height() / 2));
+    ASSERT_TRUE(withoutSource.isChecked());
+    desk.click(withoutSource, QPoint(6, withoutSource.height() / 2));
     EXPECT_EQ(lines.model()->rowCount(), withSource);
-    desk.click(*logs.RzCheckBox2, QPoint(6, logs.RzCheckBox2->height() / 2));
+    desk.click(withoutSource, QPoint(6, withoutSource.height() / 2));
     EXPECT_EQ(lines.model()->rowCount(), sources.size());
 }
 

@@ -49,31 +49,31 @@ TEST(DatabaseQueries, TextsAreSentAsTheyStand)
     EXPECT_EQ(space[58], " ");
     EXPECT_EQ(usersBatch(), (QStringList{"", "select * from sysusers  order by altuid, [name]"}));
 
-    Query base, info1, info4;
-    setUpBaseQuery(base);
-    setUpInfo1Query(info1);
-    setUpInfo4Query(info4);
-    EXPECT_EQ(base.commandText(), "Select dbid, [name] from sysdatabases order by [name]\r\n");
-    info1.setParameter("BD", QStringLiteral("O'Brien"));
-    EXPECT_EQ(info1.commandText(), "sp_helpdb N'O''Brien'\r\n");
-    EXPECT_EQ(info4.commandTimeout(), 10);
+    Query databaseList, properties, spaceUsed;
+    setUpDatabaseListQuery(databaseList);
+    setUpPropertiesQuery(properties);
+    setUpSpaceUsedQuery(spaceUsed);
+    EXPECT_EQ(databaseList.commandText(), "Select dbid, [name] from sysdatabases order by [name]\r\n");
+    properties.setParameter("BD", QStringLiteral("O'Brien"));
+    EXPECT_EQ(properties.commandText(), "sp_helpdb N'O''Brien'\r\n");
+    EXPECT_EQ(spaceUsed.commandTimeout(), 10);
 
     // The space-used batch as the server receives it for pubs, every tab and blank included: its
     // length and digest, taken from the published text of the batch.
-    QStringList lines = info4.sql();
+    QStringList lines = spaceUsed.sql();
     lines[0] = useDatabaseLine("pubs");
-    info4.setSql(lines);
-    const QByteArray sent = info4.commandText().toUtf8();
+    spaceUsed.setSql(lines);
+    const QByteArray sent = spaceUsed.commandText().toUtf8();
     EXPECT_EQ(sent.size(), 1447);
     EXPECT_EQ(QCryptographicHash::hash(sent, QCryptographicHash::Sha256).toHex(),
               "1985ac0d42c93f5cbd6e2ce9ea8de0ec5f348d9ad97d4cdee07ec5649e095028");
 
-    Query info2, info3, users;
-    setUpInfo2Query(info2);
-    setUpInfo3Query(info3);
+    Query files, logSpace, users;
+    setUpFilesQuery(files);
+    setUpLogSpaceQuery(logSpace);
     setUpUserQuery(users);
-    EXPECT_EQ(info2.commandText(), "exec tempdb..sp_helpfile\r\n");
-    EXPECT_EQ(info3.commandText(), "DBCC SQLPERF(LOGSPACE)\r\n");
+    EXPECT_EQ(files.commandText(), "exec tempdb..sp_helpfile\r\n");
+    EXPECT_EQ(logSpace.commandText(), "DBCC SQLPERF(LOGSPACE)\r\n");
     EXPECT_EQ(users.commandText(), "\r\nselect * from sysusers  order by altuid, [name]\r\n");
 }
 
