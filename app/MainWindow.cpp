@@ -3,7 +3,6 @@
 #include "AboutBox.h"
 #include "ButtonIcons.h"
 #include "ClassicFrame.h"
-#include "ColumnLayoutFile.h"
 #include "ConnectText.h"
 #include "Connection.h"
 #include "DatabaseTab.h"
@@ -388,7 +387,7 @@ void MainWindow::FormCreate()
 
     if (QFile::exists(LayoutFile)) {
         try {
-            LoadColumnLayout(*processTab->DBGridEh1, LayoutFile);
+            processTab->loadColumnLayout(LayoutFile);
         } catch (...) {
             // The window opens all the same, without the caption's version and the stored
             // server and login.
@@ -407,7 +406,7 @@ void MainWindow::FormClose()
 {
     // A layout that cannot be written must not cost the settings or keep the window open.
     try {
-        SaveColumnLayout(*processTab->DBGridEh1, LayoutFile);
+        processTab->saveColumnLayout(LayoutFile);
     } catch (...) {
         showErrorDisplay(errorText(std::current_exception()));
     }

@@ -37,7 +37,7 @@ struct ProcessGrid {
         bench::setUserProcesses(processCount);
         connection.setConnectionString(bench::oleDbString(QStringLiteral("GridPaintBench")));
         connection.open();
-        tab.bindAndOpen(ServerFamily::Sql2000);
+        tab.openAfterConnect(ServerFamily::Sql2000);
         GridColumns columns = grid().columns();
         for (GridColumn& column : columns)
             column.visible = true;
@@ -48,7 +48,7 @@ struct ProcessGrid {
         list.moveTo(list.recordCount() / 2);
         QApplication::processEvents();
     }
-    ResultGrid& grid() { return *tab.DBGridEh1; }
+    ResultGrid& grid() { return *tab.findChild<ResultGrid*>(QStringLiteral("processGrid")); }
 
     Connection connection;
     ProcessTab tab{&connection};

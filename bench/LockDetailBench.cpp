@@ -6,6 +6,7 @@
 #include "Connection.h"
 #include "LockQueries.h"
 #include "ProcessDetailWindow.h"
+#include "Query.h"
 
 
 using namespace velmora;
@@ -48,7 +49,7 @@ void BM_OpenLockDetail(benchmark::State& state)
         ProcessDetailWindow window;
         window.openQueries(&connection, spid);
         window.show();
-        if (window.LockQuery->recordCount() != lockCount)
+        if (window.findChild<Query*>(QStringLiteral("LockQuery"))->recordCount() != lockCount)
             return state.SkipWithError("wrong lock count");
         if (batches() - before != 1 + 2 * lockCount + 1)
             return state.SkipWithError("not one look-up of each name a lock");

@@ -63,11 +63,11 @@ void BM_ProcessRowMemory(benchmark::State& state)
     tab.show();
     QApplication::processEvents();
     for (auto _ : state) {
-        tab.closeQueries();
+        tab.closeAtDisconnect();
         malloc_trim(0);
         const qint64 before = heapInUse();
-        tab.ProcQuery2->setCommandTimeout(bench::statementTimeout);
-        tab.bindAndOpen(ServerFamily::Sql2000);
+        tab.findChild<Query*>(QStringLiteral("ProcQuery2"))->setCommandTimeout(bench::statementTimeout);
+        tab.openAfterConnect(ServerFamily::Sql2000);
         QApplication::processEvents();
         const qint64 held = heapInUse() - before;
         const Query& list = *tab.procSource();

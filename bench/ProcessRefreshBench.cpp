@@ -22,13 +22,13 @@ void BM_ProcessRefresh(benchmark::State& state)
     connection.setConnectionString(bench::oleDbString(QStringLiteral("ProcessRefreshBench")));
     connection.open();
     ProcessTab tab(&connection);
-    tab.ProcQuery2->setCommandTimeout(bench::statementTimeout);
-    tab.bindAndOpen(ServerFamily::Sql2000);
+    tab.findChild<Query*>(QStringLiteral("ProcQuery2"))->setCommandTimeout(bench::statementTimeout);
+    tab.openAfterConnect(ServerFamily::Sql2000);
     Query& list = *tab.procSource();
     list.setSort(QStringLiteral("cpu DESC, loginame"));
     list.moveTo(list.recordCount() / 2);
     for (auto _ : state)
-        tab.BtnMoveLeftClick();
+        tab.refreshKey();
     if (list.recordCount() < count)
         state.SkipWithError("short list");
     state.SetItemsProcessed(state.iterations() * count);

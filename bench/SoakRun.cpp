@@ -97,7 +97,7 @@ int main(int argc, char** argv)
 
     const Screen screens[] = {
         {"process list", [&] { window.processTab->refreshKey(); }},
-        {"detail window", [&] { detail.RefreshClick(); }},
+        {"detail window", [&] { detail.refresh(); }},
         {"databases", [&] { window.databaseTab->refreshKey(); }},
         {"server", [&] { window.findChild<ServerTab*>()->openAfterConnect(ServerFamily::Sql2000); }},
         {"logs", [&] { window.findChild<LogTab*>()->refreshKey(); }},

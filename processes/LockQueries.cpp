@@ -1,6 +1,6 @@
 #include "LockQueries.h"
 
-#include <iterator>
+#include "GridSetup.h"
 
 namespace velmora {
 
@@ -57,29 +57,22 @@ QString databaseNameLookup(const QString& databaseId)
 
 GridColumns lockGridColumns()
 {
-    struct Definition {
-        const char* field;
-        const char* title;
-        int width;          // -1: the width the grid derives from the field
-        bool titleButton;
-    };
-    static const Definition definitions[] = {
-        {"spid", "spid", 35, true},       {"dbid", "dbid", 45, true},     {"DBName", "DB Name", -1, false},
-        {"ObjId", "ObjId", 46, true},     {"OName", "Object", -1, false}, {"IndId", "IndId", -1, true},
-        {"Type", "Type", 33, true},       {"Resource", "Resource", 96, true}, {"Mode", "Mode", -1, true},
-        {"Status", "Status", 155, true},
-    };
-    GridColumns columns;
-    columns.reserve(std::size(definitions));
-    for (const Definition& definition : definitions) {
-        GridColumn column;
-        column.fieldName = QString::fromLatin1(definition.field);
-        column.title = QString::fromLatin1(definition.title);
-        column.titleAlignment = Qt::AlignHCenter;
-        column.width = definition.width;
-        column.titleButton = definition.titleButton;
-        columns.push_back(std::move(column));
-    }
+    constexpr int derived = -1;   // the width the grid derives from the field
+    GridColumns columns = columnTable({
+        {"spid", 35, "spid"},
+        {"dbid", 45, "dbid"},
+        {"DBName", derived, "DB Name"},
+        {"ObjId", 46, "ObjId"},
+        {"OName", derived, "Object"},
+        {"IndId", derived, "IndId"},
+        {"Type", 33, "Type"},
+        {"Resource", 96, "Resource"},
+        {"Mode", derived, "Mode"},
+        {"Status", 155, "Status"},
+    }, true);
+    // The looked-up names are not the server's columns: the rows cannot be sorted by them.
+    for (GridColumn& column : columns)
+        column.titleButton = column.fieldName != QLatin1String("DBName") && column.fieldName != QLatin1String("OName");
     return columns;
 }
 

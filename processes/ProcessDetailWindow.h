@@ -5,18 +5,15 @@
 
 #include <QDialog>
 
-class QAction;
 class QGroupBox;
 class QLineEdit;
 class QPlainTextEdit;
-class QToolButton;
 
 namespace velmora {
 
 class Connection;
-class Query;
+class ProcessDetail;
 class ResultGrid;
-class TabToolBar;
 
 class ProcessDetailWindow : public QDialog {
     Q_OBJECT
@@ -33,37 +30,25 @@ public:
     /// only leaves the lower boxes empty; the caption takes the process number.
     void openQueries(Connection* connection, const QString& spid);
 
-    /// Re-runs both queries; their failure is shown as a message. Throws the error of a failed
-    /// name look-up, which is not a failed refresh.
-    void RefreshClick();
-    void ExitClick();
-
-    Query* LockQuery = nullptr;
-    Query* InfoQuery = nullptr;
-    TabToolBar* RzToolbar1 = nullptr;
-    QToolButton* Refresh = nullptr;
-    QToolButton* Exit = nullptr;
-    QGroupBox* RzGroupBox1 = nullptr;
-    ResultGrid* DBGridEh1 = nullptr;
-    QGroupBox* RzGroupBox2 = nullptr;
-    QLineEdit* EventTypeEdit = nullptr;
-    QLineEdit* ParametersEdit = nullptr;
-    QPlainTextEdit* EventInfoMemo = nullptr;
-    QAction* RefAction = nullptr;
+    /// Re-runs both queries (the refresh button, F5); their failure is shown as a message.
+    /// Throws the error of a failed name look-up, which is not a failed refresh.
+    void refresh();
 
 protected:
     void showEvent(QShowEvent* event) override;
 
 private:
-    void FormShow();
-    void LockQueryCalcFields(Query& query);
-    /// Sorts the rows just fetched by the grid's marks, without looking their names up a second
-    /// time, and makes the first row current.
-    void sortAndGoFirst();
-    /// Puts InfoQuery's current row into the lower boxes; empty when it has none.
+    /// Centres the window and sorts the lock rows by database, as it first shows.
+    void arrangeOnFirstShow();
+    /// Puts the input buffer's current row into the lower boxes; empty when it has none.
     void showInputBuffer();
-    QGroupBox* buildInfoBox();
+    QGroupBox* buildInputBufferBox();
 
+    ProcessDetail* m_detail;
+    ResultGrid* m_lockGrid = nullptr;
+    QLineEdit* m_eventTypeEdit = nullptr;
+    QLineEdit* m_parametersEdit = nullptr;
+    QPlainTextEdit* m_eventInfoMemo = nullptr;
     bool m_shownOnce = false;
 };
 

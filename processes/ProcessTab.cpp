@@ -1,18 +1,17 @@
 #include "ProcessTab.h"
 
-#include "Connection.h"
+#include "ColumnLayoutFile.h"
 #include "FilterRow.h"
-#include "FilterValueLists.h"
+#include "GridSetup.h"
 #include "GuardedHandler.h"
 #include "MessageSeam.h"
+#include "ProcessDetailWindow.h"
 #include "ProcessGridColumns.h"
-#include "ProcessQueries.h"
+#include "ProcessMonitor.h"
 #include "ProcessRowColours.h"
 #include "Query.h"
 #include "ResultGrid.h"
 #include "TabToolBar.h"
-#include "TahomaFont.h"
-#include "ProcessDetailWindow.h"
 
 #include <QStyle>
 #include <QToolButton>
@@ -20,63 +19,53 @@
 
 namespace velmora {
 
+namespace {
+
+GridBehaviourOptions processGridBehaviour()
+{
+    GridBehaviourOptions behaviour;
+    behaviour.autoSortMarking = true;
+    behaviour.multiSortMarking = true;
+    behaviour.incSearch = true;
+    behaviour.preferIncSearch = true;
+    return behaviour;
+}
+
+} // namespace
+
 ProcessTab::ProcessTab(Connection* connection, QWidget* parent)
     : WindowTab(parent)
     , m_connection(connection)
-    , m_valueLists(std::make_unique<FilterValueLists>())
+    , m_monitor(new ProcessMonitor(connection, this))
 {
-    ProcQuery = new Query(this);
-    ProcQuery->setObjectName(QStringLiteral("ProcQuery"));
-    ProcQuery2 = new Query(this);
-    ProcQuery2->setObjectName(QStringLiteral("ProcQuery2"));
-    ProcQuery2005 = new Query(this);
-    ProcQuery2005->setObjectName(QStringLiteral("ProcQuery2005"));
-    for (auto [query, family] : {std::pair{ProcQuery, ServerFamily::Sql70}, std::pair{ProcQuery2, ServerFamily::Sql2000},
-                                 std::pair{ProcQuery2005, ServerFamily::Sql2005AndLater}}) {
-        query->setConnection(connection);
-        setUpProcessQuery(*query, family);
-    }
-
-    RzToolbar1 = new TabToolBar(QStringLiteral("RzToolbar1"), this,
-                                Qt::LeftEdge | Qt::RightEdge | Qt::BottomEdge);
-    BtnMoveLeft = RzToolbar1->addButton(QStringLiteral("BtnMoveLeft"), 4,
-                                        style()->standardIcon(QStyle::SP_BrowserReload),
-                                        QStringLiteral("Обновить (F5)"));
-    RzToolbar1->addSeparator(QStringLiteral("RzSpacer"), 29, 8);
-    BtnReject = RzToolbar1->addButton(QStringLiteral("BtnReject"), 37,
+    auto* toolBar = new TabToolBar(QStringLiteral("processToolBar"), this, Qt::LeftEdge | Qt::RightEdge | Qt::BottomEdge);
+    m_refreshButton = toolBar->addButton(QStringLiteral("refreshButton"), 4,
+                                         style()->standardIcon(QStyle::SP_BrowserReload),
+                                         QStringLiteral("Обновить (F5)"));
+    toolBar->addSeparator(QStringLiteral("separatorAfterRefresh"), 29, 8);
+    m_killButton = toolBar->addButton(QStringLiteral("killButton"), 37,
                                       style()->standardIcon(QStyle::SP_DialogCancelButton),
                                       QStringLiteral("Удалить процесс (Ctrl+Del)"));
-    RzToolbar1->addSeparator(QStringLiteral("RzSpacer7"), 62, 8);
-    View = RzToolbar1->addButton(QStringLiteral("View"), 70,
-                                 style()->standardIcon(QStyle::SP_FileDialogContentsView),
-                                 QStringLiteral("Обновить значения фильтров (F3)"));
-    connect(BtnMoveLeft, &QToolButton::clicked, this, guarded(this, &ProcessTab::BtnMoveLeftClick));
-    connect(BtnReject, &QToolButton::clicked, this, guarded(this, &ProcessTab::BtnRejectClick));
-    connect(View, &QToolButton::clicked, this, guarded(this, &ProcessTab::ViewClick));
+    toolBar->addSeparator(QStringLiteral("separatorAfterKill"), 62, 8);
+    m_filterValuesButton = toolBar->addButton(QStringLiteral("filterValuesButton"), 70,
+                                              style()->standardIcon(QStyle::SP_FileDialogContentsView),
+                                              QStringLiteral("Обновить значения фильтров (F3)"));
+    connect(m_refreshButton, &QToolButton::clicked, this, guarded(this, &ProcessTab::refreshClicked));
+    connect(m_killButton, &QToolButton::clicked, this, guarded(this, &ProcessTab::killClicked));
+    connect(m_filterValuesButton, &QToolButton::clicked, this, guarded(this, &ProcessTab::filterValuesClicked));
 
-    DBGridEh1 = new ResultGrid(this);
-    DBGridEh1->setObjectName(QStringLiteral("DBGridEh1"));
-    DBGridEh1->setFonts(tahomaFont(8));
-    DBGridEh1->setTitleHeader(new FilterRow(*DBGridEh1));
-    GridOptions options;
-    options.editing = false;
-    options.rowSelect = true;
-    DBGridEh1->setOptions(options);
-    GridBehaviourOptions behaviourOptions;
-    behaviourOptions.autoSortMarking = true;
-    behaviourOptions.multiSortMarking = true;
-    behaviourOptions.incSearch = true;
-    behaviourOptions.preferIncSearch = true;
-    DBGridEh1->setBehaviourOptions(behaviourOptions);
-    DBGridEh1->sortLocal = true;
-    DBGridEh1->setColumns(processGridColumns());
-    DBGridEh1->setDataSource(procSource());
-    DBGridEh1->onGetCellParams = [this](const GridColumn& column, const RowView& row, QFont& font,
-                                        QColor& background, QColor& text) {
-        DBGridEh1GetCellParams(column, row, font, background, text);
+    m_processGrid = makeGrid(this, {.name = "processGrid",
+                                    .source = m_monitor->source(),
+                                    .columns = processGridColumns(),
+                                    .behaviour = processGridBehaviour(),
+                                    .filterRow = true});
+    connect(m_monitor, &ProcessMonitor::sourceBound, m_processGrid, &ResultGrid::setDataSource);
+    m_processGrid->onGetCellParams = [this](const GridColumn& column, const RowView& row, QFont& font,
+                                            QColor& background, QColor& text) {
+        colourProcessCell(column, row, font, background, text);
     };
-    DBGridEh1->onKeyPress = [this](QChar& key) { DBGridEh1KeyPress(key); };
-    DBGridEh1->onDblClick = [this] { DBGridEh1DblClick(); };
+    m_processGrid->onKeyPress = [this](QChar& key) { processGridKeyPressed(key); };
+    m_processGrid->onDblClick = [this] { openDetailOfCurrentProcess(); };
     onOpenDetail = [this] {
         ProcessDetailWindow::showModalFor(window(), m_connection, QString::number(currentSpid()));
     };
@@ -84,8 +73,8 @@ ProcessTab::ProcessTab(Connection* connection, QWidget* parent)
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
-    layout->addWidget(RzToolbar1);
-    layout->addWidget(DBGridEh1, 1);
+    layout->addWidget(toolBar);
+    layout->addWidget(m_processGrid, 1);
 
     setConnectedState(false);
 }
@@ -94,33 +83,22 @@ ProcessTab::~ProcessTab() = default;
 
 Query* ProcessTab::procSource() const
 {
-    switch (m_family) {
-    case ServerFamily::Sql70: return ProcQuery;
-    case ServerFamily::Sql2000: return ProcQuery2;
-    case ServerFamily::Sql2005AndLater: return ProcQuery2005;
-    }
-    return ProcQuery;
-}
-
-void ProcessTab::bindAndOpen(ServerFamily family)
-{
-    m_family = family;
-    m_sortOfFailedRefresh.clear();
-    DBGridEh1->setDataSource(procSource());
-    procSource()->open();
-}
-
-std::optional<int> ProcessTab::currentRowSpid() const
-{
-    const Query* query = procSource();
-    if (!query->isActive() || query->recNo() < 0)
-        return std::nullopt;
-    return query->value(QStringLiteral("spid")).toInt();
+    return m_monitor->source();
 }
 
 int ProcessTab::currentSpid() const
 {
-    return currentRowSpid().value_or(0);
+    return m_monitor->currentSpid().value_or(0);
+}
+
+void ProcessTab::loadColumnLayout(const QString& fileName)
+{
+    LoadColumnLayout(*m_processGrid, fileName);
+}
+
+void ProcessTab::saveColumnLayout(const QString& fileName) const
+{
+    SaveColumnLayout(*m_processGrid, fileName);
 }
 
 QString ProcessTab::caption() const
@@ -130,70 +108,46 @@ QString ProcessTab::caption() const
 
 void ProcessTab::setConnectedState(bool connected)
 {
-    for (QToolButton* button : {BtnMoveLeft, BtnReject, View})
+    for (QToolButton* button : {m_refreshButton, m_killButton, m_filterValuesButton})
         button->setEnabled(connected);
 }
 
 void ProcessTab::openAfterConnect(ServerFamily family)
 {
-    bindAndOpen(family);
+    m_monitor->open(family);
 }
 
 void ProcessTab::closeAtDisconnect()
 {
-    closeQueries();
-    hideFilterRow();
+    m_monitor->close();
+    m_processGrid->filterRow()->setRowVisible(false);
 }
 
 void ProcessTab::refreshKey()
 {
-    BtnMoveLeftClick();
+    refreshClicked();
 }
 
 void ProcessTab::deleteKey()
 {
-    BtnRejectClick();
+    killClicked();
 }
 
 void ProcessTab::filterValuesKey()
 {
-    ViewClick();
+    filterValuesClicked();
 }
 
-void ProcessTab::closeQueries()
+void ProcessTab::refreshClicked()
 {
-    ProcQuery->close();
-    ProcQuery2->close();
-    ProcQuery2005->close();
+    m_monitor->refresh();
 }
 
-void ProcessTab::hideFilterRow()
-{
-    DBGridEh1->filterRow()->setRowVisible(false);
-}
-
-void ProcessTab::BtnMoveLeftClick()
-{
-    const int spid = currentSpid();
-    Query* query = procSource();
-    // Closing a result set discards its sort string. When the last reopening failed, the sort
-    // marks still show the operator's order, so the order taken before that failure applies.
-    const QString sort = query->isActive() ? query->sort() : m_sortOfFailedRefresh;
-    m_sortOfFailedRefresh = sort;
-    query->close();
-    query->open();
-    m_sortOfFailedRefresh.clear();
-    query->setSort(sort);
-    // A process that has ended is simply not found: the position stays where the reopening
-    // and re-sorting left it.
-    query->locate(QStringLiteral("spid"), spid);
-}
-
-void ProcessTab::BtnRejectClick()
+void ProcessTab::killClicked()
 {
     // Without a current row there is no process to name: the question would end in "процесс ?"
     // and the statement in "Kill " alone.
-    const std::optional<int> spid = currentRowSpid();
+    const std::optional<int> spid = m_monitor->currentSpid();
     if (!spid)
         return;
 
@@ -206,52 +160,42 @@ void ProcessTab::BtnRejectClick()
     question.defaultButton = QMessageBox::Yes;
     question.escapeButton = QMessageBox::No;
     question.centredOnScreen = true;
-    if (showMessage(question) != QMessageBox::Yes)
-        return;
-
-    // The number is the digits of an integer read from the row, so it cannot carry anything
-    // but a process number into the statement.
-    m_connection->executeNoRows(QStringLiteral("Kill ") + QString::number(*spid));
-    BtnMoveLeftClick();
+    if (showMessage(question) == QMessageBox::Yes)
+        m_monitor->kill(*spid);
 }
 
-void ProcessTab::ViewClick()
+void ProcessTab::filterValuesClicked()
 {
-    FilterRow& row = *DBGridEh1->filterRow();
+    FilterRow& row = *m_processGrid->filterRow();
     // Hiding closes an open filter editor, storing its text; the row is shown in any case.
     row.setRowVisible(false);
     row.setRowVisible(true);
-    m_valueLists->release(*DBGridEh1);
-    row.ApplyFilter();
-    Query& list = *procSource();
-    m_valueLists->make(*DBGridEh1, list, m_connection);
-    if (!list.isActive())
+    if (!m_monitor->rebuildValueLists(*m_processGrid))
         return;
-    m_valueLists->fill(*DBGridEh1, list);
     // F3 on another tab leaves the focus where the operator has it.
-    if (DBGridEh1->isVisible())
-        DBGridEh1->setFocus(Qt::OtherFocusReason);
-    DBGridEh1->viewport()->update();
+    if (m_processGrid->isVisible())
+        m_processGrid->setFocus(Qt::OtherFocusReason);
+    m_processGrid->viewport()->update();
     row.viewport()->update();
 }
 
-void ProcessTab::DBGridEh1GetCellParams(const GridColumn&, const RowView& row, QFont&,
-                                        QColor& background, QColor& text)
+void ProcessTab::colourProcessCell(const GridColumn&, const RowView& row, QFont&, QColor& background,
+                                   QColor& text)
 {
     background = processRowBackground(row);
     // Row backgrounds are pale whatever the desktop theme, so the text on them is always black.
     text = Qt::black;
 }
 
-void ProcessTab::DBGridEh1KeyPress(QChar& key)
+void ProcessTab::processGridKeyPressed(QChar& key)
 {
     if (key != QChar(u'\r'))
         return;
     key = QChar();
-    DBGridEh1DblClick();
+    openDetailOfCurrentProcess();
 }
 
-void ProcessTab::DBGridEh1DblClick()
+void ProcessTab::openDetailOfCurrentProcess()
 {
     const Query* list = procSource();
     if (!list->isActive() || list->recordCount() == 0)

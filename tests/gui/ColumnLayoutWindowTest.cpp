@@ -5,6 +5,7 @@
 #include "LayoutFixture.h"
 #include "ProcessGridColumns.h"
 #include "ResultGrid.h"
+#include "WindowParts.h"
 
 #include <QHeaderView>
 #include <gtest/gtest.h>
@@ -42,7 +43,7 @@ struct ColumnLayoutWindow : ::testing::Test {
 
 ResultGrid& grid(MainWindow& window)
 {
-    return *window.processTab->DBGridEh1;
+    return *part<ResultGrid>(*window.processTab, "processGrid");
 }
 
 } // namespace

@@ -6,6 +6,7 @@
 #include "LayoutFixture.h"
 #include "ProcessGridColumns.h"
 #include "ResultGrid.h"
+#include "WindowParts.h"
 
 #include <QFileInfo>
 #include <gtest/gtest.h>
@@ -75,6 +76,11 @@ private:
     QString m_path;
     bool m_immutable = false;
 };
+
+ResultGrid& processGrid(const MainWindow& window)
+{
+    return *part<ResultGrid>(*window.processTab, "processGrid");
+}
 
 struct DamagedFiles : ::testing::Test {
     SettingsFile settings;   // also a working directory of the test's own
@@ -152,7 +158,7 @@ TEST_F(DamagedFiles, ReadOnlyLayoutIsLoadedAndKeptAndTheSettingsAreStillWritten)
     QByteArray layout;
     {
         MainWindow window;
-        ResultGrid& grid = *window.processTab->DBGridEh1;
+        ResultGrid& grid = processGrid(window);
         grid.column(grid.columnIndex(QStringLiteral("hostname"))).width = 150;
         window.close();
         layout = bytesOf(LayoutFile);
@@ -163,7 +169,7 @@ TEST_F(DamagedFiles, ReadOnlyLayoutIsLoadedAndKeptAndTheSettingsAreStillWritten)
         GTEST_SKIP() << "the file cannot be made read-only here";
     {
         MainWindow window;
-        ResultGrid& grid = *window.processTab->DBGridEh1;
+        ResultGrid& grid = processGrid(window);
         EXPECT_EQ(grid.columns()[size_t(grid.columnIndex(QStringLiteral("hostname")))].width, 150);
         grid.column(grid.columnIndex(QStringLiteral("hostname"))).width = 90;
         fillLogin(window, QStringLiteral("srv"), QStringLiteral("sa"), QString());
@@ -198,7 +204,7 @@ TEST_F(DamagedFiles, UnreadableLayoutIsShownAndReplacedOnlyByAWholeLayout)
             MainWindow window;
             ASSERT_EQ(messages.all.size(), 1u);
             EXPECT_EQ(messages.all[0].icon, QMessageBox::Critical);
-            EXPECT_EQ(describeColumns(window.processTab->DBGridEh1->columns()), describeColumns(processGridColumns()));
+            EXPECT_EQ(describeColumns(processGrid(window).columns()), describeColumns(processGridColumns()));
             EXPECT_TRUE(showActive(window));
             window.close();
         }
@@ -223,7 +229,7 @@ TEST_F(DamagedFiles, ALayoutPathThatIsADirectoryIsShownAtStartAndAtClose)
         ASSERT_EQ(messages.all.size(), 1u);
         EXPECT_TRUE(messages.all[0].text.startsWith(QStringLiteral("Cannot open file \"ColReg.dat\". ")))
             << messages.all[0].text.toStdString();
-        EXPECT_EQ(describeColumns(window.processTab->DBGridEh1->columns()), describeColumns(processGridColumns()));
+        EXPECT_EQ(describeColumns(processGrid(window).columns()), describeColumns(processGridColumns()));
         fillLogin(window, QStringLiteral("other"), QStringLiteral("sa"), QString());
         window.close();
     }

@@ -8,6 +8,7 @@
 #include "Query.h"
 #include "ResultGrid.h"
 #include "SimFixture.h"
+#include "WindowParts.h"
 
 #include <QAbstractItemView>
 #include <QApplication>
@@ -66,7 +67,7 @@ protected:
         std::lock_guard lock(sim.engine().mutex());
         return sim.engine().state().batchCount;
     }
-    ResultGrid& grid() { return *window.processTab->DBGridEh1; }
+    ResultGrid& grid() { return *part<ResultGrid>(*window.processTab, "processGrid"); }
     FilterRow& row() { return *grid().filterRow(); }
     Query& list() { return *window.processTab->procSource(); }
     const GridColumn& column(const char* field) { return grid().columns()[size_t(grid().columnIndex(field))]; }
@@ -164,7 +165,7 @@ TEST_F(FilterValueListsTest, APickAppliesAtOnceAndF3AgainClearsItAndListsAllRows
     changeServer([](sqlsim::ServerState& state) {
         state.processes.push_back(process(12, 5, QStringLiteral("WS02"), loginSecond));
     });
-    window.processTab->BtnMoveLeftClick();
+    window.processTab->refreshKey();
     EXPECT_EQ(list().recordCount(), 1);
     EXPECT_FALSE(entries("hostname").contains("WS02"));
 

@@ -12,6 +12,7 @@
 #include "SimFixture.h"
 #include "WindowParts.h"
 #include "ProcessDetailWindow.h"
+#include "WindowParts.h"
 
 #include <QAbstractItemView>
 #include <QComboBox>
@@ -108,7 +109,7 @@ protected:
         EXPECT_EQ(int(state.databases.size()), databaseCount);
     }
     Query& processes() { return *window.processTab->procSource(); }
-    ResultGrid& processGrid() { return *window.processTab->DBGridEh1; }
+    ResultGrid& processGrid() { return *part<ResultGrid>(*window.processTab, "processGrid"); }
     /// The text the process grid shows in `field` of its visible row `row`.
     QString shown(int row, const char* field)
     {
@@ -199,9 +200,10 @@ TEST_F(HostileNames, DetailWindowShowsTheLookedUpNamesCut)
         SCOPED_TRACE(hostileNames[i].toStdString());
         ProcessDetailWindow detail;
         detail.openQueries(window.Connect, QString::number(firstSpid + int(i)));
-        ASSERT_EQ(detail.LockQuery->recordCount(), 1);
-        EXPECT_EQ(detail.LockQuery->value(QStringLiteral("DBName")).toString(), hostileNames[i].left(20));
-        EXPECT_EQ(detail.LockQuery->value(QStringLiteral("OName")).toString(), hostileNames[objectNameIndex].left(20));
+        const Query& locks = *part<Query>(detail, "LockQuery");
+        ASSERT_EQ(locks.recordCount(), 1);
+        EXPECT_EQ(locks.value(QStringLiteral("DBName")).toString(), hostileNames[i].left(20));
+        EXPECT_EQ(locks.value(QStringLiteral("OName")).toString(), hostileNames[objectNameIndex].left(20));
     }
     EXPECT_EQ(messages.texts(), QString());
     expectNothingRan();

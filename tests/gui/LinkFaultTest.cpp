@@ -118,11 +118,11 @@ public:
                 return;
             poll.stop();
             inside(*detail);
-            detail->ExitClick();
+            detail->close();
         });
         poll.start();
         ASSERT_TRUE(showActive(window));
-        ResultGrid& grid = *window.processTab->DBGridEh1;
+        ResultGrid& grid = *part<ResultGrid>(*window.processTab, "processGrid");
         grid.scrollTo(grid.currentIndex());
         click(*grid.viewport(), grid.visualRect(grid.currentIndex()).center());
         pressKey(Qt::Key_Return);
@@ -211,18 +211,20 @@ const Screen screens[] = {
          ASSERT_TRUE(f.processes().locate(QStringLiteral("spid"), 301));
          f.whileDetailShown([&](ProcessDetailWindow& detail) {
              arm();
-             detail.RefAction->trigger();
+             part<QAction>(detail, "RefAction")->trigger();
          });
      },
      {}, {}, true},
     {"DetailWindowRefresh", false,
      [](LinkFault& f) { return lockBatch(QString::number(f.window.processTab->currentSpid())).join(QStringLiteral("\r\n")); },
-     [](LinkFault&) { return qobject_cast<ProcessDetailWindow*>(QApplication::activeModalWidget())->LockQuery; },
+     [](LinkFault&) {
+         return part<Query>(*qobject_cast<ProcessDetailWindow*>(QApplication::activeModalWidget()), "LockQuery");
+     },
      [](LinkFault& f, const std::function<void()>& arm) {
          f.chooseSteadyProcess();
          f.whileDetailShown([&](ProcessDetailWindow& detail) {
              arm();
-             detail.RefAction->trigger();
+             part<QAction>(detail, "RefAction")->trigger();
          });
      },
      QStringLiteral("Сообщение|Ошибка при обновлении данных."),

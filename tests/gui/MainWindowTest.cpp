@@ -12,6 +12,7 @@
 #include "TahomaFace.h"
 #include "ProcessDetailWindow.h"
 #include "TabToolBar.h"
+#include "WindowParts.h"
 
 #include <QFontInfo>
 #include <QStyle>
@@ -181,9 +182,9 @@ TEST_F(MainWindowTest, DesignSizesAreOuterSizesWithTheClassicFrame)
     ProcessDetailWindow detail;
     EXPECT_EQ(detail.size(), QSize(816, 385));
     detail.layout()->activate();
-    EXPECT_EQ(detail.RzToolbar1->height(), 29);
-    EXPECT_EQ(detail.RzGroupBox1->height(), 230);
-    EXPECT_EQ(detail.RzGroupBox2->height(), 126);
+    EXPECT_EQ(part<QWidget>(detail, "detailToolBar")->height(), 29);
+    EXPECT_EQ(part<QWidget>(detail, "locksBox")->height(), 230);
+    EXPECT_EQ(part<QWidget>(detail, "inputBufferBox")->height(), 126);
 }
 
 TEST(ErrorDisplay, CaptionAndFullStopRules)
@@ -306,12 +307,12 @@ TEST(TahomaFace, TheWindowsResolveTahomaWhenThePackageIsInstalled)
     SettingsFile settings;
     MainWindow window;
     for (const QWidget* widget : {static_cast<QWidget*>(window.RzCheckBox1), static_cast<QWidget*>(window.RzPageControl1),
-                                  static_cast<QWidget*>(window.processTab->DBGridEh1)})
+                                  static_cast<QWidget*>(part<ResultGrid>(*window.processTab, "processGrid"))})
         EXPECT_EQ(QFontInfo(widget->font()).family(), QStringLiteral("Tahoma")) << widget->objectName().toStdString();
     const QFontInfo label(window.findChild<QLabel*>(QStringLiteral("RzLabel1"))->font());
     EXPECT_EQ(label.family(), QStringLiteral("Tahoma"));
     EXPECT_TRUE(label.bold());
-    const QFontInfo title(window.processTab->DBGridEh1->horizontalHeader()->font());
+    const QFontInfo title(part<ResultGrid>(*window.processTab, "processGrid")->horizontalHeader()->font());
     EXPECT_EQ(title.family(), QStringLiteral("Tahoma"));
     EXPECT_TRUE(title.bold());
     // Bold is drawn bold, at 8 points and at 10: each label beside the same text in the regular

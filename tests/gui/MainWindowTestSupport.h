@@ -93,8 +93,8 @@ inline QString disabledControls(const MainWindow& w)
     const auto button = [&w](const char* name) { return static_cast<QWidget*>(w.findChild<QToolButton*>(name)); };
     for (const QWidget* control : {static_cast<QWidget*>(w.RzLineComboBox1), static_cast<QWidget*>(w.RzLineEdit1),
                                    static_cast<QWidget*>(w.RzLineEdit2), static_cast<QWidget*>(w.RzCheckBox1),
-                                   button("RzToolbarButton1"), button("RzToolbarButton2"), button("BtnMoveLeft"),
-                                   button("BtnReject"), button("View"), button("databaseRefreshButton"),
+                                   button("RzToolbarButton1"), button("RzToolbarButton2"), button("refreshButton"),
+                                   button("killButton"), button("filterValuesButton"), button("databaseRefreshButton"),
                                    button("logRefreshButton"), button("RzToolbarButton3"), button("RzToolbarButton5")})
         if (!control->isEnabled())
             off << control->objectName();
@@ -105,7 +105,7 @@ inline QString disabledControls(const MainWindow& w)
 }
 
 inline const QString DisconnectedOff = QStringLiteral(
-    "RzToolbarButton2 BtnMoveLeft BtnReject View databaseRefreshButton logRefreshButton "
+    "RzToolbarButton2 refreshButton killButton filterValuesButton databaseRefreshButton logRefreshButton "
     "disconnectAction RefAction DelAction FilterAction");
 inline const QString ConnectedOff = QStringLiteral(
     "RzLineComboBox1 RzLineEdit1 RzLineEdit2 RzCheckBox1 RzToolbarButton1 ConnectAction");

@@ -14,6 +14,7 @@
 #include "SimFixture.h"
 #include "WindowParts.h"
 #include "ProcessDetailWindow.h"
+#include "WindowParts.h"
 
 #include <QApplication>
 #include <QPointer>
@@ -52,7 +53,7 @@ TEST(OperatorSession, EveryScreenFillsAndNothingIsShownOnTheWay)
 
     window->ConnectAction->trigger();
     Query& list = *window->processTab->procSource();
-    ResultGrid& grid = *window->processTab->DBGridEh1;
+    ResultGrid& grid = *part<ResultGrid>(*window->processTab, "processGrid");
     ASSERT_TRUE(list.isActive()) << messages.texts().toStdString();
     const int processes = list.recordCount();
     EXPECT_GT(processes, 10);

@@ -10,6 +10,7 @@
 #include "SimFixture.h"
 #include "ProcessDetailWindow.h"
 #include "WindowInput.h"
+#include "WindowParts.h"
 
 #include <QApplication>
 #include <QLineEdit>
@@ -42,6 +43,28 @@ void addProcessWithLocks(sqlsim::ServerState& state)
     state.locks.push_back({301, 2073058421, 6, 4, 0, 1, QStringLiteral("KEY"), QStringLiteral("(0a0087c006b1)"),
                            QStringLiteral("IX"), true});
     state.locks.push_back({301, 99, 10, 1, 0, 0, QStringLiteral("TAB"), {}, QStringLiteral("X"), false});
+}
+
+Query& lockQuery(const ProcessDetailWindow& window)
+{
+    return *part<Query>(window, "LockQuery");
+}
+ResultGrid& lockGrid(const ProcessDetailWindow& window)
+{
+    return *part<ResultGrid>(window, "lockGrid");
+}
+// The lower boxes' texts.
+QString eventType(const ProcessDetailWindow& window)
+{
+    return part<QLineEdit>(window, "EventTypeEdit")->text();
+}
+QString parameters(const ProcessDetailWindow& window)
+{
+    return part<QLineEdit>(window, "ParametersEdit")->text();
+}
+QString eventInfo(const ProcessDetailWindow& window)
+{
+    return part<QPlainTextEdit>(window, "EventInfoMemo")->toPlainText();
 }
 
 struct RecordedMessages {
@@ -82,7 +105,7 @@ protected:
     /// "spid|dbid|DB Name|ObjId|Object|Status" of every visible lock row, a line each.
     static QString lockRows(const ProcessDetailWindow& window)
     {
-        const Query& locks = *window.LockQuery;
+        const Query& locks = lockQuery(window);
         QStringList lines;
         for (int row = 0; row < locks.recordCount(); ++row) {
             QStringList values;
@@ -95,7 +118,7 @@ protected:
     static QString marks(const ProcessDetailWindow& window)
     {
         QStringList marked;
-        for (const GridColumn& column : window.DBGridEh1->columns()) {
+        for (const GridColumn& column : lockGrid(window).columns()) {
             if (column.sortMarker != SortMarker::None)
                 marked << column.fieldName + (column.sortMarker == SortMarker::Down ? u'+' : u'-');
         }
@@ -103,9 +126,9 @@ protected:
     }
     static void clickTitle(ProcessDetailWindow& window, const QString& title)
     {
-        auto& header = static_cast<GridHeader&>(*window.DBGridEh1->horizontalHeader());
+        auto& header = static_cast<GridHeader&>(*lockGrid(window).horizontalHeader());
         int column = 0;
-        while (window.DBGridEh1->columns()[size_t(column)].title != title)
+        while (lockGrid(window).columns()[size_t(column)].title != title)
             ++column;
         click(*header.viewport(),
               {header.sectionViewportPosition(column) + header.sectionSize(column) / 2, header.height() / 2});
@@ -120,33 +143,33 @@ TEST_F(ProcessDetailWindowTest, OpensWithTheCaptionTheInputBufferAndTheLocksSort
     ProcessDetailWindow window;
     window.openQueries(&connection, QStringLiteral("57"));
     EXPECT_EQ(window.windowTitle(), QStringLiteral("Информация по процессу 57"));
-    EXPECT_EQ(window.LockQuery->commandText(), QStringLiteral("Exec sp_lock 57\r\n"));
-    EXPECT_EQ(window.InfoQuery->commandText(), QStringLiteral("dbcc inputbuffer(57)\r\n"));
-    EXPECT_EQ(window.EventTypeEdit->text(), QStringLiteral("Language Event"));
-    EXPECT_EQ(window.ParametersEdit->text(), QStringLiteral("0"));
-    EXPECT_TRUE(window.EventInfoMemo->toPlainText().startsWith(QStringLiteral("insert into OrderLines")));
+    EXPECT_EQ(lockQuery(window).commandText(), QStringLiteral("Exec sp_lock 57\r\n"));
+    EXPECT_EQ(part<Query>(window, "inputBufferQuery")->commandText(), QStringLiteral("dbcc inputbuffer(57)\r\n"));
+    EXPECT_EQ(eventType(window), QStringLiteral("Language Event"));
+    EXPECT_EQ(parameters(window), QStringLiteral("0"));
+    EXPECT_TRUE(eventInfo(window).startsWith(QStringLiteral("insert into OrderLines")));
 
     // In Northwind object 2073058421 has a name of 27 characters, 99 none anywhere; database 10
     // has a name of 29. Both names keep their first 20 characters.
     connection.executeNoRows(QStringLiteral("Use Northwind"));
     ProcessDetailWindow other;
     other.openQueries(&connection, QStringLiteral("301"));
-    other.LockQuery->moveTo(3);
+    lockQuery(other).moveTo(3);
     other.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&other));
     EXPECT_EQ(marks(other), QStringLiteral("dbid+"));
-    EXPECT_EQ(other.LockQuery->recNo(), 0);
+    EXPECT_EQ(lockQuery(other).recNo(), 0);
     EXPECT_EQ(lockRows(other), QStringLiteral("301|1|master|0||GRANT\n"
                                               "301|6|Northwind|21575115|Orders|GRANT\n"
                                               "301|6|Northwind|2073058421|CustomerDemographics|WAIT\n"
                                               "301|10|CustomerCorresponden|99||GRANT"));
-    EXPECT_EQ(other.EventTypeEdit->text(), QStringLiteral("RPC Event"));
-    EXPECT_EQ(other.ParametersEdit->text(), QStringLiteral("2"));
-    EXPECT_EQ(other.EventInfoMemo->toPlainText(), QStringLiteral("sp_executesql;1"));
+    EXPECT_EQ(eventType(other), QStringLiteral("RPC Event"));
+    EXPECT_EQ(parameters(other), QStringLiteral("2"));
+    EXPECT_EQ(eventInfo(other), QStringLiteral("sp_executesql;1"));
 
     // The object names follow the connection's current database, whoever changed it.
     connection.executeNoRows(QStringLiteral("Use pubs"));
-    other.RefreshClick();
+    other.refresh();
     EXPECT_EQ(lockRows(other), QStringLiteral("301|1|master|0||GRANT\n"
                                               "301|6|Northwind|21575115|authors|GRANT\n"
                                               "301|6|Northwind|2073058421||WAIT\n"
@@ -164,7 +187,7 @@ TEST_F(ProcessDetailWindowTest, OpeningAndRefreshingLookEachRowsNamesUpOnce)
     EXPECT_EQ(batches() - before, 1 + 4 * 2 + 1);   // locks, two look-ups a row, input buffer
 
     before = batches();
-    window.RefreshClick();                          // fetched, sorted, then the input buffer
+    window.refresh();                          // fetched, sorted, then the input buffer
     EXPECT_EQ(batches() - before, 1 + 4 * 2 + 1);
 
     // A title click reads every row again.
@@ -191,8 +214,8 @@ TEST_F(ProcessDetailWindowTest, OnlyTheServersColumnsSortOneAtATime)
 
     clickTitle(window, QStringLiteral("ObjId"));
     EXPECT_EQ(marks(window), QStringLiteral("ObjId+"));
-    EXPECT_EQ(window.LockQuery->valueAt(0, window.LockQuery->fieldIndex("ObjId")).toInt(), 0);
-    EXPECT_EQ(window.LockQuery->valueAt(3, window.LockQuery->fieldIndex("ObjId")).toInt(), 2073058421);
+    EXPECT_EQ(lockQuery(window).valueAt(0, lockQuery(window).fieldIndex("ObjId")).toInt(), 0);
+    EXPECT_EQ(lockQuery(window).valueAt(3, lockQuery(window).fieldIndex("ObjId")).toInt(), 2073058421);
     clickTitle(window, QStringLiteral("Status"));
     EXPECT_EQ(marks(window), QStringLiteral("Status+"));
 }
@@ -203,10 +226,10 @@ TEST_F(ProcessDetailWindowTest, AProcessWithoutLocksShowsAnEmptyGrid)
     window.openQueries(&connection, QStringLiteral("54"));
     window.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
-    EXPECT_TRUE(window.LockQuery->isActive());
-    EXPECT_EQ(window.LockQuery->recordCount(), 0);
-    EXPECT_EQ(window.DBGridEh1->model()->rowCount(), 0);
-    EXPECT_EQ(window.EventInfoMemo->toPlainText(), QStringLiteral("select name from master..sysdatabases order by name"));
+    EXPECT_TRUE(lockQuery(window).isActive());
+    EXPECT_EQ(lockQuery(window).recordCount(), 0);
+    EXPECT_EQ(lockGrid(window).model()->rowCount(), 0);
+    EXPECT_EQ(eventInfo(window), QStringLiteral("select name from master..sysdatabases order by name"));
 }
 
 TEST_F(ProcessDetailWindowTest, RefreshFailuresAreReported)
@@ -220,30 +243,30 @@ TEST_F(ProcessDetailWindowTest, RefreshFailuresAreReported)
     // The locks fail: the message, the list closes, the input buffer is not asked.
     failOn(QStringLiteral("Exec sp_lock 301"));
     int before = batches();
-    window.RefreshClick();
+    window.refresh();
     EXPECT_EQ(batches() - before, 1);
     ASSERT_EQ(messages.all.size(), 1u);
     EXPECT_EQ(messages.all[0].caption, QStringLiteral("Сообщение"));
     EXPECT_EQ(messages.all[0].text, QStringLiteral("Ошибка при обновлении данных."));
     EXPECT_EQ(messages.all[0].icon, QMessageBox::Critical);
     EXPECT_EQ(messages.all[0].buttons, QMessageBox::Ok);
-    EXPECT_FALSE(window.LockQuery->isActive());
-    EXPECT_EQ(window.DBGridEh1->model()->rowCount(), 0);
+    EXPECT_FALSE(lockQuery(window).isActive());
+    EXPECT_EQ(lockGrid(window).model()->rowCount(), 0);
 
     // The next refresh brings them back in the order the marks show.
     failOn(QString());
-    window.RefreshClick();
+    window.refresh();
     EXPECT_EQ(messages.all.size(), 1u);
-    EXPECT_EQ(window.LockQuery->recordCount(), 4);
-    EXPECT_EQ(window.LockQuery->valueAt(0, 1).toInt(), 1);
+    EXPECT_EQ(lockQuery(window).recordCount(), 4);
+    EXPECT_EQ(lockQuery(window).valueAt(0, 1).toInt(), 1);
 
     // The input buffer fails: the same message, the locks are new.
     changeServer([](sqlsim::ServerState& state) { state.locks.push_back({301, 5, 2, 2}); });
     failOn(QStringLiteral("dbcc inputbuffer(301)"));
-    window.RefreshClick();
+    window.refresh();
     EXPECT_EQ(messages.all.size(), 2u);
-    EXPECT_EQ(window.LockQuery->recordCount(), 5);
-    EXPECT_EQ(window.EventInfoMemo->toPlainText(), QString());
+    EXPECT_EQ(lockQuery(window).recordCount(), 5);
+    EXPECT_EQ(eventInfo(window), QString());
 }
 
 TEST_F(ProcessDetailWindowTest, AnInputBufferRefusedAtOpeningLeavesTheBoxesEmptyAndEveryRefreshFailing)
@@ -253,19 +276,19 @@ TEST_F(ProcessDetailWindowTest, AnInputBufferRefusedAtOpeningLeavesTheBoxesEmpty
     ProcessDetailWindow window;
     window.openQueries(&connection, QStringLiteral("301"));
     EXPECT_TRUE(messages.all.empty());
-    EXPECT_EQ(window.LockQuery->recordCount(), 4);
-    EXPECT_EQ(window.EventTypeEdit->text(), QString());
-    EXPECT_EQ(window.ParametersEdit->text(), QString());
-    EXPECT_EQ(window.EventInfoMemo->toPlainText(), QString());
+    EXPECT_EQ(lockQuery(window).recordCount(), 4);
+    EXPECT_EQ(eventType(window), QString());
+    EXPECT_EQ(parameters(window), QString());
+    EXPECT_EQ(eventInfo(window), QString());
 
     // Never there, it cannot be re-run, though the server would answer now.
     failOn(QString());
     const int before = batches();
-    window.RefreshClick();
+    window.refresh();
     EXPECT_EQ(batches() - before, 1 + 4 * 2);
     ASSERT_EQ(messages.all.size(), 1u);
     EXPECT_EQ(messages.all[0].text, QStringLiteral("Ошибка при обновлении данных."));
-    EXPECT_EQ(window.EventInfoMemo->toPlainText(), QString());
+    EXPECT_EQ(eventInfo(window), QString());
 }
 
 class ProcessDetailFromTheList : public ProcessDetailWindowTest {
@@ -274,13 +297,14 @@ protected:
     {
         ProcessDetailWindowTest::SetUp();
         tab.setConnectedState(true);
-        tab.bindAndOpen(ServerFamily::Sql2000);
+        tab.openAfterConnect(ServerFamily::Sql2000);
         tab.resize(959, 434);
         ASSERT_TRUE(showActive(tab));
         ASSERT_TRUE(tab.procSource()->locate(QStringLiteral("spid"), 301));
     }
+    ResultGrid& processGrid() { return *part<ResultGrid>(tab, "processGrid"); }
     /// The centre of the current process's row, where the operator clicks.
-    QPoint currentRow() { return tab.DBGridEh1->visualRect(tab.DBGridEh1->currentIndex()).center(); }
+    QPoint currentRow() { return processGrid().visualRect(processGrid().currentIndex()).center(); }
     int listRefreshes()
     {
         std::lock_guard lock(sim.engine().mutex());
@@ -313,13 +337,13 @@ TEST_F(ProcessDetailFromTheList, EnterOpensTheCurrentProcessAndF5RefreshesOnlyTh
     int rowsAfter = 0;
     whileOpen([&](ProcessDetailWindow& window) {
         caption = window.windowTitle();
-        rowsBefore = window.LockQuery->recordCount();
+        rowsBefore = lockQuery(window).recordCount();
         changeServer([](sqlsim::ServerState& state) { state.locks.push_back({301, 5, 2, 2}); });
         ASSERT_TRUE(showActive(window));
         pressKey(Qt::Key_F5);
-        rowsAfter = window.LockQuery->recordCount();
+        rowsAfter = lockQuery(window).recordCount();
     });
-    click(*tab.DBGridEh1->viewport(), currentRow());
+    click(*processGrid().viewport(), currentRow());
     pressKey(Qt::Key_Return);
     EXPECT_EQ(caption, QStringLiteral("Информация по процессу 301"));
     EXPECT_EQ(rowsBefore, 4);
@@ -330,7 +354,7 @@ TEST_F(ProcessDetailFromTheList, EnterOpensTheCurrentProcessAndF5RefreshesOnlyTh
     // A double click opens a new window with the design-time order.
     QString order;
     whileOpen([&](ProcessDetailWindow& window) { order = marks(window); });
-    doubleClick(*tab.DBGridEh1->viewport(), currentRow());
+    doubleClick(*processGrid().viewport(), currentRow());
     EXPECT_EQ(order, QStringLiteral("dbid+"));
     EXPECT_TRUE(opened.isNull());
 }
@@ -340,7 +364,7 @@ TEST_F(ProcessDetailFromTheList, AFailingLockQueryShowsItsErrorAndNoWindow)
     failOn(QStringLiteral("Exec sp_lock 301"));
     RecordedMessages messages;
     const int before = batches();
-    click(*tab.DBGridEh1->viewport(), currentRow());
+    click(*processGrid().viewport(), currentRow());
     pressKey(Qt::Key_Return);
     EXPECT_EQ(batches() - before, 1);   // the input buffer is not asked
     ASSERT_EQ(messages.all.size(), 1u);

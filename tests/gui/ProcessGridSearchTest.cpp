@@ -10,6 +10,7 @@
 #include "FindDialog.h"
 #include "ProcessDetailWindow.h"
 #include "WindowInput.h"
+#include "WindowParts.h"
 
 #include <QHeaderView>
 #include <QScrollBar>
@@ -67,7 +68,7 @@ protected:
         connection.setConnectionString(sim.oledbConnectionString());
         connection.open();
         tab.setConnectedState(true);
-        tab.bindAndOpen(ServerFamily::Sql2000);
+        tab.openAfterConnect(ServerFamily::Sql2000);
         list().setFilter("[spid] >= 300");
         tab.resize(959, 434);
         ASSERT_TRUE(showActive(tab));
@@ -81,7 +82,7 @@ protected:
     void TearDown() override { setMessageHandler({}); }
 
     Query& list() { return *tab.procSource(); }
-    ResultGrid& grid() { return *tab.DBGridEh1; }
+    ResultGrid& grid() { return *part<ResultGrid>(tab, "processGrid"); }
     QModelIndex cell(int row, const char* field)
     {
         return grid().model()->index(row, grid().columnIndex(QString::fromUtf8(field)));
@@ -230,7 +231,7 @@ TEST_F(ProcessGridSearch, AMoveByAKeyOrAClickEndsTheSearch)
         {"Down", [&] { pressKey(Qt::Key_Down); }},
         {"click on another row", [&] { click(4, "program_name"); }},
         {"click on another column", [&] { click(list().recNo(), "hostname"); }},
-        {"refresh", [&] { tab.BtnMoveLeftClick(); }},
+        {"refresh", [&] { tab.refreshKey(); }},
     };
     for (const auto& [what, move] : moves) {
         SCOPED_TRACE(what);
@@ -304,7 +305,7 @@ TEST(MainWindowFind, CtrlFInAGridOpensTheWindowsOneDialogAndInTheTopPanelOnlyEdi
     velmora::testing::RecordedMessages recorded;
     MainWindow window;
     ASSERT_TRUE(showActive(window));
-    ResultGrid& grid = *window.processTab->DBGridEh1;
+    ResultGrid& grid = *part<ResultGrid>(*window.processTab, "processGrid");
 
     click(*window.RzLineEdit1);
     typeText(QStringLiteral("sa"));
@@ -355,7 +356,7 @@ TEST(MainWindowFind, CtrlFInAGridOpensTheWindowsOneDialogAndInTheTopPanelOnlyEdi
     ProcessDetailWindow locks;
     ASSERT_TRUE(showActive(locks));
     QStringList lockColumns;
-    click(*locks.DBGridEh1->viewport());
+    click(*part<ResultGrid>(locks, "lockGrid")->viewport());
     QTimer whenShown;
     QObject::connect(&whenShown, &QTimer::timeout, [&] {
         FindDialog* shown = window.findDialog();
@@ -371,5 +372,5 @@ TEST(MainWindowFind, CtrlFInAGridOpensTheWindowsOneDialogAndInTheTopPanelOnlyEdi
     pressKey(Qt::Key_F, Qt::ControlModifier);
     EXPECT_EQ(window.findDialog(), &dialog);
     ASSERT_FALSE(lockColumns.isEmpty());
-    EXPECT_EQ(lockColumns.first(), locks.DBGridEh1->columns().front().caption());
+    EXPECT_EQ(lockColumns.first(), part<ResultGrid>(locks, "lockGrid")->columns().front().caption());
 }

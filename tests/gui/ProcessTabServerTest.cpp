@@ -10,6 +10,7 @@
 #include "ResultGrid.h"
 #include "SimFixture.h"
 #include "WindowInput.h"
+#include "WindowParts.h"
 
 #include <QAbstractButton>
 #include <QTest>
@@ -50,11 +51,12 @@ protected:
         connection.setConnectionString(sim.oledbConnectionString());
         connection.open();
         tab.setConnectedState(true);
-        tab.bindAndOpen(ServerFamily::Sql2000);
+        tab.openAfterConnect(ServerFamily::Sql2000);
     }
     void TearDown() override { setMessageHandler({}); }
 
     Query& list() { return *tab.procSource(); }
+    ResultGrid& grid() { return *part<ResultGrid>(tab, "processGrid"); }
     int refreshCount()
     {
         std::lock_guard lock(sim.engine().mutex());
@@ -100,7 +102,7 @@ TEST_F(ProcessTabServer, RefreshKeepsTheCurrentProcessOrderAndFilter)
 
     changeServer([&](sqlsim::ServerState& state) { serverProcess(state, 300)->cpu = 90; });
     const int before = refreshCount();
-    tab.BtnMoveLeftClick();
+    tab.refreshKey();
 
     EXPECT_EQ(refreshCount(), before + 1);
     // New figures, both keys still in force: the lock holder first, then by cpu.
@@ -119,7 +121,7 @@ TEST_F(ProcessTabServer, RefreshMovesNothingWhenTheCurrentProcessHasEnded)
         std::erase_if(state.processes, [](const sqlsim::Process& p) { return p.spid == 302; });
     });
 
-    tab.BtnMoveLeftClick();
+    tab.refreshKey();
 
     EXPECT_EQ(shownSpids(), QStringList({"300", "301"}));
     EXPECT_EQ(tab.currentSpid(), 300);   // where reopening left it: the first row
@@ -132,7 +134,7 @@ TEST_F(ProcessTabServer, RefreshOfAnEmptyListStillReadsTheServer)
     EXPECT_EQ(tab.currentSpid(), 0);
 
     const int before = refreshCount();
-    tab.BtnMoveLeftClick();
+    tab.refreshKey();
     EXPECT_EQ(refreshCount(), before + 1);
     EXPECT_TRUE(list().isActive());
     EXPECT_EQ(list().recordCount(), 0);   // the filter still holds
@@ -149,15 +151,15 @@ TEST_F(ProcessTabServer, FailedRefreshLeavesTheListClosedAndTheNextReopensIt)
         state.faults.errorOnStatement = processBatch(ServerFamily::Sql2000).join("\r\n");
     });
 
-    EXPECT_THROW(tab.BtnMoveLeftClick(), DbError);
+    EXPECT_THROW(tab.refreshKey(), DbError);
     EXPECT_FALSE(list().isActive());
-    EXPECT_EQ(tab.DBGridEh1->model()->rowCount(), 0);
+    EXPECT_EQ(grid().model()->rowCount(), 0);
     EXPECT_EQ(tab.currentSpid(), 0);
 
     changeServer([](sqlsim::ServerState& state) { state.faults.errorOnStatement.clear(); });
-    tab.BtnMoveLeftClick();
+    tab.refreshKey();
     EXPECT_TRUE(list().isActive());
-    EXPECT_EQ(tab.DBGridEh1->model()->rowCount(), 3);
+    EXPECT_EQ(grid().model()->rowCount(), 3);
     // The order the operator chose before the failure is back, with the filter.
     EXPECT_EQ(list().sort(), "cpu DESC");
     EXPECT_EQ(shownSpids(), QStringList({"301", "302", "300"}));
@@ -201,7 +203,7 @@ TEST_F(ProcessTabServer, KillIsSentOnlyWhenTheOperatorAnswersYes)
         });
         const int before = refreshCount();
 
-        tab.BtnRejectClick();
+        tab.deleteKey();
 
         ASSERT_EQ(asked.size(), 1u);
         EXPECT_EQ(asked[0].caption, "Confirm");
@@ -217,7 +219,7 @@ TEST_F(ProcessTabServer, KillingTheHeadOfAChainFreesItsVictimAfterTheRefresh)
 {
     setMessageHandler([](const MessageRequest&) { return QMessageBox::Yes; });
     ASSERT_TRUE(list().locate("spid", 301));
-    tab.BtnRejectClick();
+    tab.deleteKey();
 
     EXPECT_FALSE(list().locate("spid", 301));
     ASSERT_TRUE(list().locate("spid", 300));
@@ -226,8 +228,7 @@ TEST_F(ProcessTabServer, KillingTheHeadOfAChainFreesItsVictimAfterTheRefresh)
     QFont font;
     QColor background;
     QColor text;
-    tab.DBGridEh1->onGetCellParams(tab.DBGridEh1->columns().front(), list().visibleRow(list().recNo()),
-                                   font, background, text);
+    grid().onGetCellParams(grid().columns().front(), list().visibleRow(list().recNo()), font, background, text);
     EXPECT_EQ(background, QColor(203, 221, 254));
 }
 
@@ -252,7 +253,7 @@ TEST_F(ProcessTabServer, ServerRefusalIsShownAndTheListIsNotRefreshed)
         const int before = refreshCount();
 
         try {
-            tab.BtnRejectClick();
+            tab.deleteKey();
             ADD_FAILURE() << "the server accepted the Kill";
         } catch (const DbError& error) {
             EXPECT_EQ(error.cause(), DbError::Cause::Server);
@@ -270,13 +271,13 @@ TEST_F(ProcessTabServer, LoginWithoutTheRightToKillIsRefusedAndTheProcessStays)
     connection.setConnectionString(
         sim.oledbConnectionString().replace(QStringLiteral("User ID=sa"), QStringLiteral("User ID=operator")));
     connection.open();
-    tab.bindAndOpen(ServerFamily::Sql2000);
+    tab.openAfterConnect(ServerFamily::Sql2000);
     ASSERT_TRUE(list().locate("spid", 302));
     const int before = refreshCount();
     setMessageHandler([](const MessageRequest&) { return QMessageBox::Yes; });
 
     try {
-        tab.BtnRejectClick();
+        tab.deleteKey();
         ADD_FAILURE() << "the server accepted the Kill";
     } catch (const DbError& error) {
         EXPECT_EQ(error.cause(), DbError::Cause::Server);
@@ -302,7 +303,7 @@ TEST_F(ProcessTabServer, WithoutACurrentRowTerminationAsksNothingAndSendsNothing
         empty();
         const int before = refreshCount();
         // "Kill " alone would come back as the server's syntax error.
-        EXPECT_NO_THROW(tab.BtnRejectClick());
+        EXPECT_NO_THROW(tab.deleteKey());
         EXPECT_EQ(asked, 0);
         EXPECT_EQ(refreshCount(), before);
     }
@@ -313,14 +314,14 @@ TEST_F(ProcessTabServer, CtrlClicksOnCpuThenSpidSortByBothAndKeepTheCurrentProce
     tab.resize(959, 434);
     ASSERT_TRUE(showActive(tab));
     changeServer([&](sqlsim::ServerState& state) { serverProcess(state, 302)->cpu = 10; });   // 300 and 302 tie
-    tab.BtnMoveLeftClick();
+    tab.refreshKey();
     list().setFilter("[spid] >= 300");
     ASSERT_TRUE(list().locate("spid", 302));
 
-    auto& header = static_cast<GridHeader&>(*tab.DBGridEh1->horizontalHeader());
+    auto& header = static_cast<GridHeader&>(*grid().horizontalHeader());
     const auto titleCentre = [&](const QString& field) {
-        const int column = tab.DBGridEh1->columnIndex(field);
-        tab.DBGridEh1->scrollTo(tab.DBGridEh1->model()->index(0, column));
+        const int column = grid().columnIndex(field);
+        grid().scrollTo(grid().model()->index(0, column));
         return QPoint(header.sectionViewportPosition(column) + header.sectionSize(column) / 2, header.height() / 2);
     };
     click(*header.viewport(), titleCentre("cpu"), Qt::LeftButton, Qt::ControlModifier);

@@ -10,6 +10,7 @@
 #include "ResultGrid.h"
 #include "TabToolBar.h"
 #include "WindowInput.h"
+#include "WindowParts.h"
 
 #include <array>
 #include <QFrame>
@@ -42,14 +43,24 @@ void fillRows(ProcessTab& tab, const std::vector<std::array<QVariant, 3>>& rows)
     }
 }
 
+ResultGrid& processGrid(const ProcessTab& tab)
+{
+    return *part<ResultGrid>(tab, "processGrid");
+}
+
+QToolButton& button(const ProcessTab& tab, const char* name)
+{
+    return *part<QToolButton>(tab, name);
+}
+
 // The background the row's cells get; their text is black on every row colour.
 QColor backgroundOfRow(ProcessTab& tab, int visibleRow)
 {
     QFont font;
     QColor background = Qt::white;
     QColor text = Qt::white;
-    tab.DBGridEh1->onGetCellParams(tab.DBGridEh1->columns().front(), tab.procSource()->visibleRow(visibleRow),
-                                   font, background, text);
+    ResultGrid& grid = processGrid(tab);
+    grid.onGetCellParams(grid.columns().front(), tab.procSource()->visibleRow(visibleRow), font, background, text);
     EXPECT_EQ(text, QColor(Qt::black));
     return background;
 }
@@ -59,14 +70,15 @@ QColor backgroundOfRow(ProcessTab& tab, int visibleRow)
 TEST(ProcessTab, ToolBarButtonsStandAtTheirPlacesWithHints)
 {
     ProcessTab tab(nullptr);
+    ResultGrid& grid = processGrid(tab);
     tab.resize(959, 434);
     tab.show();
 
     struct Expected { QToolButton* button; int left; const char* hint; };
     const Expected expected[] = {
-        {tab.BtnMoveLeft, 4, "Обновить (F5)"},
-        {tab.BtnReject, 37, "Удалить процесс (Ctrl+Del)"},
-        {tab.View, 70, "Обновить значения фильтров (F3)"},
+        {&button(tab, "refreshButton"), 4, "Обновить (F5)"},
+        {&button(tab, "killButton"), 37, "Удалить процесс (Ctrl+Del)"},
+        {&button(tab, "filterValuesButton"), 70, "Обновить значения фильтров (F3)"},
     };
     for (const Expected& e : expected) {
         SCOPED_TRACE(e.button->objectName().toStdString());
@@ -75,24 +87,26 @@ TEST(ProcessTab, ToolBarButtonsStandAtTheirPlacesWithHints)
         EXPECT_EQ(e.button->toolTip(), QString::fromUtf8(e.hint));
         EXPECT_TRUE(e.button->text().isEmpty() || e.button->toolButtonStyle() == Qt::ToolButtonIconOnly);
     }
-    for (const auto& [name, left] : {std::pair{"RzSpacer", 29}, std::pair{"RzSpacer7", 62}}) {
+    for (const auto& [name, left] : {std::pair{"separatorAfterRefresh", 29}, std::pair{"separatorAfterKill", 62}}) {
         const auto* spacer = tab.findChild<QFrame*>(name);
         ASSERT_NE(spacer, nullptr) << name;
         EXPECT_EQ(spacer->geometry().left(), left);
     }
-    const auto* toolBar = tab.findChild<QFrame*>("RzToolbar1");
+    const auto* toolBar = tab.findChild<QFrame*>("processToolBar");
     ASSERT_NE(toolBar, nullptr);
     EXPECT_EQ(toolBar->height(), 29);
     // The grid fills everything below the tool bar.
-    EXPECT_EQ(tab.DBGridEh1->geometry(), QRect(0, 29, 959, 434 - 29));
+    EXPECT_EQ(grid.geometry(), QRect(0, 29, 959, 434 - 29));
 }
 
 TEST(ProcessTab, ButtonsAreEnabledOnlyWhileConnected)
 {
     ProcessTab tab(nullptr);
     const auto enabled = [&] {
-        return QString("%1%2%3").arg(tab.BtnMoveLeft->isEnabled()).arg(tab.BtnReject->isEnabled())
-            .arg(tab.View->isEnabled());
+        return QString("%1%2%3")
+            .arg(button(tab, "refreshButton").isEnabled())
+            .arg(button(tab, "killButton").isEnabled())
+            .arg(button(tab, "filterValuesButton").isEnabled());
     };
     EXPECT_EQ(enabled(), "000");
     tab.setConnectedState(true);
@@ -104,6 +118,7 @@ TEST(ProcessTab, ButtonsAreEnabledOnlyWhileConnected)
 TEST(ProcessTab, GridColumnsAreTheWholeDesignTable)
 {
     ProcessTab tab(nullptr);
+    ResultGrid& grid = processGrid(tab);
     // field|title|title alignment|width|shown|title button|kind and size in ProcQuery|in ProcQuery2
     const auto declared = [](const Query& query, const QString& field) {
         const int index = query.fieldIndex(field);
@@ -113,16 +128,16 @@ TEST(ProcessTab, GridColumnsAreTheWholeDesignTable)
         return fieldKindName(def.kind) + u' ' + QString::number(def.size) + (def.readOnly ? " ro" : "");
     };
     QStringList table;
-    for (int i = 0; i < int(tab.DBGridEh1->columns().size()); ++i) {
-        const GridColumn& column = tab.DBGridEh1->columns()[size_t(i)];
+    for (int i = 0; i < int(grid.columns().size()); ++i) {
+        const GridColumn& column = grid.columns()[size_t(i)];
         table << QStringList{column.fieldName, column.title,
                              column.titleAlignment == Qt::AlignHCenter ? "centred"
                                  : column.titleAlignment == Qt::AlignLeft ? "left" : "other",
                              column.width < 0 ? "default" : QString::number(column.width),
-                             column.visible && !tab.DBGridEh1->isColumnHidden(i) ? "shown" : "hidden",
+                             column.visible && !grid.isColumnHidden(i) ? "shown" : "hidden",
                              column.titleButton ? "button" : "plain",
-                             declared(*tab.ProcQuery, column.fieldName),
-                             declared(*tab.ProcQuery2, column.fieldName)}.join(u'|');
+                             declared(*part<Query>(tab, "ProcQuery"), column.fieldName),
+                             declared(*part<Query>(tab, "ProcQuery2"), column.fieldName)}.join(u'|');
     }
     const QStringList expected = {
         "spid|spid|centred|35|shown|button|SmallInt 0|SmallInt 0",
@@ -158,13 +173,14 @@ TEST(ProcessTab, GridColumnsAreTheWholeDesignTable)
     };
     EXPECT_EQ(table.join(u'\n').toStdString(), expected.join(u'\n').toStdString());
     // A width the table sets is the width on screen.
-    EXPECT_EQ(tab.DBGridEh1->displayWidth(0), 35);
-    EXPECT_EQ(tab.DBGridEh1->horizontalHeader()->sectionSize(tab.DBGridEh1->columnIndex("program_name")), 200);
+    EXPECT_EQ(grid.displayWidth(0), 35);
+    EXPECT_EQ(grid.horizontalHeader()->sectionSize(grid.columnIndex("program_name")), 200);
 }
 
 TEST(ProcessTab, RowColourFollowsTheBlockingState)
 {
     ProcessTab tab(nullptr);
+    ResultGrid& grid = processGrid(tab);
     struct Case { QVariant blocked; QVariant blockCount; QColor colour; const char* what; };
     const Case cases[] = {
         {0, 0, lightBlue, "holds no lock"},
@@ -184,10 +200,10 @@ TEST(ProcessTab, RowColourFollowsTheBlockingState)
     // And on screen: an empty cell of each row shows the colour (no focus, so no highlight).
     tab.resize(959, 434);
     tab.show();
-    const QImage image = tab.DBGridEh1->viewport()->grab().toImage();
-    const int waittime = tab.DBGridEh1->columnIndex("waittime");
+    const QImage image = grid.viewport()->grab().toImage();
+    const int waittime = grid.columnIndex("waittime");
     for (int i = 0; i < int(std::size(cases)); ++i) {
-        const QRect cell = tab.DBGridEh1->visualRect(tab.DBGridEh1->model()->index(i, waittime));
+        const QRect cell = grid.visualRect(grid.model()->index(i, waittime));
         EXPECT_EQ(image.pixelColor(cell.center()), cases[i].colour) << cases[i].what;
     }
 }
@@ -195,13 +211,14 @@ TEST(ProcessTab, RowColourFollowsTheBlockingState)
 TEST(ProcessTab, EnterAndDoubleClickOpenTheDetailOfTheCurrentProcess)
 {
     ProcessTab tab(nullptr);
+    ResultGrid& grid = processGrid(tab);
     tab.resize(959, 434);
     ASSERT_TRUE(showActive(tab));
     std::vector<int> opened;
     tab.onOpenDetail = [&] { opened.push_back(tab.currentSpid()); };
 
     // A closed list, an empty one and one whose filter hides every row open nothing.
-    QWidget& rows = *tab.DBGridEh1->viewport();
+    QWidget& rows = *grid.viewport();
     const QPoint firstRowCentre(60, 30);
     click(rows, firstRowCentre);
     const auto tryToOpen = [&] {
@@ -225,7 +242,7 @@ TEST(ProcessTab, EnterAndDoubleClickOpenTheDetailOfTheCurrentProcess)
 
     // A real double click presses first, which makes the row under the pointer current.
     opened.clear();
-    const QPoint firstRow = tab.DBGridEh1->visualRect(tab.DBGridEh1->model()->index(0, 0)).center();
+    const QPoint firstRow = grid.visualRect(grid.model()->index(0, 0)).center();
     click(rows, firstRow);
     doubleClick(rows, firstRow);
     EXPECT_EQ(opened, std::vector<int>({51}));
@@ -236,9 +253,10 @@ TEST(ProcessTab, ToolBarHasAFlatBorderOnTheLeftRightAndBottomOnly)
     ProcessTab tab(nullptr);
     tab.resize(959, 434);
     tab.show();
-    EXPECT_EQ(tab.RzToolbar1->borders(), Qt::LeftEdge | Qt::RightEdge | Qt::BottomEdge);
-    const QImage bar = tab.RzToolbar1->grab().toImage();
-    const QRgb border = tab.RzToolbar1->palette().color(QPalette::Mid).rgb();
+    TabToolBar& toolBar = *part<TabToolBar>(tab, "processToolBar");
+    EXPECT_EQ(toolBar.borders(), Qt::LeftEdge | Qt::RightEdge | Qt::BottomEdge);
+    const QImage bar = toolBar.grab().toImage();
+    const QRgb border = toolBar.palette().color(QPalette::Mid).rgb();
     const int middleX = 120;   // right of the buttons
     const int middleY = bar.height() / 2;
     EXPECT_EQ(bar.pixel(0, middleY), border) << "left";
@@ -251,29 +269,31 @@ TEST(ProcessTab, ToolBarHasAFlatBorderOnTheLeftRightAndBottomOnly)
 TEST(ProcessTab, TitleFontIsTheGridsAndBoldTahoma)
 {
     ProcessTab tab(nullptr);
-    const QFont title = tab.DBGridEh1->titleFont();
+    ResultGrid& grid = processGrid(tab);
+    const QFont title = grid.titleFont();
     EXPECT_TRUE(title.bold());
     EXPECT_EQ(title.family(), QStringLiteral("Tahoma"));
     EXPECT_EQ(title.pointSize(), 8);
-    EXPECT_EQ(tab.DBGridEh1->horizontalHeader()->font(), title);
-    EXPECT_FALSE(tab.DBGridEh1->font().bold());
+    EXPECT_EQ(grid.horizontalHeader()->font(), title);
+    EXPECT_FALSE(grid.font().bold());
     // The process grid sets its options: no inline editor over the row selection.
-    EXPECT_FALSE(tab.DBGridEh1->options().editing);
-    EXPECT_TRUE(tab.DBGridEh1->options().rowSelect);
+    EXPECT_FALSE(grid.options().editing);
+    EXPECT_TRUE(grid.options().rowSelect);
 }
 
 TEST(ProcessTab, TheFilterRowStartsHiddenAndADisconnectHidesItKeepingTheEditedText)
 {
     ProcessTab tab(nullptr);
+    ResultGrid& grid = processGrid(tab);
     tab.resize(959, 434);
     ASSERT_TRUE(showActive(tab));
-    FilterRow* row = tab.DBGridEh1->filterRow();
+    FilterRow* row = grid.filterRow();
     ASSERT_NE(row, nullptr);
     EXPECT_FALSE(row->isRowVisible());
 
-    const int hostname = tab.DBGridEh1->columnIndex(QStringLiteral("hostname"));
+    const int hostname = grid.columnIndex(QStringLiteral("hostname"));
     row->setRowVisible(true);
-    QScrollBar& across = *tab.DBGridEh1->horizontalScrollBar();   // scrolled until the cell shows
+    QScrollBar& across = *grid.horizontalScrollBar();   // scrolled until the cell shows
     while (row->sectionViewportPosition(hostname) + row->sectionSize(hostname) > row->viewport()->width()
            && across.value() < across.maximum())
         across.setValue(across.value() + across.singleStep());
@@ -285,32 +305,33 @@ TEST(ProcessTab, TheFilterRowStartsHiddenAndADisconnectHidesItKeepingTheEditedTe
     tab.closeAtDisconnect();
     EXPECT_FALSE(row->isRowVisible());
     EXPECT_FALSE(row->editor()->isVisible());
-    EXPECT_EQ(tab.DBGridEh1->columns()[size_t(hostname)].filter.text, QStringLiteral("ws1"));
+    EXPECT_EQ(grid.columns()[size_t(hostname)].filter.text, QStringLiteral("ws1"));
 }
 
 TEST(ProcessTab, ErrorOfAClickHandlerIsShownOnceAndTheControlsStayUsable)
 {
     velmora::testing::RecordedMessages messages;
     ProcessTab tab(nullptr);   // no connection: the refresh fails
+    ResultGrid& grid = processGrid(tab);
     tab.resize(959, 434);
     ASSERT_TRUE(showActive(tab));
     tab.setConnectedState(true);
 
-    click(*tab.BtnMoveLeft);
+    click(button(tab, "refreshButton"));
     ASSERT_EQ(messages.all.size(), 1u);
     EXPECT_EQ(messages.all[0].icon, QMessageBox::Critical);
-    EXPECT_FALSE(tab.BtnMoveLeft->isDown());
-    click(*tab.BtnMoveLeft);
+    EXPECT_FALSE(button(tab, "refreshButton").isDown());
+    click(button(tab, "refreshButton"));
     EXPECT_EQ(messages.all.size(), 2u) << "the button still clicks";
 
     // A title click whose sort fails: the header lets go of the title and takes the next click.
     fillRows(tab, {{51, 0, 0}, {57, 0, 2}});
     int sorts = 0;
-    tab.DBGridEh1->onSortMarkingChanged = [&] {
+    grid.onSortMarkingChanged = [&] {
         if (++sorts == 1)
             throw std::runtime_error("sort refused");
     };
-    auto& header = static_cast<GridHeader&>(*tab.DBGridEh1->horizontalHeader());
+    auto& header = static_cast<GridHeader&>(*grid.horizontalHeader());
     const QPoint spidTitle(header.sectionViewportPosition(0) + header.sectionSize(0) / 2, header.height() / 2);
     messages.all.clear();
     click(*header.viewport(), spidTitle);
@@ -318,11 +339,11 @@ TEST(ProcessTab, ErrorOfAClickHandlerIsShownOnceAndTheControlsStayUsable)
     EXPECT_EQ(header.pressedTitle(), -1);
     click(*header.viewport(), spidTitle);
     EXPECT_EQ(sorts, 2);
-    EXPECT_EQ(tab.DBGridEh1->columns()[0].sortMarker, SortMarker::Up);
+    EXPECT_EQ(grid.columns()[0].sortMarker, SortMarker::Up);
     EXPECT_EQ(messages.all.size(), 1u);
 
     // And the grid still moves its rows.
-    click(*tab.DBGridEh1->viewport(), tab.DBGridEh1->visualRect(tab.DBGridEh1->model()->index(0, 0)).center());
+    click(*grid.viewport(), grid.visualRect(grid.model()->index(0, 0)).center());
     pressKey(Qt::Key_Down);
     EXPECT_EQ(tab.currentSpid(), 57);
 }

@@ -10,6 +10,7 @@
 #include "ServerWait.h"
 #include "SimFixture.h"
 #include "ErrorDisplay.h"
+#include "WindowParts.h"
 
 #include <QApplication>
 #include <QScopeGuard>
@@ -82,7 +83,7 @@ TEST_P(SlowServer, TheWindowPaintsWhileItWaitsAndTheCancelEndsTheWait)
     fillLogin(window, QStringLiteral("127.0.0.1,%1").arg(sim.port()), QStringLiteral("sa"), QStringLiteral("velmora"));
     window.ConnectAction->trigger();
     ASSERT_EQ(messages.texts(), QString());
-    window.processTab->DBGridEh1->setFocus();
+    part<ResultGrid>(*window.processTab, "processGrid")->setFocus();
     // Longer than the refresh's own time-out: only the cancel ends this wait early.
     setSlowRefresh(120'000);
 

@@ -12,6 +12,7 @@
 #include "SimFixture.h"
 #include "VersionText.h"
 #include "WindowTab.h"
+#include "WindowParts.h"
 
 #include <QLabel>
 #include <QTabWidget>
@@ -74,8 +75,8 @@ TEST_F(ConnectTest, SqlLoginConnectsAndDisconnectClosesEverything)
     EXPECT_TRUE(window->Connect->isOpen());
     EXPECT_EQ(disabledControls(*window), ConnectedOff);
     EXPECT_TRUE(window->server2000());
-    EXPECT_EQ(window->processTab->procSource(), window->processTab->ProcQuery2);
-    EXPECT_GT(window->processTab->ProcQuery2->recordCount(), 0);
+    EXPECT_EQ(window->processTab->procSource(), part<Query>(*window->processTab, "ProcQuery2"));
+    EXPECT_GT(part<Query>(*window->processTab, "ProcQuery2")->recordCount(), 0);
     EXPECT_TRUE(window->RzStatusPane1->text().startsWith(QStringLiteral("Microsoft SQL Server  2000")));
     // The application name carries the version text of the running executable.
     EXPECT_EQ(clientPrograms(), QStringList{QStringLiteral("Velmora ") + GetFileVersionText(ownExecutablePath())});
@@ -83,7 +84,7 @@ TEST_F(ConnectTest, SqlLoginConnectsAndDisconnectClosesEverything)
     window->RzToolbarButton2Click();
     EXPECT_FALSE(window->Connect->isOpen());
     EXPECT_EQ(disabledControls(*window), DisconnectedOff);
-    EXPECT_FALSE(window->processTab->ProcQuery2->isActive());
+    EXPECT_FALSE(part<Query>(*window->processTab, "ProcQuery2")->isActive());
     EXPECT_EQ(window->RzStatusPane1->text(), QString());
     for (int waited = 0; !clientPrograms().isEmpty() && waited < 5000; waited += 50)
         QTest::qWait(50);
@@ -139,8 +140,8 @@ TEST_F(ConnectTo70Test, Version7ProbeSelectsTheFirstProcessQuery)
 {
     connectAs(QStringLiteral("sa"), QStringLiteral("velmora"));
     EXPECT_FALSE(window->server2000());
-    EXPECT_EQ(window->processTab->procSource(), window->processTab->ProcQuery);
-    EXPECT_TRUE(window->processTab->ProcQuery->isActive());
+    EXPECT_EQ(window->processTab->procSource(), part<Query>(*window->processTab, "ProcQuery"));
+    EXPECT_TRUE(part<Query>(*window->processTab, "ProcQuery")->isActive());
 }
 
 TEST_F(ConnectTest, ProbeWithoutRowsTakesTheServerFor2000AndStillConnects)
@@ -150,7 +151,7 @@ TEST_F(ConnectTest, ProbeWithoutRowsTakesTheServerFor2000AndStillConnects)
     EXPECT_EQ(messages.texts(), QStringLiteral("Сообщение|Ошибка работы  функции xp_msver. Сервер определен как MS SQL 2000"));
     EXPECT_EQ(messages.all[0].icon, QMessageBox::Warning);
     EXPECT_TRUE(window->server2000());
-    EXPECT_TRUE(window->processTab->ProcQuery2->isActive());
+    EXPECT_TRUE(part<Query>(*window->processTab, "ProcQuery2")->isActive());
     EXPECT_EQ(disabledControls(*window), ConnectedOff);
 }
 
@@ -414,20 +415,23 @@ TEST_F(ConnectTest, ReconnectingFromA70ToA2000ServerRebindsTheGridAndStoresThatV
 {
     SimFixture sim70{sqlsim::ServerVersion::Sql70};
     ProcessTab& tab = *window->processTab;
+    const ResultGrid& grid = *part<ResultGrid>(tab, "processGrid");
+    Query& procQuery = *part<Query>(tab, "ProcQuery");
+    Query& procQuery2 = *part<Query>(tab, "ProcQuery2");
     fillLogin(*window, QStringLiteral("127.0.0.1,%1").arg(sim70.port()), QStringLiteral("sa"), QStringLiteral("velmora"));
     window->RzToolbarButton1Click();
     ASSERT_TRUE(window->Connect->isOpen());
-    EXPECT_EQ(tab.DBGridEh1->dataSource(), tab.ProcQuery);
-    tab.ProcQuery->setSort(QStringLiteral("spid"));
+    EXPECT_EQ(grid.dataSource(), &procQuery);
+    procQuery.setSort(QStringLiteral("spid"));
     window->RzToolbarButton2Click();
 
     connectAs(QStringLiteral("sa"), QStringLiteral("velmora"));
     ASSERT_TRUE(window->server2000());
-    EXPECT_EQ(tab.DBGridEh1->dataSource(), tab.ProcQuery2);
-    EXPECT_FALSE(tab.ProcQuery->isActive());
-    EXPECT_EQ(tab.DBGridEh1->model()->rowCount(), tab.ProcQuery2->recordCount());
-    EXPECT_GT(tab.DBGridEh1->model()->rowCount(), 0);
-    tab.ProcQuery2->setSort(QStringLiteral("spid DESC"));
+    EXPECT_EQ(grid.dataSource(), &procQuery2);
+    EXPECT_FALSE(procQuery.isActive());
+    EXPECT_EQ(grid.model()->rowCount(), procQuery2.recordCount());
+    EXPECT_GT(grid.model()->rowCount(), 0);
+    procQuery2.setSort(QStringLiteral("spid DESC"));
     window->close();
     EXPECT_TRUE(SettingsFile::text().contains(QStringLiteral("[SortOption]\nSort=spid DESC\n")))
         << SettingsFile::text().toStdString();
@@ -437,12 +441,13 @@ TEST_F(ConnectTest, FailedConnectAfterASessionLeavesTheWindowAsDisconnectDoes)
 {
     // Everything a disconnect sets, as one line.
     const auto windowState = [this] {
-        ProcessTab& tab = *window->processTab;
+        const ProcessTab& tab = *window->processTab;
+        const ResultGrid& grid = *part<ResultGrid>(tab, "processGrid");
         return QStringList{disabledControls(*window), window->RzStatusPane1->text(),
-                           QString::number(window->Connect->isOpen()), QString::number(tab.ProcQuery->isActive()),
-                           QString::number(tab.ProcQuery2->isActive()),
-                           QString::number(tab.DBGridEh1->model()->rowCount()),
-                           tab.DBGridEh1->dataSource()->objectName()}
+                           QString::number(window->Connect->isOpen()),
+                           QString::number(part<Query>(tab, "ProcQuery")->isActive()),
+                           QString::number(part<Query>(tab, "ProcQuery2")->isActive()),
+                           QString::number(grid.model()->rowCount()), grid.dataSource()->objectName()}
             .join(u'|')
             .toStdString();
     };

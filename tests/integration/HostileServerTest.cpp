@@ -17,6 +17,7 @@
 #include "tds/ReplyEncoder.h"
 #include "tds/TokenWriter.h"
 #include "tds/TypeEncoding.h"
+#include "WindowParts.h"
 
 #include <QDate>
 #include <QRegularExpression>
@@ -330,7 +331,7 @@ protected:
         connection.setConnectionString(connectionString(server));
         connection.open();
         tab.setConnectedState(true);
-        tab.bindAndOpen(ServerFamily::Sql2000);
+        tab.openAfterConnect(ServerFamily::Sql2000);
     }
     ~HostileProcessList() override { setMessageHandler(previous); }
 
@@ -363,6 +364,7 @@ protected:
     }
 
     Query& processes() { return *tab.procSource(); }
+    ResultGrid& grid() { return *velmora::testing::part<ResultGrid>(tab, "processGrid"); }
     /// Paints the tab with its grid and filter row, as the screen would.
     void paint()
     {
@@ -378,10 +380,10 @@ protected:
                 paint();
             }
         }
-        tab.ViewClick();
+        tab.filterValuesKey();
         paint();
         std::map<QString, QStringList> lists;
-        for (const GridColumn& column : tab.DBGridEh1->columns())
+        for (const GridColumn& column : grid().columns())
             if (column.filter.valueList)
                 lists[column.fieldName] = *column.filter.valueList;
         return lists;
@@ -436,18 +438,18 @@ TEST_F(HostileProcessList, ColumnsThatDoNotFitTheListNameTheFieldAndTheConnectio
         }
         answerWith(spoiled);
         try {
-            tab.BtnMoveLeftClick();
+            tab.refreshKey();
             ADD_FAILURE() << "opened";
         } catch (const DbError& e) {
             EXPECT_EQ(e.cause(), DbError::Cause::Binding);
             EXPECT_EQ(e.text(), c.message);
         }
         EXPECT_FALSE(processes().isActive());
-        EXPECT_EQ(tab.DBGridEh1->model()->rowCount(), 0);
+        EXPECT_EQ(grid().model()->rowCount(), 0);
         EXPECT_EQ(tab.currentSpid(), 0);
 
         answerWith(plainProcessList(3));
-        tab.BtnMoveLeftClick();
+        tab.refreshKey();
         EXPECT_EQ(processes().recordCount(), 3) << "the same connection reads the next list";
     }
 }
@@ -463,14 +465,14 @@ TEST_F(HostileProcessList, AValueLongerThanItsColumnLeavesTheStreamInStep)
     lying.columns[size_t(hostname)].size = 4000;
     lying.rows[1][size_t(hostname)] = QString(4000, u'h');
     answerWith(lying);
-    tab.BtnMoveLeftClick();
+    tab.refreshKey();
     ASSERT_EQ(processes().recordCount(), 3);
     const int field = processes().fieldIndex(QStringLiteral("hostname"));
     EXPECT_EQ(processes().valueAt(1, field).toString(), QString(10, u'h'));
     EXPECT_EQ(processes().valueAt(2, field).toString(), QStringLiteral("v2"));
     EXPECT_EQ(processes().valueAt(2, processes().fieldIndex(QStringLiteral("loginame"))).toString(), QStringLiteral("v2"));
     answerWith(plainProcessList(5));
-    tab.BtnMoveLeftClick();
+    tab.refreshKey();
     EXPECT_EQ(processes().recordCount(), 5);
 }
 
@@ -491,7 +493,7 @@ TEST_F(HostileProcessList, UndeclaredColumnsInAnyOrderAreLeftAside)
                                                                               : sqlsim::Value(QByteArray(8000, 'b')));
     }
     answerWith(wider);
-    tab.BtnMoveLeftClick();
+    tab.refreshKey();
     ASSERT_EQ(processes().recordCount(), 3);
     processes().last();
     EXPECT_EQ(processes().value(QStringLiteral("spid")).toInt(), 3);
@@ -507,14 +509,14 @@ TEST_F(HostileProcessList, NullsInEveryColumnAreShownSortedAndListed)
     ProcessList nulls = plainProcessList(0);
     nulls.rows.assign(4, std::vector<sqlsim::Value>(nulls.columns.size()));
     answerWith(nulls);
-    tab.BtnMoveLeftClick();
+    tab.refreshKey();
     ASSERT_EQ(processes().recordCount(), 4);
     EXPECT_EQ(tab.currentSpid(), 0);
     const std::map<QString, QStringList> lists = sortEveryWayAndListValues();
-    EXPECT_EQ(lists.size(), tab.DBGridEh1->columns().size());
+    EXPECT_EQ(lists.size(), grid().columns().size());
     for (const auto& [field, entries] : lists)
         EXPECT_EQ(entries, QStringList{QString()}) << field.toStdString();   // one empty entry for the nulls
-    tab.BtnMoveLeftClick();
+    tab.refreshKey();
     EXPECT_EQ(processes().recordCount(), 4);
     EXPECT_TRUE(messages.isEmpty()) << messages.join(u'\n').toStdString();
 }
@@ -530,7 +532,7 @@ TEST_F(HostileProcessList, HugeTextsAreHeldWholeAndListedCut)
             if (huge.columns[i].type == sqlsim::SqlType::NVarChar)
                 huge.rows[size_t(row)][i] = QString(3999, QChar(u'а' + row)) + QString::number(row);
     answerWith(huge);
-    tab.BtnMoveLeftClick();
+    tab.refreshKey();
     ASSERT_EQ(processes().recordCount(), 3);
     EXPECT_EQ(processes().value(QStringLiteral("hostname")).toString(), QString(3999, u'а') + u'0');
     const std::map<QString, QStringList> lists = sortEveryWayAndListValues();
@@ -543,7 +545,7 @@ TEST_F(HostileProcessList, HugeTextsAreHeldWholeAndListedCut)
 TEST_F(HostileProcessList, AHundredThousandRowsLoadSortFilterAndList)
 {
     answerWith(plainProcessList(100000));
-    tab.BtnMoveLeftClick();
+    tab.refreshKey();
     ASSERT_EQ(processes().recordCount(), 100000);
     processes().setSort(QStringLiteral("cpu DESC"));
     processes().first();
@@ -551,9 +553,9 @@ TEST_F(HostileProcessList, AHundredThousandRowsLoadSortFilterAndList)
     processes().setFilter(QStringLiteral("[cpu] <= 10 or [hostname] = 'v7'"));
     EXPECT_EQ(processes().recordCount(), 10 + 2000 - 1);
     processes().setFilter(QString());
-    tab.ViewClick();
+    tab.filterValuesKey();
     paint();
-    const auto& columns = tab.DBGridEh1->columns();
+    const auto& columns = grid().columns();
     const auto hostname = std::find_if(columns.begin(), columns.end(),
                                        [](const GridColumn& c) { return c.fieldName == u"hostname"; });
     ASSERT_NE(hostname, columns.end());

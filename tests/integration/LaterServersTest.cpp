@@ -12,6 +12,7 @@
 #include "SimFixture.h"
 #include "WindowParts.h"
 #include "ProcessDetailWindow.h"
+#include "WindowParts.h"
 
 #include <QCheckBox>
 #include <algorithm>
@@ -102,7 +103,8 @@ TEST(LaterServers, EachVersionGetsItsProcessVariantAndItsVersionLine)
         EXPECT_GT(list->recordCount(), 0);
         EXPECT_EQ(window.RzStatusPane1->text(), QString::fromUtf8(c.statusLine));
         // The other variants stay closed.
-        for (Query* other : {window.processTab->ProcQuery, window.processTab->ProcQuery2, window.processTab->ProcQuery2005}) {
+        for (const char* variant : {"ProcQuery", "ProcQuery2", "ProcQuery2005"}) {
+            Query* other = part<Query>(*window.processTab, variant);
             if (other != list) {
                 EXPECT_FALSE(other->isActive()) << other->objectName().toStdString();
             }
@@ -114,7 +116,7 @@ TEST(LaterServers, EachVersionGetsItsProcessVariantAndItsVersionLine)
 
 TEST_F(Sql2022Window, ProcessListCountsLocksAndRefreshKeepsTheCurrentProcess)
 {
-    Query& list = *window.processTab->ProcQuery2005;
+    Query& list = *part<Query>(*window.processTab, "ProcQuery2005");
     ASSERT_EQ(window.processTab->procSource(), &list);
     // The population's spid 57 holds locks and has read beyond 32 bits.
     ASSERT_TRUE(list.locate(QStringLiteral("spid"), 57));
@@ -124,18 +126,18 @@ TEST_F(Sql2022Window, ProcessListCountsLocksAndRefreshKeepsTheCurrentProcess)
     EXPECT_EQ(list.value(QStringLiteral("suid")).toInt(), 0);
     EXPECT_EQ(list.value(QStringLiteral("sid")).toByteArray().size(), 86);
     EXPECT_EQ(list.value(QStringLiteral("hostprocess")).toString().size(), 10);
-    EXPECT_EQ(window.processTab->DBGridEh1->model()->rowCount(), list.recordCount());
+    EXPECT_EQ(part<ResultGrid>(*window.processTab, "processGrid")->model()->rowCount(), list.recordCount());
 
     list.setSort(QStringLiteral("spid DESC"));
     ASSERT_TRUE(list.locate(QStringLiteral("spid"), 57));
-    window.processTab->BtnMoveLeftClick();
+    window.processTab->refreshKey();
     EXPECT_TRUE(list.isActive());
     EXPECT_EQ(list.sort(), "spid DESC");
     EXPECT_EQ(list.value(QStringLiteral("spid")).toInt(), 57);
 
     // F3 builds the filter row's value lists from these rows, the 64-bit waittime included.
-    window.processTab->ViewClick();
-    EXPECT_TRUE(window.processTab->DBGridEh1->filterRow()->isRowVisible());
+    window.processTab->filterValuesKey();
+    EXPECT_TRUE(part<ResultGrid>(*window.processTab, "processGrid")->filterRow()->isRowVisible());
     EXPECT_TRUE(messages.all.empty()) << messages.texts().toStdString();
 }
 
@@ -143,12 +145,14 @@ TEST_F(Sql2022Window, DetailWindowShowsTheLocksAndInputBuffer)
 {
     ProcessDetailWindow detail(&window);
     detail.openQueries(window.Connect, QStringLiteral("57"));
-    ASSERT_TRUE(detail.LockQuery->isActive());
-    EXPECT_EQ(detail.LockQuery->recordCount(), locksOf(57));
-    EXPECT_EQ(trimmedValue(*detail.LockQuery, "spid"), "57");
-    ASSERT_TRUE(detail.InfoQuery->isActive());
-    EXPECT_EQ(detail.InfoQuery->recordCount(), 1);
-    EXPECT_FALSE(detail.EventInfoMemo->toPlainText().isEmpty());
+    const Query& locks = *part<Query>(detail, "LockQuery");
+    ASSERT_TRUE(locks.isActive());
+    EXPECT_EQ(locks.recordCount(), locksOf(57));
+    EXPECT_EQ(trimmedValue(locks, "spid"), "57");
+    const Query& inputBuffer = *part<Query>(detail, "inputBufferQuery");
+    ASSERT_TRUE(inputBuffer.isActive());
+    EXPECT_EQ(inputBuffer.recordCount(), 1);
+    EXPECT_FALSE(part<QPlainTextEdit>(detail, "EventInfoMemo")->toPlainText().isEmpty());
 }
 
 TEST_F(Sql2022Window, DatabasesTabShowsPropertiesFilesLogSpaceAndUsers)
@@ -252,5 +256,5 @@ TEST_F(Sql2022Window, ReconnectingToA2000ServerSetsTheLogTabBackToSplitLines)
     // The 255-character rows and their continuation flags are back.
     ASSERT_TRUE(entries.locate(QStringLiteral("i"), 1));
     EXPECT_FALSE(entries.value(QStringLiteral("spid")).isValid());
-    EXPECT_EQ(window.processTab->procSource(), window.processTab->ProcQuery2);
+    EXPECT_EQ(window.processTab->procSource(), part<Query>(*window.processTab, "ProcQuery2"));
 }

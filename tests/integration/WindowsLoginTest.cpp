@@ -8,6 +8,7 @@
 #include "Query.h"
 #include "SelfSignedCertificate.h"
 #include "SimFixture.h"
+#include "WindowParts.h"
 
 #include <QApplication>
 #include <QFile>
@@ -70,7 +71,7 @@ protected:
     /// The login names the window's process list shows.
     QStringList listedLogins() const
     {
-        Query& list = *window->processTab->ProcQuery2;
+        Query& list = *part<Query>(*window->processTab, "ProcQuery2");
         QStringList logins;
         for (int row = 0; row < list.recordCount(); ++row) {
             list.moveTo(row);

@@ -4,6 +4,7 @@
 #include "ProcessTab.h"
 #include "Query.h"
 #include "ResultGrid.h"
+#include "WindowParts.h"
 
 #include <QApplication>
 #include <QDialog>
@@ -106,7 +107,7 @@ bool OperatorTest::expectedWindowHandled()
 
 ResultGrid& OperatorTest::processGrid() const
 {
-    return *window->processTab->DBGridEh1;
+    return *velmora::testing::part<ResultGrid>(*window->processTab, "processGrid");
 }
 
 Query& OperatorTest::processList() const

@@ -16,6 +16,7 @@
 #include "WindowParts.h"
 #include "FindDialog.h"
 #include "ProcessDetailWindow.h"
+#include "WindowParts.h"
 
 #include <QAbstractItemView>
 #include <QApplication>
@@ -292,8 +293,9 @@ TEST_F(OperatorTest, EnterOnARowOpensItsDetailWindowAndItsButtonClosesIt)
     int locks = -1;
     expectWindow<ProcessDetailWindow>([&](ProcessDetailWindow& detail) {
         caption = detail.windowTitle();
-        locks = detail.DBGridEh1->model()->rowCount();
-        desk.click(*detail.Exit, centre(*detail.Exit));
+        locks = velmora::testing::part<ResultGrid>(detail, "lockGrid")->model()->rowCount();
+        QToolButton& exit = *velmora::testing::part<QToolButton>(detail, "exitButton");
+        desk.click(exit, centre(exit));
     });
     desk.key(XK_Return);
     ASSERT_TRUE(expectedWindowHandled());

@@ -1,0 +1,62 @@
+// The process list apart from its widgets: the three variants of the process query and the one
+// that serves the connected server, the current process, a refresh that keeps the operator's
+// order and process, the termination of a process, and the filter row's value lists.
+#pragma once
+
+#include "ServerFamily.h"
+
+#include <QObject>
+#include <memory>
+#include <optional>
+
+namespace velmora {
+
+class Connection;
+class FilterValueLists;
+class Query;
+class ResultGrid;
+
+class ProcessMonitor : public QObject {
+    Q_OBJECT
+public:
+    /// The three variants, each on `connection`.
+    ProcessMonitor(Connection* connection, QObject* parent);
+    ~ProcessMonitor() override;
+
+    /// ProcSource: the variant of the server's family (ProcQuery until the first open()).
+    Query* source() const;
+    /// Binds the variant of `family` (sourceBound) and opens it. Throws DbError.
+    void open(ServerFamily family);
+    /// Closes every variant, as a disconnect does.
+    void close();
+
+    /// spid of the current row; none when the list is closed or has no current row.
+    std::optional<int> currentSpid() const;
+
+    /// Reopens the list, keeping its order and, while it is still there, its current process.
+    /// Throws DbError.
+    void refresh();
+    /// Sends "Kill <spid>" and refreshes. Throws DbError.
+    void kill(int spid);
+
+    /// Rebuilds the value lists of `grid`'s filter row from the rows now held; the conditions of
+    /// the columns that had lists are cleared and applied first. Returns whether the lists were
+    /// filled (the list is open). Throws DbError when a list's batch fails: the columns after it
+    /// have no lists then.
+    bool rebuildValueLists(ResultGrid& grid);
+
+signals:
+    /// The variant of the server's family has become the source, not yet opened.
+    void sourceBound(Query* source);
+
+private:
+    Connection* m_connection;
+    Query* m_procQuery;       // SQL Server 7.0
+    Query* m_procQuery2;      // SQL Server 2000
+    Query* m_procQuery2005;   // SQL Server 2005 and later
+    ServerFamily m_family = ServerFamily::Sql70;
+    QString m_sortOfFailedRefresh;   // the order to restore when a refresh could not reopen
+    std::unique_ptr<FilterValueLists> m_valueLists;
+};
+
+} // namespace velmora
