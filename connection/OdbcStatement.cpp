@@ -1,6 +1,7 @@
 #include "OdbcStatement.h"
 
 #include "ServerWait.h"
+#include "ValueCompare.h"
 
 #include <QDateTime>
 
@@ -74,36 +75,50 @@ QStringView textView(const char* data, SQLLEN bytes)
 // differ in their padding alone share a hash and are told apart by comparison).
 struct TextHash {
     using is_transparent = void;
-    size_t operator()(QStringView text) const noexcept
-    {
-        qsizetype length = text.size();
-        while (length > 0 && text[length - 1] == u' ')
-            --length;
-        return qHash(text.first(length));
-    }
+    size_t operator()(QStringView text) const noexcept { return qHash(withoutTrailingBlanks(text)); }
 };
 
-// The distinct texts of one column. A process list repeats its logins, hosts, programs and
-// states from row to row: a repeat shares the string already held instead of allocating its own
-// copy. At most kMaxPooledTexts are kept, so a column of unique values costs a lookup, no more.
-class TextPool {
+struct BytesHash {
+    using is_transparent = void;
+    size_t operator()(QByteArrayView bytes) const noexcept { return qHash(bytes); }
+};
+
+QString owned(QStringView text)
+{
+    return text.toString();
+}
+
+QByteArray owned(QByteArrayView bytes)
+{
+    return bytes.toByteArray();
+}
+
+// The distinct values of one column. A process list repeats its logins, hosts, programs, states
+// and security ids from row to row: a repeat shares the value already held instead of allocating
+// its own copy. At most kMaxPooledTexts are kept, so a column of unique values costs a lookup, no
+// more.
+template <typename Value, typename View, typename Hash>
+class ValuePool {
 public:
-    QString text(QStringView value)
+    Value value(View view)
     {
-        if (!m_last.isNull() && value == m_last)
+        if (!m_last.isNull() && view == m_last)
             return m_last;
-        if (auto known = m_texts.find(value); known != m_texts.end())
+        if (auto known = m_values.find(view); known != m_values.end())
             return m_last = *known;
-        m_last = value.toString();
-        if (m_texts.size() < kMaxPooledTexts)
-            m_texts.insert(m_last);
+        m_last = owned(view);
+        if (m_values.size() < kMaxPooledTexts)
+            m_values.insert(m_last);
         return m_last;
     }
 
 private:
-    QString m_last;   // asked first: the commonest repeat is of the row before
-    std::unordered_set<QString, TextHash, std::equal_to<>> m_texts;
+    Value m_last;   // asked first: the commonest repeat is of the row before
+    std::unordered_set<Value, Hash, std::equal_to<>> m_values;
 };
+
+using TextPool = ValuePool<QString, QStringView, TextHash>;
+using BytesPool = ValuePool<QByteArray, QByteArrayView, BytesHash>;
 
 template <typename T>
 T load(const char* cell)
@@ -124,6 +139,7 @@ struct OdbcStatement::BoundColumn {
     std::unique_ptr<char[]> cells;
     std::vector<SQLLEN> indicators;  // a length or SQL_NULL_DATA a row
     TextPool texts;
+    BytesPool bytes;
 };
 
 FieldKind fieldKindForSqlType(SQLSMALLINT sqlType)
@@ -283,7 +299,7 @@ std::vector<std::vector<QVariant>> OdbcStatement::fetchAll(const std::vector<Col
         const SQLLEN cellBytes = boundWidth(read.kind, m_columns[size_t(read.column)].size);
         if (cellBytes == 0)
             return fetchByRows(plan, width);
-        m_bound.push_back({read, cellBytes, {}, {}, {}});
+        m_bound.push_back({read, cellBytes, {}, {}, {}, {}});
         rowBytes += size_t(cellBytes);
     }
     return fetchByBlocks(width, std::clamp<SQLULEN>(kBlockBytes / std::max<size_t>(rowBytes, 1), 1, kBlockRows));
@@ -357,8 +373,8 @@ QVariant OdbcStatement::boundValue(BoundColumn& column, SQLULEN row)
                               .arg(m_columns[size_t(column.read.column)].size),
                           {}, m_batch);
         if (cType == SQL_C_BINARY)
-            return QByteArray(cell, qsizetype(indicator));
-        return column.texts.text(textView(cell, indicator));
+            return column.bytes.value(QByteArrayView(cell, qsizetype(indicator)));
+        return column.texts.value(textView(cell, indicator));
     }
     return fixedValue(column.read.kind, cell);
 }

@@ -83,6 +83,9 @@ std::vector<Row> textEntries(const Query& source, int field, const QLocale& loca
             if (metNumbers.contains(number))
                 continue;
             metNumbers.insert(number);
+            // Distinct numbers are written in distinct digits, never blank nor over the width.
+            entries.push_back({fieldListText(value, kind, locale)});
+            continue;
         }
         QString text = trimmedText(fieldListText(value, kind, locale));
         text.truncate(valueListTextWidth);
