@@ -1,7 +1,6 @@
 #include "OdbcStatement.h"
 
 #include "ServerWait.h"
-#include "ValueCompare.h"
 
 #include <QDateTime>
 
@@ -9,7 +8,8 @@
 #include <cstddef>
 #include <cstring>
 #include <memory>
-#include <unordered_set>
+#include <bit>
+#include <type_traits>
 
 namespace velmora {
 
@@ -71,54 +71,80 @@ QStringView textView(const char* data, SQLLEN bytes)
     return QStringView(reinterpret_cast<const char16_t*>(data), bytes / qsizetype(sizeof(SQLWCHAR)));
 }
 
-// Fixed-width columns come padded with blanks: only the text before them is hashed (texts that
-// differ in their padding alone share a hash and are told apart by comparison).
-struct TextHash {
-    using is_transparent = void;
-    size_t operator()(QStringView text) const noexcept { return qHash(withoutTrailingBlanks(text)); }
-};
-
-struct BytesHash {
-    using is_transparent = void;
-    size_t operator()(QByteArrayView bytes) const noexcept { return qHash(bytes); }
-};
-
-QString owned(QStringView text)
-{
-    return text.toString();
-}
-
-QByteArray owned(QByteArrayView bytes)
-{
-    return bytes.toByteArray();
-}
-
-// The distinct values of one column. A process list repeats its logins, hosts, programs, states
-// and security ids from row to row: a repeat shares the value already held instead of allocating
-// its own copy. At most kMaxPooledTexts are kept, so a column of unique values costs a lookup, no
-// more.
-template <typename Value, typename View, typename Hash>
+// The distinct values of one column, by their bytes. A process list repeats its logins, hosts,
+// programs, states and security ids from row to row: a repeat shares the value already held
+// instead of allocating its own copy. At most kMaxPooledTexts are kept, so a column of unique
+// values costs a lookup, no more. The table is probed openly and hashes a word at a time: a
+// general-purpose set costs more per row than the allocation it saves.
+template <typename Value>
 class ValuePool {
 public:
-    Value value(View view)
+    Value value(const char* data, qsizetype size)
     {
-        if (!m_last.isNull() && view == m_last)
+        if (!m_last.isNull() && sameBytes(m_last, data, size))
             return m_last;
-        if (auto known = m_values.find(view); known != m_values.end())
-            return m_last = *known;
-        m_last = owned(view);
-        if (m_values.size() < kMaxPooledTexts)
-            m_values.insert(m_last);
-        return m_last;
+        const quint64 hash = hashOf(data, size);
+        for (size_t slot = hash & kSlotMask;; slot = (slot + 1) & kSlotMask) {
+            Entry& entry = m_slots[slot];
+            if (entry.value.isNull()) {
+                m_last = make(data, size);
+                if (m_count < kMaxPooledTexts) {
+                    entry = {hash, m_last};
+                    ++m_count;
+                }
+                return m_last;
+            }
+            if (entry.hash == hash && sameBytes(entry.value, data, size))
+                return m_last = entry.value;
+        }
     }
 
 private:
-    Value m_last;   // asked first: the commonest repeat is of the row before
-    std::unordered_set<Value, Hash, std::equal_to<>> m_values;
-};
+    static constexpr size_t kSlots = 2 * kMaxPooledTexts;   // at most half full
+    static constexpr size_t kSlotMask = kSlots - 1;
+    static_assert((kSlots & kSlotMask) == 0);
 
-using TextPool = ValuePool<QString, QStringView, TextHash>;
-using BytesPool = ValuePool<QByteArray, QByteArrayView, BytesHash>;
+    struct Entry {
+        quint64 hash = 0;
+        Value value;
+    };
+
+    static qsizetype byteSize(const QString& value) { return value.size() * qsizetype(sizeof(char16_t)); }
+    static qsizetype byteSize(const QByteArray& value) { return value.size(); }
+
+    static bool sameBytes(const Value& value, const char* data, qsizetype size)
+    {
+        return byteSize(value) == size && std::memcmp(value.constData(), data, size_t(size)) == 0;
+    }
+
+    static Value make(const char* data, qsizetype size)
+    {
+        if constexpr (std::is_same_v<Value, QString>)
+            return QString(reinterpret_cast<const QChar*>(data), size / qsizetype(sizeof(char16_t)));
+        else
+            return QByteArray(data, size);
+    }
+
+    static quint64 hashOf(const char* data, qsizetype size)
+    {
+        constexpr quint64 multiplier = 0x9e37'79b9'7f4a'7c15;
+        quint64 hash = quint64(size) * multiplier;
+        qsizetype at = 0;
+        for (; at + 8 <= size; at += 8) {
+            quint64 word;
+            std::memcpy(&word, data + at, sizeof word);
+            hash = std::rotl((hash ^ word) * multiplier, 29);
+        }
+        quint64 tail = 0;
+        std::memcpy(&tail, data + at, size_t(size - at));
+        hash = (hash ^ tail) * multiplier;
+        return hash ^ (hash >> 32);
+    }
+
+    std::unique_ptr<Entry[]> m_slots = std::make_unique<Entry[]>(kSlots);
+    size_t m_count = 0;
+    Value m_last;   // asked first: the commonest repeat is of the row before
+};
 
 template <typename T>
 T load(const char* cell)
@@ -138,8 +164,8 @@ struct OdbcStatement::BoundColumn {
     // clearing it would cost a one-row look-up more than its round trip.
     std::unique_ptr<char[]> cells;
     std::vector<SQLLEN> indicators;  // a length or SQL_NULL_DATA a row
-    TextPool texts;
-    BytesPool bytes;
+    ValuePool<QString> texts;
+    ValuePool<QByteArray> bytes;
 };
 
 FieldKind fieldKindForSqlType(SQLSMALLINT sqlType)
@@ -373,8 +399,8 @@ QVariant OdbcStatement::boundValue(BoundColumn& column, SQLULEN row)
                               .arg(m_columns[size_t(column.read.column)].size),
                           {}, m_batch);
         if (cType == SQL_C_BINARY)
-            return column.bytes.value(QByteArrayView(cell, qsizetype(indicator)));
-        return column.texts.value(textView(cell, indicator));
+            return column.bytes.value(cell, qsizetype(indicator));
+        return column.texts.value(cell, qsizetype(indicator));
     }
     return fixedValue(column.read.kind, cell);
 }
@@ -396,9 +422,9 @@ QVariant OdbcStatement::fixedValue(FieldKind kind, const char* cell)
 {
     switch (kind) {
     case FieldKind::SmallInt: return QVariant::fromValue(load<qint16>(cell));
-    case FieldKind::Integer: return QVariant::fromValue(load<qint32>(cell));
-    case FieldKind::LargeInt: return QVariant::fromValue(load<qint64>(cell));
-    case FieldKind::Float: return QVariant::fromValue(load<double>(cell));
+    case FieldKind::Integer: return QVariant(int(load<qint32>(cell)));
+    case FieldKind::LargeInt: return QVariant(qlonglong(load<qint64>(cell)));
+    case FieldKind::Float: return QVariant(load<double>(cell));
     case FieldKind::DateTime: return localDateTime(load<SQL_TIMESTAMP_STRUCT>(cell));
     default: return {};   // text and byte strings are read by their own paths
     }
