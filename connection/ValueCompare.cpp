@@ -6,6 +6,22 @@ namespace velmora {
 
 namespace {
 
+QStringView withoutTrailingBlanks(QStringView text)
+{
+    // Fixed-width columns run to a hundred blanks and more: they are skipped four at a time.
+    constexpr quint64 fourBlanks = 0x0020'0020'0020'0020;
+    const char16_t* characters = text.utf16();
+    qsizetype length = text.size();
+    for (quint64 word = 0; length >= 4; length -= 4) {
+        std::memcpy(&word, characters + length - 4, sizeof word);
+        if (word != fourBlanks)
+            break;
+    }
+    while (length > 0 && characters[length - 1] == u' ')
+        --length;
+    return text.first(length);
+}
+
 char16_t foldCase(char16_t c)
 {
     if (c < 0x80)
@@ -29,22 +45,6 @@ QCollator textCollator(const QLocale& locale)
     QCollator collator(locale);
     collator.setCaseSensitivity(Qt::CaseInsensitive);
     return collator;
-}
-
-QStringView withoutTrailingBlanks(QStringView text)
-{
-    // Fixed-width columns run to a hundred blanks and more: they are skipped four at a time.
-    constexpr quint64 fourBlanks = 0x0020'0020'0020'0020;
-    const char16_t* characters = text.utf16();
-    qsizetype length = text.size();
-    for (quint64 word = 0; length >= 4; length -= 4) {
-        std::memcpy(&word, characters + length - 4, sizeof word);
-        if (word != fourBlanks)
-            break;
-    }
-    while (length > 0 && characters[length - 1] == u' ')
-        --length;
-    return text.first(length);
 }
 
 QStringView comparableText(QStringView text, FieldKind kind)

@@ -46,9 +46,6 @@ int findFieldIndex(const std::vector<FieldDef>& fields, QStringView name);
 /// The collator every text comparison and text sort key uses.
 QCollator textCollator(const QLocale& locale = QLocale());
 
-/// The text without its trailing blanks.
-QStringView withoutTrailingBlanks(QStringView text);
-
 /// The part of a text value that takes part in comparisons: fixed-width text without its
 /// trailing blanks, any other text as it is.
 QStringView comparableText(QStringView text, FieldKind kind);
