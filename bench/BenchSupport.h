@@ -5,6 +5,7 @@
 
 #include "ConnectionString.h"
 #include "FieldDef.h"
+#include "ServerWait.h"
 #include "SimServer.h"
 
 #include <QApplication>
@@ -13,6 +14,8 @@
 #include <benchmark/benchmark.h>
 #include <sql.h>
 #include <sqlext.h>
+#include <pthread.h>
+#include <ctime>
 #include <functional>
 #include <string>
 #include <vector>
@@ -43,6 +46,51 @@ inline QString oleDbString(const QString& application)
 {
     return oleDbString(application, server().port());
 }
+
+/// CPU time of everything the client does: the calling (GUI) thread and the worker thread its
+/// server calls run on, and nothing of the simulator's threads in the same process. A benchmark
+/// registered with UseManualTime() reports it per iteration through ClientCpuTimer.
+class ClientCpuClock {
+public:
+    ClientCpuClock()
+    {
+        pthread_getcpuclockid(pthread_self(), &m_caller);
+        // The worker is the calling thread's own: a call run through it tells its clock.
+        velmora::waitForServer([this] { pthread_getcpuclockid(pthread_self(), &m_worker); }, {}, {});
+    }
+
+    double seconds() const { return secondsOf(m_caller) + secondsOf(m_worker); }
+
+private:
+    static double secondsOf(clockid_t clock)
+    {
+        timespec now{};
+        clock_gettime(clock, &now);
+        return double(now.tv_sec) + double(now.tv_nsec) * 1e-9;
+    }
+
+    clockid_t m_caller{};
+    clockid_t m_worker{};
+};
+
+/// Times one iteration of a UseManualTime() benchmark in the client's CPU time.
+class ClientCpuTimer {
+public:
+    explicit ClientCpuTimer(benchmark::State& state) : m_state(state), m_start(clock().seconds()) {}
+    ~ClientCpuTimer() { m_state.SetIterationTime(clock().seconds() - m_start); }
+    ClientCpuTimer(const ClientCpuTimer&) = delete;
+    ClientCpuTimer& operator=(const ClientCpuTimer&) = delete;
+
+private:
+    static const ClientCpuClock& clock()
+    {
+        thread_local const ClientCpuClock instance;
+        return instance;
+    }
+
+    benchmark::State& m_state;
+    double m_start;
+};
 
 /// The main of a benchmark program that paints or holds widgets: the benchmarks named on the
 /// command line run inside an offscreen application; `beforeExit` frees what must go before it.

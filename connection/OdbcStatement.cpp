@@ -8,7 +8,8 @@
 #include <cstddef>
 #include <cstring>
 #include <memory>
-#include <unordered_set>
+#include <bit>
+#include <type_traits>
 
 namespace velmora {
 
@@ -70,39 +71,79 @@ QStringView textView(const char* data, SQLLEN bytes)
     return QStringView(reinterpret_cast<const char16_t*>(data), bytes / qsizetype(sizeof(SQLWCHAR)));
 }
 
-// Fixed-width columns come padded with blanks: only the text before them is hashed (texts that
-// differ in their padding alone share a hash and are told apart by comparison).
-struct TextHash {
-    using is_transparent = void;
-    size_t operator()(QStringView text) const noexcept
-    {
-        qsizetype length = text.size();
-        while (length > 0 && text[length - 1] == u' ')
-            --length;
-        return qHash(text.first(length));
-    }
-};
-
-// The distinct texts of one column. A process list repeats its logins, hosts, programs and
-// states from row to row: a repeat shares the string already held instead of allocating its own
-// copy. At most kMaxPooledTexts are kept, so a column of unique values costs a lookup, no more.
-class TextPool {
+// The distinct values of one column, by their bytes. A process list repeats its logins, hosts,
+// programs, states and security ids from row to row: a repeat shares the value already held
+// instead of allocating its own copy. At most kMaxPooledTexts are kept, so a column of unique
+// values costs a lookup, no more. The table is probed openly and hashes a word at a time: a
+// general-purpose set costs more per row than the allocation it saves.
+template <typename Value>
+class ValuePool {
 public:
-    QString text(QStringView value)
+    Value value(const char* data, qsizetype size)
     {
-        if (!m_last.isNull() && value == m_last)
+        if (!m_last.isNull() && sameBytes(m_last, data, size))
             return m_last;
-        if (auto known = m_texts.find(value); known != m_texts.end())
-            return m_last = *known;
-        m_last = value.toString();
-        if (m_texts.size() < kMaxPooledTexts)
-            m_texts.insert(m_last);
-        return m_last;
+        const quint64 hash = hashOf(data, size);
+        for (size_t slot = hash & kSlotMask;; slot = (slot + 1) & kSlotMask) {
+            Entry& entry = m_slots[slot];
+            if (entry.value.isNull()) {
+                m_last = make(data, size);
+                if (m_count < kMaxPooledTexts) {
+                    entry = {hash, m_last};
+                    ++m_count;
+                }
+                return m_last;
+            }
+            if (entry.hash == hash && sameBytes(entry.value, data, size))
+                return m_last = entry.value;
+        }
     }
 
 private:
-    QString m_last;   // asked first: the commonest repeat is of the row before
-    std::unordered_set<QString, TextHash, std::equal_to<>> m_texts;
+    static constexpr size_t kSlots = 2 * kMaxPooledTexts;   // at most half full
+    static constexpr size_t kSlotMask = kSlots - 1;
+    static_assert((kSlots & kSlotMask) == 0);
+
+    struct Entry {
+        quint64 hash = 0;
+        Value value;
+    };
+
+    static qsizetype byteSize(const QString& value) { return value.size() * qsizetype(sizeof(char16_t)); }
+    static qsizetype byteSize(const QByteArray& value) { return value.size(); }
+
+    static bool sameBytes(const Value& value, const char* data, qsizetype size)
+    {
+        return byteSize(value) == size && std::memcmp(value.constData(), data, size_t(size)) == 0;
+    }
+
+    static Value make(const char* data, qsizetype size)
+    {
+        if constexpr (std::is_same_v<Value, QString>)
+            return QString(reinterpret_cast<const QChar*>(data), size / qsizetype(sizeof(char16_t)));
+        else
+            return QByteArray(data, size);
+    }
+
+    static quint64 hashOf(const char* data, qsizetype size)
+    {
+        constexpr quint64 multiplier = 0x9e37'79b9'7f4a'7c15;
+        quint64 hash = quint64(size) * multiplier;
+        qsizetype at = 0;
+        for (; at + 8 <= size; at += 8) {
+            quint64 word;
+            std::memcpy(&word, data + at, sizeof word);
+            hash = std::rotl((hash ^ word) * multiplier, 29);
+        }
+        quint64 tail = 0;
+        std::memcpy(&tail, data + at, size_t(size - at));
+        hash = (hash ^ tail) * multiplier;
+        return hash ^ (hash >> 32);
+    }
+
+    std::unique_ptr<Entry[]> m_slots = std::make_unique<Entry[]>(kSlots);
+    size_t m_count = 0;
+    Value m_last;   // asked first: the commonest repeat is of the row before
 };
 
 template <typename T>
@@ -123,7 +164,8 @@ struct OdbcStatement::BoundColumn {
     // clearing it would cost a one-row look-up more than its round trip.
     std::unique_ptr<char[]> cells;
     std::vector<SQLLEN> indicators;  // a length or SQL_NULL_DATA a row
-    TextPool texts;
+    ValuePool<QString> texts;
+    ValuePool<QByteArray> bytes;
 };
 
 FieldKind fieldKindForSqlType(SQLSMALLINT sqlType)
@@ -283,7 +325,7 @@ std::vector<std::vector<QVariant>> OdbcStatement::fetchAll(const std::vector<Col
         const SQLLEN cellBytes = boundWidth(read.kind, m_columns[size_t(read.column)].size);
         if (cellBytes == 0)
             return fetchByRows(plan, width);
-        m_bound.push_back({read, cellBytes, {}, {}, {}});
+        m_bound.push_back({read, cellBytes, {}, {}, {}, {}});
         rowBytes += size_t(cellBytes);
     }
     return fetchByBlocks(width, std::clamp<SQLULEN>(kBlockBytes / std::max<size_t>(rowBytes, 1), 1, kBlockRows));
@@ -357,8 +399,8 @@ QVariant OdbcStatement::boundValue(BoundColumn& column, SQLULEN row)
                               .arg(m_columns[size_t(column.read.column)].size),
                           {}, m_batch);
         if (cType == SQL_C_BINARY)
-            return QByteArray(cell, qsizetype(indicator));
-        return column.texts.text(textView(cell, indicator));
+            return column.bytes.value(cell, qsizetype(indicator));
+        return column.texts.value(cell, qsizetype(indicator));
     }
     return fixedValue(column.read.kind, cell);
 }
@@ -380,9 +422,9 @@ QVariant OdbcStatement::fixedValue(FieldKind kind, const char* cell)
 {
     switch (kind) {
     case FieldKind::SmallInt: return QVariant::fromValue(load<qint16>(cell));
-    case FieldKind::Integer: return QVariant::fromValue(load<qint32>(cell));
-    case FieldKind::LargeInt: return QVariant::fromValue(load<qint64>(cell));
-    case FieldKind::Float: return QVariant::fromValue(load<double>(cell));
+    case FieldKind::Integer: return QVariant(int(load<qint32>(cell)));
+    case FieldKind::LargeInt: return QVariant(qlonglong(load<qint64>(cell)));
+    case FieldKind::Float: return QVariant(load<double>(cell));
     case FieldKind::DateTime: return localDateTime(load<SQL_TIMESTAMP_STRUCT>(cell));
     default: return {};   // text and byte strings are read by their own paths
     }

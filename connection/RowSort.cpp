@@ -142,6 +142,8 @@ private:
         std::vector<QStringView> views(m_texts.size());
         for (size_t i = 0; i < m_texts.size(); ++i)
             views[i] = comparableText(m_texts[i], m_kind);
+        if (digitWords(views))
+            return;
         const Distinct<QStringView> distinct(views, m_missing);
         const QCollator collator = textCollator();
         std::vector<QCollatorSortKey> sortKeys;
@@ -151,6 +153,35 @@ private:
         distinct.rank(sortKeys,
                       [](const QCollatorSortKey& a, const QCollatorSortKey& b) { return a.compare(b) < 0; },
                       m_words);
+    }
+
+    // Texts of ASCII digits alone (numbers written as text) collate digit by digit, a prefix
+    // first: in that order, a text of up to 18 digits reads as a number in base 11 whose figures
+    // are its digits plus one, padded with zeros to 18 figures, and that number is its word.
+    // False, and nothing written, when some text is not of that form.
+    bool digitWords(const std::vector<QStringView>& views)
+    {
+        constexpr qsizetype maxDigits = 18;   // 11^18 < 2^63
+        std::vector<quint64> words(views.size(), 0);
+        for (size_t i = 0; i < views.size(); ++i) {
+            if (m_missing[i])
+                continue;
+            if (views[i].size() > maxDigits)
+                return false;
+            quint64 word = 0;
+            for (QChar c : views[i]) {
+                if (c < u'0' || c > u'9')
+                    return false;
+                word = word * 11 + (c.unicode() - u'0' + 1);
+            }
+            for (qsizetype pad = views[i].size(); pad < maxDigits; ++pad)
+                word *= 11;
+            words[i] = word;
+        }
+        for (size_t i = 0; i < views.size(); ++i)
+            if (!m_missing[i])
+                m_words[i] = words[i];
+        return true;
     }
 
     void rankBytes()

@@ -1,8 +1,26 @@
 #include "ValueCompare.h"
 
+#include <cstring>
+
 namespace velmora {
 
 namespace {
+
+QStringView withoutTrailingBlanks(QStringView text)
+{
+    // Fixed-width columns run to a hundred blanks and more: they are skipped four at a time.
+    constexpr quint64 fourBlanks = 0x0020'0020'0020'0020;
+    const char16_t* characters = text.utf16();
+    qsizetype length = text.size();
+    for (quint64 word = 0; length >= 4; length -= 4) {
+        std::memcpy(&word, characters + length - 4, sizeof word);
+        if (word != fourBlanks)
+            break;
+    }
+    while (length > 0 && characters[length - 1] == u' ')
+        --length;
+    return text.first(length);
+}
 
 char16_t foldCase(char16_t c)
 {
@@ -33,10 +51,7 @@ QStringView comparableText(QStringView text, FieldKind kind)
 {
     if (kind != FieldKind::FixedChar && kind != FieldKind::FixedWideChar)
         return text;
-    qsizetype length = text.size();
-    while (length > 0 && text[length - 1] == u' ')
-        --length;
-    return text.first(length);
+    return withoutTrailingBlanks(text);
 }
 
 qint64 wallClockMsecs(const QDateTime& value)

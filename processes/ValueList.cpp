@@ -65,24 +65,38 @@ std::vector<Row> numberEntries(const Query& source, int field, bool seconds)
 std::vector<Row> textEntries(const Query& source, int field, const QLocale& locale)
 {
     const FieldKind kind = source.fields()[size_t(field)].kind;
-    // Most values recur (hosts, logins, states): a value met before needs no text again.
+    // Most values recur (hosts, logins, states, security ids): a value met before needs no text
+    // again.
     QSet<QString> metValues;
+    QSet<QByteArray> metBytes;
     // A number's text is the same for every row holding it (most are small repeated codes).
     QSet<qint64> metNumbers;
     QSet<QString> listed;
     std::vector<Row> entries;
+    const auto metBefore = [](auto& met, const auto& key) {
+        if (met.contains(key))
+            return true;
+        met.insert(key);
+        return false;
+    };
     for (int i = 0; i < source.heldRowCount(); ++i) {
         const QVariant& value = source.heldRow(i)[size_t(field)];
         if (isTextKind(kind) && !isMissing(value)) {
-            const QString raw = value.toString();
-            if (metValues.contains(raw))
+            if (metBefore(metValues, value.typeId() == QMetaType::QString
+                                         ? *static_cast<const QString*>(value.constData())
+                                         : value.toString()))
                 continue;
-            metValues.insert(raw);
+        } else if (isByteKind(kind) && !isMissing(value)) {
+            if (metBefore(metBytes, value.toByteArray()))
+                continue;
         } else if (isIntegerKind(kind) && !isMissing(value)) {
             const qint64 number = heldInteger(value);
             if (metNumbers.contains(number))
                 continue;
             metNumbers.insert(number);
+            // Distinct numbers are written in distinct digits, never blank nor over the width.
+            entries.push_back({fieldListText(value, kind, locale)});
+            continue;
         }
         QString text = trimmedText(fieldListText(value, kind, locale));
         text.truncate(valueListTextWidth);

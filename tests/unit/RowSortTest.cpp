@@ -2,6 +2,7 @@
 #include "DbError.h"
 #include "RowSort.h"
 
+#include <QCollator>
 #include <QDateTime>
 #include <QLocale>
 #include <gtest/gtest.h>
@@ -232,4 +233,31 @@ TEST_F(RowSortOrder, ByteStringsSortByTheirBytesWhereverTheyStandAndHoweverOften
     EXPECT_EQ(sortedIds("sid", {0, 1, 2, 3, 4}), "2 5 3 1 4");
     EXPECT_EQ(sortedIds("sid DESC", {0, 1, 2, 3, 4}), "1 4 3 5 2");
     EXPECT_EQ(sortedIds("sid", {4, 3, 2, 0}), "5 3 4 1");
+}
+
+TEST_F(RowSortOrder, NumbersWrittenAsTextSortAsTheCollatorOrdersThem)
+{
+    // Digits alone (up to 18 of them), with a longer number or a text of letters among them:
+    // every way gives the collator's order (a prefix first, leading zeros counting as digits).
+    const QStringList digits = {QStringLiteral("10"), QStringLiteral("9"), QStringLiteral("100"),
+                                QStringLiteral("09"), QStringLiteral("0"), QString(""),
+                                QStringLiteral("1"), QStringLiteral("0010"), QStringLiteral("99"),
+                                QStringLiteral("10"), QStringLiteral("999999999999999999"),
+                                QStringLiteral("100000000000000000")};
+    for (const QStringList& texts : {digits, digits + QStringList{QStringLiteral("1000000000000000000")},
+                                     digits + QStringList{QStringLiteral("a1")}}) {
+        std::vector<Row> rows;
+        for (int i = 0; i < texts.size(); ++i)
+            rows.push_back(processRow(i, 0, {}, texts[i]));
+        std::vector<int> expected(rows.size());
+        std::iota(expected.begin(), expected.end(), 0);
+        QCollator collator;
+        collator.setCaseSensitivity(Qt::CaseInsensitive);
+        std::stable_sort(expected.begin(), expected.end(),
+                         [&](int a, int b) { return collator.compare(texts[a], texts[b]) < 0; });
+        QStringList spids;
+        for (int index : expected)
+            spids << QString::number(index);
+        EXPECT_EQ(sortedSpids(QStringLiteral("hostname"), rows), spids.join(u' ').toStdString()) << texts.size();
+    }
 }
