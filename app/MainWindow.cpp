@@ -135,19 +135,19 @@ void showNotice(const QString& caption, const QString& text, QMessageBox::Icon i
 MainWindow::MainWindow(QWidget* parent)
     : QMainWindow(parent)
 {
-    setObjectName(QStringLiteral("Velmora_FRM"));
+    setObjectName(QStringLiteral("mainWindow"));
     setWindowTitle(BaseCaption);
     setFont(QFont(QStringLiteral("MS Sans Serif"), 8));
     resize(classicClientSize({OuterWidth, OuterHeight}));
 
-    Connect = new Connection(this);
+    m_connection = new Connection(this);
 
     auto* central = new QWidget(this);
     auto* layout = new QVBoxLayout(central);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
     auto* panel = new QFrame(central);
-    panel->setObjectName(QStringLiteral("RzPanel1"));
+    panel->setObjectName(QStringLiteral("topPanel"));
     panel->setFrameStyle(QFrame::Box | QFrame::Sunken);   // grooved
     panel->setFixedHeight(PanelHeight);
     // Narrower, the About button would lie over the login boxes and the buttons out of reach.
@@ -155,12 +155,12 @@ MainWindow::MainWindow(QWidget* parent)
     m_panel = panel;
     createTopPanel(panel);
     layout->addWidget(panel);
-    RzPageControl1 = new QTabWidget(central);
-    RzPageControl1->setObjectName(QStringLiteral("RzPageControl1"));
-    RzPageControl1->setFont(tahomaFont(8));
+    m_tabs = new QTabWidget(central);
+    m_tabs->setObjectName(QStringLiteral("tabs"));
+    m_tabs->setFont(tahomaFont(8));
     // A click on a tab gives the tab row the focus, for the arrow keys.
-    RzPageControl1->tabBar()->setFocusPolicy(Qt::StrongFocus);
-    layout->addWidget(RzPageControl1, 1);
+    m_tabs->tabBar()->setFocusPolicy(Qt::StrongFocus);
+    layout->addWidget(m_tabs, 1);
     setCentralWidget(central);
 
     createTabs();
@@ -172,7 +172,7 @@ MainWindow::MainWindow(QWidget* parent)
     // the tabs' grids and those of the windows opened from them.
     ResultGrid::setFindDialogOpener([this](ResultGrid& grid) { openFindDialog(grid); });
 
-    FormCreate();
+    restoreSettings();
 }
 
 MainWindow::~MainWindow()
@@ -183,80 +183,80 @@ MainWindow::~MainWindow()
 
 void MainWindow::createTopPanel(QWidget* panel)
 {
-    makeLabel(panel, QStringLiteral("RzLabel1"), QStringLiteral(" Сервер: "), 2, 51);
-    RzLineComboBox1 = new QComboBox(panel);
-    RzLineComboBox1->setObjectName(QStringLiteral("RzLineComboBox1"));
-    RzLineComboBox1->setEditable(true);
-    RzLineComboBox1->setInsertPolicy(QComboBox::NoInsert);
-    RzLineComboBox1->setGeometry(54, ControlTop, 177, ControlHeight);
+    makeLabel(panel, QStringLiteral("serverLabel"), QStringLiteral(" Сервер: "), 2, 51);
+    m_serverBox = new QComboBox(panel);
+    m_serverBox->setObjectName(QStringLiteral("serverBox"));
+    m_serverBox->setEditable(true);
+    m_serverBox->setInsertPolicy(QComboBox::NoInsert);
+    m_serverBox->setGeometry(54, ControlTop, 177, ControlHeight);
     makeSeparator(panel, 232);
 
-    makeLabel(panel, QStringLiteral("RzLabel2"), QStringLiteral(" Логин: "), 237, 43);
-    RzLineEdit1 = new QLineEdit(panel);
-    RzLineEdit1->setObjectName(QStringLiteral("RzLineEdit1"));
-    RzLineEdit1->setGeometry(279, ControlTop, 179, ControlHeight);
+    makeLabel(panel, QStringLiteral("loginLabel"), QStringLiteral(" Логин: "), 237, 43);
+    m_loginBox = new QLineEdit(panel);
+    m_loginBox->setObjectName(QStringLiteral("loginBox"));
+    m_loginBox->setGeometry(279, ControlTop, 179, ControlHeight);
     makeSeparator(panel, 459);
 
-    makeLabel(panel, QStringLiteral("RzLabel3"), QStringLiteral(" Пароль: "), 462, 52);
-    RzLineEdit2 = new QLineEdit(panel);
-    RzLineEdit2->setObjectName(QStringLiteral("RzLineEdit2"));
-    RzLineEdit2->setEchoMode(QLineEdit::Password);
+    makeLabel(panel, QStringLiteral("passwordLabel"), QStringLiteral(" Пароль: "), 462, 52);
+    m_passwordBox = new QLineEdit(panel);
+    m_passwordBox->setObjectName(QStringLiteral("passwordBox"));
+    m_passwordBox->setEchoMode(QLineEdit::Password);
     auto* panelStyle = new PanelStyle;
     panelStyle->setParent(panel);
-    RzLineEdit2->setStyle(panelStyle);
-    RzLineEdit2->setGeometry(512, ControlTop, 179, ControlHeight);
-    // RzLineEdit2KeyPress: Enter in the password box connects.
-    connect(RzLineEdit2, &QLineEdit::returnPressed, this, guarded(this, &MainWindow::RzToolbarButton1Click));
+    m_passwordBox->setStyle(panelStyle);
+    m_passwordBox->setGeometry(512, ControlTop, 179, ControlHeight);
+    // Enter in the password box connects.
+    connect(m_passwordBox, &QLineEdit::returnPressed, this, guarded(this, &MainWindow::connectClicked));
     makeSeparator(panel, 692);
 
-    RzCheckBox1 = new QCheckBox(QStringLiteral("Windows authentication"), panel);
-    RzCheckBox1->setObjectName(QStringLiteral("RzCheckBox1"));
-    RzCheckBox1->setFont(tahomaFont(8));
-    RzCheckBox1->setStyle(panelStyle);
-    RzCheckBox1->setGeometry(697, ControlTop, 134, ControlHeight);
+    m_windowsAuthenticationBox = new QCheckBox(QStringLiteral("Windows authentication"), panel);
+    m_windowsAuthenticationBox->setObjectName(QStringLiteral("windowsAuthenticationBox"));
+    m_windowsAuthenticationBox->setFont(tahomaFont(8));
+    m_windowsAuthenticationBox->setStyle(panelStyle);
+    m_windowsAuthenticationBox->setGeometry(697, ControlTop, 134, ControlHeight);
     makeSeparator(panel, 832);
 
     const int buttonTop = (PanelHeight - 20) / 2;
-    RzToolbarButton1 = makeImageButton(panel, QStringLiteral("RzToolbarButton1"), ButtonPicture::Connect,
+    m_connectButton = makeImageButton(panel, QStringLiteral("connectButton"), ButtonPicture::Connect,
                                        QStringLiteral("Подключиться (Ctr+C)"), QRect(837, buttonTop, 22, 20));
-    RzToolbarButton2 = makeImageButton(panel, QStringLiteral("RzToolbarButton2"), ButtonPicture::Disconnect,
+    m_disconnectButton = makeImageButton(panel, QStringLiteral("disconnectButton"), ButtonPicture::Disconnect,
                                        QStringLiteral("Отключиться (Ctrl+D)"), QRect(861, buttonTop, 22, 20));
     makeSeparator(panel, 884);
-    RzToolbarButton3 = makeImageButton(panel, QStringLiteral("RzToolbarButton3"), ButtonPicture::Exit,
+    m_exitButton = makeImageButton(panel, QStringLiteral("exitButton"), ButtonPicture::Exit,
                                        QStringLiteral("Выход (Alt+X)"), QRect(889, buttonTop, 22, 20));
-    RzToolbarButton5 = makeImageButton(panel, QStringLiteral("RzToolbarButton5"), ButtonPicture::About,
+    m_aboutButton = makeImageButton(panel, QStringLiteral("aboutButton"), ButtonPicture::About,
                                        QStringLiteral("О программе (F1)"), QRect(937, buttonTop, 22, 20));
-    connect(RzToolbarButton1, &QToolButton::clicked, this, guarded(this, &MainWindow::RzToolbarButton1Click));
-    connect(RzToolbarButton2, &QToolButton::clicked, this, guarded(this, &MainWindow::RzToolbarButton2Click));
-    connect(RzToolbarButton3, &QToolButton::clicked, this, guarded(this, &MainWindow::RzToolbarButton3Click));
-    connect(RzToolbarButton5, &QToolButton::clicked, this, guarded(this, &MainWindow::RzToolbarButton5Click));
+    connect(m_connectButton, &QToolButton::clicked, this, guarded(this, &MainWindow::connectClicked));
+    connect(m_disconnectButton, &QToolButton::clicked, this, guarded(this, &MainWindow::disconnectClicked));
+    connect(m_exitButton, &QToolButton::clicked, this, guarded(this, &MainWindow::exitClicked));
+    connect(m_aboutButton, &QToolButton::clicked, this, guarded(this, &MainWindow::aboutClicked));
 
-    setTabOrder(RzLineComboBox1, RzLineEdit1);
-    setTabOrder(RzLineEdit1, RzLineEdit2);
-    setTabOrder(RzLineEdit2, RzCheckBox1);
+    setTabOrder(m_serverBox, m_loginBox);
+    setTabOrder(m_loginBox, m_passwordBox);
+    setTabOrder(m_passwordBox, m_windowsAuthenticationBox);
 }
 
 void MainWindow::createTabs()
 {
-    processTab = new ProcessTab(Connect);
-    addWindowTab(processTab, QStringLiteral("TabSheet1"));
-    databaseTab = new DatabaseTab(Connect);
-    addWindowTab(databaseTab, QStringLiteral("TabSheet2"));
-    auto* serverTab = new ServerTab(Connect);
-    addWindowTab(serverTab, QStringLiteral("TabSheet3"));
-    auto* logTab = new LogTab(Connect);
-    addWindowTab(logTab, QStringLiteral("TabSheet4"));
+    m_processTab = new ProcessTab(m_connection);
+    addWindowTab(m_processTab, QStringLiteral("processTab"));
+    m_databaseTab = new DatabaseTab(m_connection);
+    addWindowTab(m_databaseTab, QStringLiteral("databaseTab"));
+    auto* serverTab = new ServerTab(m_connection);
+    addWindowTab(serverTab, QStringLiteral("serverTab"));
+    auto* logTab = new LogTab(m_connection);
+    addWindowTab(logTab, QStringLiteral("logTab"));
     // The server's properties come right after the process list, the archive list last; tabs
     // added later open after these, in the order they were added.
-    m_connectOrder = {processTab, serverTab, databaseTab, logTab};
-    RzPageControl1->setCurrentIndex(0);
+    m_connectOrder = {m_processTab, serverTab, m_databaseTab, logTab};
+    m_tabs->setCurrentIndex(0);
 }
 
 void MainWindow::addWindowTab(WindowTab* tab, const QString& objectName)
 {
     tab->setObjectName(objectName);
-    RzPageControl1->addTab(tab, tab->caption());
-    m_tabs.push_back(tab);
+    m_tabs->addTab(tab, tab->caption());
+    m_windowTabs.push_back(tab);
     m_connectOrder.push_back(tab);
     tab->setConnectedState(m_connected);
 }
@@ -270,36 +270,36 @@ void MainWindow::openFindDialog(ResultGrid& grid)
 
 WindowTab* MainWindow::shownTab() const
 {
-    return m_tabs[size_t(RzPageControl1->currentIndex())];
+    return m_windowTabs[size_t(m_tabs->currentIndex())];
 }
 
 void MainWindow::createStatusBar()
 {
     auto* bar = new QStatusBar(this);
-    bar->setObjectName(QStringLiteral("RzStatusBar1"));
+    bar->setObjectName(QStringLiteral("statusBar"));
     bar->setFixedHeight(StatusBarHeight);
     bar->setSizeGripEnabled(false);
-    RzStatusPane1 = new StatusPane(bar);
-    RzStatusPane1->setObjectName(QStringLiteral("RzStatusPane1"));
-    bar->addWidget(RzStatusPane1, 1);
-    RzClockStatus1 = new QLabel(bar);
-    RzClockStatus1->setObjectName(QStringLiteral("RzClockStatus1"));
-    RzClockStatus1->setFont(tahomaFont(8));
-    RzClockStatus1->setFixedWidth(ClockWidth);
-    RzClockStatus1->setAlignment(Qt::AlignCenter);
-    bar->addPermanentWidget(RzClockStatus1);
+    m_versionPane = new StatusPane(bar);
+    m_versionPane->setObjectName(QStringLiteral("versionPane"));
+    bar->addWidget(m_versionPane, 1);
+    m_clock = new QLabel(bar);
+    m_clock->setObjectName(QStringLiteral("clock"));
+    m_clock->setFont(tahomaFont(8));
+    m_clock->setFixedWidth(ClockWidth);
+    m_clock->setAlignment(Qt::AlignCenter);
+    bar->addPermanentWidget(m_clock);
     // Shown only while the server is slow to answer: a click on it cancels, as Esc does.
-    CancelButton = new QToolButton(bar);
-    CancelButton->setObjectName(QStringLiteral("CancelButton"));
-    CancelButton->setText(QStringLiteral("Отмена"));
-    CancelButton->setToolTip(QStringLiteral("Прервать запрос к серверу (Esc)"));
-    bar->addPermanentWidget(CancelButton);
-    CancelButton->hide();
+    m_cancelButton = new QToolButton(bar);
+    m_cancelButton->setObjectName(QStringLiteral("cancelButton"));
+    m_cancelButton->setText(QStringLiteral("Отмена"));
+    m_cancelButton->setToolTip(QStringLiteral("Прервать запрос к серверу (Esc)"));
+    bar->addPermanentWidget(m_cancelButton);
+    m_cancelButton->hide();
     ServerWait& wait = ServerWait::instance();
-    wait.letThrough(CancelButton);
-    connect(CancelButton, &QToolButton::clicked, &wait, &ServerWait::cancel);
-    connect(&wait, &ServerWait::waitingChanged, CancelButton,
-            [this, &wait](bool waiting) { CancelButton->setVisible(waiting && wait.cancellable()); });
+    wait.letThrough(m_cancelButton);
+    connect(m_cancelButton, &QToolButton::clicked, &wait, &ServerWait::cancel);
+    connect(&wait, &ServerWait::waitingChanged, m_cancelButton,
+            [this, &wait](bool waiting) { m_cancelButton->setVisible(waiting && wait.cancellable()); });
     setStatusBar(bar);
 
     auto* clock = new QTimer(this);
@@ -312,8 +312,8 @@ void MainWindow::updateClock()
 {
     // Redrawn only when the text changes, not at every tick.
     const QString text = QLocale().toString(QTime::currentTime(), longTimeFormat());
-    if (RzClockStatus1->text() != text)
-        RzClockStatus1->setText(text);
+    if (m_clock->text() != text)
+        m_clock->setText(text);
 }
 
 void MainWindow::createActions()
@@ -327,20 +327,20 @@ void MainWindow::createActions()
         connect(action, &QAction::triggered, this, guarded(this, handler));
         addAction(action);
     };
-    makeAction(ConnectAction, QStringLiteral("ConnectAction"), QKeySequence(Qt::CTRL | Qt::Key_C),
-               &MainWindow::RzToolbarButton1Click);
-    makeAction(disconnectAction, QStringLiteral("disconnectAction"), QKeySequence(Qt::CTRL | Qt::Key_D),
-               &MainWindow::RzToolbarButton2Click);
-    makeAction(RefAction, QStringLiteral("RefAction"), QKeySequence(Qt::Key_F5),
+    makeAction(m_connectAction, QStringLiteral("ConnectAction"), QKeySequence(Qt::CTRL | Qt::Key_C),
+               &MainWindow::connectClicked);
+    makeAction(m_disconnectAction, QStringLiteral("disconnectAction"), QKeySequence(Qt::CTRL | Qt::Key_D),
+               &MainWindow::disconnectClicked);
+    makeAction(m_refAction, QStringLiteral("RefAction"), QKeySequence(Qt::Key_F5),
                &MainWindow::RefActionExecute);
-    makeAction(DelAction, QStringLiteral("DelAction"), QKeySequence(Qt::CTRL | Qt::Key_Delete),
+    makeAction(m_delAction, QStringLiteral("DelAction"), QKeySequence(Qt::CTRL | Qt::Key_Delete),
                &MainWindow::DelActionExecute);
-    makeAction(FilterAction, QStringLiteral("FilterAction"), QKeySequence(Qt::Key_F3),
+    makeAction(m_filterAction, QStringLiteral("FilterAction"), QKeySequence(Qt::Key_F3),
                &MainWindow::FilterActionExecute);
-    makeAction(ExitAction, QStringLiteral("ExitAction"), QKeySequence(Qt::ALT | Qt::Key_X),
-               &MainWindow::RzToolbarButton3Click);
-    makeAction(InfoAction, QStringLiteral("InfoAction"), QKeySequence(Qt::Key_F1),
-               &MainWindow::RzToolbarButton5Click);
+    makeAction(m_exitAction, QStringLiteral("ExitAction"), QKeySequence(Qt::ALT | Qt::Key_X),
+               &MainWindow::exitClicked);
+    makeAction(m_infoAction, QStringLiteral("InfoAction"), QKeySequence(Qt::Key_F1),
+               &MainWindow::aboutClicked);
 
     // The page control's own keys, wherever the focus is in the window.
     const auto stepTab = [this](const QString& name, const QList<QKeySequence>& keys, int step) {
@@ -349,8 +349,8 @@ void MainWindow::createActions()
         action->setShortcuts(keys);
         action->setShortcutContext(Qt::WindowShortcut);
         connect(action, &QAction::triggered, this, [this, step] {
-            const int count = RzPageControl1->count();
-            RzPageControl1->setCurrentIndex((RzPageControl1->currentIndex() + step + count) % count);
+            const int count = m_tabs->count();
+            m_tabs->setCurrentIndex((m_tabs->currentIndex() + step + count) % count);
         });
         addAction(action);
     };
@@ -365,30 +365,30 @@ void MainWindow::createActions()
 void MainWindow::applyState(bool connected)
 {
     m_connected = connected;
-    for (QWidget* control : std::initializer_list<QWidget*>{RzLineComboBox1, RzLineEdit1, RzLineEdit2,
-                                                            RzCheckBox1, RzToolbarButton1})
+    for (QWidget* control : std::initializer_list<QWidget*>{m_serverBox, m_loginBox, m_passwordBox,
+                                                            m_windowsAuthenticationBox, m_connectButton})
         control->setEnabled(!connected);
-    ConnectAction->setEnabled(!connected);
-    RzToolbarButton2->setEnabled(connected);
-    for (QAction* action : {disconnectAction, RefAction, DelAction, FilterAction})
+    m_connectAction->setEnabled(!connected);
+    m_disconnectButton->setEnabled(connected);
+    for (QAction* action : {m_disconnectAction, m_refAction, m_delAction, m_filterAction})
         action->setEnabled(connected);
-    for (WindowTab* tab : m_tabs)
+    for (WindowTab* tab : m_windowTabs)
         tab->setConnectedState(connected);
 }
 
-void MainWindow::FormCreate()
+void MainWindow::restoreSettings()
 {
     QStringList aliases = serverAliases();
     std::sort(aliases.begin(), aliases.end(), [](const QString& a, const QString& b) {
         return a.compare(b, Qt::CaseInsensitive) < 0;
     });
-    RzLineComboBox1->addItems(aliases);
+    m_serverBox->addItems(aliases);
     // Filling the list must not choose an entry: the box stays empty until the settings say.
-    RzLineComboBox1->setCurrentIndex(-1);
+    m_serverBox->setCurrentIndex(-1);
 
     if (QFile::exists(LayoutFile)) {
         try {
-            LoadColumnLayout(*processTab->DBGridEh1, LayoutFile);
+            LoadColumnLayout(*m_processTab->DBGridEh1, LayoutFile);
         } catch (...) {
             // The window opens all the same, without the caption's version and the stored
             // server and login.
@@ -398,70 +398,70 @@ void MainWindow::FormCreate()
     }
 
     setWindowTitle(BaseCaption + QStringLiteral(". Версия: ") + GetFileVersionText(ownExecutablePath()));
-    RzLineComboBox1->setEditText(ReadIniValue(SettingsFile, QStringLiteral("ServerOption"),
+    m_serverBox->setEditText(ReadIniValue(SettingsFile, QStringLiteral("ServerOption"),
                                               QStringLiteral("ServerName")));
-    RzLineEdit1->setText(ReadIniValue(SettingsFile, QStringLiteral("LoginOption"), QStringLiteral("LoginName")));
+    m_loginBox->setText(ReadIniValue(SettingsFile, QStringLiteral("LoginOption"), QStringLiteral("LoginName")));
 }
 
-void MainWindow::FormClose()
+void MainWindow::saveAndClose()
 {
     // A layout that cannot be written must not cost the settings or keep the window open.
     try {
-        SaveColumnLayout(*processTab->DBGridEh1, LayoutFile);
+        SaveColumnLayout(*m_processTab->DBGridEh1, LayoutFile);
     } catch (...) {
         showErrorDisplay(errorText(std::current_exception()));
     }
 
-    Query* procSource = processTab->procSource();
+    Query* procSource = m_processTab->procSource();
     if (procSource->isActive())
         WriteIniValue(SettingsFile, QStringLiteral("SortOption"), QStringLiteral("Sort"), procSource->sort());
-    const QString server = RzLineComboBox1->currentText();
+    const QString server = m_serverBox->currentText();
     if (!trimmedText(server).isEmpty())
         WriteIniValue(SettingsFile, QStringLiteral("ServerOption"), QStringLiteral("ServerName"), server);
-    const QString login = RzLineEdit1->text();
+    const QString login = m_loginBox->text();
     if (!trimmedText(login).isEmpty())
         WriteIniValue(SettingsFile, QStringLiteral("LoginOption"), QStringLiteral("LoginName"), login);
-    for (WindowTab* tab : m_tabs)
+    for (WindowTab* tab : m_windowTabs)
         tab->closeAtDisconnect();
-    Connect->close();
+    m_connection->close();
 }
 
-void MainWindow::RzToolbarButton1Click()
+void MainWindow::connectClicked()
 {
     m_serverFamily = ServerFamily::Sql70;
-    const QString server = RzLineComboBox1->currentText();
+    const QString server = m_serverBox->currentText();
     if (trimmedText(server).isEmpty()) {
         showNotice(QStringLiteral("Сообщение"), QStringLiteral("Выберите сервер."), QMessageBox::Warning);
         return;
     }
-    const bool windowsAuthentication = RzCheckBox1->isChecked();
-    if (trimmedText(RzLineEdit1->text()).isEmpty() && !windowsAuthentication) {
+    const bool windowsAuthentication = m_windowsAuthenticationBox->isChecked();
+    if (trimmedText(m_loginBox->text()).isEmpty() && !windowsAuthentication) {
         showNotice(QStringLiteral("Сообщение"), QStringLiteral("Введите логин."), QMessageBox::Warning);
         return;
     }
 
-    Connect->setConnectionString(buildConnectionString({server, RzLineEdit1->text(), RzLineEdit2->text(),
+    m_connection->setConnectionString(buildConnectionString({server, m_loginBox->text(), m_passwordBox->text(),
                                                         windowsAuthentication,
                                                         GetFileVersionText(ownExecutablePath())}));
     try {
-        Connect->open();
+        m_connection->open();
     } catch (...) {
         showNotice(QStringLiteral("Ошибка"),
                    QStringLiteral("Ошибка подключения к серверу ") + server + QStringLiteral(": ")
                        + errorText(std::current_exception()),
                    QMessageBox::Critical);
-        RzToolbarButton2Click();
+        disconnectClicked();
         return;
     }
-    if (!Connect->isOpen()) {
-        RzToolbarButton2Click();
+    if (!m_connection->isOpen()) {
+        disconnectClicked();
         return;
     }
 
     // A failing probe or version query would otherwise leave the connection open behind a
     // window that shows the disconnected state: show the error, then disconnect.
     try {
-        const CommandResult probe = Connect->execute(QStringLiteral("Exec xp_msver 'ProductVersion'"));
+        const CommandResult probe = m_connection->execute(QStringLiteral("Exec xp_msver 'ProductVersion'"));
         if (probe.rowCount() == 0) {
             showNotice(QStringLiteral("Сообщение"),
                        QStringLiteral("Ошибка работы  функции xp_msver. Сервер определен как MS SQL 2000"),
@@ -470,12 +470,12 @@ void MainWindow::RzToolbarButton1Click()
         } else {
             m_serverFamily = probedServerFamily(probe);
         }
-        const CommandResult version = Connect->execute(QStringLiteral("SELECT @@VERSION"));
+        const CommandResult version = m_connection->execute(QStringLiteral("SELECT @@VERSION"));
         if (version.rowCount() > 0)
-            RzStatusPane1->setText(versionLine(version.text(0)));
+            m_versionPane->setText(versionLine(version.text(0)));
     } catch (...) {
         showErrorDisplay(errorText(std::current_exception()));
-        RzToolbarButton2Click();
+        disconnectClicked();
         return;
     }
 
@@ -484,28 +484,28 @@ void MainWindow::RzToolbarButton1Click()
         tab->openAfterConnect(m_serverFamily);
 
     try {
-        processTab->procSource()->setSort(ReadIniValue(SettingsFile, QStringLiteral("SortOption"),
+        m_processTab->procSource()->setSort(ReadIniValue(SettingsFile, QStringLiteral("SortOption"),
                                                        QStringLiteral("Sort")));
     } catch (...) {
         // A stored sort string that no longer fits leaves the list in the server's order.
     }
 }
 
-void MainWindow::RzToolbarButton2Click()
+void MainWindow::disconnectClicked()
 {
     applyState(false);
-    for (WindowTab* tab : m_tabs)
+    for (WindowTab* tab : m_windowTabs)
         tab->closeAtDisconnect();
-    RzStatusPane1->clear();
-    Connect->close();
+    m_versionPane->clear();
+    m_connection->close();
 }
 
-void MainWindow::RzToolbarButton3Click()
+void MainWindow::exitClicked()
 {
     close();
 }
 
-void MainWindow::RzToolbarButton5Click()
+void MainWindow::aboutClicked()
 {
     AboutBox box(this);
     box.exec();
@@ -523,14 +523,14 @@ void MainWindow::DelActionExecute()
 
 void MainWindow::FilterActionExecute()
 {
-    for (WindowTab* tab : m_tabs)
+    for (WindowTab* tab : m_windowTabs)
         tab->filterValuesKey();
 }
 
 void MainWindow::closeEvent(QCloseEvent* event)
 {
     // Every road that closes the window (Exit, Alt+X, the close box, Alt+F4) comes here.
-    FormClose();
+    saveAndClose();
     event->accept();
 }
 
@@ -548,8 +548,8 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == m_panel && event->type() == QEvent::Resize) {
         // The About button keeps to the right edge of the panel.
-        RzToolbarButton5->move(m_panel->width() - RzToolbarButton5->width() - AboutRightMargin,
-                               RzToolbarButton5->y());
+        m_aboutButton->move(m_panel->width() - m_aboutButton->width() - AboutRightMargin,
+                               m_aboutButton->y());
     }
     // Edit boxes claim keys such as Ctrl+C for themselves before shortcuts are looked at. A key
     // that belongs to an enabled action of this window goes to the action instead; the key of a

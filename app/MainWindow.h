@@ -29,41 +29,13 @@ class WindowTab;
 class MainWindow : public QMainWindow {
     Q_OBJECT
 public:
-    /// Creates the window with its controls and runs FormCreate.
+    /// Creates the window with its controls and fills the server box, the caption's version and
+    /// the stored server and login.
     explicit MainWindow(QWidget* parent = nullptr);
     ~MainWindow() override;
 
-    // Top panel.
-    QComboBox* RzLineComboBox1 = nullptr;   // server box
-    QLineEdit* RzLineEdit1 = nullptr;       // login box
-    QLineEdit* RzLineEdit2 = nullptr;       // password box
-    QCheckBox* RzCheckBox1 = nullptr;       // "Windows authentication"
-    QToolButton* RzToolbarButton1 = nullptr;   // Connect
-    QToolButton* RzToolbarButton2 = nullptr;   // Disconnect
-    QToolButton* RzToolbarButton3 = nullptr;   // Exit
-    QToolButton* RzToolbarButton5 = nullptr;   // About
-
-    // Tabs.
-    QTabWidget* RzPageControl1 = nullptr;
-    ProcessTab* processTab = nullptr;   // "Процессы", whose sort string the settings file keeps
-    DatabaseTab* databaseTab = nullptr; // "Базы"
-
-    // Status bar.
-    StatusPane* RzStatusPane1 = nullptr;   // the server's version line
-    QLabel* RzClockStatus1 = nullptr;
-    QToolButton* CancelButton = nullptr;
-
-    // Actions and their shortcuts.
-    QAction* ConnectAction = nullptr;   // Ctrl+C
-    QAction* disconnectAction = nullptr;  // Ctrl+D
-    QAction* RefAction = nullptr;       // F5
-    QAction* DelAction = nullptr;       // Ctrl+Del
-    QAction* FilterAction = nullptr;    // F3
-    QAction* ExitAction = nullptr;      // Alt+X
-    QAction* InfoAction = nullptr;      // F1
-
     /// The window's one connection, used by every query of the program.
-    Connection* Connect = nullptr;
+    Connection* connection() const { return m_connection; }
 
     /// Whether the last connect took the server for SQL Server 2000 or later (any version but 7).
     bool server2000() const { return m_serverFamily != ServerFamily::Sql70; }
@@ -74,30 +46,15 @@ public:
     /// its state, its part of connect and disconnect, and the tab keys.
     void addWindowTab(WindowTab* tab, const QString& objectName);
 
-    /// Shows the run's one find dialog for `grid`, creating it at its first use.
-    void openFindDialog(ResultGrid& grid);
     /// The find dialog; null until the first Ctrl+F.
     FindDialog* findDialog() const { return m_findDialog.get(); }
 
     /// Connect: checks the inputs, opens the connection, probes the server's version, enters
     /// the connected state and opens the process list. Errors of the process list's opening
     /// are not caught (the general error display shows them).
-    void RzToolbarButton1Click();
+    void connectClicked();
     /// Disconnect: the disconnected state, every result set and the connection closed.
-    void RzToolbarButton2Click();
-    /// Exit: closes the window (FormClose runs).
-    void RzToolbarButton3Click();
-    /// About: shows a new about box modally and destroys it when it closes.
-    void RzToolbarButton5Click();
-
-    /// F5: refreshes the tab shown. Throws DbError.
-    void RefActionExecute();
-    /// Ctrl+Del: the shown tab's delete key (terminates the current process on "Процессы").
-    /// Throws DbError.
-    void DelActionExecute();
-    /// F3: every tab's filter-values key (the process grid's value lists), whichever tab is
-    /// shown. Throws DbError.
-    void FilterActionExecute();
+    void disconnectClicked();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -113,11 +70,55 @@ private:
     WindowTab* shownTab() const;
     /// The enabled states of the connection controls and actions (the state matrix).
     void applyState(bool connected);
+    /// Shows the run's one find dialog for `grid`, creating it at its first use.
+    void openFindDialog(ResultGrid& grid);
 
-    void FormCreate();
-    void FormClose();
+    /// Exit: closes the window (saveAndClose runs).
+    void exitClicked();
+    /// About: shows a new about box modally and destroys it when it closes.
+    void aboutClicked();
+    /// F5: refreshes the tab shown. Throws DbError.
+    void RefActionExecute();
+    /// Ctrl+Del: the shown tab's delete key (terminates the current process on "Процессы").
+    /// Throws DbError.
+    void DelActionExecute();
+    /// F3: every tab's filter-values key (the process grid's value lists), whichever tab is
+    /// shown. Throws DbError.
+    void FilterActionExecute();
 
-    std::vector<WindowTab*> m_tabs;
+    void restoreSettings();
+    void saveAndClose();
+
+    Connection* m_connection = nullptr;
+
+    // Top panel.
+    QComboBox* m_serverBox = nullptr;
+    QLineEdit* m_loginBox = nullptr;
+    QLineEdit* m_passwordBox = nullptr;
+    QCheckBox* m_windowsAuthenticationBox = nullptr;
+    QToolButton* m_connectButton = nullptr;
+    QToolButton* m_disconnectButton = nullptr;
+    QToolButton* m_exitButton = nullptr;
+    QToolButton* m_aboutButton = nullptr;
+
+    QTabWidget* m_tabs = nullptr;
+    ProcessTab* m_processTab = nullptr;     // "Процессы", whose sort string the settings file keeps
+    DatabaseTab* m_databaseTab = nullptr;   // "Базы"
+
+    // Status bar.
+    StatusPane* m_versionPane = nullptr;   // the server's version line
+    QLabel* m_clock = nullptr;
+    QToolButton* m_cancelButton = nullptr;
+
+    QAction* m_connectAction = nullptr;      // Ctrl+C
+    QAction* m_disconnectAction = nullptr;   // Ctrl+D
+    QAction* m_refAction = nullptr;          // F5
+    QAction* m_delAction = nullptr;          // Ctrl+Del
+    QAction* m_filterAction = nullptr;       // F3
+    QAction* m_exitAction = nullptr;         // Alt+X
+    QAction* m_infoAction = nullptr;         // F1
+
+    std::vector<WindowTab*> m_windowTabs;
     /// The tabs in the order a connect opens them, which is not the order on the page control.
     /// Every tab added is in it.
     std::vector<WindowTab*> m_connectOrder;

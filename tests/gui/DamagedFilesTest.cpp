@@ -108,8 +108,8 @@ TEST_F(DamagedFiles, DamagedSettingsGiveWhatCanBeReadAndKeepEveryByteAtClose)
         setBytes(SettingsFile::path(), c.file);
         {
             MainWindow window;
-            EXPECT_EQ(window.RzLineComboBox1->currentText(), c.server);
-            EXPECT_EQ(window.RzLineEdit1->text(), c.login);
+            EXPECT_EQ(part<QComboBox>(window, "serverBox")->currentText(), c.server);
+            EXPECT_EQ(part<QLineEdit>(window, "loginBox")->text(), c.login);
             fillLogin(window, QStringLiteral("srv"), QStringLiteral("sa"), QString());
             window.close();
         }
@@ -121,8 +121,8 @@ TEST_F(DamagedFiles, DamagedSettingsGiveWhatCanBeReadAndKeepEveryByteAtClose)
             EXPECT_TRUE(written || after.contains(line)) << line.left(40).toHex().toStdString();
         }
         MainWindow restarted;
-        EXPECT_EQ(restarted.RzLineComboBox1->currentText(), QStringLiteral("srv"));
-        EXPECT_EQ(restarted.RzLineEdit1->text(), QStringLiteral("sa"));
+        EXPECT_EQ(part<QComboBox>(restarted, "serverBox")->currentText(), QStringLiteral("srv"));
+        EXPECT_EQ(part<QLineEdit>(restarted, "loginBox")->text(), QStringLiteral("sa"));
     }
 }
 
@@ -135,8 +135,8 @@ TEST_F(DamagedFiles, ReadOnlySettingsAreReadAndLeftAsTheyWere)
         GTEST_SKIP() << "the file cannot be made read-only here";
     {
         MainWindow window;
-        EXPECT_EQ(window.RzLineComboBox1->currentText(), QStringLiteral("old"));
-        EXPECT_EQ(window.RzLineEdit1->text(), QStringLiteral("former"));
+        EXPECT_EQ(part<QComboBox>(window, "serverBox")->currentText(), QStringLiteral("old"));
+        EXPECT_EQ(part<QLineEdit>(window, "loginBox")->text(), QStringLiteral("former"));
         fillLogin(window, QStringLiteral("new"), QStringLiteral("newer"), QString());
         window.close();
         EXPECT_FALSE(window.isVisible());
@@ -152,7 +152,7 @@ TEST_F(DamagedFiles, ReadOnlyLayoutIsLoadedAndKeptAndTheSettingsAreStillWritten)
     QByteArray layout;
     {
         MainWindow window;
-        ResultGrid& grid = *window.processTab->DBGridEh1;
+        ResultGrid& grid = *part<ProcessTab>(window, "processTab")->DBGridEh1;
         grid.column(grid.columnIndex(QStringLiteral("hostname"))).width = 150;
         window.close();
         layout = bytesOf(LayoutFile);
@@ -163,7 +163,7 @@ TEST_F(DamagedFiles, ReadOnlyLayoutIsLoadedAndKeptAndTheSettingsAreStillWritten)
         GTEST_SKIP() << "the file cannot be made read-only here";
     {
         MainWindow window;
-        ResultGrid& grid = *window.processTab->DBGridEh1;
+        ResultGrid& grid = *part<ProcessTab>(window, "processTab")->DBGridEh1;
         EXPECT_EQ(grid.columns()[size_t(grid.columnIndex(QStringLiteral("hostname")))].width, 150);
         grid.column(grid.columnIndex(QStringLiteral("hostname"))).width = 90;
         fillLogin(window, QStringLiteral("srv"), QStringLiteral("sa"), QString());
@@ -198,7 +198,7 @@ TEST_F(DamagedFiles, UnreadableLayoutIsShownAndReplacedOnlyByAWholeLayout)
             MainWindow window;
             ASSERT_EQ(messages.all.size(), 1u);
             EXPECT_EQ(messages.all[0].icon, QMessageBox::Critical);
-            EXPECT_EQ(describeColumns(window.processTab->DBGridEh1->columns()), describeColumns(processGridColumns()));
+            EXPECT_EQ(describeColumns(part<ProcessTab>(window, "processTab")->DBGridEh1->columns()), describeColumns(processGridColumns()));
             EXPECT_TRUE(showActive(window));
             window.close();
         }
@@ -223,7 +223,7 @@ TEST_F(DamagedFiles, ALayoutPathThatIsADirectoryIsShownAtStartAndAtClose)
         ASSERT_EQ(messages.all.size(), 1u);
         EXPECT_TRUE(messages.all[0].text.startsWith(QStringLiteral("Cannot open file \"ColReg.dat\". ")))
             << messages.all[0].text.toStdString();
-        EXPECT_EQ(describeColumns(window.processTab->DBGridEh1->columns()), describeColumns(processGridColumns()));
+        EXPECT_EQ(describeColumns(part<ProcessTab>(window, "processTab")->DBGridEh1->columns()), describeColumns(processGridColumns()));
         fillLogin(window, QStringLiteral("other"), QStringLiteral("sa"), QString());
         window.close();
     }

@@ -93,7 +93,7 @@ protected:
     {
         fillLogin(window, QStringLiteral("127.0.0.1,%1").arg(sim.port()), QStringLiteral("sa"),
                   QStringLiteral("velmora"));
-        window.ConnectAction->trigger();
+        part<QAction>(window, "ConnectAction")->trigger();
         ASSERT_EQ(messages.texts(), QString());
     }
 
@@ -106,8 +106,8 @@ protected:
             << "a name ran as a statement";
         EXPECT_EQ(int(state.databases.size()), databaseCount);
     }
-    Query& processes() { return *window.processTab->procSource(); }
-    ResultGrid& processGrid() { return *window.processTab->DBGridEh1; }
+    Query& processes() { return *part<ProcessTab>(window, "processTab")->procSource(); }
+    ResultGrid& processGrid() { return *part<ProcessTab>(window, "processTab")->DBGridEh1; }
     /// The text the process grid shows in `field` of its visible row `row`.
     QString shown(int row, const char* field)
     {
@@ -126,13 +126,13 @@ protected:
 
 TEST_F(HostileNames, DatabasesReachTheirOwnDatabaseThroughEveryBatchOfTheRefresh)
 {
-    window.RzPageControl1->setCurrentWidget(window.databaseTab);
-    DatabaseTab& tab = *window.databaseTab;
+    part<QTabWidget>(window, "tabs")->setCurrentWidget(part<DatabaseTab>(window, "databaseTab"));
+    DatabaseTab& tab = *part<DatabaseTab>(window, "databaseTab");
     for (const QString& name : hostileNames) {
         SCOPED_TRACE(name.toStdString());
         messages.all.clear();
         ASSERT_TRUE(tab.BaseQuery->locate(QStringLiteral("name"), name));
-        window.RefAction->trigger();
+        part<QAction>(window, "RefAction")->trigger();
         EXPECT_EQ(messages.texts(), QString());
         EXPECT_EQ(tab.Info1Query->value(QStringLiteral("name")).toString(), name.left(24));
         ASSERT_EQ(tab.Info2Query->recordCount(), 2);
@@ -151,7 +151,7 @@ TEST_F(HostileNames, HostsProgramsAndLoginsAreShownListedAndFoundExactly)
     ASSERT_TRUE(showActive(window));
     processes().setSort(QStringLiteral("spid"));
     FilterRow& row = *processGrid().filterRow();
-    window.FilterAction->trigger();
+    part<QAction>(window, "FilterAction")->trigger();
     ASSERT_EQ(messages.texts(), QString());
     for (const char* field : {"hostname", "program_name", "loginame"}) {
         const int column = processGrid().columnIndex(QString::fromLatin1(field));
@@ -191,7 +191,7 @@ TEST_F(HostileNames, DetailWindowShowsTheLookedUpNamesCut)
     for (size_t i = 0; i < std::size(hostileNames); ++i) {
         SCOPED_TRACE(hostileNames[i].toStdString());
         ProcessDetailWindow detail;
-        detail.openQueries(window.Connect, QString::number(firstSpid + int(i)));
+        detail.openQueries(window.connection(), QString::number(firstSpid + int(i)));
         ASSERT_EQ(detail.LockQuery->recordCount(), 1);
         EXPECT_EQ(detail.LockQuery->value(QStringLiteral("DBName")).toString(), hostileNames[i].left(20));
         EXPECT_EQ(detail.LockQuery->value(QStringLiteral("OName")).toString(), hostileNames[objectNameIndex].left(20));

@@ -304,13 +304,13 @@ TEST(MainWindowFind, CtrlFInAGridOpensTheWindowsOneDialogAndInTheTopPanelOnlyEdi
     velmora::testing::RecordedMessages recorded;
     MainWindow window;
     ASSERT_TRUE(showActive(window));
-    ResultGrid& grid = *window.processTab->DBGridEh1;
+    ResultGrid& grid = *part<ProcessTab>(window, "processTab")->DBGridEh1;
 
-    click(*window.RzLineEdit1);
+    click(*part<QLineEdit>(window, "loginBox"));
     typeText(QStringLiteral("sa"));
     pressKey(Qt::Key_F, Qt::ControlModifier);
     EXPECT_EQ(window.findDialog(), nullptr);
-    EXPECT_EQ(window.RzLineEdit1->text(), "sa");
+    EXPECT_EQ(part<QLineEdit>(window, "loginBox")->text(), "sa");
 
     // Each opening searches once and closes with Esc; the choices of the first stay.
     std::vector<FindDialog*> opened;

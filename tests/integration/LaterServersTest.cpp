@@ -27,7 +27,7 @@ namespace {
 void connectTo(MainWindow& window, SimFixture& sim)
 {
     fillLogin(window, QStringLiteral("127.0.0.1,%1").arg(sim.port()), QStringLiteral("sa"), QStringLiteral("velmora"));
-    window.RzToolbarButton1Click();
+    window.connectClicked();
 }
 
 QString trimmedValue(const Query& query, const char* field)
@@ -49,9 +49,9 @@ protected:
         const auto& locks = sim.engine().state().locks;
         return int(std::count_if(locks.begin(), locks.end(), [spid](const sqlsim::Lock& l) { return l.spid == spid; }));
     }
-    DatabaseTab& databases() { return *window.findChild<DatabaseTab*>(QStringLiteral("TabSheet2")); }
-    ServerTab& server() { return *window.findChild<ServerTab*>(QStringLiteral("TabSheet3")); }
-    LogTab& logs() { return *window.findChild<LogTab*>(QStringLiteral("TabSheet4")); }
+    DatabaseTab& databases() { return *window.findChild<DatabaseTab*>(QStringLiteral("databaseTab")); }
+    ServerTab& server() { return *window.findChild<ServerTab*>(QStringLiteral("serverTab")); }
+    LogTab& logs() { return *window.findChild<LogTab*>(QStringLiteral("logTab")); }
 
     SettingsFile settings;
     RecordedMessages messages;
@@ -95,26 +95,26 @@ TEST(LaterServers, EachVersionGetsItsProcessVariantAndItsVersionLine)
         connectTo(window, sim);
         EXPECT_EQ(messages.texts(), QString());
         EXPECT_EQ(window.serverFamily(), c.family);
-        Query* list = window.processTab->procSource();
+        Query* list = part<ProcessTab>(window, "processTab")->procSource();
         EXPECT_EQ(list->objectName(), c.variant);
         EXPECT_TRUE(list->isActive());
         EXPECT_GT(list->recordCount(), 0);
-        EXPECT_EQ(window.RzStatusPane1->text(), QString::fromUtf8(c.statusLine));
+        EXPECT_EQ(part<StatusPane>(window, "versionPane")->text(), QString::fromUtf8(c.statusLine));
         // The other variants stay closed.
-        for (Query* other : {window.processTab->ProcQuery, window.processTab->ProcQuery2, window.processTab->ProcQuery2005}) {
+        for (Query* other : {part<ProcessTab>(window, "processTab")->ProcQuery, part<ProcessTab>(window, "processTab")->ProcQuery2, part<ProcessTab>(window, "processTab")->ProcQuery2005}) {
             if (other != list) {
                 EXPECT_FALSE(other->isActive()) << other->objectName().toStdString();
             }
         }
-        window.RzToolbarButton2Click();
+        window.disconnectClicked();
         EXPECT_FALSE(list->isActive());
     }
 }
 
 TEST_F(Sql2022Window, ProcessListCountsLocksAndRefreshKeepsTheCurrentProcess)
 {
-    Query& list = *window.processTab->ProcQuery2005;
-    ASSERT_EQ(window.processTab->procSource(), &list);
+    Query& list = *part<ProcessTab>(window, "processTab")->ProcQuery2005;
+    ASSERT_EQ(part<ProcessTab>(window, "processTab")->procSource(), &list);
     // The population's spid 57 holds locks and has read beyond 32 bits.
     ASSERT_TRUE(list.locate(QStringLiteral("spid"), 57));
     EXPECT_GT(locksOf(57), 1);
@@ -123,25 +123,25 @@ TEST_F(Sql2022Window, ProcessListCountsLocksAndRefreshKeepsTheCurrentProcess)
     EXPECT_EQ(list.value(QStringLiteral("suid")).toInt(), 0);
     EXPECT_EQ(list.value(QStringLiteral("sid")).toByteArray().size(), 86);
     EXPECT_EQ(list.value(QStringLiteral("hostprocess")).toString().size(), 10);
-    EXPECT_EQ(window.processTab->DBGridEh1->model()->rowCount(), list.recordCount());
+    EXPECT_EQ(part<ProcessTab>(window, "processTab")->DBGridEh1->model()->rowCount(), list.recordCount());
 
     list.setSort(QStringLiteral("spid DESC"));
     ASSERT_TRUE(list.locate(QStringLiteral("spid"), 57));
-    window.processTab->BtnMoveLeftClick();
+    part<ProcessTab>(window, "processTab")->BtnMoveLeftClick();
     EXPECT_TRUE(list.isActive());
     EXPECT_EQ(list.sort(), "spid DESC");
     EXPECT_EQ(list.value(QStringLiteral("spid")).toInt(), 57);
 
     // F3 builds the filter row's value lists from these rows, the 64-bit waittime included.
-    window.processTab->ViewClick();
-    EXPECT_TRUE(window.processTab->DBGridEh1->filterRow()->isRowVisible());
+    part<ProcessTab>(window, "processTab")->ViewClick();
+    EXPECT_TRUE(part<ProcessTab>(window, "processTab")->DBGridEh1->filterRow()->isRowVisible());
     EXPECT_TRUE(messages.all.empty()) << messages.texts().toStdString();
 }
 
 TEST_F(Sql2022Window, DetailWindowShowsTheLocksAndInputBuffer)
 {
     ProcessDetailWindow detail(&window);
-    detail.openQueries(window.Connect, QStringLiteral("57"));
+    detail.openQueries(window.connection(), QStringLiteral("57"));
     ASSERT_TRUE(detail.LockQuery->isActive());
     EXPECT_EQ(detail.LockQuery->recordCount(), locksOf(57));
     EXPECT_EQ(trimmedValue(*detail.LockQuery, "spid"), "57");
@@ -238,7 +238,7 @@ TEST_F(Sql2022Window, LinesBeforeTheFirstDatedOneHaveNoSourceAndTheSwitchHidesTh
 TEST_F(Sql2022Window, ReconnectingToA2000ServerSetsTheLogTabBackToSplitLines)
 {
     SimFixture sql2000{ServerVersion::Sql2000, false};
-    window.RzToolbarButton2Click();
+    window.disconnectClicked();
     connectTo(window, sql2000);
     EXPECT_EQ(window.serverFamily(), ServerFamily::Sql2000);
     LogTab& tab = logs();
@@ -249,5 +249,5 @@ TEST_F(Sql2022Window, ReconnectingToA2000ServerSetsTheLogTabBackToSplitLines)
     // The 255-character rows and their continuation flags are back.
     ASSERT_TRUE(entries.locate(QStringLiteral("i"), 1));
     EXPECT_FALSE(entries.value(QStringLiteral("spid")).isValid());
-    EXPECT_EQ(window.processTab->procSource(), window.processTab->ProcQuery2);
+    EXPECT_EQ(part<ProcessTab>(window, "processTab")->procSource(), part<ProcessTab>(window, "processTab")->ProcQuery2);
 }

@@ -31,6 +31,7 @@
 #include <algorithm>
 
 using namespace velmora;
+using velmora::testing::part;
 
 namespace {
 
@@ -68,11 +69,11 @@ int processesWhere(const sqlsim::ServerState& state, const std::function<bool(co
 
 TEST_F(OperatorTest, ConnectsWithWhatWasTypedAndListsEveryProcess)
 {
-    EXPECT_EQ(window->RzLineComboBox1->currentText(), QStringLiteral("127.0.0.1,%1").arg(sim.port()));
-    EXPECT_EQ(window->RzLineEdit1->text(), QStringLiteral("sa"));
-    EXPECT_EQ(window->RzLineEdit2->text(), QStringLiteral("velmora"));
-    EXPECT_FALSE(window->RzToolbarButton1->isEnabled());
-    EXPECT_FALSE(window->RzStatusPane1->text().isEmpty());
+    EXPECT_EQ(part<QComboBox>(*window, "serverBox")->currentText(), QStringLiteral("127.0.0.1,%1").arg(sim.port()));
+    EXPECT_EQ(part<QLineEdit>(*window, "loginBox")->text(), QStringLiteral("sa"));
+    EXPECT_EQ(part<QLineEdit>(*window, "passwordBox")->text(), QStringLiteral("velmora"));
+    EXPECT_FALSE(part<QToolButton>(*window, "connectButton")->isEnabled());
+    EXPECT_FALSE(part<StatusPane>(*window, "versionPane")->text().isEmpty());
     EXPECT_EQ(processGrid().model()->rowCount(), serverState([](auto& state) { return int(state.processes.size()); }));
 }
 
@@ -326,7 +327,7 @@ TEST_F(OperatorTest, KillAnsweredNoLeavesTheProcess)
 
 TEST_F(OperatorTest, EveryTabOpensByMouseAndByKey)
 {
-    QTabWidget& tabs = *window->RzPageControl1;
+    QTabWidget& tabs = *part<QTabWidget>(*window, "tabs");
     QTabBar& bar = *tabs.tabBar();
     for (int tab = tabs.count() - 1; tab >= 0; --tab) {
         desk.click(bar, bar.tabRect(tab).center());
@@ -364,9 +365,9 @@ TEST_F(OperatorTest, EveryTabOpensByMouseAndByKey)
 
 TEST_F(OperatorTest, UsersGridIsRepaintedInTheNewOrderAfterATitleClick)
 {
-    QTabBar& bar = *window->RzPageControl1->tabBar();
-    desk.click(bar, bar.tabRect(window->RzPageControl1->indexOf(window->databaseTab)).center());
-    DatabaseTab& databases = *window->databaseTab;
+    QTabBar& bar = *part<QTabWidget>(*window, "tabs")->tabBar();
+    desk.click(bar, bar.tabRect(part<QTabWidget>(*window, "tabs")->indexOf(part<DatabaseTab>(*window, "databaseTab"))).center());
+    DatabaseTab& databases = *part<DatabaseTab>(*window, "databaseTab");
     ResultGrid& list = *databases.DBGridEh2;
     ASSERT_GT(list.model()->rowCount(), 0);
     desk.click(*list.viewport(), cellCentre(list, 0, list.columns().front().fieldName));
@@ -402,8 +403,8 @@ TEST_F(OperatorTest, UsersGridIsRepaintedInTheNewOrderAfterATitleClick)
 TEST_F(OperatorTest, LogsShowTheArchiveChosenAndHideLinesWithoutASource)
 {
     auto& logs = *window->findChild<LogTab*>();
-    QTabBar& bar = *window->RzPageControl1->tabBar();
-    desk.click(bar, bar.tabRect(window->RzPageControl1->indexOf(&logs)).center());
+    QTabBar& bar = *part<QTabWidget>(*window, "tabs")->tabBar();
+    desk.click(bar, bar.tabRect(part<QTabWidget>(*window, "tabs")->indexOf(&logs)).center());
     ResultGrid& archives = *logs.DBGridEh9;
     ResultGrid& lines = *logs.DBGridEh10;
     ASSERT_GE(archives.model()->rowCount(), 2);
@@ -436,8 +437,9 @@ TEST_F(OperatorTest, F1ShowsTheAboutBoxAndItsButtonClosesIt)
 {
     QString version;
     expectWindow<AboutBox>([&](AboutBox& box) {
-        version = box.RzLabel5->text();
-        desk.click(*box.okButton, centre(*box.okButton));
+        version = part<QLabel>(box, "version")->text();
+        QPushButton& ok = *part<QPushButton>(box, "okButton");
+        desk.click(ok, centre(ok));
     });
     desk.key(XK_F1);
     ASSERT_TRUE(expectedWindowHandled());
