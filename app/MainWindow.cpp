@@ -1,6 +1,7 @@
 #include "MainWindow.h"
 
 #include "AboutBox.h"
+#include "ActionKeyFilter.h"
 #include "ClassicFrame.h"
 #include "ConnectSession.h"
 #include "Connection.h"
@@ -20,14 +21,11 @@
 #include "VersionText.h"
 
 #include <QAction>
-#include <QApplication>
 #include <QCloseEvent>
 #include <QScreen>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QVBoxLayout>
-
-#include <algorithm>
 
 namespace velmora {
 
@@ -76,8 +74,8 @@ MainWindow::MainWindow(QWidget* parent)
 
     createTabs();
     createActions();
+    new ActionKeyFilter(*this);
     applyState(false);
-    qApp->installEventFilter(this);
     // Ctrl+F stays the grids' own key, so the dialog opens only where a grid has the focus:
     // the tabs' grids and those of the windows opened from them.
     ResultGrid::setFindDialogOpener([this](ResultGrid& grid) { openFindDialog(grid); });
@@ -88,7 +86,6 @@ MainWindow::MainWindow(QWidget* parent)
 MainWindow::~MainWindow()
 {
     ResultGrid::setFindDialogOpener({});
-    qApp->removeEventFilter(this);
 }
 
 void MainWindow::createTabs()
@@ -236,25 +233,6 @@ void MainWindow::showEvent(QShowEvent* event)
     m_placed = true;
     if (const QScreen* shown = screen())
         move(shown->availableGeometry().center() - QPoint(frameGeometry().width() / 2, frameGeometry().height() / 2));
-}
-
-bool MainWindow::eventFilter(QObject* watched, QEvent* event)
-{
-    // Edit boxes claim keys such as Ctrl+C for themselves before shortcuts are looked at. A key
-    // that belongs to an enabled action of this window goes to the action instead; the key of a
-    // disabled action goes on to the focused control.
-    if (event->type() == QEvent::ShortcutOverride) {
-        const auto* widget = qobject_cast<QWidget*>(watched);
-        if (widget && widget->window() == this) {
-            const QKeySequence pressed(static_cast<QKeyEvent*>(event)->keyCombination());
-            const QList<QAction*> windowActions = actions();
-            if (std::any_of(windowActions.begin(), windowActions.end(), [&pressed](const QAction* action) {
-                    return action->isEnabled() && action->shortcuts().contains(pressed);
-                }))
-                return true;
-        }
-    }
-    return QMainWindow::eventFilter(watched, event);
 }
 
 } // namespace velmora

@@ -246,7 +246,7 @@ TEST_F(ConnectTest, ShortcutsFollowTheStateAndF5AndCtrlDelActOnlyOnTheProcessTab
     ASSERT_TRUE(showActive(*window));
     fillLogin(*window, server(), QStringLiteral("sa"), QStringLiteral("velmora"));
     part<QLineEdit>(*window, "passwordBox")->setFocus();
-    QTest::keyClick(part<QLineEdit>(*window, "passwordBox"), Qt::Key_C, Qt::ControlModifier);
+    pressKey(Qt::Key_C, Qt::ControlModifier);
     ASSERT_TRUE(window->connection()->isOpen());
 
     auto refreshes = [this] {
@@ -254,8 +254,8 @@ TEST_F(ConnectTest, ShortcutsFollowTheStateAndF5AndCtrlDelActOnlyOnTheProcessTab
         onServer([&](sqlsim::ServerState& state) { count = state.refreshCount; });
         return count;
     };
-    auto press = [this](Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
-        QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : window.get(), key, modifiers);
+    auto press = [](Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+        pressKey(key, modifiers);
     };
     for (const auto& [tab, refreshed] : {std::pair{0, 1}, std::pair{1, 0}, std::pair{2, 0}, std::pair{3, 0}}) {
         part<QTabWidget>(*window, "tabs")->setCurrentIndex(tab);
@@ -319,8 +319,8 @@ TEST_F(ConnectTest, EachTabGetsItsStateItsConnectAndOnlyItsOwnKeys)
         onServer([&](sqlsim::ServerState& state) { count = state.refreshCount; });
         return count;
     };
-    const auto press = [this](Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
-        QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : window.get(), key, modifiers);
+    const auto press = [](Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+        pressKey(key, modifiers);
     };
     // F5 and Ctrl+Del reach the shown tab only (the process tab's refresh is seen on the server;
     // its Ctrl+Del question is answered OK, so nothing is killed); F3 reaches every tab.
@@ -370,8 +370,8 @@ TEST_F(ConnectTest, ErrorsOfOperatorKeysAreShownAndTheWindowCarriesOn)
     ASSERT_TRUE(showActive(*window));
     connectAs(QStringLiteral("sa"), QStringLiteral("velmora"));
     ASSERT_TRUE(window->connection()->isOpen());
-    const auto press = [this](Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
-        QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : window.get(), key, modifiers);
+    const auto press = [](Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+        pressKey(key, modifiers);
     };
     Query& list = *part<ProcessTab>(*window, "processTab")->procSource();
 

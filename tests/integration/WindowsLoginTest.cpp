@@ -50,11 +50,8 @@ protected:
     }
     QString keytabOf(SimFixture& sim) const { return sim.engine().options().security.keytab; }
 
-    /// A key to the focused widget of the (active) window.
-    void press(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
-    {
-        QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : window.get(), key, modifiers);
-    }
+    /// A key to the focused widget of the active window.
+    static void press(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) { pressKey(key, modifiers); }
     /// Fills in the login panel and presses Ctrl+C in the server box, as the operator does.
     void connectTo(const QString& server, bool windowsAuthentication)
     {

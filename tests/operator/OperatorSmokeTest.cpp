@@ -325,6 +325,20 @@ TEST_F(OperatorTest, KillAnsweredNoLeavesTheProcess)
     EXPECT_GE(rowOfSpid(spid), 0);
 }
 
+TEST_F(OperatorTest, CtrlDDisconnectsAndCtrlCInEveryEditBoxConnectsAgain)
+{
+    // An edit box takes Ctrl+C for copying; the window's own key comes first.
+    for (const char* name : {"serverBox", "loginBox", "passwordBox"}) {
+        desk.key(XK_d, Qt::ControlModifier);
+        ASSERT_TRUE(waitUntil([&] { return !processList().isActive(); })) << "Ctrl+D before " << name;
+        QWidget& box = *part<QWidget>(*window, name);
+        desk.click(box, centre(box));
+        ASSERT_TRUE(waitUntil([&] { return box.hasFocus() || box.isAncestorOf(QApplication::focusWidget()); }));
+        desk.key(XK_c, Qt::ControlModifier);
+        EXPECT_TRUE(waitUntil([&] { return processList().isActive(); })) << "Ctrl+C in " << name;
+    }
+}
+
 TEST_F(OperatorTest, EveryTabOpensByMouseAndByKey)
 {
     QTabWidget& tabs = *part<QTabWidget>(*window, "tabs");
