@@ -76,17 +76,10 @@ MainWindow::MainWindow(QWidget* parent)
     createActions();
     new ActionKeyFilter(*this);
     applyState(false);
-    // Ctrl+F stays the grids' own key, so the dialog opens only where a grid has the focus:
-    // the tabs' grids and those of the windows opened from them.
-    ResultGrid::setFindDialogOpener([this](ResultGrid& grid) { openFindDialog(grid); });
-
     restoreSettings();
 }
 
-MainWindow::~MainWindow()
-{
-    ResultGrid::setFindDialogOpener({});
-}
+MainWindow::~MainWindow() = default;
 
 void MainWindow::createTabs()
 {
@@ -112,6 +105,14 @@ void MainWindow::addWindowTab(WindowTab* tab, const QString& objectName)
     m_windowTabs.push_back(tab);
     m_connectOrder.push_back(tab);
     tab->setConnectedState(m_session->isConnected());
+    offerFindDialog(*tab);
+}
+
+void MainWindow::offerFindDialog(QWidget& owner)
+{
+    // Ctrl+F stays the grids' own key, so the dialog opens only where a grid has the focus.
+    for (ResultGrid* grid : owner.findChildren<ResultGrid*>())
+        connect(grid, &ResultGrid::findRequested, this, guarded([this, grid] { openFindDialog(*grid); }));
 }
 
 void MainWindow::openFindDialog(ResultGrid& grid)
@@ -223,6 +224,16 @@ void MainWindow::closeEvent(QCloseEvent* event)
         tab->closeAtDisconnect();
     connection()->close();
     event->accept();
+}
+
+void MainWindow::childEvent(QChildEvent* event)
+{
+    QMainWindow::childEvent(event);
+    // A window opened from a tab (the process detail window) is this window's child: once it
+    // is ready to show, its grids ask for this window's find dialog too.
+    auto* child = qobject_cast<QWidget*>(event->child());
+    if (event->polished() && child && child->isWindow())
+        offerFindDialog(*child);
 }
 
 void MainWindow::showEvent(QShowEvent* event)

@@ -50,6 +50,7 @@ public:
     void disconnectClicked();
 
 protected:
+    void childEvent(QChildEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
 
@@ -59,6 +60,8 @@ private:
     WindowTab* shownTab() const;
     /// The enabled states of the top panel, the actions and the tabs, and the version line.
     void applyState(bool connected);
+    /// Ctrl+F in a grid of `owner` opens the find dialog for it.
+    void offerFindDialog(QWidget& owner);
     /// Shows the run's one find dialog for `grid`, creating it at its first use.
     void openFindDialog(ResultGrid& grid);
     void restoreSettings();

@@ -175,10 +175,10 @@ TEST_F(ProcessGridSearch, CtrlFSearchesWithoutTimeOutAndASecondCtrlFOpensTheDial
 {
     click(0, "program_name");
     int dialogs = 0;
-    grid().onFindRequest = [&] {
+    QObject::connect(&grid(), &ResultGrid::findRequested, [&] {
         EXPECT_FALSE(searching()) << "the search ends before the dialog opens";
         ++dialogs;
-    };
+    });
     pressKey(Qt::Key_F, Qt::ControlModifier);
     EXPECT_TRUE(searching());
     EXPECT_EQ(dialogs, 0);
@@ -350,9 +350,9 @@ TEST(MainWindowFind, CtrlFInAGridOpensTheWindowsOneDialogAndInTheTopPanelOnlyEdi
     EXPECT_EQ(dialog.cbMatchinType->currentIndex(), int(FindMatchType::Beginning));
     EXPECT_EQ(dialog.cbFindIn->currentText(), grid.columns()[size_t(grid.currentColumn())].caption());
 
-    // A grid of a window opened from a tab (the lock grid has no incremental search) opens the
-    // same dialog at its first Ctrl+F, filled from its own columns.
-    ProcessDetailWindow locks;
+    // A grid of a window opened from a tab, which the main window owns (the lock grid has no
+    // incremental search), opens the same dialog at its first Ctrl+F, filled from its own columns.
+    ProcessDetailWindow locks(&window);
     ASSERT_TRUE(showActive(locks));
     QStringList lockColumns;
     click(*locks.DBGridEh1->viewport());
