@@ -4,6 +4,7 @@
 #include "ServerWait.h"
 #include "StatusPane.h"
 #include "TahomaFont.h"
+#include "WaitInputFilter.h"
 
 #include <QLabel>
 #include <QLocale>
@@ -43,8 +44,8 @@ MainStatusBar::MainStatusBar(QWidget* parent)
     cancelButton->setToolTip(QStringLiteral("Прервать запрос к серверу (Esc)"));
     addPermanentWidget(cancelButton);
     cancelButton->hide();
+    WaitInputFilter::instance().letThrough(cancelButton);
     ServerWait& wait = ServerWait::instance();
-    wait.letThrough(cancelButton);
     connect(cancelButton, &QToolButton::clicked, &wait, &ServerWait::cancel);
     connect(&wait, &ServerWait::waitingChanged, cancelButton,
             [cancelButton, &wait](bool waiting) { cancelButton->setVisible(waiting && wait.cancellable()); });
