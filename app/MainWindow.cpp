@@ -63,8 +63,8 @@ MainWindow::MainWindow(QWidget* parent)
 
     connect(m_topPanel, &TopPanel::connectRequested, this, guarded(this, &MainWindow::connectClicked));
     connect(m_topPanel, &TopPanel::disconnectRequested, this, guarded(this, &MainWindow::disconnectClicked));
-    connect(m_topPanel, &TopPanel::exitRequested, this, &QWidget::close);
-    connect(m_topPanel, &TopPanel::aboutRequested, this, [this] { AboutBox(this).exec(); });
+    connect(m_topPanel, &TopPanel::exitRequested, this, guarded([this] { close(); }));
+    connect(m_topPanel, &TopPanel::aboutRequested, this, guarded([this] { AboutBox(this).exec(); }));
     connect(m_session, &ConnectSession::stateChanged, this, [this](bool connected) {
         applyState(connected);
         if (!connected)

@@ -11,6 +11,7 @@
 #include <memory>
 #include <vector>
 
+class QAction;
 class QTabWidget;
 
 namespace velmora {
