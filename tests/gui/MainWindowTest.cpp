@@ -58,19 +58,21 @@ TEST_F(MainWindowTest, StartsDisconnectedWithAliasesAndSettingsFromBesideTheExec
     // This test executable carries no version block.
     EXPECT_EQ(window.windowTitle(), QStringLiteral("Процессы MS SQL. Версия: ERROR"));
     QStringList aliases;
-    for (int i = 0; i < part<QComboBox>(window, "serverBox")->count(); ++i)
-        aliases << part<QComboBox>(window, "serverBox")->itemText(i);
+    const QComboBox& serverBox = *part<QComboBox>(window, "serverBox");
+    for (int i = 0; i < serverBox.count(); ++i)
+        aliases << serverBox.itemText(i);
     EXPECT_EQ(aliases.join(u','), QStringLiteral("Alpha,beta,zeta"));
-    EXPECT_EQ(part<QComboBox>(window, "serverBox")->currentText(), QStringLiteral("dbhost,1433"));
+    EXPECT_EQ(serverBox.currentText(), QStringLiteral("dbhost,1433"));
     EXPECT_EQ(part<QLineEdit>(window, "loginBox")->text(), QStringLiteral("operator"));
     EXPECT_EQ(part<QLineEdit>(window, "passwordBox")->text(), QString());
     EXPECT_FALSE(part<QCheckBox>(window, "windowsAuthenticationBox")->isChecked());
     EXPECT_EQ(disabledControls(window), DisconnectedOff);
     QStringList tabs;
-    for (int i = 0; i < part<QTabWidget>(window, "tabs")->count(); ++i)
-        tabs << part<QTabWidget>(window, "tabs")->tabText(i);
+    const QTabWidget& tabWidget = *part<QTabWidget>(window, "tabs");
+    for (int i = 0; i < tabWidget.count(); ++i)
+        tabs << tabWidget.tabText(i);
     EXPECT_EQ(tabs.join(u','), QStringLiteral("Процессы,Базы,Сервер,Логи"));
-    EXPECT_EQ(part<QTabWidget>(window, "tabs")->currentIndex(), 0);
+    EXPECT_EQ(tabWidget.currentIndex(), 0);
     EXPECT_EQ(messages.texts(), QString());
 }
 
@@ -167,7 +169,8 @@ TEST_F(MainWindowTest, AboutButtonKeepsToTheRightEdge)
     for (int width : {971, 1400, 700}) {
         window.resize(width, 531);
         QApplication::processEvents();
-        EXPECT_EQ(part<QToolButton>(window, "aboutButton")->geometry().right() + 1, part<QToolButton>(window, "aboutButton")->parentWidget()->width() - 4);
+        const QToolButton& about = *part<QToolButton>(window, "aboutButton");
+        EXPECT_EQ(about.geometry().right() + 1, about.parentWidget()->width() - 4);
         EXPECT_EQ(part<QToolButton>(window, "exitButton")->x(), 889);
     }
 }
@@ -258,22 +261,23 @@ TEST_F(MainWindowTest, StatusPaneShrinksAndElidesALongVersionLine)
     const QString line = QStringLiteral("Microsoft SQL Server  2000 - 8.00.2039 (Intel X86)  Enterprise Edition on "
                                         "Windows NT 5.2 (Build 3790: Service Pack 2) and a good deal more")
                              .repeated(2);
-    part<StatusPane>(window, "versionPane")->setText(line);
+    StatusPane& pane = *part<StatusPane>(window, "versionPane");
+    pane.setText(line);
     QApplication::processEvents();
     EXPECT_EQ(window.minimumSizeHint().width(), narrowest) << "a version line holds the window no wider";
 
     window.resize(300, 531);
     QApplication::processEvents();
     EXPECT_EQ(window.width(), narrowest);
-    const QString shown = part<StatusPane>(window, "versionPane")->shownText();
+    const QString shown = pane.shownText();
     EXPECT_TRUE(shown.endsWith(QChar(0x2026))) << shown.toStdString();
     EXPECT_TRUE(line.startsWith(shown.chopped(1)));
-    EXPECT_LE(part<StatusPane>(window, "versionPane")->fontMetrics().horizontalAdvance(shown), part<StatusPane>(window, "versionPane")->width());
-    EXPECT_EQ(part<StatusPane>(window, "versionPane")->text(), line) << "the pane keeps the whole line";
+    EXPECT_LE(pane.fontMetrics().horizontalAdvance(shown), pane.width());
+    EXPECT_EQ(pane.text(), line) << "the pane keeps the whole line";
 
     window.resize(2600, 531);
     QApplication::processEvents();
-    EXPECT_EQ(part<StatusPane>(window, "versionPane")->shownText(), line);
+    EXPECT_EQ(pane.shownText(), line);
 }
 
 namespace {
@@ -330,13 +334,12 @@ TEST(TahomaFace, TheWindowsResolveTahomaWhenThePackageIsInstalled)
         EXPECT_GT(boldRun, regularRun * 1.35) << boldRun << " against " << regularRun;
     }
     // "Windows authentication" fits its 134 pixels: box, gap and caption.
+    const QCheckBox& box = *part<QCheckBox>(window, "windowsAuthenticationBox");
     QStyleOptionButton option;
-    option.initFrom(part<QCheckBox>(window, "windowsAuthenticationBox"));
-    option.text = part<QCheckBox>(window, "windowsAuthenticationBox")->text();
-    const QRect caption = part<QCheckBox>(window, "windowsAuthenticationBox")->style()->subElementRect(QStyle::SE_CheckBoxContents, &option,
-                                                                      part<QCheckBox>(window, "windowsAuthenticationBox"));
-    EXPECT_LE(caption.left() + part<QCheckBox>(window, "windowsAuthenticationBox")->fontMetrics().horizontalAdvance(option.text),
-              part<QCheckBox>(window, "windowsAuthenticationBox")->width());
+    option.initFrom(&box);
+    option.text = box.text();
+    const QRect caption = box.style()->subElementRect(QStyle::SE_CheckBoxContents, &option, &box);
+    EXPECT_LE(caption.left() + box.fontMetrics().horizontalAdvance(option.text), box.width());
 }
 
 TEST_F(MainWindowTest, TabsChangeByTheirKeysFromAnywhereAndByArrowsOnTheTabRow)
@@ -377,12 +380,13 @@ TEST_F(MainWindowTest, AtItsNarrowestTheTopPanelKeepsEveryControlApartAndInReach
     ASSERT_TRUE(showActive(window));
     window.resize(200, window.height());
     QTest::qWait(0);
-    const QWidget& panel = *part<QLineEdit>(window, "passwordBox")->parentWidget();
-    const QRect about = part<QToolButton>(window, "aboutButton")->geometry();
+    const QWidget& panel = *part<QWidget>(window, "topPanel");
+    const QToolButton* aboutButton = part<QToolButton>(window, "aboutButton");
+    const QRect about = aboutButton->geometry();
     EXPECT_FALSE(about.intersects(part<QLineEdit>(window, "passwordBox")->geometry()));
-    for (const QWidget* button : {part<QToolButton>(window, "connectButton"), part<QToolButton>(window, "disconnectButton"), part<QToolButton>(window, "exitButton"),
-                                  part<QToolButton>(window, "aboutButton")}) {
-        EXPECT_TRUE(panel.rect().contains(button->geometry())) << button->objectName().toStdString();
-        EXPECT_FALSE(button->geometry().intersects(about) && button != part<QToolButton>(window, "aboutButton"));
+    for (const char* name : {"connectButton", "disconnectButton", "exitButton", "aboutButton"}) {
+        const QToolButton* button = part<QToolButton>(window, name);
+        EXPECT_TRUE(panel.rect().contains(button->geometry())) << name;
+        EXPECT_FALSE(button->geometry().intersects(about) && button != aboutButton) << name;
     }
 }
