@@ -81,48 +81,39 @@ AboutBox::AboutBox(QWidget* owner)
     setPalette(black);
     setFixedSize(ClientWidth, ClientHeight);
 
-    RzPanel1 = new QFrame(this);
-    RzPanel1->setObjectName(QStringLiteral("RzPanel1"));
-    RzPanel1->setFrameStyle(QFrame::Box | QFrame::Plain);   // flat
-    RzPanel1->setGeometry(0, 0, ClientWidth, PanelHeight);
+    auto* infoPanel = new QFrame(this);
+    infoPanel->setObjectName(QStringLiteral("infoPanel"));
+    infoPanel->setFrameStyle(QFrame::Box | QFrame::Plain);   // flat
+    infoPanel->setGeometry(0, 0, ClientWidth, PanelHeight);
 
-    const auto label = [this](const QString& name, const QString& text, int top) {
-        return place(new QLabel(text, RzPanel1), name, LabelLeft, top, Qt::black);
+    const auto label = [infoPanel](const QString& name, const QString& text, int top) {
+        return place(new QLabel(text, infoPanel), name, LabelLeft, top, Qt::black);
     };
-    const auto value = [this](const QString& name, const QString& text, int top) {
-        return place(new QLabel(text, RzPanel1), name, ValueLeft, top, Navy);
+    const auto value = [infoPanel](const QString& name, const QString& text, int top) {
+        return place(new QLabel(text, infoPanel), name, ValueLeft, top, Navy);
     };
-    RzLabel1 = label(QStringLiteral("RzLabel1"), QStringLiteral("Product Name: "), 5);
-    RzLabel3 = value(QStringLiteral("RzLabel3"), QStringLiteral("Velmora"), 5);
-    RzLabel4 = label(QStringLiteral("RzLabel4"), QStringLiteral("Version: "), 21);
-    RzLabel5 = value(QStringLiteral("RzLabel5"), QStringLiteral("3.0"), 21);
-    RzLabel8 = label(QStringLiteral("RzLabel8"), QStringLiteral("Site: "), 37);
-    RzURLLabel2 = place(new LinkLabel(SiteAddress, QUrl(SiteAddress), RzPanel1),
-                        QStringLiteral("RzURLLabel2"), ValueLeft, 37, Navy, true);
-    RzLabel9 = label(QStringLiteral("RzLabel9"), QStringLiteral("E-Mail: "), 53);
-    RzURLLabel1 = place(new LinkLabel(EMailAddress,
-                                      QUrl(QStringLiteral("mailto:") + EMailAddress + QStringLiteral("?subject=Velmora")),
-                                      RzPanel1),
-                        QStringLiteral("RzURLLabel1"), ValueLeft, 53, Navy, true);
-    RzLabel2 = label(QStringLiteral("RzLabel2"), QStringLiteral("Copyright: "), 68);
-    RzLabel6 = value(QStringLiteral("RzLabel6"), QStringLiteral("© 2026 the Velmora authors"), 68);
-    RzLabel7 = value(QStringLiteral("RzLabel7"), QStringLiteral("Free to use and share"), 84);
+    label(QStringLiteral("productNameLabel"), QStringLiteral("Product Name: "), 5);
+    value(QStringLiteral("productName"), QStringLiteral("Velmora"), 5);
+    label(QStringLiteral("versionLabel"), QStringLiteral("Version: "), 21);
+    value(QStringLiteral("version"), GetFileVersionText(ownExecutablePath()), 21);
+    label(QStringLiteral("siteLabel"), QStringLiteral("Site: "), 37);
+    place(new LinkLabel(SiteAddress, QUrl(SiteAddress), infoPanel), QStringLiteral("siteLink"), ValueLeft, 37, Navy, true);
+    label(QStringLiteral("eMailLabel"), QStringLiteral("E-Mail: "), 53);
+    place(new LinkLabel(EMailAddress,
+                        QUrl(QStringLiteral("mailto:") + EMailAddress + QStringLiteral("?subject=Velmora")), infoPanel),
+          QStringLiteral("eMailLink"), ValueLeft, 53, Navy, true);
+    label(QStringLiteral("copyrightLabel"), QStringLiteral("Copyright: "), 68);
+    value(QStringLiteral("copyrightHolder"), QStringLiteral("© 2026 the Velmora authors"), 68);
+    value(QStringLiteral("copyrightTerms"), QStringLiteral("Free to use and share"), 84);
 
-    RzDialogButtons1 = new QWidget(this);
-    RzDialogButtons1->setObjectName(QStringLiteral("RzDialogButtons1"));
-    RzDialogButtons1->setGeometry(0, ClientHeight - ButtonBarHeight, ClientWidth, ButtonBarHeight);
-    okButton = new QPushButton(QStringLiteral("OK"), RzDialogButtons1);
+    auto* buttonBar = new QWidget(this);
+    buttonBar->setObjectName(QStringLiteral("buttonBar"));
+    buttonBar->setGeometry(0, ClientHeight - ButtonBarHeight, ClientWidth, ButtonBarHeight);
+    auto* okButton = new QPushButton(QStringLiteral("OK"), buttonBar);
     okButton->setObjectName(QStringLiteral("okButton"));
     okButton->setGeometry(ClientWidth - 75 - 8, (ButtonBarHeight - 25) / 2, 75, 25);
     okButton->setDefault(true);
     connect(okButton, &QPushButton::clicked, this, &QDialog::accept);
-
-    FormCreate();
-}
-
-void AboutBox::FormCreate()
-{
-    RzLabel5->setText(GetFileVersionText(ownExecutablePath()));
 }
 
 void AboutBox::showEvent(QShowEvent* event)

@@ -1,130 +1,87 @@
-// The main window: the top panel with server, login and password, the four tabs, the status
-// bar with the clock and the server's version line, the window's shortcuts and its two states.
+// The main window: the top panel, the four tabs and the status bar, the window's shortcuts and
+// its two states. The window is the wiring and the layout; the connect session, the settings
+// file and the column layout file are classes of their own.
 #pragma once
 
-#include "ServerFamily.h"
+#include "ColumnLayoutStore.h"
+#include "ConnectSession.h"
+#include "ProgramSettings.h"
 
 #include <QMainWindow>
 #include <memory>
 #include <vector>
 
 class QAction;
-class QCheckBox;
-class QComboBox;
-class QLabel;
-class QLineEdit;
 class QTabWidget;
-class QToolButton;
 
 namespace velmora {
 
-class Connection;
-class DatabaseTab;
+class FindDialog;
+class MainStatusBar;
 class ProcessTab;
 class ResultGrid;
-class StatusPane;
-class FindDialog;
+class TopPanel;
 class WindowTab;
 
 class MainWindow : public QMainWindow {
     Q_OBJECT
 public:
-    /// Creates the window with its controls and runs FormCreate.
+    /// Creates the window with its controls, fills the server box and restores the settings.
     explicit MainWindow(QWidget* parent = nullptr);
     ~MainWindow() override;
 
-    // Top panel.
-    QComboBox* RzLineComboBox1 = nullptr;   // server box
-    QLineEdit* RzLineEdit1 = nullptr;       // login box
-    QLineEdit* RzLineEdit2 = nullptr;       // password box
-    QCheckBox* RzCheckBox1 = nullptr;       // "Windows authentication"
-    QToolButton* RzToolbarButton1 = nullptr;   // Connect
-    QToolButton* RzToolbarButton2 = nullptr;   // Disconnect
-    QToolButton* RzToolbarButton3 = nullptr;   // Exit
-    QToolButton* RzToolbarButton5 = nullptr;   // About
-
-    // Tabs.
-    QTabWidget* RzPageControl1 = nullptr;
-    ProcessTab* processTab = nullptr;   // "Процессы", whose sort string the settings file keeps
-    DatabaseTab* databaseTab = nullptr; // "Базы"
-
-    // Status bar.
-    StatusPane* RzStatusPane1 = nullptr;   // the server's version line
-    QLabel* RzClockStatus1 = nullptr;
-    QToolButton* CancelButton = nullptr;
-
-    // Actions and their shortcuts.
-    QAction* ConnectAction = nullptr;   // Ctrl+C
-    QAction* disconnectAction = nullptr;  // Ctrl+D
-    QAction* RefAction = nullptr;       // F5
-    QAction* DelAction = nullptr;       // Ctrl+Del
-    QAction* FilterAction = nullptr;    // F3
-    QAction* ExitAction = nullptr;      // Alt+X
-    QAction* InfoAction = nullptr;      // F1
-
     /// The window's one connection, used by every query of the program.
-    Connection* Connect = nullptr;
-
+    Connection* connection() const { return m_session->connection(); }
     /// Whether the last connect took the server for SQL Server 2000 or later (any version but 7).
-    bool server2000() const { return m_serverFamily != ServerFamily::Sql70; }
+    bool server2000() const { return serverFamily() != ServerFamily::Sql70; }
     /// What the last connect's version probe made of the server.
-    ServerFamily serverFamily() const { return m_serverFamily; }
+    ServerFamily serverFamily() const { return m_session->serverFamily(); }
 
     /// Adds a page to the page control, named `objectName`; the window owns it and hands it
     /// its state, its part of connect and disconnect, and the tab keys.
     void addWindowTab(WindowTab* tab, const QString& objectName);
 
-    /// Shows the run's one find dialog for `grid`, creating it at its first use.
-    void openFindDialog(ResultGrid& grid);
     /// The find dialog; null until the first Ctrl+F.
     FindDialog* findDialog() const { return m_findDialog.get(); }
 
-    /// Connect: checks the inputs, opens the connection, probes the server's version, enters
-    /// the connected state and opens the process list. Errors of the process list's opening
-    /// are not caught (the general error display shows them).
-    void RzToolbarButton1Click();
+    /// Connect: the session connects, then every tab opens, the process list in the stored
+    /// sort. Errors of the tabs' opening are not caught (the general error display shows them).
+    void connectClicked();
     /// Disconnect: the disconnected state, every result set and the connection closed.
-    void RzToolbarButton2Click();
-    /// Exit: closes the window (FormClose runs).
-    void RzToolbarButton3Click();
-    /// About: shows a new about box modally and destroys it when it closes.
-    void RzToolbarButton5Click();
-
-    /// F5: refreshes the tab shown. Throws DbError.
-    void RefActionExecute();
-    /// Ctrl+Del: the shown tab's delete key (terminates the current process on "Процессы").
-    /// Throws DbError.
-    void DelActionExecute();
-    /// F3: every tab's filter-values key (the process grid's value lists), whichever tab is
-    /// shown. Throws DbError.
-    void FilterActionExecute();
+    void disconnectClicked();
 
 protected:
+    void childEvent(QChildEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void createTopPanel(QWidget* panel);
     void createTabs();
-    void createStatusBar();
     void createActions();
-    void updateClock();
     WindowTab* shownTab() const;
-    /// The enabled states of the connection controls and actions (the state matrix).
+    /// The enabled states of the top panel, the actions and the tabs, and the version line.
     void applyState(bool connected);
+    /// Ctrl+F in a grid of `owner` opens the find dialog for it.
+    void offerFindDialog(QWidget& owner);
+    /// Shows the run's one find dialog for `grid`, creating it at its first use.
+    void openFindDialog(ResultGrid& grid);
+    void restoreSettings();
 
-    void FormCreate();
-    void FormClose();
+    ConnectSession* m_session = nullptr;
+    TopPanel* m_topPanel = nullptr;
+    QTabWidget* m_tabs = nullptr;
+    ProcessTab* m_processTab = nullptr;   // "Процессы", whose sort and layout are kept
+    MainStatusBar* m_statusBar = nullptr;
+    std::vector<QAction*> m_connectedActions;   // enabled only while connected
+    QAction* m_connectAction = nullptr;
 
-    std::vector<WindowTab*> m_tabs;
+    std::vector<WindowTab*> m_windowTabs;
     /// The tabs in the order a connect opens them, which is not the order on the page control.
     /// Every tab added is in it.
     std::vector<WindowTab*> m_connectOrder;
-    bool m_connected = false;
-    ServerFamily m_serverFamily = ServerFamily::Sql70;
+    ProgramSettings m_settings;
+    std::unique_ptr<ColumnLayoutStore> m_layoutStore;
     bool m_placed = false;
-    QWidget* m_panel = nullptr;
     std::unique_ptr<FindDialog> m_findDialog;
 };
 

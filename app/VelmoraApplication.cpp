@@ -2,6 +2,8 @@
 
 #include "ErrorDisplay.h"
 #include "TahomaFace.h"
+#include "WaitCursor.h"
+#include "WaitInputFilter.h"
 
 #include <QFont>
 
@@ -17,6 +19,20 @@ VelmoraApplication::VelmoraApplication(int& argc, char** argv)
                                 QStringLiteral("Liberation Sans Narrow")};
     QFont::insertSubstitutions(QStringLiteral("Tahoma"), narrow);
     QFont::insertSubstitutions(QStringLiteral("MS Sans Serif"), narrow);
+
+    // While the program waits for the server: the wait cursor, and user input held off a slow call.
+    WaitCursor::setIndicator([](bool waiting) {
+        if (waiting)
+            setOverrideCursor(Qt::WaitCursor);
+        else
+            restoreOverrideCursor();
+    });
+    WaitInputFilter::instance();
+}
+
+VelmoraApplication::~VelmoraApplication()
+{
+    WaitCursor::setIndicator({});
 }
 
 bool VelmoraApplication::notify(QObject* receiver, QEvent* event)

@@ -83,22 +83,22 @@ int main(int argc, char** argv)
     MainWindow window;
     window.resize(1280, 800);
     window.show();
-    window.RzLineComboBox1->setEditText(QStringLiteral("127.0.0.1,%1").arg(bench::server().port()));
-    window.RzLineEdit1->setText(QStringLiteral("sa"));
-    window.RzLineEdit2->setText(QStringLiteral("velmora"));
-    window.ConnectAction->trigger();
-    if (!window.Connect->isOpen()) {
+    window.findChild<QComboBox*>(QStringLiteral("serverBox"))->setEditText(QStringLiteral("127.0.0.1,%1").arg(bench::server().port()));
+    window.findChild<QLineEdit*>(QStringLiteral("loginBox"))->setText(QStringLiteral("sa"));
+    window.findChild<QLineEdit*>(QStringLiteral("passwordBox"))->setText(QStringLiteral("velmora"));
+    window.findChild<QAction*>(QStringLiteral("ConnectAction"))->trigger();
+    if (!window.connection()->isOpen()) {
         std::fprintf(stderr, "could not connect\n");
         return 1;
     }
     ProcessDetailWindow detail;
-    detail.openQueries(window.Connect, QString::number(bench::firstUserSpid));
+    detail.openQueries(window.connection(), QString::number(bench::firstUserSpid));
     detail.show();
 
     const Screen screens[] = {
-        {"process list", [&] { window.processTab->refreshKey(); }},
+        {"process list", [&] { window.findChild<ProcessTab*>(QStringLiteral("processTab"))->refreshKey(); }},
         {"detail window", [&] { detail.refresh(); }},
-        {"databases", [&] { window.databaseTab->refreshKey(); }},
+        {"databases", [&] { window.findChild<DatabaseTab*>(QStringLiteral("databaseTab"))->refreshKey(); }},
         {"server", [&] { window.findChild<ServerTab*>()->openAfterConnect(ServerFamily::Sql2000); }},
         {"logs", [&] { window.findChild<LogTab*>()->refreshKey(); }},
     };

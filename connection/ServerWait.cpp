@@ -4,7 +4,7 @@
 
 #include <QCoreApplication>
 #include <QEventLoop>
-#include <QKeyEvent>
+#include <QPointer>
 #include <QThread>
 #include <QTimer>
 #include <condition_variable>
@@ -115,37 +115,6 @@ bool onGuiThread()
     return application && application->thread() == QThread::currentThread();
 }
 
-bool isUserInput(QEvent::Type type)
-{
-    switch (type) {
-    case QEvent::KeyPress:
-    case QEvent::KeyRelease:
-    case QEvent::ShortcutOverride:
-    case QEvent::Shortcut:
-    case QEvent::MouseButtonPress:
-    case QEvent::MouseButtonRelease:
-    case QEvent::MouseButtonDblClick:
-    case QEvent::MouseMove:
-    case QEvent::Wheel:
-    case QEvent::ContextMenu:
-    case QEvent::TouchBegin:
-    case QEvent::TouchUpdate:
-    case QEvent::TouchEnd:
-    case QEvent::TouchCancel:
-    case QEvent::TabletPress:
-    case QEvent::TabletMove:
-    case QEvent::TabletRelease:
-    case QEvent::DragEnter:
-    case QEvent::DragMove:
-    case QEvent::Drop:
-    case QEvent::InputMethod:
-    case QEvent::Close:
-        return true;
-    default:
-        return false;
-    }
-}
-
 } // namespace
 
 ServerWait& ServerWait::instance()
@@ -154,12 +123,6 @@ ServerWait& ServerWait::instance()
     if (!wait)
         wait = new ServerWait(QCoreApplication::instance());
     return *wait;
-}
-
-void ServerWait::letThrough(QObject* widget)
-{
-    std::erase_if(m_passing, [](const QPointer<QObject>& passing) { return passing.isNull(); });
-    m_passing.emplace_back(widget);
 }
 
 void ServerWait::cancel()
@@ -172,48 +135,14 @@ void ServerWait::begin(std::function<void()> onCancel)
 {
     m_onCancel = std::move(onCancel);
     m_waiting = true;
-    QCoreApplication::instance()->installEventFilter(this);
     emit waitingChanged(true);
 }
 
 void ServerWait::end()
 {
-    QCoreApplication::instance()->removeEventFilter(this);
     m_onCancel = nullptr;
     m_waiting = false;
     emit waitingChanged(false);
-}
-
-bool ServerWait::passes(QObject* receiver) const
-{
-    for (QObject* object = receiver; object; object = object->parent())
-        for (const QPointer<QObject>& passing : m_passing)
-            if (passing == object)
-                return true;
-    return false;
-}
-
-bool ServerWait::eventFilter(QObject* receiver, QEvent* event)
-{
-    const QEvent::Type type = event->type();
-    if (!isUserInput(type))
-        return false;
-    if (type == QEvent::ShortcutOverride) {
-        // Taken by the widget: no shortcut runs, and Esc comes on as a key press.
-        event->accept();
-        return true;
-    }
-    if (type == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
-        cancel();
-        return true;
-    }
-    // A click reaches a widget through its window: the window's part goes through, the widget
-    // decides.
-    const bool mouse = type == QEvent::MouseButtonPress || type == QEvent::MouseButtonRelease
-        || type == QEvent::MouseButtonDblClick || type == QEvent::MouseMove;
-    if (mouse && !receiver->isWidgetType())
-        return false;
-    return !passes(receiver);
 }
 
 WaitOutcome waitForServer(const std::function<void()>& call, const std::function<void()>& cancel,

@@ -3,11 +3,9 @@
 #pragma once
 
 #include <QObject>
-#include <QPointer>
 #include <chrono>
 #include <exception>
 #include <functional>
-#include <vector>
 
 namespace velmora {
 
@@ -21,9 +19,9 @@ struct WaitOutcome {
 /// Runs `call` on the worker thread and returns once it has returned. `cancel` is called on this
 /// thread, once, when the operator cancels or `deadline` (zero: none) passes; the call must then
 /// come back soon. Without a `cancel` the call cannot be cancelled and is simply waited for. On
-/// the GUI thread the windows keep painting and timers keep running while the call is slow; user
-/// input is held off, except Esc (which cancels) and input to the widgets given to
-/// ServerWait::letThrough. Throws DbError (Usage) when called while another call is waited for.
+/// the GUI thread the windows keep painting and timers keep running while the call is slow
+/// (WaitInputFilter holds user input off meanwhile). Throws DbError (Usage) when called while
+/// another call is waited for.
 WaitOutcome waitForServer(const std::function<void()>& call, const std::function<void()>& cancel,
                           std::chrono::milliseconds deadline);
 
@@ -33,8 +31,6 @@ class ServerWait : public QObject {
 public:
     static ServerWait& instance();
 
-    /// Input to `widget` (and its children) gets through while a call is waited for.
-    void letThrough(QObject* widget);
     bool waiting() const { return m_waiting; }
     /// Whether the call waited for can be cancelled (a login cannot).
     bool cancellable() const { return bool(m_onCancel); }
@@ -47,20 +43,15 @@ signals:
     /// A call outlasted the moment a wait goes unnoticed (true), and has ended (false).
     void waitingChanged(bool waiting);
 
-protected:
-    bool eventFilter(QObject* receiver, QEvent* event) override;
-
 private:
     friend WaitOutcome waitForServer(const std::function<void()>&, const std::function<void()>&,
                                      std::chrono::milliseconds);
     using QObject::QObject;
     void begin(std::function<void()> onCancel);
     void end();
-    bool passes(QObject* receiver) const;
 
     bool m_waiting = false;
     std::function<void()> m_onCancel;
-    std::vector<QPointer<QObject>> m_passing;
 };
 
 } // namespace velmora

@@ -1,23 +1,35 @@
 #include "WaitCursor.h"
 
-#include <QCursor>
-#include <QGuiApplication>
+#include <utility>
 
 namespace velmora {
 
-WaitCursor::WaitCursor()
+namespace {
+
+WaitCursor::Indicator& installedIndicator()
 {
-    // The data-access layer also runs in tools without a GUI, where there is no cursor to set.
-    if (qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
-        QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-        m_shown = true;
-    }
+    static WaitCursor::Indicator indicator;
+    return indicator;
+}
+
+} // namespace
+
+void WaitCursor::setIndicator(Indicator indicator)
+{
+    installedIndicator() = std::move(indicator);
+}
+
+WaitCursor::WaitCursor()
+    : m_shown(installedIndicator())
+{
+    if (m_shown)
+        m_shown(true);
 }
 
 WaitCursor::~WaitCursor()
 {
     if (m_shown)
-        QGuiApplication::restoreOverrideCursor();
+        m_shown(false);
 }
 
 } // namespace velmora

@@ -430,25 +430,9 @@ void ResultGrid::redrawCurrentRow()
     verticalHeader()->viewport()->update();
 }
 
-namespace {
-std::function<void(ResultGrid&)>& findDialogOpener()
-{
-    static std::function<void(ResultGrid&)> opener;
-    return opener;
-}
-} // namespace
-
-void ResultGrid::setFindDialogOpener(std::function<void(ResultGrid& grid)> opener)
-{
-    findDialogOpener() = std::move(opener);
-}
-
 void ResultGrid::openFindDialog()
 {
-    if (onFindRequest)
-        onFindRequest();
-    else if (findDialogOpener())
-        findDialogOpener()(*this);
+    emit findRequested();
 }
 
 void ResultGrid::keyReleaseEvent(QKeyEvent* event)

@@ -103,12 +103,6 @@ public:
     /// Receives every typed character first; may set it to 0 to swallow it.
     std::function<void(QChar& key)> onKeyPress;
     std::function<void()> onDblClick;
-    /// Ctrl+F in a grid with dghDialogFind: open the find dialog (in a dghIncSearch grid, the
-    /// Ctrl+F that comes while a search is running). Unset, the program's find dialog opens.
-    std::function<void()> onFindRequest;
-    /// How the program opens its one find dialog for a grid; every grid without its own
-    /// onFindRequest uses it. Empty (the default) leaves Ctrl+F without a dialog.
-    static void setFindDialogOpener(std::function<void(ResultGrid& grid)> opener);
 
     /// The incremental search of a grid whose typing searches; null in other grids.
     const IncrementalSearcher* incrementalSearcher() const { return m_searcher.get(); }
@@ -121,7 +115,7 @@ public:
     void moveToCell(int row, int column) override;
     void closeEditor() override;
     void redrawCurrentRow() override;
-    void openFindDialog() override;   // onFindRequest
+    void openFindDialog() override;   // emits findRequested
 
     /// Whether the cell is drawn highlighted: the current row (row-select grids) or the current
     /// cell, while the grid has the focus and highlights it.
@@ -131,6 +125,10 @@ public:
 
 signals:
     void columnsChanged();
+    /// Ctrl+F in a grid that searches with the find dialog (in a grid with the incremental
+    /// search, the Ctrl+F that comes while a search is running): whoever owns the program's
+    /// find dialog opens it for this grid. Unconnected, Ctrl+F opens nothing.
+    void findRequested();
 
 protected:
     using QTableView::closeEditor;

@@ -61,7 +61,7 @@ Opening openAndClose(MainWindow& window, const std::function<void()>& open,
         if (!shown)
             return;
         whenShown.stop();
-        result.version = shown->RzLabel5->text();
+        result.version = part<QLabel>(*shown, "version")->text();
         result.modal = shown->isModal();
         result.boxesAlive = int(window.findChildren<AboutBox*>().size());
         close(*shown);
@@ -82,8 +82,8 @@ TEST(AboutBox, FixedDialogWithTheVersionReadAtCreationAndADefaultOk)
     EXPECT_EQ(box.minimumSize(), QSize(316, 139));
     EXPECT_EQ(box.maximumSize(), QSize(316, 139));
     EXPECT_FALSE(box.windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint));
-    EXPECT_EQ(box.RzLabel5->text(), QStringLiteral("ERROR"));   // no version block in a test
-    EXPECT_EQ(box.RzLabel3->text(), QStringLiteral("Velmora"));
+    EXPECT_EQ(part<QLabel>(box, "version")->text(), QStringLiteral("ERROR"));   // no version block in a test
+    EXPECT_EQ(part<QLabel>(box, "productName")->text(), QStringLiteral("Velmora"));
     ASSERT_TRUE(showActive(box));
     pressKey(Qt::Key_Return);
     EXPECT_FALSE(box.isVisible());
@@ -95,9 +95,9 @@ TEST(AboutBox, LinksGoToTheDesktopsDefaultHandler)
     UrlRecorder recorder;
     AboutBox box;
     ASSERT_TRUE(showActive(box));
-    click(*box.RzURLLabel2);
-    click(*box.RzURLLabel1);
-    click(*box.RzLabel3);
+    click(*part<QLabel>(box, "siteLink"));
+    click(*part<QLabel>(box, "eMailLink"));
+    click(*part<QLabel>(box, "productName"));
     EXPECT_EQ(recorder.opened.join(u' '),
               AboutBox::SiteAddress + QStringLiteral(" mailto:") + AboutBox::EMailAddress + QStringLiteral("?subject=Velmora"));
 }
@@ -116,10 +116,10 @@ TEST(AboutBox, EveryOpeningMakesAFreshModalBoxInBothStates)
             ASSERT_TRUE(showActive(window));
             pressKey(Qt::Key_F1);
         },
-        [&] { click(*window.RzToolbarButton5); },
+        [&] { click(*part<QToolButton>(window, "aboutButton")); },
     };
     const std::function<void(AboutBox&)> closes[] = {
-        [](AboutBox& box) { click(*box.okButton); },
+        [](AboutBox& box) { click(*part<QPushButton>(box, "okButton")); },
         [](AboutBox& box) {
             ASSERT_TRUE(showActive(box));
             pressKey(Qt::Key_Return);
@@ -129,7 +129,7 @@ TEST(AboutBox, EveryOpeningMakesAFreshModalBoxInBothStates)
     for (bool connected : {false, true}) {
         if (connected) {
             fillLogin(window, QStringLiteral("127.0.0.1,%1").arg(sim.port()), QStringLiteral("sa"), QStringLiteral("velmora"));
-            window.RzToolbarButton1Click();
+            window.connectClicked();
             ASSERT_EQ(disabledControls(window), ConnectedOff);
             ASSERT_TRUE(showActive(window));
         }

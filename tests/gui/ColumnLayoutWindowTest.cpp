@@ -43,7 +43,7 @@ struct ColumnLayoutWindow : ::testing::Test {
 
 ResultGrid& grid(MainWindow& window)
 {
-    return *part<ResultGrid>(*window.processTab, "processGrid");
+    return *part<ResultGrid>(window, "processGrid");
 }
 
 } // namespace
@@ -160,8 +160,8 @@ TEST_F(ColumnLayoutWindow, BadFileIsShownAndTheRestOfStartUpSkipped)
         EXPECT_EQ(messages.all[0].icon, QMessageBox::Critical);
         EXPECT_EQ(describeColumns(grid(window).columns()), describeColumns(processGridColumns()));
         EXPECT_EQ(window.windowTitle(), QStringLiteral("Процессы MS SQL"));
-        EXPECT_EQ(window.RzLineComboBox1->currentText(), QString());
-        EXPECT_EQ(window.RzLineEdit1->text(), QString());
+        EXPECT_EQ(part<QComboBox>(window, "serverBox")->currentText(), QString());
+        EXPECT_EQ(part<QLineEdit>(window, "loginBox")->text(), QString());
         EXPECT_TRUE(showActive(window));
     }
 }

@@ -114,8 +114,8 @@ TEST_F(DamagedFiles, DamagedSettingsGiveWhatCanBeReadAndKeepEveryByteAtClose)
         setBytes(SettingsFile::path(), c.file);
         {
             MainWindow window;
-            EXPECT_EQ(window.RzLineComboBox1->currentText(), c.server);
-            EXPECT_EQ(window.RzLineEdit1->text(), c.login);
+            EXPECT_EQ(part<QComboBox>(window, "serverBox")->currentText(), c.server);
+            EXPECT_EQ(part<QLineEdit>(window, "loginBox")->text(), c.login);
             fillLogin(window, QStringLiteral("srv"), QStringLiteral("sa"), QString());
             window.close();
         }
@@ -127,8 +127,8 @@ TEST_F(DamagedFiles, DamagedSettingsGiveWhatCanBeReadAndKeepEveryByteAtClose)
             EXPECT_TRUE(written || after.contains(line)) << line.left(40).toHex().toStdString();
         }
         MainWindow restarted;
-        EXPECT_EQ(restarted.RzLineComboBox1->currentText(), QStringLiteral("srv"));
-        EXPECT_EQ(restarted.RzLineEdit1->text(), QStringLiteral("sa"));
+        EXPECT_EQ(part<QComboBox>(restarted, "serverBox")->currentText(), QStringLiteral("srv"));
+        EXPECT_EQ(part<QLineEdit>(restarted, "loginBox")->text(), QStringLiteral("sa"));
     }
 }
 
@@ -141,8 +141,8 @@ TEST_F(DamagedFiles, ReadOnlySettingsAreReadAndLeftAsTheyWere)
         GTEST_SKIP() << "the file cannot be made read-only here";
     {
         MainWindow window;
-        EXPECT_EQ(window.RzLineComboBox1->currentText(), QStringLiteral("old"));
-        EXPECT_EQ(window.RzLineEdit1->text(), QStringLiteral("former"));
+        EXPECT_EQ(part<QComboBox>(window, "serverBox")->currentText(), QStringLiteral("old"));
+        EXPECT_EQ(part<QLineEdit>(window, "loginBox")->text(), QStringLiteral("former"));
         fillLogin(window, QStringLiteral("new"), QStringLiteral("newer"), QString());
         window.close();
         EXPECT_FALSE(window.isVisible());

@@ -53,7 +53,7 @@ protected:
         fillLogin(window, QStringLiteral("127.0.0.1,%1").arg(sim.port()), QStringLiteral("sa"),
                   QStringLiteral("velmora"));
         ASSERT_TRUE(showActive(window));
-        window.RzToolbarButton1Click();
+        window.connectClicked();
         ASSERT_TRUE(list().isActive());
     }
 
@@ -67,9 +67,9 @@ protected:
         std::lock_guard lock(sim.engine().mutex());
         return sim.engine().state().batchCount;
     }
-    ResultGrid& grid() { return *part<ResultGrid>(*window.processTab, "processGrid"); }
+    ResultGrid& grid() { return *part<ResultGrid>(window, "processGrid"); }
     FilterRow& row() { return *grid().filterRow(); }
-    Query& list() { return *window.processTab->procSource(); }
+    Query& list() { return *part<ProcessTab>(window, "processTab")->procSource(); }
     const GridColumn& column(const char* field) { return grid().columns()[size_t(grid().columnIndex(field))]; }
     QStringList entries(const char* field) { return column(field).filter.valueList.value_or(QStringList{"<none>"}); }
     /// A click on the column's filter cell, scrolled into sight.
@@ -105,7 +105,7 @@ TEST_F(FilterValueListsTest, F3ShowsTheRowAndListsTheDistinctValuesOfEveryColumn
 {
     EXPECT_FALSE(row().isRowVisible());
     const int before = batches();
-    window.FilterAction->trigger();
+    part<QAction>(window, "FilterAction")->trigger();
     EXPECT_EQ(messages.texts(), "");
     EXPECT_TRUE(row().isRowVisible());
     EXPECT_EQ(batches() - before, 30);   // one shaping batch per column
@@ -149,7 +149,7 @@ TEST_F(FilterValueListsTest, F3ShowsTheRowAndListsTheDistinctValuesOfEveryColumn
 
 TEST_F(FilterValueListsTest, APickAppliesAtOnceAndF3AgainClearsItAndListsAllRows)
 {
-    window.FilterAction->trigger();
+    part<QAction>(window, "FilterAction")->trigger();
     const int all = list().recordCount();
 
     // Typed text waits for Enter: leaving the cell stores it, and the pick from a list that
@@ -165,11 +165,11 @@ TEST_F(FilterValueListsTest, APickAppliesAtOnceAndF3AgainClearsItAndListsAllRows
     changeServer([](sqlsim::ServerState& state) {
         state.processes.push_back(process(12, 5, QStringLiteral("WS02"), loginSecond));
     });
-    window.processTab->refreshKey();
+    part<ProcessTab>(window, "processTab")->refreshKey();
     EXPECT_EQ(list().recordCount(), 1);
     EXPECT_FALSE(entries("hostname").contains("WS02"));
 
-    window.FilterAction->trigger();
+    part<QAction>(window, "FilterAction")->trigger();
     EXPECT_EQ(messages.texts(), "");
     EXPECT_EQ(column("hostname").filter.text, "");
     EXPECT_EQ(column("cpu").filter.text, "");
@@ -180,17 +180,17 @@ TEST_F(FilterValueListsTest, APickAppliesAtOnceAndF3AgainClearsItAndListsAllRows
 
 TEST_F(FilterValueListsTest, AfterAReconnectTheRowIsHiddenUntilF3AndTheListKeepsItsLastFilter)
 {
-    window.FilterAction->trigger();
+    part<QAction>(window, "FilterAction")->trigger();
     pick("hostname", QStringLiteral("WS01"));
-    window.RzToolbarButton2Click();
+    window.disconnectClicked();
     EXPECT_FALSE(row().isRowVisible());
 
-    window.RzToolbarButton1Click();
+    window.connectClicked();
     ASSERT_TRUE(list().isActive());
     EXPECT_FALSE(row().isRowVisible());
     EXPECT_EQ(list().recordCount(), 3);   // the same variant reopens with the filter it had
 
-    window.FilterAction->trigger();
+    part<QAction>(window, "FilterAction")->trigger();
     EXPECT_TRUE(row().isRowVisible());
     EXPECT_EQ(column("hostname").filter.text, "");
     EXPECT_GT(list().recordCount(), 3);
@@ -199,11 +199,11 @@ TEST_F(FilterValueListsTest, AfterAReconnectTheRowIsHiddenUntilF3AndTheListKeeps
 
 TEST_F(FilterValueListsTest, F3OnAnotherTabBuildsTheListsAndLeavesTheFocusWhereItIs)
 {
-    QTabBar& tabs = *window.RzPageControl1->tabBar();
+    QTabBar& tabs = *part<QTabWidget>(window, "tabs")->tabBar();
     click(tabs, tabs.tabRect(2).center());
-    ASSERT_EQ(window.RzPageControl1->currentIndex(), 2);
+    ASSERT_EQ(part<QTabWidget>(window, "tabs")->currentIndex(), 2);
     QWidget* focused = QApplication::focusWidget();
-    window.FilterAction->trigger();
+    part<QAction>(window, "FilterAction")->trigger();
     EXPECT_EQ(messages.texts(), "");
     EXPECT_TRUE(row().isRowVisible());
     EXPECT_EQ(entries("spid").mid(0, 4), (QStringList{"1", "10", "11", "2"}));
@@ -215,7 +215,7 @@ TEST_F(FilterValueListsTest, ARejectedBatchLeavesTheRowShownAndTheLaterColumnsWi
     changeServer([](sqlsim::ServerState& state) {
         state.faults.errorOnStatement = QStringLiteral("create Table #temp(cpu int); select cpu from #temp; drop table #temp;");
     });
-    window.FilterAction->trigger();
+    part<QAction>(window, "FilterAction")->trigger();
     ASSERT_EQ(messages.all.size(), 1u);
     EXPECT_TRUE(messages.all.front().text.contains("Simulated failure.")) << messages.texts().toStdString();
     EXPECT_TRUE(row().isRowVisible());
@@ -231,7 +231,7 @@ TEST_F(FilterValueListsTest, ARejectedBatchLeavesTheRowShownAndTheLaterColumnsWi
 
     // The next F3 on a willing server makes every list.
     changeServer([](sqlsim::ServerState& state) { state.faults.errorOnStatement.clear(); });
-    window.FilterAction->trigger();
+    part<QAction>(window, "FilterAction")->trigger();
     EXPECT_TRUE(column("memusage").filter.valueList.has_value());
     EXPECT_TRUE(entries("cpu").contains("100"));
 }
@@ -243,7 +243,7 @@ TEST_F(FilterValueListsTest, AColumnWhoseFieldTheListLacksSendsNoBatch)
     columns[0].fieldName = QStringLiteral("spid int); drop table x; --");
     grid().setColumns(columns);
     const int before = batches();
-    window.FilterAction->trigger();
+    part<QAction>(window, "FilterAction")->trigger();
     EXPECT_EQ(messages.texts(), "");
     EXPECT_EQ(batches() - before, 29);
     EXPECT_FALSE(grid().columns()[0].filter.valueList.has_value());

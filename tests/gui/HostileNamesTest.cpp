@@ -95,7 +95,7 @@ protected:
     {
         fillLogin(window, QStringLiteral("127.0.0.1,%1").arg(sim.port()), QStringLiteral("sa"),
                   QStringLiteral("velmora"));
-        window.ConnectAction->trigger();
+        part<QAction>(window, "ConnectAction")->trigger();
         ASSERT_EQ(messages.texts(), QString());
     }
 
@@ -108,8 +108,8 @@ protected:
             << "a name ran as a statement";
         EXPECT_EQ(int(state.databases.size()), databaseCount);
     }
-    Query& processes() { return *window.processTab->procSource(); }
-    ResultGrid& processGrid() { return *part<ResultGrid>(*window.processTab, "processGrid"); }
+    Query& processes() { return *part<ProcessTab>(window, "processTab")->procSource(); }
+    ResultGrid& processGrid() { return *part<ResultGrid>(window, "processGrid"); }
     /// The text the process grid shows in `field` of its visible row `row`.
     QString shown(int row, const char* field)
     {
@@ -128,8 +128,8 @@ protected:
 
 TEST_F(HostileNames, DatabasesReachTheirOwnDatabaseThroughEveryBatchOfTheRefresh)
 {
-    window.RzPageControl1->setCurrentWidget(window.databaseTab);
-    const DatabaseTab& tab = *window.databaseTab;
+    part<QTabWidget>(window, "tabs")->setCurrentWidget(part<DatabaseTab>(window, "databaseTab"));
+    const DatabaseTab& tab = *part<DatabaseTab>(window, "databaseTab");
     Query& databaseList = *part<Query>(tab, "DatabaseListQuery");
     const Query& properties = *part<Query>(tab, "PropertiesQuery");
     const Query& files = *part<Query>(tab, "FilesQuery");
@@ -140,7 +140,7 @@ TEST_F(HostileNames, DatabasesReachTheirOwnDatabaseThroughEveryBatchOfTheRefresh
         SCOPED_TRACE(name.toStdString());
         messages.all.clear();
         ASSERT_TRUE(databaseList.locate(QStringLiteral("name"), name));
-        window.RefAction->trigger();
+        part<QAction>(window, "RefAction")->trigger();
         EXPECT_EQ(messages.texts(), QString());
         EXPECT_EQ(properties.value(QStringLiteral("name")).toString(), name.left(24));
         ASSERT_EQ(files.recordCount(), 2);
@@ -159,7 +159,7 @@ TEST_F(HostileNames, HostsProgramsAndLoginsAreShownListedAndFoundExactly)
     ASSERT_TRUE(showActive(window));
     processes().setSort(QStringLiteral("spid"));
     FilterRow& row = *processGrid().filterRow();
-    window.FilterAction->trigger();
+    part<QAction>(window, "FilterAction")->trigger();
     ASSERT_EQ(messages.texts(), QString());
     for (const char* field : {"hostname", "program_name", "loginame"}) {
         const int column = processGrid().columnIndex(QString::fromLatin1(field));
@@ -199,7 +199,7 @@ TEST_F(HostileNames, DetailWindowShowsTheLookedUpNamesCut)
     for (size_t i = 0; i < std::size(hostileNames); ++i) {
         SCOPED_TRACE(hostileNames[i].toStdString());
         ProcessDetailWindow detail;
-        detail.openQueries(window.Connect, QString::number(firstSpid + int(i)));
+        detail.openQueries(window.connection(), QString::number(firstSpid + int(i)));
         const Query& locks = *part<Query>(detail, "LockQuery");
         ASSERT_EQ(locks.recordCount(), 1);
         EXPECT_EQ(locks.value(QStringLiteral("DBName")).toString(), hostileNames[i].left(20));

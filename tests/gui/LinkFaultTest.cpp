@@ -90,15 +90,15 @@ public:
     {
         fillLogin(window, QStringLiteral("127.0.0.1,%1").arg(sim.port()), QStringLiteral("sa"),
                   QStringLiteral("velmora"));
-        window.ConnectAction->trigger();
+        part<QAction>(window, "ConnectAction")->trigger();
     }
-    void show(QWidget* tab) { window.RzPageControl1->setCurrentWidget(tab); }
+    void show(QWidget* tab) { part<QTabWidget>(window, "tabs")->setCurrentWidget(tab); }
     ServerTab& serverTab() { return *window.findChild<ServerTab*>(); }
     LogTab& logTab() { return *window.findChild<LogTab*>(); }
-    Query* databasePart(const char* query) { return part<Query>(*window.databaseTab, query); }
+    Query* databasePart(const char* query) { return part<Query>(window, query); }
     /// The name in the database list's current row.
     QVariant chosenDatabase() { return databasePart("DatabaseListQuery")->value(QStringLiteral("name")); }
-    Query& processes() { return *window.processTab->procSource(); }
+    Query& processes() { return *part<ProcessTab>(window, "processTab")->procSource(); }
     /// Makes current the first of the steady processes still on the server.
     void chooseSteadyProcess()
     {
@@ -122,7 +122,7 @@ public:
         });
         poll.start();
         ASSERT_TRUE(showActive(window));
-        ResultGrid& grid = *part<ResultGrid>(*window.processTab, "processGrid");
+        ResultGrid& grid = *part<ResultGrid>(window, "processGrid");
         grid.scrollTo(grid.currentIndex());
         click(*grid.viewport(), grid.visualRect(grid.currentIndex()).center());
         pressKey(Qt::Key_Return);
@@ -174,21 +174,21 @@ const Screen screens[] = {
     {"ProcessRefresh", false,
      [](LinkFault&) { return processBatch(ServerFamily::Sql2000).join(QStringLiteral("\r\n")); },
      [](LinkFault& f) { return &f.processes(); },
-     armFirst([](LinkFault& f) { f.window.RefAction->trigger(); })},
+     armFirst([](LinkFault& f) { part<QAction>(f.window, "RefAction")->trigger(); })},
     {"Kill", false,
-     [](LinkFault& f) { return QStringLiteral("Kill %1").arg(f.window.processTab->currentSpid()); },
+     [](LinkFault& f) { return QStringLiteral("Kill %1").arg(part<ProcessTab>(f.window, "processTab")->currentSpid()); },
      nullptr,
      [](LinkFault& f, const std::function<void()>& arm) {
          f.chooseSteadyProcess();
          arm();
-         f.window.DelAction->trigger();
+         part<QAction>(f.window, "DelAction")->trigger();
      }},
     {"FilterValueLists", false,
      [](LinkFault&) { return valueListBatch(QStringLiteral("spid"), FieldKind::SmallInt); },
      nullptr,
-     armFirst([](LinkFault& f) { f.window.FilterAction->trigger(); })},
+     armFirst([](LinkFault& f) { part<QAction>(f.window, "FilterAction")->trigger(); })},
     {"DetailWindowOpen", false,
-     [](LinkFault& f) { return lockBatch(QString::number(f.window.processTab->currentSpid())).join(QStringLiteral("\r\n")); },
+     [](LinkFault& f) { return lockBatch(QString::number(part<ProcessTab>(f.window, "processTab")->currentSpid())).join(QStringLiteral("\r\n")); },
      nullptr,
      [](LinkFault& f, const std::function<void()>& arm) {
          ASSERT_TRUE(f.processes().locate(QStringLiteral("spid"), 301));   // two lock rows
@@ -216,7 +216,7 @@ const Screen screens[] = {
      },
      {}, {}, true},
     {"DetailWindowRefresh", false,
-     [](LinkFault& f) { return lockBatch(QString::number(f.window.processTab->currentSpid())).join(QStringLiteral("\r\n")); },
+     [](LinkFault& f) { return lockBatch(QString::number(part<ProcessTab>(f.window, "processTab")->currentSpid())).join(QStringLiteral("\r\n")); },
      [](LinkFault&) {
          return part<Query>(*qobject_cast<ProcessDetailWindow*>(QApplication::activeModalWidget()), "LockQuery");
      },
@@ -235,8 +235,8 @@ const Screen screens[] = {
      },
      [](LinkFault& f) { return f.databasePart("PropertiesQuery"); },
      armFirst([](LinkFault& f) {
-         f.show(f.window.databaseTab);
-         f.window.RefAction->trigger();
+         f.show(part<DatabaseTab>(f.window, "databaseTab"));
+         part<QAction>(f.window, "RefAction")->trigger();
      })},
     {"DatabaseSpace", false,
      [](LinkFault& f) {
@@ -249,8 +249,8 @@ const Screen screens[] = {
      },
      [](LinkFault& f) { return f.databasePart("SpaceUsedQuery"); },
      armFirst([](LinkFault& f) {
-         f.show(f.window.databaseTab);
-         f.window.RefAction->trigger();
+         f.show(part<DatabaseTab>(f.window, "databaseTab"));
+         part<QAction>(f.window, "RefAction")->trigger();
      }),
      // The space and the users are read under a handler that takes every failure for a time-out.
      QStringLiteral("{title}|Время ожидания истекло."), QStringLiteral("{title}|Время ожидания истекло.")},
@@ -258,8 +258,8 @@ const Screen screens[] = {
      [](LinkFault&) { return QStringLiteral("select * from sysusers  order by altuid, [name]"); },
      [](LinkFault& f) { return f.databasePart("UserQuery"); },
      armFirst([](LinkFault& f) {
-         f.show(f.window.databaseTab);
-         f.window.RefAction->trigger();
+         f.show(part<DatabaseTab>(f.window, "databaseTab"));
+         part<QAction>(f.window, "RefAction")->trigger();
      }),
      QStringLiteral("{title}|Время ожидания истекло."), QStringLiteral("{title}|Время ожидания истекло.")},
     {"ServerPropertiesAtConnect", true,
@@ -280,7 +280,7 @@ const Screen screens[] = {
      [](LinkFault& f) { return part<Query>(f.logTab(), "LogQuery"); },
      armFirst([](LinkFault& f) {
          f.show(&f.logTab());
-         f.window.RefAction->trigger();
+         part<QAction>(f.window, "RefAction")->trigger();
      })},
     {"LogEntries", false,
      [](LinkFault&) {
@@ -289,7 +289,7 @@ const Screen screens[] = {
      [](LinkFault& f) { return part<Query>(f.logTab(), "LogListQuery"); },
      armFirst([](LinkFault& f) {
          f.show(&f.logTab());
-         f.window.RefAction->trigger();
+         part<QAction>(f.window, "RefAction")->trigger();
      })},
 };
 
@@ -358,13 +358,13 @@ TEST_P(LinkFault, TheErrorIsShownAndTheWindowGoesOn)
     shown.clear();
 
     if (linkDropped) {
-        EXPECT_FALSE(window.Connect->isOpen());
+        EXPECT_FALSE(window.connection()->isOpen());
         // The window answers its keys: F5 tells the operator to connect again.
-        show(window.processTab);
-        window.RefAction->trigger();
+        show(part<ProcessTab>(window, "processTab"));
+        part<QAction>(window, "RefAction")->trigger();
         EXPECT_EQ(texts(), title + QStringLiteral("|The connection to the server was lost; connect again."));
         shown.clear();
-        window.disconnectAction->trigger();
+        part<QAction>(window, "disconnectAction")->trigger();
         EXPECT_EQ(disabledControls(window), DisconnectedOff);
         EXPECT_EQ(texts(), QString());
         if (!screen.atConnect) {
@@ -372,15 +372,15 @@ TEST_P(LinkFault, TheErrorIsShownAndTheWindowGoesOn)
             EXPECT_EQ(texts(), QString());
         }
     } else {
-        EXPECT_TRUE(window.Connect->isOpen()) << "a time-out or a server error keeps the connection";
+        EXPECT_TRUE(window.connection()->isOpen()) << "a time-out or a server error keeps the connection";
         if (screen.atConnect) {
-            window.disconnectAction->trigger();
+            part<QAction>(window, "disconnectAction")->trigger();
         }
     }
     // The same screen loads again without a message.
     screen.act(*this, [] {});
     EXPECT_EQ(texts(), QString());
-    EXPECT_TRUE(window.Connect->isOpen());
+    EXPECT_TRUE(window.connection()->isOpen());
     EXPECT_EQ(disabledControls(window), ConnectedOff);
     EXPECT_TRUE(processes().isActive());
     EXPECT_GT(processes().recordCount(), 0);

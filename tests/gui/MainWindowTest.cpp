@@ -59,19 +59,21 @@ TEST_F(MainWindowTest, StartsDisconnectedWithAliasesAndSettingsFromBesideTheExec
     // This test executable carries no version block.
     EXPECT_EQ(window.windowTitle(), QStringLiteral("Процессы MS SQL. Версия: ERROR"));
     QStringList aliases;
-    for (int i = 0; i < window.RzLineComboBox1->count(); ++i)
-        aliases << window.RzLineComboBox1->itemText(i);
+    const QComboBox& serverBox = *part<QComboBox>(window, "serverBox");
+    for (int i = 0; i < serverBox.count(); ++i)
+        aliases << serverBox.itemText(i);
     EXPECT_EQ(aliases.join(u','), QStringLiteral("Alpha,beta,zeta"));
-    EXPECT_EQ(window.RzLineComboBox1->currentText(), QStringLiteral("dbhost,1433"));
-    EXPECT_EQ(window.RzLineEdit1->text(), QStringLiteral("operator"));
-    EXPECT_EQ(window.RzLineEdit2->text(), QString());
-    EXPECT_FALSE(window.RzCheckBox1->isChecked());
+    EXPECT_EQ(serverBox.currentText(), QStringLiteral("dbhost,1433"));
+    EXPECT_EQ(part<QLineEdit>(window, "loginBox")->text(), QStringLiteral("operator"));
+    EXPECT_EQ(part<QLineEdit>(window, "passwordBox")->text(), QString());
+    EXPECT_FALSE(part<QCheckBox>(window, "windowsAuthenticationBox")->isChecked());
     EXPECT_EQ(disabledControls(window), DisconnectedOff);
     QStringList tabs;
-    for (int i = 0; i < window.RzPageControl1->count(); ++i)
-        tabs << window.RzPageControl1->tabText(i);
+    const QTabWidget& tabWidget = *part<QTabWidget>(window, "tabs");
+    for (int i = 0; i < tabWidget.count(); ++i)
+        tabs << tabWidget.tabText(i);
     EXPECT_EQ(tabs.join(u','), QStringLiteral("Процессы,Базы,Сервер,Логи"));
-    EXPECT_EQ(window.RzPageControl1->currentIndex(), 0);
+    EXPECT_EQ(tabWidget.currentIndex(), 0);
     EXPECT_EQ(messages.texts(), QString());
 }
 
@@ -91,11 +93,11 @@ TEST_F(MainWindowTest, InputMessagesStopTheAttemptAndChangeNothing)
     for (const auto& c : cases) {
         messages.all.clear();
         fillLogin(window, c.server, c.login, QStringLiteral("pw"), c.windowsAuthentication);
-        window.RzToolbarButton1Click();
+        window.connectClicked();
         ASSERT_EQ(messages.all.size(), 1u);
         EXPECT_EQ(messages.texts(), QStringLiteral("Сообщение|") + c.message);
         EXPECT_EQ(messages.all[0].icon, QMessageBox::Warning);
-        EXPECT_EQ(window.Connect->connectionString(), QString()) << "no attempt was made";
+        EXPECT_EQ(window.connection()->connectionString(), QString()) << "no attempt was made";
         EXPECT_EQ(disabledControls(window), DisconnectedOff);
     }
 }
@@ -111,12 +113,12 @@ TEST_F(MainWindowTest, CtrlCConnectsFromEveryEditBoxAndEnterOnlyFromThePassword)
         Qt::KeyboardModifiers modifiers;
         bool connects;
     } cases[] = {
-        {window.RzLineEdit2, Qt::Key_C, Qt::ControlModifier, true},
-        {window.RzLineEdit1, Qt::Key_C, Qt::ControlModifier, true},
-        {window.RzLineComboBox1, Qt::Key_C, Qt::ControlModifier, true},
-        {window.RzLineEdit2, Qt::Key_Return, Qt::NoModifier, true},
-        {window.RzLineEdit1, Qt::Key_Return, Qt::NoModifier, false},
-        {window.RzLineComboBox1, Qt::Key_Return, Qt::NoModifier, false},
+        {part<QLineEdit>(window, "passwordBox"), Qt::Key_C, Qt::ControlModifier, true},
+        {part<QLineEdit>(window, "loginBox"), Qt::Key_C, Qt::ControlModifier, true},
+        {part<QComboBox>(window, "serverBox"), Qt::Key_C, Qt::ControlModifier, true},
+        {part<QLineEdit>(window, "passwordBox"), Qt::Key_Return, Qt::NoModifier, true},
+        {part<QLineEdit>(window, "loginBox"), Qt::Key_Return, Qt::NoModifier, false},
+        {part<QComboBox>(window, "serverBox"), Qt::Key_Return, Qt::NoModifier, false},
     };
     for (const auto& c : cases) {
         messages.all.clear();
@@ -131,7 +133,7 @@ TEST_F(MainWindowTest, CtrlCConnectsFromEveryEditBoxAndEnterOnlyFromThePassword)
 TEST_F(MainWindowTest, EveryCloseRoadSavesServerAndLoginAsTyped)
 {
     const std::function<void(MainWindow&)> roads[] = {
-        [](MainWindow& w) { click(*w.RzToolbarButton3); },
+        [](MainWindow& w) { click(*part<QToolButton>(w, "exitButton")); },
         [](MainWindow&) { pressKey(Qt::Key_X, Qt::AltModifier); },
         [](MainWindow& w) { w.close(); },
     };
@@ -140,15 +142,15 @@ TEST_F(MainWindowTest, EveryCloseRoadSavesServerAndLoginAsTyped)
         QFile::remove(SettingsFile::path());
         MainWindow window;
         ASSERT_TRUE(showActive(window));
-        window.RzLineEdit2->setFocus();
+        part<QLineEdit>(window, "passwordBox")->setFocus();
         fillLogin(window, QStringLiteral("  srv "), QStringLiteral(" sa"), QStringLiteral("never saved"));
         close(window);
         EXPECT_FALSE(window.isVisible());
         EXPECT_EQ(SettingsFile::text(), saved);
     }
     MainWindow next;
-    EXPECT_EQ(next.RzLineComboBox1->currentText(), QStringLiteral("  srv "));
-    EXPECT_EQ(next.RzLineEdit1->text(), QStringLiteral(" sa"));
+    EXPECT_EQ(part<QComboBox>(next, "serverBox")->currentText(), QStringLiteral("  srv "));
+    EXPECT_EQ(part<QLineEdit>(next, "loginBox")->text(), QStringLiteral(" sa"));
 }
 
 TEST_F(MainWindowTest, BlankBoxesAtCloseLeaveTheStoredValues)
@@ -168,8 +170,9 @@ TEST_F(MainWindowTest, AboutButtonKeepsToTheRightEdge)
     for (int width : {971, 1400, 700}) {
         window.resize(width, 531);
         QApplication::processEvents();
-        EXPECT_EQ(window.RzToolbarButton5->geometry().right() + 1, window.RzToolbarButton5->parentWidget()->width() - 4);
-        EXPECT_EQ(window.RzToolbarButton3->x(), 889);
+        const QToolButton& about = *part<QToolButton>(window, "aboutButton");
+        EXPECT_EQ(about.geometry().right() + 1, about.parentWidget()->width() - 4);
+        EXPECT_EQ(part<QToolButton>(window, "exitButton")->x(), 889);
     }
 }
 
@@ -259,22 +262,23 @@ TEST_F(MainWindowTest, StatusPaneShrinksAndElidesALongVersionLine)
     const QString line = QStringLiteral("Microsoft SQL Server  2000 - 8.00.2039 (Intel X86)  Enterprise Edition on "
                                         "Windows NT 5.2 (Build 3790: Service Pack 2) and a good deal more")
                              .repeated(2);
-    window.RzStatusPane1->setText(line);
+    StatusPane& pane = *part<StatusPane>(window, "versionPane");
+    pane.setText(line);
     QApplication::processEvents();
     EXPECT_EQ(window.minimumSizeHint().width(), narrowest) << "a version line holds the window no wider";
 
     window.resize(300, 531);
     QApplication::processEvents();
     EXPECT_EQ(window.width(), narrowest);
-    const QString shown = window.RzStatusPane1->shownText();
+    const QString shown = pane.shownText();
     EXPECT_TRUE(shown.endsWith(QChar(0x2026))) << shown.toStdString();
     EXPECT_TRUE(line.startsWith(shown.chopped(1)));
-    EXPECT_LE(window.RzStatusPane1->fontMetrics().horizontalAdvance(shown), window.RzStatusPane1->width());
-    EXPECT_EQ(window.RzStatusPane1->text(), line) << "the pane keeps the whole line";
+    EXPECT_LE(pane.fontMetrics().horizontalAdvance(shown), pane.width());
+    EXPECT_EQ(pane.text(), line) << "the pane keeps the whole line";
 
     window.resize(2600, 531);
     QApplication::processEvents();
-    EXPECT_EQ(window.RzStatusPane1->shownText(), line);
+    EXPECT_EQ(pane.shownText(), line);
 }
 
 namespace {
@@ -306,19 +310,19 @@ TEST(TahomaFace, TheWindowsResolveTahomaWhenThePackageIsInstalled)
     EXPECT_TRUE(provideTahoma());
     SettingsFile settings;
     MainWindow window;
-    for (const QWidget* widget : {static_cast<QWidget*>(window.RzCheckBox1), static_cast<QWidget*>(window.RzPageControl1),
-                                  static_cast<QWidget*>(part<ResultGrid>(*window.processTab, "processGrid"))})
+    for (const QWidget* widget : {static_cast<QWidget*>(part<QCheckBox>(window, "windowsAuthenticationBox")), static_cast<QWidget*>(part<QTabWidget>(window, "tabs")),
+                                  static_cast<QWidget*>(part<ResultGrid>(window, "processGrid"))})
         EXPECT_EQ(QFontInfo(widget->font()).family(), QStringLiteral("Tahoma")) << widget->objectName().toStdString();
-    const QFontInfo label(window.findChild<QLabel*>(QStringLiteral("RzLabel1"))->font());
+    const QFontInfo label(part<QLabel>(window, "serverLabel")->font());
     EXPECT_EQ(label.family(), QStringLiteral("Tahoma"));
     EXPECT_TRUE(label.bold());
-    const QFontInfo title(part<ResultGrid>(*window.processTab, "processGrid")->horizontalHeader()->font());
+    const QFontInfo title(part<ResultGrid>(window, "processGrid")->horizontalHeader()->font());
     EXPECT_EQ(title.family(), QStringLiteral("Tahoma"));
     EXPECT_TRUE(title.bold());
     // Bold is drawn bold, at 8 points and at 10: each label beside the same text in the regular
     // weight of the same face.
     AboutBox about(&window);
-    for (QLabel* bold : {window.findChild<QLabel*>(QStringLiteral("RzLabel1")), about.RzLabel1}) {
+    for (QLabel* bold : {part<QLabel>(window, "serverLabel"), part<QLabel>(about, "productNameLabel")}) {
         SCOPED_TRACE(bold->text().toStdString());
         QLabel regular(bold->text());
         QFont regularFont = bold->font();
@@ -331,21 +335,20 @@ TEST(TahomaFace, TheWindowsResolveTahomaWhenThePackageIsInstalled)
         EXPECT_GT(boldRun, regularRun * 1.35) << boldRun << " against " << regularRun;
     }
     // "Windows authentication" fits its 134 pixels: box, gap and caption.
+    const QCheckBox& box = *part<QCheckBox>(window, "windowsAuthenticationBox");
     QStyleOptionButton option;
-    option.initFrom(window.RzCheckBox1);
-    option.text = window.RzCheckBox1->text();
-    const QRect caption = window.RzCheckBox1->style()->subElementRect(QStyle::SE_CheckBoxContents, &option,
-                                                                      window.RzCheckBox1);
-    EXPECT_LE(caption.left() + window.RzCheckBox1->fontMetrics().horizontalAdvance(option.text),
-              window.RzCheckBox1->width());
+    option.initFrom(&box);
+    option.text = box.text();
+    const QRect caption = box.style()->subElementRect(QStyle::SE_CheckBoxContents, &option, &box);
+    EXPECT_LE(caption.left() + box.fontMetrics().horizontalAdvance(option.text), box.width());
 }
 
 TEST_F(MainWindowTest, TabsChangeByTheirKeysFromAnywhereAndByArrowsOnTheTabRow)
 {
     MainWindow window;
     ASSERT_TRUE(showActive(window));
-    QTabWidget& tabs = *window.RzPageControl1;
-    window.RzLineEdit1->setFocus();
+    QTabWidget& tabs = *part<QTabWidget>(window, "tabs");
+    part<QLineEdit>(window, "loginBox")->setFocus();
     const struct {
         Qt::Key key;
         Qt::KeyboardModifiers modifiers;
@@ -378,12 +381,13 @@ TEST_F(MainWindowTest, AtItsNarrowestTheTopPanelKeepsEveryControlApartAndInReach
     ASSERT_TRUE(showActive(window));
     window.resize(200, window.height());
     QTest::qWait(0);
-    const QWidget& panel = *window.RzLineEdit2->parentWidget();
-    const QRect about = window.RzToolbarButton5->geometry();
-    EXPECT_FALSE(about.intersects(window.RzLineEdit2->geometry()));
-    for (const QWidget* button : {window.RzToolbarButton1, window.RzToolbarButton2, window.RzToolbarButton3,
-                                  window.RzToolbarButton5}) {
-        EXPECT_TRUE(panel.rect().contains(button->geometry())) << button->objectName().toStdString();
-        EXPECT_FALSE(button->geometry().intersects(about) && button != window.RzToolbarButton5);
+    const QWidget& panel = *part<QWidget>(window, "topPanel");
+    const QToolButton* aboutButton = part<QToolButton>(window, "aboutButton");
+    const QRect about = aboutButton->geometry();
+    EXPECT_FALSE(about.intersects(part<QLineEdit>(window, "passwordBox")->geometry()));
+    for (const char* name : {"connectButton", "disconnectButton", "exitButton", "aboutButton"}) {
+        const QToolButton* button = part<QToolButton>(window, name);
+        EXPECT_TRUE(panel.rect().contains(button->geometry())) << name;
+        EXPECT_FALSE(button->geometry().intersects(about) && button != aboutButton) << name;
     }
 }

@@ -8,6 +8,7 @@
 #include "ProcessTab.h"
 #include "StatusPane.h"
 #include "WindowInput.h"
+#include "WindowParts.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -90,14 +91,13 @@ struct SettingsFile {
 inline QString disabledControls(const MainWindow& w)
 {
     QStringList off;
-    const auto button = [&w](const char* name) { return static_cast<QWidget*>(w.findChild<QToolButton*>(name)); };
-    for (const QWidget* control : {static_cast<QWidget*>(w.RzLineComboBox1), static_cast<QWidget*>(w.RzLineEdit1),
-                                   static_cast<QWidget*>(w.RzLineEdit2), static_cast<QWidget*>(w.RzCheckBox1),
-                                   button("RzToolbarButton1"), button("RzToolbarButton2"), button("refreshButton"),
-                                   button("killButton"), button("filterValuesButton"), button("databaseRefreshButton"),
-                                   button("logRefreshButton"), button("RzToolbarButton3"), button("RzToolbarButton5")})
+    for (const char* name : {"serverBox", "loginBox", "passwordBox", "windowsAuthenticationBox", "connectButton",
+                             "disconnectButton", "refreshButton", "killButton", "filterValuesButton",
+                             "databaseRefreshButton", "logRefreshButton", "exitButton", "aboutButton"}) {
+        const QWidget* control = part<QWidget>(w, name);
         if (!control->isEnabled())
             off << control->objectName();
+    }
     for (const QAction* action : w.actions())
         if (!action->isEnabled())
             off << action->objectName();
@@ -105,18 +105,18 @@ inline QString disabledControls(const MainWindow& w)
 }
 
 inline const QString DisconnectedOff = QStringLiteral(
-    "RzToolbarButton2 refreshButton killButton filterValuesButton databaseRefreshButton logRefreshButton "
+    "disconnectButton refreshButton killButton filterValuesButton databaseRefreshButton logRefreshButton "
     "disconnectAction RefAction DelAction FilterAction");
 inline const QString ConnectedOff = QStringLiteral(
-    "RzLineComboBox1 RzLineEdit1 RzLineEdit2 RzCheckBox1 RzToolbarButton1 ConnectAction");
+    "serverBox loginBox passwordBox windowsAuthenticationBox connectButton ConnectAction");
 
 inline void fillLogin(MainWindow& window, const QString& server, const QString& login,
                       const QString& password, bool windowsAuthentication = false)
 {
-    window.RzLineComboBox1->setEditText(server);
-    window.RzLineEdit1->setText(login);
-    window.RzLineEdit2->setText(password);
-    window.RzCheckBox1->setChecked(windowsAuthentication);
+    part<QComboBox>(window, "serverBox")->setEditText(server);
+    part<QLineEdit>(window, "loginBox")->setText(login);
+    part<QLineEdit>(window, "passwordBox")->setText(password);
+    part<QCheckBox>(window, "windowsAuthenticationBox")->setChecked(windowsAuthentication);
 }
 
 } // namespace velmora::testing

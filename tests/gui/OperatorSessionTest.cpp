@@ -51,14 +51,14 @@ TEST(OperatorSession, EveryScreenFillsAndNothingIsShownOnTheWay)
               QStringLiteral("velmora"));
     ASSERT_TRUE(showActive(*window));
 
-    window->ConnectAction->trigger();
-    Query& list = *window->processTab->procSource();
-    ResultGrid& grid = *part<ResultGrid>(*window->processTab, "processGrid");
+    part<QAction>(*window, "ConnectAction")->trigger();
+    Query& list = *part<ProcessTab>(*window, "processTab")->procSource();
+    ResultGrid& grid = *part<ResultGrid>(*window, "processGrid");
     ASSERT_TRUE(list.isActive()) << messages.texts().toStdString();
     const int processes = list.recordCount();
     EXPECT_GT(processes, 10);
 
-    window->RefAction->trigger();
+    part<QAction>(*window, "RefAction")->trigger();
     EXPECT_GT(list.recordCount(), 10);
 
     // Sort by two keys with Ctrl+clicks on the titles, as an operator does.
@@ -74,7 +74,7 @@ TEST(OperatorSession, EveryScreenFillsAndNothingIsShownOnTheWay)
     EXPECT_EQ(list.sort(), QStringLiteral("DBName, spid"));
 
     // F3 lists the values; a pick of the first login filters the rows to it.
-    window->FilterAction->trigger();
+    part<QAction>(*window, "FilterAction")->trigger();
     ASSERT_TRUE(grid.filterRow()->isVisible());
     const GridColumn& login = grid.columns()[size_t(grid.columnIndex(QStringLiteral("loginame")))];
     ASSERT_TRUE(login.filter.valueList.has_value());
@@ -104,10 +104,10 @@ TEST(OperatorSession, EveryScreenFillsAndNothingIsShownOnTheWay)
     doubleClick(*grid.viewport(), {grid.viewport()->width() / 2, grid.rowViewportPosition(0) + grid.rowHeight(0) / 2});
     EXPECT_TRUE(caption.startsWith(QStringLiteral("Информация по процессу ")));
 
-    QTabWidget& tabs = *window->RzPageControl1;
-    tabs.setCurrentWidget(window->databaseTab);
-    window->RefAction->trigger();
-    EXPECT_GT(part<Query>(*window->databaseTab, "DatabaseListQuery")->recordCount(), 1);
+    QTabWidget& tabs = *part<QTabWidget>(*window, "tabs");
+    tabs.setCurrentWidget(part<DatabaseTab>(*window, "databaseTab"));
+    part<QAction>(*window, "RefAction")->trigger();
+    EXPECT_GT(part<Query>(*window, "DatabaseListQuery")->recordCount(), 1);
 
     auto* server = window->findChild<ServerTab*>();
     ASSERT_NE(server, nullptr);
@@ -117,10 +117,10 @@ TEST(OperatorSession, EveryScreenFillsAndNothingIsShownOnTheWay)
     auto* logs = window->findChild<LogTab*>();
     ASSERT_NE(logs, nullptr);
     tabs.setCurrentWidget(logs);
-    window->RefAction->trigger();
+    part<QAction>(*window, "RefAction")->trigger();
     EXPECT_GT(part<Query>(*logs, "LogListQuery")->recordCount(), 0);
 
-    window->disconnectAction->trigger();
+    part<QAction>(*window, "disconnectAction")->trigger();
     EXPECT_FALSE(list.isActive());
     window->close();
     window.reset();

@@ -176,10 +176,10 @@ TEST_F(ProcessGridSearch, CtrlFSearchesWithoutTimeOutAndASecondCtrlFOpensTheDial
 {
     click(0, "program_name");
     int dialogs = 0;
-    grid().onFindRequest = [&] {
+    QObject::connect(&grid(), &ResultGrid::findRequested, [&] {
         EXPECT_FALSE(searching()) << "the search ends before the dialog opens";
         ++dialogs;
-    };
+    });
     pressKey(Qt::Key_F, Qt::ControlModifier);
     EXPECT_TRUE(searching());
     EXPECT_EQ(dialogs, 0);
@@ -305,13 +305,13 @@ TEST(MainWindowFind, CtrlFInAGridOpensTheWindowsOneDialogAndInTheTopPanelOnlyEdi
     velmora::testing::RecordedMessages recorded;
     MainWindow window;
     ASSERT_TRUE(showActive(window));
-    ResultGrid& grid = *part<ResultGrid>(*window.processTab, "processGrid");
+    ResultGrid& grid = *part<ResultGrid>(window, "processGrid");
 
-    click(*window.RzLineEdit1);
+    click(*part<QLineEdit>(window, "loginBox"));
     typeText(QStringLiteral("sa"));
     pressKey(Qt::Key_F, Qt::ControlModifier);
     EXPECT_EQ(window.findDialog(), nullptr);
-    EXPECT_EQ(window.RzLineEdit1->text(), "sa");
+    EXPECT_EQ(part<QLineEdit>(window, "loginBox")->text(), "sa");
 
     // Each opening searches once and closes with Esc; the choices of the first stay.
     std::vector<FindDialog*> opened;
@@ -351,9 +351,9 @@ TEST(MainWindowFind, CtrlFInAGridOpensTheWindowsOneDialogAndInTheTopPanelOnlyEdi
     EXPECT_EQ(dialog.cbMatchinType->currentIndex(), int(FindMatchType::Beginning));
     EXPECT_EQ(dialog.cbFindIn->currentText(), grid.columns()[size_t(grid.currentColumn())].caption());
 
-    // A grid of a window opened from a tab (the lock grid has no incremental search) opens the
-    // same dialog at its first Ctrl+F, filled from its own columns.
-    ProcessDetailWindow locks;
+    // A grid of a window opened from a tab, which the main window owns (the lock grid has no
+    // incremental search), opens the same dialog at its first Ctrl+F, filled from its own columns.
+    ProcessDetailWindow locks(&window);
     ASSERT_TRUE(showActive(locks));
     QStringList lockColumns;
     click(*part<ResultGrid>(locks, "lockGrid")->viewport());

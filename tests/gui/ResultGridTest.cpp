@@ -128,7 +128,7 @@ TEST_F(ResultGridTest, WithIncrementalSearchTheScreensHookSeesEachCharacterBefor
 TEST_F(ResultGridTest, CtrlFAsksForTheFindDialogAtOnceOrFromARunningIncrementalSearch)
 {
     int requests = 0;
-    grid.onFindRequest = [&] { ++requests; };
+    QObject::connect(&grid, &ResultGrid::findRequested, [&] { ++requests; });
     clickCell(0);
     pressKey(Qt::Key_F, Qt::ControlModifier);
     EXPECT_EQ(requests, 1);

@@ -23,10 +23,10 @@ protected:
     {
         fillLogin(window, QStringLiteral("127.0.0.1,%1").arg(server.port()), QStringLiteral("sa"),
                   QStringLiteral("velmora"));
-        window.RzToolbarButton1Click();
+        window.connectClicked();
     }
-    ServerTab& serverTab() { return *window.findChild<ServerTab*>(QStringLiteral("TabSheet3")); }
-    LogTab& logTab() { return *window.findChild<LogTab*>(QStringLiteral("TabSheet4")); }
+    ServerTab& serverTab() { return *window.findChild<ServerTab*>(QStringLiteral("serverTab")); }
+    LogTab& logTab() { return *window.findChild<LogTab*>(QStringLiteral("logTab")); }
     ResultGrid& propertiesGrid() { return *part<ResultGrid>(serverTab(), "serverPropertiesGrid"); }
     /// Name=Character_Value of the property `name`.
     QString property(const char* name)
@@ -61,9 +61,9 @@ TEST_F(ServerTabWindow, ConnectReadsThePropertiesAndF5OnTheTabChangesNothing)
     EXPECT_TRUE(part<Query>(logTab(), "LogNumQuery")->isActive());
 
     properties.moveTo(3);
-    window.RzPageControl1->setCurrentIndex(2);
+    part<QTabWidget>(window, "tabs")->setCurrentIndex(2);
     const int before = batches(sql2000);
-    window.RefAction->trigger();
+    part<QAction>(window, "RefAction")->trigger();
     EXPECT_EQ(batches(sql2000), before);
     EXPECT_EQ(properties.recNo(), 3);
     EXPECT_TRUE(messages.all.empty()) << messages.texts().toStdString();
@@ -74,7 +74,7 @@ TEST_F(ServerTabWindow, ReconnectingToAnotherServerReplacesTheProperties)
     SimFixture sql70{sqlsim::ServerVersion::Sql70, false};
     connectTo(sql2000);
     EXPECT_EQ(property("Product ID"), "");
-    window.RzToolbarButton2Click();
+    window.disconnectClicked();
     EXPECT_FALSE(part<Query>(serverTab(), "SrvQuery")->isActive());
     EXPECT_EQ(propertiesGrid().model()->rowCount(), 0);
 
@@ -90,7 +90,7 @@ TEST_F(ServerTabWindow, FailingPropertiesEndTheConnectBeforeTheArchiveList)
         sql2000.engine().state().faults.errorOnStatement = QStringLiteral("Exec xp_msver");
     }
     EXPECT_THROW(connectTo(sql2000), DbError);
-    EXPECT_TRUE(window.processTab->procSource()->isActive());
+    EXPECT_TRUE(part<ProcessTab>(window, "processTab")->procSource()->isActive());
     EXPECT_FALSE(part<Query>(serverTab(), "SrvQuery")->isActive());
     EXPECT_FALSE(part<Query>(logTab(), "LogNumQuery")->isActive());
 }

@@ -57,7 +57,7 @@ const CancelWay cancelWays[] = {
     {"Esc", [](MainWindow&) { QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape); }},
     {"CancelButton",
      [](MainWindow& window) {
-         QTest::mouseClick(window.windowHandle(), Qt::LeftButton, {}, centreIn(window, window.CancelButton));
+         QTest::mouseClick(window.windowHandle(), Qt::LeftButton, {}, centreIn(window, part<QToolButton>(window, "cancelButton")));
      }},
 };
 
@@ -81,9 +81,9 @@ TEST_P(SlowServer, TheWindowPaintsWhileItWaitsAndTheCancelEndsTheWait)
 {
     ASSERT_TRUE(showActive(window));
     fillLogin(window, QStringLiteral("127.0.0.1,%1").arg(sim.port()), QStringLiteral("sa"), QStringLiteral("velmora"));
-    window.ConnectAction->trigger();
+    part<QAction>(window, "ConnectAction")->trigger();
     ASSERT_EQ(messages.texts(), QString());
-    part<ResultGrid>(*window.processTab, "processGrid")->setFocus();
+    part<ResultGrid>(window, "processGrid")->setFocus();
     // Longer than the refresh's own time-out: only the cancel ends this wait early.
     setSlowRefresh(120'000);
 
@@ -97,12 +97,12 @@ TEST_P(SlowServer, TheWindowPaintsWhileItWaitsAndTheCancelEndsTheWait)
         case 0:
             // The operator enlarges the window, asks for a kill and clicks Disconnect: only the resize is
             // served.
-            buttonShown = window.CancelButton->isVisible();
+            buttonShown = part<QToolButton>(window, "cancelButton")->isVisible();
             QApplication::instance()->installEventFilter(&counter);
             window.resize(window.size() + QSize(40, 30));
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Delete, Qt::ControlModifier);
             QTest::mouseClick(window.windowHandle(), Qt::LeftButton, {},
-                              centreIn(window, window.findChild<QToolButton*>(QStringLiteral("RzToolbarButton2"))));
+                              centreIn(window, window.findChild<QToolButton*>(QStringLiteral("disconnectButton"))));
             break;
         case 1:
             paintsWhileWaiting = counter.paints;
@@ -120,7 +120,7 @@ TEST_P(SlowServer, TheWindowPaintsWhileItWaitsAndTheCancelEndsTheWait)
     EXPECT_EQ(stepsTaken, 2);
     EXPECT_TRUE(buttonShown);
     EXPECT_GT(paintsWhileWaiting, 0);
-    EXPECT_FALSE(window.CancelButton->isVisible());
+    EXPECT_FALSE(part<QToolButton>(window, "cancelButton")->isVisible());
     EXPECT_EQ(messages.texts(), programTitle(QCoreApplication::applicationFilePath())
                                     + QStringLiteral("|[FreeTDS][SQL Server]Operation was cancelled."));
     EXPECT_EQ(disabledControls(window), ConnectedOff) << "neither the kill nor the click came through";
@@ -129,7 +129,7 @@ TEST_P(SlowServer, TheWindowPaintsWhileItWaitsAndTheCancelEndsTheWait)
     setSlowRefresh(0);
     pressF5();
     EXPECT_EQ(messages.texts(), QString());
-    EXPECT_GT(window.processTab->procSource()->recordCount(), 0);
+    EXPECT_GT(part<ProcessTab>(window, "processTab")->procSource()->recordCount(), 0);
 }
 
 // A server that takes the connection and never says a word: the window paints through the
@@ -157,7 +157,7 @@ TEST(SilentServer, TheWindowPaintsWhileTheLoginWaits)
     bool buttonShown = false;
     QTimer resize;
     QObject::connect(&resize, &QTimer::timeout, [&] {
-        buttonShown = buttonShown || window.CancelButton->isVisible();
+        buttonShown = buttonShown || part<QToolButton>(window, "cancelButton")->isVisible();
         QApplication::instance()->installEventFilter(&counter);
         window.resize(window.size() + QSize(10, 10));
     });
@@ -167,13 +167,13 @@ TEST(SilentServer, TheWindowPaintsWhileTheLoginWaits)
         else
             resize.stop();
     });
-    window.ConnectAction->trigger();
+    part<QAction>(window, "ConnectAction")->trigger();
 
     EXPECT_GT(counter.paints, 0);
     EXPECT_FALSE(buttonShown) << "the driver cannot cancel a login";
     ASSERT_EQ(messages.all.size(), 1u) << messages.texts().toStdString();
     EXPECT_EQ(messages.all[0].icon, QMessageBox::Critical);
-    EXPECT_FALSE(window.Connect->isOpen());
+    EXPECT_FALSE(window.connection()->isOpen());
     EXPECT_EQ(disabledControls(window), DisconnectedOff);
 }
 

@@ -19,7 +19,7 @@ TEST(VersionedWindow, CaptionAndApplicationNameCarryTheEmbeddedVersion)
 
     fillLogin(window, QStringLiteral("127.0.0.1,%1").arg(sim.port()), QStringLiteral("sa"),
               QStringLiteral("velmora"));
-    window.RzToolbarButton1Click();
+    window.connectClicked();
     ASSERT_EQ(messages.texts(), QString());
     std::lock_guard lock(sim.server().engine().mutex());
     int ours = 0;

@@ -33,7 +33,7 @@ protected:
     void connectAs(const QString& login, const QString& password)
     {
         fillLogin(*window, server(), login, password);
-        window->RzToolbarButton1Click();
+        window->connectClicked();
     }
     template <typename Change>
     void onServer(Change change)
@@ -72,20 +72,20 @@ TEST_F(ConnectTest, SqlLoginConnectsAndDisconnectClosesEverything)
 {
     connectAs(QStringLiteral("sa"), QStringLiteral("velmora"));
     EXPECT_EQ(messages.texts(), QString());
-    EXPECT_TRUE(window->Connect->isOpen());
+    EXPECT_TRUE(window->connection()->isOpen());
     EXPECT_EQ(disabledControls(*window), ConnectedOff);
     EXPECT_TRUE(window->server2000());
-    EXPECT_EQ(window->processTab->procSource(), part<Query>(*window->processTab, "ProcQuery2"));
-    EXPECT_GT(part<Query>(*window->processTab, "ProcQuery2")->recordCount(), 0);
-    EXPECT_TRUE(window->RzStatusPane1->text().startsWith(QStringLiteral("Microsoft SQL Server  2000")));
+    EXPECT_EQ(part<ProcessTab>(*window, "processTab")->procSource(), part<Query>(*window, "ProcQuery2"));
+    EXPECT_GT(part<Query>(*window, "ProcQuery2")->recordCount(), 0);
+    EXPECT_TRUE(part<StatusPane>(*window, "versionPane")->text().startsWith(QStringLiteral("Microsoft SQL Server  2000")));
     // The application name carries the version text of the running executable.
     EXPECT_EQ(clientPrograms(), QStringList{QStringLiteral("Velmora ") + GetFileVersionText(ownExecutablePath())});
 
-    window->RzToolbarButton2Click();
-    EXPECT_FALSE(window->Connect->isOpen());
+    window->disconnectClicked();
+    EXPECT_FALSE(window->connection()->isOpen());
     EXPECT_EQ(disabledControls(*window), DisconnectedOff);
-    EXPECT_FALSE(part<Query>(*window->processTab, "ProcQuery2")->isActive());
-    EXPECT_EQ(window->RzStatusPane1->text(), QString());
+    EXPECT_FALSE(part<Query>(*window, "ProcQuery2")->isActive());
+    EXPECT_EQ(part<StatusPane>(*window, "versionPane")->text(), QString());
     for (int waited = 0; !clientPrograms().isEmpty() && waited < 5000; waited += 50)
         QTest::qWait(50);
     EXPECT_TRUE(clientPrograms().isEmpty()) << "the session has left the server";
@@ -97,7 +97,7 @@ TEST_F(ConnectTest, PasswordThatLooksLikeConnectionStringSyntaxReachesTheServerA
     onServer([&](sqlsim::ServerState& state) { state.logins.push_back({QStringLiteral("tricky"), password}); });
     connectAs(QStringLiteral("tricky"), password);
     EXPECT_EQ(messages.texts(), QString());
-    EXPECT_TRUE(window->Connect->isOpen());
+    EXPECT_TRUE(window->connection()->isOpen());
 }
 
 TEST_F(ConnectTest, FailedLoginsShowTheConnectErrorAndLeaveTheWindowDisconnected)
@@ -106,12 +106,12 @@ TEST_F(ConnectTest, FailedLoginsShowTheConnectErrorAndLeaveTheWindowDisconnected
         messages.all.clear();
         fillLogin(*window, server(), windowsAuthentication ? QString() : QStringLiteral("sa"),
                   QStringLiteral("wrong"), windowsAuthentication);
-        window->RzToolbarButton1Click();
+        window->connectClicked();
 
         // The same string on a connection of its own gives the driver's text (with Windows
         // authentication: no Kerberos ticket here, so the driver gives up after pre-login).
         Connection same;
-        same.setConnectionString(buildConnectionString({server(), window->RzLineEdit1->text(), QStringLiteral("wrong"),
+        same.setConnectionString(buildConnectionString({server(), part<QLineEdit>(*window, "loginBox")->text(), QStringLiteral("wrong"),
                                                         windowsAuthentication, GetFileVersionText(ownExecutablePath())}));
         QString driverText;
         try {
@@ -131,7 +131,7 @@ TEST_F(ConnectTest, FailedLoginsShowTheConnectErrorAndLeaveTheWindowDisconnected
             : QStringList{QStringLiteral("[FreeTDS][SQL Server]Login failed for user 'sa'."),
                           QStringLiteral("[FreeTDS][SQL Server]Unable to connect to data source")};
         EXPECT_EQ(lines, expected);
-        EXPECT_FALSE(window->Connect->isOpen());
+        EXPECT_FALSE(window->connection()->isOpen());
         EXPECT_EQ(disabledControls(*window), DisconnectedOff);
     }
 }
@@ -140,8 +140,8 @@ TEST_F(ConnectTo70Test, Version7ProbeSelectsTheFirstProcessQuery)
 {
     connectAs(QStringLiteral("sa"), QStringLiteral("velmora"));
     EXPECT_FALSE(window->server2000());
-    EXPECT_EQ(window->processTab->procSource(), part<Query>(*window->processTab, "ProcQuery"));
-    EXPECT_TRUE(part<Query>(*window->processTab, "ProcQuery")->isActive());
+    EXPECT_EQ(part<ProcessTab>(*window, "processTab")->procSource(), part<Query>(*window, "ProcQuery"));
+    EXPECT_TRUE(part<Query>(*window, "ProcQuery")->isActive());
 }
 
 TEST_F(ConnectTest, ProbeWithoutRowsTakesTheServerFor2000AndStillConnects)
@@ -151,7 +151,7 @@ TEST_F(ConnectTest, ProbeWithoutRowsTakesTheServerFor2000AndStillConnects)
     EXPECT_EQ(messages.texts(), QStringLiteral("Сообщение|Ошибка работы  функции xp_msver. Сервер определен как MS SQL 2000"));
     EXPECT_EQ(messages.all[0].icon, QMessageBox::Warning);
     EXPECT_TRUE(window->server2000());
-    EXPECT_TRUE(part<Query>(*window->processTab, "ProcQuery2")->isActive());
+    EXPECT_TRUE(part<Query>(*window, "ProcQuery2")->isActive());
     EXPECT_EQ(disabledControls(*window), ConnectedOff);
 }
 
@@ -161,8 +161,8 @@ TEST_F(ConnectTo70Test, ProcessListErrorAfterAWrongGuessLeavesTheWindowConnected
     // error goes on to the general error display.
     onServer([](sqlsim::ServerState& state) { state.faults.productVersionWithoutRows = true; });
     fillLogin(*window, server(), QStringLiteral("sa"), QStringLiteral("velmora"));
-    EXPECT_THROW(window->RzToolbarButton1Click(), DbError);
-    EXPECT_TRUE(window->Connect->isOpen());
+    EXPECT_THROW(window->connectClicked(), DbError);
+    EXPECT_TRUE(window->connection()->isOpen());
     EXPECT_EQ(disabledControls(*window), ConnectedOff);
 }
 
@@ -201,8 +201,8 @@ TEST_F(ConnectTest, VersionLineTakesTheFirstAndFourthLines)
     for (const auto& [versionText, line] : cases) {
         onServer([&text = versionText](sqlsim::ServerState& state) { state.faults.versionText = text; });
         connectAs(QStringLiteral("sa"), QStringLiteral("velmora"));
-        EXPECT_EQ(window->RzStatusPane1->text(), line);
-        window->RzToolbarButton2Click();
+        EXPECT_EQ(part<StatusPane>(*window, "versionPane")->text(), line);
+        window->disconnectClicked();
     }
 }
 
@@ -214,7 +214,7 @@ TEST_F(ConnectTest, ProbeErrorIsShownAndTheWindowDisconnects)
     EXPECT_EQ(messages.all[0].caption, ownTitle());
     EXPECT_EQ(messages.all[0].icon, QMessageBox::Critical);
     EXPECT_TRUE(messages.all[0].text.contains(QStringLiteral("Simulated failure."))) << messages.all[0].text.toStdString();
-    EXPECT_FALSE(window->Connect->isOpen());
+    EXPECT_FALSE(window->connection()->isOpen());
     EXPECT_EQ(disabledControls(*window), DisconnectedOff);
 }
 
@@ -222,14 +222,14 @@ TEST_F(ConnectTest, StoredSortIsAppliedAtEveryConnectAndSavedOnlyWhileConnected)
 {
     storeSort(QStringLiteral("spid DESC"));
     connectAs(QStringLiteral("sa"), QStringLiteral("velmora"));
-    EXPECT_EQ(window->processTab->procSource()->sort(), QStringLiteral("spid DESC"));
-    window->processTab->procSource()->setSort(QStringLiteral("spid"));
-    window->RzToolbarButton2Click();
+    EXPECT_EQ(part<ProcessTab>(*window, "processTab")->procSource()->sort(), QStringLiteral("spid DESC"));
+    part<ProcessTab>(*window, "processTab")->procSource()->setSort(QStringLiteral("spid"));
+    window->disconnectClicked();
     connectAs(QStringLiteral("sa"), QStringLiteral("velmora"));
-    EXPECT_EQ(window->processTab->procSource()->sort(), QStringLiteral("spid DESC")) << "read again from the file";
+    EXPECT_EQ(part<ProcessTab>(*window, "processTab")->procSource()->sort(), QStringLiteral("spid DESC")) << "read again from the file";
 
-    window->processTab->procSource()->setSort(QStringLiteral("spid"));
-    window->RzToolbarButton2Click();
+    part<ProcessTab>(*window, "processTab")->procSource()->setSort(QStringLiteral("spid"));
+    window->disconnectClicked();
     window->close();
     EXPECT_FALSE(SettingsFile::text().contains(QStringLiteral("Sort=spid\n"))) << "closed after a disconnect";
 
@@ -239,34 +239,34 @@ TEST_F(ConnectTest, StoredSortIsAppliedAtEveryConnectAndSavedOnlyWhileConnected)
     EXPECT_EQ(messages.texts(), QString()) << "a stored sort that does not fit is ignored";
     window->close();
     EXPECT_TRUE(SettingsFile::text().contains(QStringLiteral("[SortOption]\nSort=\n")));
-    EXPECT_FALSE(window->Connect->isOpen());
+    EXPECT_FALSE(window->connection()->isOpen());
 }
 
 TEST_F(ConnectTest, ShortcutsFollowTheStateAndF5AndCtrlDelActOnlyOnTheProcessTab)
 {
     ASSERT_TRUE(showActive(*window));
     fillLogin(*window, server(), QStringLiteral("sa"), QStringLiteral("velmora"));
-    window->RzLineEdit2->setFocus();
-    QTest::keyClick(window->RzLineEdit2, Qt::Key_C, Qt::ControlModifier);
-    ASSERT_TRUE(window->Connect->isOpen());
+    part<QLineEdit>(*window, "passwordBox")->setFocus();
+    pressKey(Qt::Key_C, Qt::ControlModifier);
+    ASSERT_TRUE(window->connection()->isOpen());
 
     auto refreshes = [this] {
         int count = 0;
         onServer([&](sqlsim::ServerState& state) { count = state.refreshCount; });
         return count;
     };
-    auto press = [this](Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
-        QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : window.get(), key, modifiers);
+    auto press = [](Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+        pressKey(key, modifiers);
     };
     for (const auto& [tab, refreshed] : {std::pair{0, 1}, std::pair{1, 0}, std::pair{2, 0}, std::pair{3, 0}}) {
-        window->RzPageControl1->setCurrentIndex(tab);
+        part<QTabWidget>(*window, "tabs")->setCurrentIndex(tab);
         const int before = refreshes();
         press(Qt::Key_F5);
         EXPECT_EQ(refreshes() - before, refreshed) << "tab " << tab;
     }
     // Ctrl+Del asks its question on the process tab only (answered with a plain OK: no Kill).
     for (const auto& [tab, asked] : {std::pair{1, 0u}, std::pair{2, 0u}, std::pair{3, 0u}, std::pair{0, 1u}}) {
-        window->RzPageControl1->setCurrentIndex(tab);
+        part<QTabWidget>(*window, "tabs")->setCurrentIndex(tab);
         messages.all.clear();
         press(Qt::Key_Delete, Qt::ControlModifier);
         EXPECT_EQ(messages.all.size(), asked) << "tab " << tab;
@@ -274,7 +274,7 @@ TEST_F(ConnectTest, ShortcutsFollowTheStateAndF5AndCtrlDelActOnlyOnTheProcessTab
     ASSERT_FALSE(messages.all.empty());
     EXPECT_EQ(messages.all[0].caption, QStringLiteral("Confirm"));
     press(Qt::Key_D, Qt::ControlModifier);
-    EXPECT_FALSE(window->Connect->isOpen());
+    EXPECT_FALSE(window->connection()->isOpen());
     EXPECT_EQ(disabledControls(*window), DisconnectedOff);
 }
 
@@ -307,8 +307,8 @@ private:
 TEST_F(ConnectTest, EachTabGetsItsStateItsConnectAndOnlyItsOwnKeys)
 {
     QStringList log;
-    window->addWindowTab(new RecordingTab(QStringLiteral("A"), log), QStringLiteral("TabSheetA"));
-    window->addWindowTab(new RecordingTab(QStringLiteral("B"), log), QStringLiteral("TabSheetB"));
+    window->addWindowTab(new RecordingTab(QStringLiteral("A"), log), QStringLiteral("tabA"));
+    window->addWindowTab(new RecordingTab(QStringLiteral("B"), log), QStringLiteral("tabB"));
     EXPECT_EQ(log.join(u' '), QStringLiteral("A:off B:off"));
     ASSERT_TRUE(showActive(*window));
     log.clear();
@@ -320,8 +320,8 @@ TEST_F(ConnectTest, EachTabGetsItsStateItsConnectAndOnlyItsOwnKeys)
         onServer([&](sqlsim::ServerState& state) { count = state.refreshCount; });
         return count;
     };
-    const auto press = [this](Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
-        QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : window.get(), key, modifiers);
+    const auto press = [](Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+        pressKey(key, modifiers);
     };
     // F5 and Ctrl+Del reach the shown tab only (the process tab's refresh is seen on the server;
     // its Ctrl+Del question is answered OK, so nothing is killed); F3 reaches every tab.
@@ -335,7 +335,7 @@ TEST_F(ConnectTest, EachTabGetsItsStateItsConnectAndOnlyItsOwnKeys)
         {4, "A:F5", 0, "A:Del"}, {5, "B:F5", 0, "B:Del"},
     };
     for (const auto& c : cases) {
-        window->RzPageControl1->setCurrentIndex(c.tab);
+        part<QTabWidget>(*window, "tabs")->setCurrentIndex(c.tab);
         log.clear();
         const int before = refreshes();
         press(Qt::Key_F5);
@@ -359,22 +359,22 @@ TEST_F(ConnectTest, EachTabGetsItsStateItsConnectAndOnlyItsOwnKeys)
 TEST_F(ConnectTest, ClosingWhileConnectedStoresTheSortInForce)
 {
     connectAs(QStringLiteral("sa"), QStringLiteral("velmora"));
-    window->processTab->procSource()->setSort(QStringLiteral("cpu DESC, spid"));
+    part<ProcessTab>(*window, "processTab")->procSource()->setSort(QStringLiteral("cpu DESC, spid"));
     window->close();
     EXPECT_TRUE(SettingsFile::text().contains(QStringLiteral("[SortOption]\nSort=cpu DESC, spid\n")))
         << SettingsFile::text().toStdString();
-    EXPECT_FALSE(window->Connect->isOpen());
+    EXPECT_FALSE(window->connection()->isOpen());
 }
 
 TEST_F(ConnectTest, ErrorsOfOperatorKeysAreShownAndTheWindowCarriesOn)
 {
     ASSERT_TRUE(showActive(*window));
     connectAs(QStringLiteral("sa"), QStringLiteral("velmora"));
-    ASSERT_TRUE(window->Connect->isOpen());
-    const auto press = [this](Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
-        QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : window.get(), key, modifiers);
+    ASSERT_TRUE(window->connection()->isOpen());
+    const auto press = [](Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+        pressKey(key, modifiers);
     };
-    Query& list = *window->processTab->procSource();
+    Query& list = *part<ProcessTab>(*window, "processTab")->procSource();
 
     // F5 with the process batch failing on the server.
     onServer([](sqlsim::ServerState& state) {
@@ -405,7 +405,7 @@ TEST_F(ConnectTest, ErrorsOfOperatorKeysAreShownAndTheWindowCarriesOn)
     EXPECT_EQ(messages.all[1].icon, QMessageBox::Critical);
     EXPECT_TRUE(messages.all[1].text.contains(QStringLiteral("Only user processes can be killed.")))
         << messages.all[1].text.toStdString();
-    EXPECT_EQ(window->processTab->currentSpid(), 1);
+    EXPECT_EQ(part<ProcessTab>(*window, "processTab")->currentSpid(), 1);
     press(Qt::Key_F5);
     EXPECT_EQ(messages.all.size(), 2u);
     EXPECT_EQ(disabledControls(*window), ConnectedOff);
@@ -414,16 +414,16 @@ TEST_F(ConnectTest, ErrorsOfOperatorKeysAreShownAndTheWindowCarriesOn)
 TEST_F(ConnectTest, ReconnectingFromA70ToA2000ServerRebindsTheGridAndStoresThatVariantsSort)
 {
     SimFixture sim70{sqlsim::ServerVersion::Sql70};
-    ProcessTab& tab = *window->processTab;
+    ProcessTab& tab = *part<ProcessTab>(*window, "processTab");
     const ResultGrid& grid = *part<ResultGrid>(tab, "processGrid");
     Query& procQuery = *part<Query>(tab, "ProcQuery");
     Query& procQuery2 = *part<Query>(tab, "ProcQuery2");
     fillLogin(*window, QStringLiteral("127.0.0.1,%1").arg(sim70.port()), QStringLiteral("sa"), QStringLiteral("velmora"));
-    window->RzToolbarButton1Click();
-    ASSERT_TRUE(window->Connect->isOpen());
+    window->connectClicked();
+    ASSERT_TRUE(window->connection()->isOpen());
     EXPECT_EQ(grid.dataSource(), &procQuery);
     procQuery.setSort(QStringLiteral("spid"));
-    window->RzToolbarButton2Click();
+    window->disconnectClicked();
 
     connectAs(QStringLiteral("sa"), QStringLiteral("velmora"));
     ASSERT_TRUE(window->server2000());
@@ -441,10 +441,10 @@ TEST_F(ConnectTest, FailedConnectAfterASessionLeavesTheWindowAsDisconnectDoes)
 {
     // Everything a disconnect sets, as one line.
     const auto windowState = [this] {
-        const ProcessTab& tab = *window->processTab;
+        const ProcessTab& tab = *part<ProcessTab>(*window, "processTab");
         const ResultGrid& grid = *part<ResultGrid>(tab, "processGrid");
-        return QStringList{disabledControls(*window), window->RzStatusPane1->text(),
-                           QString::number(window->Connect->isOpen()),
+        return QStringList{disabledControls(*window), part<StatusPane>(*window, "versionPane")->text(),
+                           QString::number(window->connection()->isOpen()),
                            QString::number(part<Query>(tab, "ProcQuery")->isActive()),
                            QString::number(part<Query>(tab, "ProcQuery2")->isActive()),
                            QString::number(grid.model()->rowCount()), grid.dataSource()->objectName()}
@@ -452,11 +452,11 @@ TEST_F(ConnectTest, FailedConnectAfterASessionLeavesTheWindowAsDisconnectDoes)
             .toStdString();
     };
     connectAs(QStringLiteral("sa"), QStringLiteral("velmora"));
-    window->RzToolbarButton2Click();
+    window->disconnectClicked();
     const std::string disconnected = windowState();
 
     connectAs(QStringLiteral("sa"), QStringLiteral("velmora"));
-    window->RzToolbarButton2Click();
+    window->disconnectClicked();
     messages.all.clear();
     connectAs(QStringLiteral("sa"), QStringLiteral("wrong"));
     ASSERT_EQ(messages.all.size(), 1u);

@@ -29,7 +29,7 @@ namespace {
 void connectTo(MainWindow& window, SimFixture& sim)
 {
     fillLogin(window, QStringLiteral("127.0.0.1,%1").arg(sim.port()), QStringLiteral("sa"), QStringLiteral("velmora"));
-    window.RzToolbarButton1Click();
+    window.connectClicked();
 }
 
 QString trimmedValue(const Query& query, const char* field)
@@ -51,9 +51,9 @@ protected:
         const auto& locks = sim.engine().state().locks;
         return int(std::count_if(locks.begin(), locks.end(), [spid](const sqlsim::Lock& l) { return l.spid == spid; }));
     }
-    DatabaseTab& databases() { return *window.findChild<DatabaseTab*>(QStringLiteral("TabSheet2")); }
-    ServerTab& server() { return *window.findChild<ServerTab*>(QStringLiteral("TabSheet3")); }
-    LogTab& logs() { return *window.findChild<LogTab*>(QStringLiteral("TabSheet4")); }
+    DatabaseTab& databases() { return *window.findChild<DatabaseTab*>(QStringLiteral("databaseTab")); }
+    ServerTab& server() { return *window.findChild<ServerTab*>(QStringLiteral("serverTab")); }
+    LogTab& logs() { return *window.findChild<LogTab*>(QStringLiteral("logTab")); }
 
     SettingsFile settings;
     RecordedMessages messages;
@@ -97,27 +97,27 @@ TEST(LaterServers, EachVersionGetsItsProcessVariantAndItsVersionLine)
         connectTo(window, sim);
         EXPECT_EQ(messages.texts(), QString());
         EXPECT_EQ(window.serverFamily(), c.family);
-        Query* list = window.processTab->procSource();
+        Query* list = part<ProcessTab>(window, "processTab")->procSource();
         EXPECT_EQ(list->objectName(), c.variant);
         EXPECT_TRUE(list->isActive());
         EXPECT_GT(list->recordCount(), 0);
-        EXPECT_EQ(window.RzStatusPane1->text(), QString::fromUtf8(c.statusLine));
+        EXPECT_EQ(part<StatusPane>(window, "versionPane")->text(), QString::fromUtf8(c.statusLine));
         // The other variants stay closed.
         for (const char* variant : {"ProcQuery", "ProcQuery2", "ProcQuery2005"}) {
-            Query* other = part<Query>(*window.processTab, variant);
+            Query* other = part<Query>(window, variant);
             if (other != list) {
                 EXPECT_FALSE(other->isActive()) << other->objectName().toStdString();
             }
         }
-        window.RzToolbarButton2Click();
+        window.disconnectClicked();
         EXPECT_FALSE(list->isActive());
     }
 }
 
 TEST_F(Sql2022Window, ProcessListCountsLocksAndRefreshKeepsTheCurrentProcess)
 {
-    Query& list = *part<Query>(*window.processTab, "ProcQuery2005");
-    ASSERT_EQ(window.processTab->procSource(), &list);
+    Query& list = *part<Query>(window, "ProcQuery2005");
+    ASSERT_EQ(part<ProcessTab>(window, "processTab")->procSource(), &list);
     // The population's spid 57 holds locks and has read beyond 32 bits.
     ASSERT_TRUE(list.locate(QStringLiteral("spid"), 57));
     EXPECT_GT(locksOf(57), 1);
@@ -126,25 +126,25 @@ TEST_F(Sql2022Window, ProcessListCountsLocksAndRefreshKeepsTheCurrentProcess)
     EXPECT_EQ(list.value(QStringLiteral("suid")).toInt(), 0);
     EXPECT_EQ(list.value(QStringLiteral("sid")).toByteArray().size(), 86);
     EXPECT_EQ(list.value(QStringLiteral("hostprocess")).toString().size(), 10);
-    EXPECT_EQ(part<ResultGrid>(*window.processTab, "processGrid")->model()->rowCount(), list.recordCount());
+    EXPECT_EQ(part<ResultGrid>(window, "processGrid")->model()->rowCount(), list.recordCount());
 
     list.setSort(QStringLiteral("spid DESC"));
     ASSERT_TRUE(list.locate(QStringLiteral("spid"), 57));
-    window.processTab->refreshKey();
+    part<ProcessTab>(window, "processTab")->refreshKey();
     EXPECT_TRUE(list.isActive());
     EXPECT_EQ(list.sort(), "spid DESC");
     EXPECT_EQ(list.value(QStringLiteral("spid")).toInt(), 57);
 
     // F3 builds the filter row's value lists from these rows, the 64-bit waittime included.
-    window.processTab->filterValuesKey();
-    EXPECT_TRUE(part<ResultGrid>(*window.processTab, "processGrid")->filterRow()->isRowVisible());
+    part<ProcessTab>(window, "processTab")->filterValuesKey();
+    EXPECT_TRUE(part<ResultGrid>(window, "processGrid")->filterRow()->isRowVisible());
     EXPECT_TRUE(messages.all.empty()) << messages.texts().toStdString();
 }
 
 TEST_F(Sql2022Window, DetailWindowShowsTheLocksAndInputBuffer)
 {
     ProcessDetailWindow detail(&window);
-    detail.openQueries(window.Connect, QStringLiteral("57"));
+    detail.openQueries(window.connection(), QStringLiteral("57"));
     const Query& locks = *part<Query>(detail, "LockQuery");
     ASSERT_TRUE(locks.isActive());
     EXPECT_EQ(locks.recordCount(), locksOf(57));
@@ -245,7 +245,7 @@ TEST_F(Sql2022Window, LinesBeforeTheFirstDatedOneHaveNoSourceAndTheSwitchHidesTh
 TEST_F(Sql2022Window, ReconnectingToA2000ServerSetsTheLogTabBackToSplitLines)
 {
     SimFixture sql2000{ServerVersion::Sql2000, false};
-    window.RzToolbarButton2Click();
+    window.disconnectClicked();
     connectTo(window, sql2000);
     EXPECT_EQ(window.serverFamily(), ServerFamily::Sql2000);
     LogTab& tab = logs();
@@ -256,5 +256,5 @@ TEST_F(Sql2022Window, ReconnectingToA2000ServerSetsTheLogTabBackToSplitLines)
     // The 255-character rows and their continuation flags are back.
     ASSERT_TRUE(entries.locate(QStringLiteral("i"), 1));
     EXPECT_FALSE(entries.value(QStringLiteral("spid")).isValid());
-    EXPECT_EQ(window.processTab->procSource(), part<Query>(*window.processTab, "ProcQuery2"));
+    EXPECT_EQ(part<ProcessTab>(window, "processTab")->procSource(), part<Query>(window, "ProcQuery2"));
 }

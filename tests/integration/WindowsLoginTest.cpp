@@ -51,16 +51,13 @@ protected:
     }
     QString keytabOf(SimFixture& sim) const { return sim.engine().options().security.keytab; }
 
-    /// A key to the focused widget of the (active) window.
-    void press(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
-    {
-        QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : window.get(), key, modifiers);
-    }
+    /// A key to the focused widget of the active window.
+    static void press(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) { pressKey(key, modifiers); }
     /// Fills in the login panel and presses Ctrl+C in the server box, as the operator does.
     void connectTo(const QString& server, bool windowsAuthentication)
     {
         fillLogin(*window, server, QStringLiteral("sa"), QStringLiteral("velmora"), windowsAuthentication);
-        window->RzLineComboBox1->setFocus();
+        part<QComboBox>(*window, "serverBox")->setFocus();
         press(Qt::Key_C, Qt::ControlModifier);
     }
     void connectWithWindowsAuthentication(SimFixture& sim)
@@ -71,7 +68,7 @@ protected:
     /// The login names the window's process list shows.
     QStringList listedLogins() const
     {
-        Query& list = *part<Query>(*window->processTab, "ProcQuery2");
+        Query& list = *part<Query>(*window, "ProcQuery2");
         QStringList logins;
         for (int row = 0; row < list.recordCount(); ++row) {
             list.moveTo(row);
@@ -100,7 +97,7 @@ TEST_F(WindowsLoginTest, TicketLogsInAsThePrincipalAndSqlLoginsStillWork)
 
     connectWithWindowsAuthentication(*sim);
     EXPECT_EQ(messages.texts(), QString());
-    ASSERT_TRUE(window->Connect->isOpen());
+    ASSERT_TRUE(window->connection()->isOpen());
     EXPECT_EQ(disabledControls(*window), ConnectedOff);
     EXPECT_TRUE(listedLogins().contains(kWindowsLogin)) << listedLogins().join(u',').toStdString();
     {
@@ -113,11 +110,11 @@ TEST_F(WindowsLoginTest, TicketLogsInAsThePrincipalAndSqlLoginsStillWork)
         EXPECT_EQ(own->nt_username, kUser);
     }
     press(Qt::Key_D, Qt::ControlModifier);
-    ASSERT_FALSE(window->Connect->isOpen());
+    ASSERT_FALSE(window->connection()->isOpen());
 
     connectTo(QStringLiteral("127.0.0.1,%1").arg(sim->port()), false);
     EXPECT_EQ(messages.texts(), QString());
-    ASSERT_TRUE(window->Connect->isOpen());
+    ASSERT_TRUE(window->connection()->isOpen());
     EXPECT_TRUE(listedLogins().contains(QStringLiteral("sa")));
 }
 
@@ -161,7 +158,7 @@ TEST_F(WindowsLoginTest, EveryMissingOrWrongPieceShowsItsErrorAndLeavesTheWindow
         QStringList lines = messages.all[0].text.mid(prefix.size()).split(u'\n');
         lines.sort();
         EXPECT_EQ(lines, c.lines);
-        EXPECT_FALSE(window->Connect->isOpen());
+        EXPECT_FALSE(window->connection()->isOpen());
         EXPECT_EQ(disabledControls(*window), DisconnectedOff);
     }
 }
@@ -214,15 +211,15 @@ TEST_F(WindowsLoginTest, EncryptedLinksCarryBothLoginsAndARequiringServerRefuses
             ASSERT_EQ(messages.all.size(), 1u);
             EXPECT_TRUE(messages.all[0].text.startsWith(QStringLiteral("Ошибка подключения к серверу %1: ").arg(c.server)))
                 << messages.texts().toStdString();
-            EXPECT_FALSE(window->Connect->isOpen());
+            EXPECT_FALSE(window->connection()->isOpen());
             EXPECT_EQ(disabledControls(*window), DisconnectedOff);
             continue;
         }
         EXPECT_EQ(messages.texts(), QString());
-        ASSERT_TRUE(window->Connect->isOpen());
+        ASSERT_TRUE(window->connection()->isOpen());
         EXPECT_TRUE(listedLogins().contains(c.listed)) << listedLogins().join(u',').toStdString();
         press(Qt::Key_D, Qt::ControlModifier);
-        ASSERT_FALSE(window->Connect->isOpen());
+        ASSERT_FALSE(window->connection()->isOpen());
     }
     if (previousConf.isEmpty())
         qunsetenv("FREETDSCONF");

@@ -13,6 +13,7 @@
 #include <X11/keysym.h>
 
 using namespace velmora;
+using velmora::testing::part;
 
 namespace {
 
@@ -52,10 +53,10 @@ void OperatorTest::SetUp()
         desk.key(XK_a, Qt::ControlModifier);
         desk.type(text);
     };
-    fill(*window->RzLineComboBox1, QStringLiteral("127.0.0.1,%1").arg(sim.port()));
-    fill(*window->RzLineEdit1, QStringLiteral("sa"));
-    fill(*window->RzLineEdit2, QStringLiteral("velmora"));
-    desk.click(*window->RzToolbarButton1, window->RzToolbarButton1->rect().center());
+    fill(*part<QComboBox>(*window, "serverBox"), QStringLiteral("127.0.0.1,%1").arg(sim.port()));
+    fill(*part<QLineEdit>(*window, "loginBox"), QStringLiteral("sa"));
+    fill(*part<QLineEdit>(*window, "passwordBox"), QStringLiteral("velmora"));
+    desk.click(*part<QToolButton>(*window, "connectButton"), part<QToolButton>(*window, "connectButton")->rect().center());
     ASSERT_TRUE(waitUntil([this] { return processList().isActive(); })) << "no connection";
 }
 
@@ -107,12 +108,12 @@ bool OperatorTest::expectedWindowHandled()
 
 ResultGrid& OperatorTest::processGrid() const
 {
-    return *velmora::testing::part<ResultGrid>(*window->processTab, "processGrid");
+    return *velmora::testing::part<ResultGrid>(*window, "processGrid");
 }
 
 Query& OperatorTest::processList() const
 {
-    return *window->processTab->procSource();
+    return *part<ProcessTab>(*window, "processTab")->procSource();
 }
 
 QPoint OperatorTest::titleCentre(const ResultGrid& grid, const QString& field)

@@ -71,11 +71,11 @@ int processesWhere(const sqlsim::ServerState& state, const std::function<bool(co
 
 TEST_F(OperatorTest, ConnectsWithWhatWasTypedAndListsEveryProcess)
 {
-    EXPECT_EQ(window->RzLineComboBox1->currentText(), QStringLiteral("127.0.0.1,%1").arg(sim.port()));
-    EXPECT_EQ(window->RzLineEdit1->text(), QStringLiteral("sa"));
-    EXPECT_EQ(window->RzLineEdit2->text(), QStringLiteral("velmora"));
-    EXPECT_FALSE(window->RzToolbarButton1->isEnabled());
-    EXPECT_FALSE(window->RzStatusPane1->text().isEmpty());
+    EXPECT_EQ(part<QComboBox>(*window, "serverBox")->currentText(), QStringLiteral("127.0.0.1,%1").arg(sim.port()));
+    EXPECT_EQ(part<QLineEdit>(*window, "loginBox")->text(), QStringLiteral("sa"));
+    EXPECT_EQ(part<QLineEdit>(*window, "passwordBox")->text(), QStringLiteral("velmora"));
+    EXPECT_FALSE(part<QToolButton>(*window, "connectButton")->isEnabled());
+    EXPECT_FALSE(part<StatusPane>(*window, "versionPane")->text().isEmpty());
     EXPECT_EQ(processGrid().model()->rowCount(), serverState([](auto& state) { return int(state.processes.size()); }));
 }
 
@@ -328,9 +328,23 @@ TEST_F(OperatorTest, KillAnsweredNoLeavesTheProcess)
     EXPECT_GE(rowOfSpid(spid), 0);
 }
 
+TEST_F(OperatorTest, CtrlDDisconnectsAndCtrlCInEveryEditBoxConnectsAgain)
+{
+    // An edit box takes Ctrl+C for copying; the window's own key comes first.
+    for (const char* name : {"serverBox", "loginBox", "passwordBox"}) {
+        desk.key(XK_d, Qt::ControlModifier);
+        ASSERT_TRUE(waitUntil([&] { return !processList().isActive(); })) << "Ctrl+D before " << name;
+        QWidget& box = *part<QWidget>(*window, name);
+        desk.click(box, centre(box));
+        ASSERT_TRUE(waitUntil([&] { return box.hasFocus() || box.isAncestorOf(QApplication::focusWidget()); }));
+        desk.key(XK_c, Qt::ControlModifier);
+        EXPECT_TRUE(waitUntil([&] { return processList().isActive(); })) << "Ctrl+C in " << name;
+    }
+}
+
 TEST_F(OperatorTest, EveryTabOpensByMouseAndByKey)
 {
-    QTabWidget& tabs = *window->RzPageControl1;
+    QTabWidget& tabs = *part<QTabWidget>(*window, "tabs");
     QTabBar& bar = *tabs.tabBar();
     for (int tab = tabs.count() - 1; tab >= 0; --tab) {
         desk.click(bar, bar.tabRect(tab).center());
@@ -368,9 +382,9 @@ TEST_F(OperatorTest, EveryTabOpensByMouseAndByKey)
 
 TEST_F(OperatorTest, UsersGridIsRepaintedInTheNewOrderAfterATitleClick)
 {
-    QTabBar& bar = *window->RzPageControl1->tabBar();
-    desk.click(bar, bar.tabRect(window->RzPageControl1->indexOf(window->databaseTab)).center());
-    const DatabaseTab& databases = *window->databaseTab;
+    QTabBar& bar = *part<QTabWidget>(*window, "tabs")->tabBar();
+    desk.click(bar, bar.tabRect(part<QTabWidget>(*window, "tabs")->indexOf(part<DatabaseTab>(*window, "databaseTab"))).center());
+    const DatabaseTab& databases = *part<DatabaseTab>(*window, "databaseTab");
     ResultGrid& list = *part<ResultGrid>(databases, "databaseListGrid");
     ASSERT_GT(list.model()->rowCount(), 0);
     desk.click(*list.viewport(), cellCentre(list, 0, list.columns().front().fieldName));
@@ -406,8 +420,8 @@ TEST_F(OperatorTest, UsersGridIsRepaintedInTheNewOrderAfterATitleClick)
 TEST_F(OperatorTest, LogsShowTheArchiveChosenAndHideLinesWithoutASource)
 {
     auto& logs = *window->findChild<LogTab*>();
-    QTabBar& bar = *window->RzPageControl1->tabBar();
-    desk.click(bar, bar.tabRect(window->RzPageControl1->indexOf(&logs)).center());
+    QTabBar& bar = *part<QTabWidget>(*window, "tabs")->tabBar();
+    desk.click(bar, bar.tabRect(part<QTabWidget>(*window, "tabs")->indexOf(&logs)).center());
     ResultGrid& archives = *part<ResultGrid>(logs, "archiveGrid");
     ResultGrid& lines = *part<ResultGrid>(logs, "entryGrid");
     const QGroupBox& entriesBox = *part<QGroupBox>(logs, "entriesBox");
@@ -442,8 +456,9 @@ TEST_F(OperatorTest, F1ShowsTheAboutBoxAndItsButtonClosesIt)
 {
     QString version;
     expectWindow<AboutBox>([&](AboutBox& box) {
-        version = box.RzLabel5->text();
-        desk.click(*box.okButton, centre(*box.okButton));
+        version = part<QLabel>(box, "version")->text();
+        QPushButton& ok = *part<QPushButton>(box, "okButton");
+        desk.click(ok, centre(ok));
     });
     desk.key(XK_F1);
     ASSERT_TRUE(expectedWindowHandled());
