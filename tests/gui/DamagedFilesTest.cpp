@@ -79,7 +79,7 @@ private:
 
 ResultGrid& processGrid(const MainWindow& window)
 {
-    return *part<ResultGrid>(*window.processTab, "processGrid");
+    return *part<ResultGrid>(window, "processGrid");
 }
 
 struct DamagedFiles : ::testing::Test {
