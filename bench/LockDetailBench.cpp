@@ -10,6 +10,7 @@
 #include "Query.h"
 
 #include <QTimer>
+#include <functional>
 
 using namespace velmora;
 
@@ -48,14 +49,17 @@ void BM_OpenLockDetail(benchmark::State& state)
     for (auto _ : state) {
         const int before = batches();
         int shownLocks = -1;
-        // The window's own opening path, up to its modal loop, which closes it at once.
-        QTimer::singleShot(0, [&shownLocks] {
+        // The window's own opening path, up to its modal loop, which closes it at once. An opening
+        // slow enough to run an event loop of its own while it waits comes here before the window
+        // is shown: asked again a moment later.
+        std::function<void()> closeWhenShown = [&] {
             auto* window = qobject_cast<ProcessDetailWindow*>(QApplication::activeModalWidget());
             if (!window)
-                return;
+                return QTimer::singleShot(1, closeWhenShown);
             shownLocks = window->findChild<Query*>(QStringLiteral("LockQuery"))->recordCount();
             window->close();
-        });
+        };
+        QTimer::singleShot(0, closeWhenShown);
         {
             bench::ClientCpuTimer timer(state);
             ProcessDetailWindow::showModalFor(nullptr, &connection, spid);

@@ -91,6 +91,30 @@ OdbcConnection& Connection::odbc()
 CommandResult Connection::execute(const QString& commandText, int timeoutSeconds)
 {
     WaitCursor wait;
+    return fetchResult(commandText, timeoutSeconds);
+}
+
+CommandSeries Connection::executeSeries(const QStringList& commandTexts, int timeoutSeconds)
+{
+    WaitCursor wait;
+    CommandSeries series;
+    const WaitOutcome outcome = waitForSeries([&] {
+        for (const QString& text : commandTexts) {
+            try {
+                series.results.push_back(fetchResult(text, timeoutSeconds));
+            } catch (const DbError& error) {
+                series.failure = error;
+                return;
+            }
+        }
+    });
+    if (outcome.failure)
+        std::rethrow_exception(outcome.failure);
+    return series;
+}
+
+CommandResult Connection::fetchResult(const QString& commandText, int timeoutSeconds)
+{
     OdbcStatement statement(odbc(), timeoutSeconds);
     CommandResult result;
     statement.run([&] {

@@ -2,10 +2,13 @@
 // OLE DB style connection string the main window builds.
 #pragma once
 
+#include "DbError.h"
+
 #include <QObject>
 #include <QString>
 #include <QVariant>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace velmora {
@@ -21,6 +24,12 @@ struct CommandResult {
     /// The field at `position` of the first row as text; a null reads as empty text.
     /// Precondition: rowCount() > 0; throws DbError (Usage) when there is no such field.
     QString text(int position) const;
+};
+
+/// The results of command texts run one after another, up to the first that failed.
+struct CommandSeries {
+    std::vector<CommandResult> results;   // one for each text run without failing, in order
+    std::optional<DbError> failure;       // the error of the text that failed; none when all ran
 };
 
 class Connection : public QObject {
@@ -47,6 +56,10 @@ public:
     /// value by value. The batch is read to its end: an error anywhere in it fails the call.
     /// Throws DbError.
     CommandResult execute(const QString& commandText, int timeoutSeconds = 30);
+    /// Runs the command texts one after another, each as execute() runs it, its time-out counted
+    /// for its own whole call, in a single wait for the server: the operator's cancel ends the
+    /// one running and the series. Stops at the first that fails.
+    CommandSeries executeSeries(const QStringList& commandTexts, int timeoutSeconds = 30);
     /// Runs a statement that returns no rows. Throws DbError.
     void executeNoRows(const QString& commandText, int timeoutSeconds = 30);
 
@@ -61,6 +74,7 @@ private:
     friend class Query;
     void attach(Query* query);
     void detach(Query* query);
+    CommandResult fetchResult(const QString& commandText, int timeoutSeconds);
 
     QString m_connectionString;
     int m_loginTimeout = 15;

@@ -196,8 +196,7 @@ void Query::open()
     m_filter = std::move(filter);
     m_active = true;
     auto closeOnFailure = qScopeGuard([this] { close(); });
-    for (int i = 0; i < heldRowCount(); ++i)
-        runCalcFields(i);
+    runCalcFieldsOfAllRows();
     closeOnFailure.dismiss();
     rebuildView();
     m_current = m_view.empty() ? -1 : 0;
@@ -404,6 +403,16 @@ void Query::appendRows(std::vector<Row> rows)
               false);
 }
 
+void Query::runCalcFieldsOfAllRows()
+{
+    if (!onCalcFields)
+        return;
+    if (beforeCalcFields)
+        beforeCalcFields(*this);
+    for (int i = 0; i < heldRowCount(); ++i)
+        runCalcFields(i);
+}
+
 void Query::setSort(const QString& sort)
 {
     if (!m_active)
@@ -411,8 +420,7 @@ void Query::setSort(const QString& sort)
     auto parsed = std::make_unique<RowSort>(RowSort::parse(sort, m_fields));
     // Sorting reads every row again, and a row read is a row whose calculated fields are
     // computed anew; a failure there leaves the old order.
-    for (int i = 0; i < heldRowCount(); ++i)
-        runCalcFields(i);
+    runCalcFieldsOfAllRows();
     const int held = currentHeldRow();
     m_sortText = sort;
     m_sort = std::move(parsed);

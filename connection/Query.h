@@ -114,6 +114,9 @@ public:
     /// Called for every row after fetching and again at every sort, with that row current;
     /// sets calculated fields.
     std::function<void(Query&)> onCalcFields;
+    /// Called once before every pass of onCalcFields over all held rows (after fetching, at
+    /// every sort), not at all without onCalcFields: where a pass fetches what it needs at once.
+    std::function<void(Query&)> beforeCalcFields;
 
 signals:
     void afterOpen();
@@ -132,6 +135,7 @@ private:
     /// Index into m_rows of the row value() reads, -1 when none.
     int currentHeldRow() const;
     void runCalcFields(int heldRow);
+    void runCalcFieldsOfAllRows();
     std::unique_ptr<RowFilter> parsedFilter(bool filtered, const QString& text) const;
 
     Connection* m_connection = nullptr;

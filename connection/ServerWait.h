@@ -22,8 +22,17 @@ struct WaitOutcome {
 /// the GUI thread the windows keep painting and timers keep running while the call is slow
 /// (WaitInputFilter holds user input off meanwhile). Throws DbError (Usage) when called while
 /// another call is waited for.
+/// Called by the call of a waitForSeries (on its worker thread), runs `call` there at once as one
+/// step of the series, with its own `cancel` and `deadline` counted from its own start.
 WaitOutcome waitForServer(const std::function<void()>& call, const std::function<void()>& cancel,
                           std::chrono::milliseconds deadline);
+
+/// Runs `series` on the worker thread as a single call waited for as waitForServer waits: the
+/// waitForServer calls it makes are its steps, each cancelled and timed as if it were waited for
+/// alone, without a hand-over between threads for each. The operator's cancel ends the step
+/// running, and every later step ends cancelled without running. The outcome's end is always
+/// Finished (the steps have their own); its failure is what `series` threw.
+WaitOutcome waitForSeries(const std::function<void()>& series);
 
 /// The program's view of a slow server call: whether one is waited for, and how to cancel it.
 class ServerWait : public QObject {
@@ -44,8 +53,8 @@ signals:
     void waitingChanged(bool waiting);
 
 private:
-    friend WaitOutcome waitForServer(const std::function<void()>&, const std::function<void()>&,
-                                     std::chrono::milliseconds);
+    friend WaitOutcome waitOnThisThread(const std::function<void()>&, const std::function<void()>*,
+                                        std::chrono::milliseconds, bool);
     using QObject::QObject;
     void begin(std::function<void()> onCancel);
     void end();

@@ -30,7 +30,8 @@ ProcessDetail::ProcessDetail(std::function<void(Query& locks)> sortLocks, QObjec
 {
     m_lockQuery->setObjectName(QStringLiteral("LockQuery"));
     m_lockQuery->setFields(lockFields());
-    m_lockQuery->onCalcFields = [this](Query& query) { lookUpNames(query); };
+    m_lockQuery->beforeCalcFields = [this](Query& query) { lookUpNames(query); };
+    m_lockQuery->onCalcFields = [this](Query& query) { setNames(query); };
     m_inputBufferQuery->setObjectName(QStringLiteral("inputBufferQuery"));
     m_inputBufferQuery->setFields(inputBufferFields());
 }
@@ -89,18 +90,40 @@ bool ProcessDetail::refresh()
 void ProcessDetail::lookUpNames(Query& query)
 {
     // Looked up row by row with nothing kept between rows: the names are whatever the server
-    // answers at this moment, the object's in the connection's current database.
-    const auto lookup = [&query](const QString& text) {
+    // answers at this moment, the object's in the connection's current database. The look-ups
+    // of all rows go to the server in one wait, which a failed one ends.
+    const int objectId = query.fieldIndex(QStringLiteral("ObjId"));
+    const int databaseId = query.fieldIndex(QStringLiteral("dbid"));
+    QStringList lookUps;
+    for (int row = 0; row < query.heldRowCount(); ++row) {
+        lookUps << objectNameLookup(query.heldRow(row)[size_t(objectId)].toString())
+                << databaseNameLookup(query.heldRow(row)[size_t(databaseId)].toString());
+    }
+    m_nextName = 0;
+    try {
+        m_names = query.connection()->executeSeries(lookUps);
+    } catch (const DbError& error) {
+        throw LookupError(error);
+    }
+}
+
+void ProcessDetail::setNames(Query& query)
+{
+    // Row by row as the answers came: the rows before a failed look-up keep their names.
+    const auto name = [this] {
+        const size_t answer = m_nextName++;
+        if (answer >= m_names.results.size())
+            throw LookupError(m_names.failure.value());
         try {
-            const CommandResult result = query.connection()->execute(text);
+            const CommandResult& result = m_names.results[answer];
             return result.rowCount() > 0 ? result.text(0).left(lockNameLength) : QString();
         } catch (const DbError& error) {
             throw LookupError(error);
         }
     };
-    const QString objectName = lookup(objectNameLookup(query.value(QStringLiteral("ObjId")).toString()));
+    const QString objectName = name();
     query.setValue(query.fieldIndex(QStringLiteral("OName")), objectName);
-    const QString databaseName = lookup(databaseNameLookup(query.value(QStringLiteral("dbid")).toString()));
+    const QString databaseName = name();
     query.setValue(query.fieldIndex(QStringLiteral("DBName")), databaseName);
 }
 

@@ -3,12 +3,13 @@
 // opening and refresh sequences over both.
 #pragma once
 
+#include "Connection.h"
+
 #include <QObject>
 #include <functional>
 
 namespace velmora {
 
-class Connection;
 class Query;
 
 class ProcessDetail : public QObject {
@@ -34,10 +35,13 @@ public:
 
 private:
     void lookUpNames(Query& locks);
+    void setNames(Query& locks);
 
     std::function<void(Query& locks)> m_sortLocks;
     Query* m_lockQuery;
     Query* m_inputBufferQuery;
+    CommandSeries m_names;     // the answers of the look-ups of every lock row, two a row
+    size_t m_nextName = 0;
 };
 
 } // namespace velmora

@@ -3,10 +3,12 @@
 #include "Connection.h"
 #include "DbError.h"
 #include "GridHeader.h"
+#include "LockQueries.h"
 #include "MessageSeam.h"
 #include "ProcessTab.h"
 #include "Query.h"
 #include "ResultGrid.h"
+#include "ServerWait.h"
 #include "SimFixture.h"
 #include "ProcessDetailWindow.h"
 #include "WindowInput.h"
@@ -267,6 +269,34 @@ TEST_F(ProcessDetailWindowTest, RefreshFailuresAreReported)
     EXPECT_EQ(messages.all.size(), 2u);
     EXPECT_EQ(lockQuery(window).recordCount(), 5);
     EXPECT_EQ(eventInfo(window), QString());
+}
+
+TEST_F(ProcessDetailWindowTest, EscDuringALookUpEndsTheRefreshThereAndTheNextOneRunsWhole)
+{
+    RecordedMessages messages;
+    ProcessDetailWindow window;
+    window.openQueries(&connection, QStringLiteral("301"));
+    ASSERT_TRUE(showActive(window));
+    // The second row's first look-up outlasts its time-out: only the cancel ends it.
+    changeServer([](sqlsim::ServerState& state) {
+        state.faults.slowStatement = objectNameLookup(QStringLiteral("0"));
+        state.faults.slowMs = 120'000;
+    });
+    QObject::connect(&ServerWait::instance(), &ServerWait::waitingChanged, &window, [](bool waiting) {
+        if (waiting)
+            QTimer::singleShot(100, [] { pressKey(Qt::Key_Escape); });
+    });
+    int before = batches();
+    pressKey(Qt::Key_F5);
+    EXPECT_EQ(batches() - before, 1 + 3);   // no look-up after the cancelled one, no input buffer
+    ASSERT_EQ(messages.all.size(), 1u);
+    EXPECT_TRUE(messages.all[0].text.contains(QStringLiteral("Operation was cancelled")));
+
+    changeServer([](sqlsim::ServerState& state) { state.faults.slowStatement.clear(); });
+    before = batches();
+    window.refresh();
+    EXPECT_EQ(batches() - before, 1 + 4 * 2 + 1);
+    EXPECT_EQ(messages.all.size(), 1u);
 }
 
 TEST_F(ProcessDetailWindowTest, AnInputBufferRefusedAtOpeningLeavesTheBoxesEmptyAndEveryRefreshFailing)
