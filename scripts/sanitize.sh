@@ -12,6 +12,7 @@ suppressions="$PWD/scripts/sanitizers"
 export ASAN_OPTIONS="detect_leaks=1:halt_on_error=1"
 export LSAN_OPTIONS="suppressions=$suppressions/lsan.supp:print_suppressions=0"
 export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1:suppressions=$suppressions/ubsan.supp"
-cmake --build build-fuzz -j "$(nproc)"
+# The tests and what they read only: the simulator's executable runs in no stage of this tree.
+cmake --build build-fuzz -j "$(nproc)" --target velmora_tests
 cd build-fuzz
-QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j "$(nproc)"
+QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j "${VELMORA_CTEST_JOBS:-$(( $(nproc) * 3 ))}"

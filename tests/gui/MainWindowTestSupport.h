@@ -60,9 +60,10 @@ struct WorkingDirectory {
     QTemporaryDir dir;
 };
 
-/// "Velmora.ini" beside the test executable, removed before and after each test. Test cases
-/// run as parallel processes share that one file, so each holds a lock on it while it runs.
-/// Each test works in a directory of its own.
+/// "Velmora.ini" beside the test executable, removed before and after each test. ctest runs each
+/// case from a directory of its own (tests/support/run-apart.sh); cases started by hand side by
+/// side share the one file, so each holds a lock on it while it runs. Each test works in a
+/// directory of its own.
 struct SettingsFile {
     SettingsFile()
     {

@@ -149,6 +149,7 @@ TEST(SilentServer, TheWindowPaintsWhileTheLoginWaits)
 
     SettingsFile settings;
     MainWindow window;
+    window.Connect->setLoginTimeout(2);   // the default 15 seconds prove nothing more
     RecordedMessages messages;
     ASSERT_TRUE(showActive(window));
     fillLogin(window, QStringLiteral("127.0.0.1,%1").arg(ntohs(address.sin_port)), QStringLiteral("sa"),
@@ -163,7 +164,7 @@ TEST(SilentServer, TheWindowPaintsWhileTheLoginWaits)
     });
     QObject::connect(&ServerWait::instance(), &ServerWait::waitingChanged, &resize, [&](bool waiting) {
         if (waiting)
-            resize.start(500);
+            resize.start(200);
         else
             resize.stop();
     });
