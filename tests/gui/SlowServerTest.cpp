@@ -149,7 +149,7 @@ TEST(SilentServer, TheWindowPaintsWhileTheLoginWaits)
 
     SettingsFile settings;
     MainWindow window;
-    window.Connect->setLoginTimeout(2);   // the default 15 seconds prove nothing more
+    window.connection()->setLoginTimeout(2);   // the default 15 seconds prove nothing more
     RecordedMessages messages;
     ASSERT_TRUE(showActive(window));
     fillLogin(window, QStringLiteral("127.0.0.1,%1").arg(ntohs(address.sin_port)), QStringLiteral("sa"),
