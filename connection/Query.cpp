@@ -425,7 +425,20 @@ void Query::setSort(const QString& sort)
     m_sortText = sort;
     m_sort = std::move(parsed);
     rebuildView();
-    // The current record stays current in its new place.
+    keepCurrentHeldRow(held);
+}
+
+void Query::rearrange()
+{
+    if (!m_active)
+        return;
+    const int held = currentHeldRow();
+    rebuildView();
+    keepCurrentHeldRow(held);
+}
+
+void Query::keepCurrentHeldRow(int held)
+{
     const auto visible = std::find(m_view.begin(), m_view.end(), held);
     resetView(visible != m_view.end() ? int(visible - m_view.begin()) : (m_view.empty() ? -1 : 0), false);
 }
@@ -469,6 +482,8 @@ void Query::rebuildView()
             m_view.push_back(int(i));
     if (m_sort && !m_sort->empty())
         m_sort->apply(m_view, m_rows, m_fields);
+    if (arrangeView)
+        arrangeView(m_view, m_rows);
 }
 
 } // namespace velmora

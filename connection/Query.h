@@ -111,6 +111,14 @@ public:
     bool filtered() const { return m_filtered; }
     void setFiltered(bool on);
 
+    /// Called at the end of every build of the visible rows (after filter and sort) with their
+    /// held-row indices in order; may drop rows and change their order: the screen's own
+    /// grouping of what the filter and sort left.
+    std::function<void(std::vector<int>& view, const std::vector<Row>& rows)> arrangeView;
+    /// Builds the visible rows again (filter, sort, arrangeView), the current row staying
+    /// current in its new place while it is still visible. Nothing while closed.
+    void rearrange();
+
     /// Called for every row after fetching and again at every sort, with that row current;
     /// sets calculated fields.
     std::function<void(Query&)> onCalcFields;
@@ -132,6 +140,8 @@ private:
     void moveCurrent(int row, bool bof, bool eof);
     /// After the visible rows changed as a whole: makes `row` current and notifies.
     void resetView(int row, bool bof);
+    /// resetView() at the visible place of held row `held`; the first row when it is gone.
+    void keepCurrentHeldRow(int held);
     /// Index into m_rows of the row value() reads, -1 when none.
     int currentHeldRow() const;
     void runCalcFields(int heldRow);

@@ -195,6 +195,25 @@ TEST_F(QueryCursor, SortKeepsTheCurrentRecordAndEndsWithTheResultSet)
     EXPECT_EQ(visible(), "3,1,2");   // the server's order again
 }
 
+TEST_F(QueryCursor, ArrangementFollowsTheSortAndRearrangeKeepsTheCurrentRow)
+{
+    // Held rows in the server's order: n = 3, 1, 2. The arrangement drops n = 1 and puts n = 2
+    // first, whatever the sort.
+    query.arrangeView = [](std::vector<int>& view, const std::vector<Row>&) {
+        std::erase_if(view, [](int held) { return held == 1; });
+        std::stable_partition(view.begin(), view.end(), [](int held) { return held == 2; });
+    };
+    query.open();
+    EXPECT_EQ(visible(), "2,3");
+    query.setSort(QStringLiteral("n DESC"));
+    EXPECT_EQ(visible(), "2,3");
+    query.moveTo(1);                              // n = 3
+    query.arrangeView = nullptr;
+    query.rearrange();
+    EXPECT_EQ(visible(), "3,2,1");
+    EXPECT_EQ(query.value("n").toInt(), 3);
+}
+
 TEST_F(QueryCursor, FilterOutlivesCloseAndTheSecondCursorSeesEveryRow)
 {
     query.setFiltered(true);
