@@ -50,6 +50,7 @@ void ProcessMonitor::open(ServerFamily family)
     m_sortOfFailedRefresh.clear();
     emit sourceBound(source());
     source()->open();
+    emit listRead();
 }
 
 void ProcessMonitor::close()
@@ -82,6 +83,7 @@ void ProcessMonitor::refresh()
     // A process that has ended is simply not found: the position stays where the reopening
     // and re-sorting left it.
     query->locate(QStringLiteral("spid"), spid);
+    emit listRead();
 }
 
 void ProcessMonitor::kill(int spid)

@@ -48,6 +48,9 @@ public:
 signals:
     /// The variant of the server's family has become the source, not yet opened.
     void sourceBound(Query* source);
+    /// The list has just been read from the server (an open or a refresh that succeeded): its
+    /// rows are held in source(), in the operator's order.
+    void listRead();
 
 private:
     Connection* m_connection;
