@@ -31,6 +31,11 @@ MainStatusBar::MainStatusBar(QWidget* parent)
     m_versionPane = new StatusPane(this);
     m_versionPane->setObjectName(QStringLiteral("versionPane"));
     addWidget(m_versionPane, 1);
+    m_refreshPane = new QLabel(this);
+    m_refreshPane->setObjectName(QStringLiteral("refreshPane"));
+    m_refreshPane->setFont(tahomaFont(8));
+    addPermanentWidget(m_refreshPane);
+    m_refreshPane->hide();
     m_clock = new QLabel(this);
     m_clock->setObjectName(QStringLiteral("clock"));
     m_clock->setFont(tahomaFont(8));
@@ -59,6 +64,12 @@ MainStatusBar::MainStatusBar(QWidget* parent)
 void MainStatusBar::setVersionLine(const QString& line)
 {
     m_versionPane->setText(line);
+}
+
+void MainStatusBar::setRefreshLine(const QString& line)
+{
+    m_refreshPane->setText(line);
+    m_refreshPane->setVisible(!line.isEmpty());
 }
 
 void MainStatusBar::updateClock()

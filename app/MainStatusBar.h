@@ -1,5 +1,6 @@
-// The main window's status bar: the server's version line, the clock, and the Cancel button that
-// shows only while the server is slow to answer a call that can be cancelled.
+// The main window's status bar: the server's version line, the process list's auto-refresh line
+// (only while it watches), the clock, and the Cancel button that shows only while the server is
+// slow to answer a call that can be cancelled.
 #pragma once
 
 #include <QStatusBar>
@@ -17,11 +18,14 @@ public:
 
     /// The version line of the server connected to; empty clears it.
     void setVersionLine(const QString& line);
+    /// The auto-refresh line; empty hides its pane.
+    void setRefreshLine(const QString& line);
 
 private:
     void updateClock();
 
     StatusPane* m_versionPane = nullptr;
+    QLabel* m_refreshPane = nullptr;
     QLabel* m_clock = nullptr;
 };
 

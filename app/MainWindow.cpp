@@ -2,6 +2,7 @@
 
 #include "AboutBox.h"
 #include "ActionKeyFilter.h"
+#include "AutoRefresh.h"
 #include "ClassicFrame.h"
 #include "ConnectSession.h"
 #include "Connection.h"
@@ -96,6 +97,9 @@ void MainWindow::createTabs()
     m_connectOrder = {m_processTab, serverTab, databaseTab, logTab};
     m_tabs->setCurrentIndex(0);
     m_layoutStore = std::make_unique<ColumnLayoutStore>(*m_processTab);
+    connect(m_processTab->autoRefresh(), &AutoRefresh::statusChanged, m_statusBar, &MainStatusBar::setRefreshLine);
+    connect(m_processTab, &ProcessTab::autoRefreshIntervalChosen, this,
+            [this](int seconds) { m_settings.saveAutoRefreshInterval(seconds); });
 }
 
 void MainWindow::addWindowTab(WindowTab* tab, const QString& objectName)
@@ -153,6 +157,8 @@ void MainWindow::createActions()
                 tab->filterValuesKey();
         }),
     };
+    // Enabled in both states, as the tab's own controls are: it only pauses or resumes the watch.
+    makeAction(QStringLiteral("AutoRefreshPauseAction"), {QKeySequence(Qt::Key_F9)}, [this] { m_processTab->pauseKey(); });
     makeAction(QStringLiteral("ExitAction"), {QKeySequence(Qt::ALT | Qt::Key_X)}, [this] { close(); });
     makeAction(QStringLiteral("InfoAction"), {QKeySequence(Qt::Key_F1)}, [this] { AboutBox(this).exec(); });
 
@@ -184,6 +190,7 @@ void MainWindow::applyState(bool connected)
 void MainWindow::restoreSettings()
 {
     m_topPanel->setServerAliases(serverAliases());
+    m_processTab->setAutoRefreshInterval(m_settings.autoRefreshInterval());
     // A damaged layout file leaves the window without the caption's version and the stored
     // server and login.
     if (!m_layoutStore->restore())

@@ -39,4 +39,14 @@ void ProgramSettings::saveSort(const QString& sort) const
     WriteIniValue(SettingsFile, QStringLiteral("SortOption"), QStringLiteral("Sort"), sort);
 }
 
+int ProgramSettings::autoRefreshInterval() const
+{
+    return ReadIniValue(SettingsFile, QStringLiteral("AutoRefresh"), QStringLiteral("Interval")).toInt();
+}
+
+void ProgramSettings::saveAutoRefreshInterval(int seconds) const
+{
+    WriteIniValue(SettingsFile, QStringLiteral("AutoRefresh"), QStringLiteral("Interval"), QString::number(seconds));
+}
+
 } // namespace velmora

@@ -1,5 +1,6 @@
 #include "ProcessTab.h"
 
+#include "AutoRefresh.h"
 #include "ColumnLayoutFile.h"
 #include "FilterRow.h"
 #include "GridSetup.h"
@@ -13,9 +14,12 @@
 #include "ResultGrid.h"
 #include "TabToolBar.h"
 
+#include <QApplication>
+#include <QComboBox>
 #include <QStyle>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace velmora {
 
@@ -37,6 +41,7 @@ ProcessTab::ProcessTab(Connection* connection, QWidget* parent)
     : WindowTab(parent)
     , m_connection(connection)
     , m_monitor(new ProcessMonitor(connection, this))
+    , m_autoRefresh(new AutoRefresh([this] { m_monitor->refresh(); }, this))
 {
     auto* toolBar = new TabToolBar(QStringLiteral("processToolBar"), this, Qt::LeftEdge | Qt::RightEdge | Qt::BottomEdge);
     m_refreshButton = toolBar->addButton(QStringLiteral("refreshButton"), 4,
@@ -50,6 +55,7 @@ ProcessTab::ProcessTab(Connection* connection, QWidget* parent)
     m_filterValuesButton = toolBar->addButton(QStringLiteral("filterValuesButton"), 70,
                                               style()->standardIcon(QStyle::SP_FileDialogContentsView),
                                               QStringLiteral("Обновить значения фильтров (F3)"));
+    addAutoRefreshControls(*toolBar);
     connect(m_refreshButton, &QToolButton::clicked, this, guarded(this, &ProcessTab::refreshClicked));
     connect(m_killButton, &QToolButton::clicked, this, guarded(this, &ProcessTab::killClicked));
     connect(m_filterValuesButton, &QToolButton::clicked, this, guarded(this, &ProcessTab::filterValuesClicked));
@@ -110,6 +116,7 @@ void ProcessTab::setConnectedState(bool connected)
 {
     for (QToolButton* button : {m_refreshButton, m_killButton, m_filterValuesButton})
         button->setEnabled(connected);
+    m_autoRefresh->setListOpen(connected);
 }
 
 void ProcessTab::openAfterConnect(ServerFamily family)
@@ -140,7 +147,59 @@ void ProcessTab::filterValuesKey()
 
 void ProcessTab::refreshClicked()
 {
-    m_monitor->refresh();
+    m_autoRefresh->refreshNow();
+}
+
+void ProcessTab::setAutoRefreshInterval(int seconds)
+{
+    const auto offered = AutoRefresh::intervals();
+    const auto chosen = std::ranges::find(offered, seconds);
+    m_intervalBox->setCurrentIndex(chosen == offered.end() ? 0 : int(chosen - offered.begin()));
+    m_autoRefresh->setInterval(seconds);
+}
+
+void ProcessTab::pauseKey()
+{
+    m_autoRefresh->togglePause();
+}
+
+void ProcessTab::addAutoRefreshControls(TabToolBar& bar)
+{
+    bar.addSeparator(QStringLiteral("separatorBeforeAutoRefresh"), 211, 8);
+    m_intervalBox = new QComboBox(&bar);
+    m_intervalBox->setObjectName(QStringLiteral("refreshIntervalBox"));
+    m_intervalBox->setToolTip(QStringLiteral("Интервал автообновления"));
+    // Like the tool bar's buttons it leaves the focus in the grid.
+    m_intervalBox->setFocusPolicy(Qt::NoFocus);
+    for (int seconds : AutoRefresh::intervals())
+        m_intervalBox->addItem(seconds == 0 ? QStringLiteral("Выкл") : QStringLiteral("%1 с").arg(seconds));
+    constexpr int BoxWidth = 60;
+    const int boxHeight = TabToolBar::buttonSize - 4;
+    m_intervalBox->setGeometry(219, (TabToolBar::barHeight - boxHeight) / 2, BoxWidth, boxHeight);
+    m_pauseButton = bar.addButton(QStringLiteral("pauseButton"), 219 + BoxWidth + 4,
+                                  style()->standardIcon(QStyle::SP_MediaPause),
+                                  QStringLiteral("Пауза автообновления (F9)"));
+    m_pauseButton->setCheckable(true);
+    m_pauseButton->setEnabled(false);
+
+    m_autoRefresh->mayStart = [this] { return windowIdle(); };
+    connect(m_intervalBox, &QComboBox::activated, this, [this](int index) {
+        const int seconds = AutoRefresh::intervals()[size_t(index)];
+        m_autoRefresh->setInterval(seconds);
+        emit autoRefreshIntervalChosen(seconds);
+    });
+    connect(m_pauseButton, &QToolButton::clicked, m_autoRefresh, &AutoRefresh::setPaused);
+    connect(m_autoRefresh, &AutoRefresh::pausedChanged, m_pauseButton, &QToolButton::setChecked);
+    connect(m_autoRefresh, &AutoRefresh::statusChanged, m_pauseButton,
+            [this] { m_pauseButton->setEnabled(m_autoRefresh->interval() != 0); });
+}
+
+bool ProcessTab::windowIdle() const
+{
+    // Another program being active does not count: the list is watched from the side.
+    const QWidget* active = QApplication::activeWindow();
+    return (!active || active == window()) && !QApplication::activeModalWidget() && !QApplication::activePopupWidget()
+           && m_processGrid->filterRow()->editedColumn() < 0;
 }
 
 void ProcessTab::killClicked()

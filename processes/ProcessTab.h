@@ -6,16 +6,19 @@
 #include <functional>
 
 class QColor;
+class QComboBox;
 class QFont;
 class QToolButton;
 
 namespace velmora {
 
+class AutoRefresh;
 class Connection;
 class ProcessMonitor;
 class Query;
 class ResultGrid;
 class RowView;
+class TabToolBar;
 struct GridColumn;
 
 class ProcessTab : public WindowTab {
@@ -49,6 +52,17 @@ public:
     void deleteKey() override;                             // killClicked
     void filterValuesKey() override;                       // filterValuesClicked
 
+    /// The refresh that keeps watching the list (off until an interval is chosen).
+    AutoRefresh* autoRefresh() const { return m_autoRefresh; }
+    /// Shows `seconds` in the interval box and watches at that pace; a value not offered is off.
+    void setAutoRefreshInterval(int seconds);
+    /// F9: pauses or resumes the watch.
+    void pauseKey();
+
+signals:
+    /// The operator chose an interval in the box.
+    void autoRefreshIntervalChosen(int seconds);
+
 private:
     /// Reopens the list keeping its order and current process. Throws DbError.
     void refreshClicked();
@@ -66,6 +80,9 @@ private:
     void colourProcessCell(const GridColumn& column, const RowView& row, QFont& font, QColor& background,
                            QColor& text);
     void processGridKeyPressed(QChar& key);
+    void addAutoRefreshControls(TabToolBar& bar);
+    /// Whether this window is idle: no dialog, menu or filter editor open in it.
+    bool windowIdle() const;
 
     Connection* m_connection;
     ProcessMonitor* m_monitor;
@@ -73,6 +90,9 @@ private:
     QToolButton* m_killButton;
     QToolButton* m_filterValuesButton;
     ResultGrid* m_processGrid;
+    AutoRefresh* m_autoRefresh;
+    QComboBox* m_intervalBox = nullptr;
+    QToolButton* m_pauseButton = nullptr;
 };
 
 } // namespace velmora
