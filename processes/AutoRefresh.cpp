@@ -3,6 +3,7 @@
 #include "GuardedHandler.h"
 #include "ServerWait.h"
 
+#include <QElapsedTimer>
 #include <algorithm>
 #include <array>
 

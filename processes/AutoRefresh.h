@@ -3,7 +3,6 @@
 // with something else, and a stop at the first refresh that fails.
 #pragma once
 
-#include <QElapsedTimer>
 #include <QObject>
 #include <QTime>
 #include <QTimer>
@@ -27,7 +26,8 @@ public:
     std::function<bool()> mayStart = [] { return true; };
 
     int interval() const { return m_interval; }
-    /// Sets the interval in seconds (0: off); a value not offered is taken as off.
+    /// Sets the interval in seconds (0: off) and counts it from now; a value not offered is taken
+    /// as off. Choosing an interval resumes a paused or stopped watch.
     void setInterval(int seconds);
     bool paused() const { return m_paused; }
     void setPaused(bool paused);
