@@ -158,7 +158,8 @@ void MainWindow::createActions()
         }),
     };
     // Enabled in both states, as the tab's own controls are: it only pauses or resumes the watch.
-    makeAction(QStringLiteral("AutoRefreshPauseAction"), {QKeySequence(Qt::Key_F9)}, [this] { m_processTab->pauseKey(); });
+    makeAction(QStringLiteral("AutoRefreshPauseAction"), {QKeySequence(Qt::Key_F9)},
+               [this] { m_processTab->pauseKey(); });
     makeAction(QStringLiteral("ExitAction"), {QKeySequence(Qt::ALT | Qt::Key_X)}, [this] { close(); });
     makeAction(QStringLiteral("InfoAction"), {QKeySequence(Qt::Key_F1)}, [this] { AboutBox(this).exec(); });
 

@@ -41,7 +41,8 @@ public:
         for (int spid : {300, 301, 302})
             addProcess(spid);
         tab().autoRefresh()->setSecondLength(SecondMs);
-        fillLogin(window, QStringLiteral("127.0.0.1,%1").arg(sim.port()), QStringLiteral("sa"), QStringLiteral("velmora"));
+        fillLogin(window, QStringLiteral("127.0.0.1,%1").arg(sim.port()), QStringLiteral("sa"),
+                  QStringLiteral("velmora"));
         part<QAction>(window, "ConnectAction")->trigger();
     }
     ~Watching() override { setMessageHandler(previous); }
@@ -216,7 +217,8 @@ TEST(AutoRefreshSettings, KeptInASectionOfItsOwnLeavingTheRestOfTheFileAsItWas)
 {
     SettingsFile settings;
     // An earlier run's file, in code page 1251, with CR LF.
-    const QByteArray earlier("[ServerOption]\r\nServerName=\xD1\xE5\xF0\xE2\xE5\xF0\r\n[SortOption]\r\nSort=cpu DESC\r\n");
+    const QByteArray earlier("[ServerOption]\r\nServerName=\xD1\xE5\xF0\xE2\xE5\xF0\r\n"
+                             "[SortOption]\r\nSort=cpu DESC\r\n");
     {
         QFile file(SettingsFile::path());
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
@@ -231,7 +233,8 @@ TEST(AutoRefreshSettings, KeptInASectionOfItsOwnLeavingTheRestOfTheFileAsItWas)
             QAbstractItemView& items = *box.view();
             ASSERT_TRUE(QTest::qWaitFor([&] { return items.isVisible(); }));
             // The item's middle across the list, where the operator points.
-            click(*items.viewport(), {items.viewport()->width() / 2, items.visualRect(items.model()->index(chosen, 0)).center().y()});
+            const int y = items.visualRect(items.model()->index(chosen, 0)).center().y();
+            click(*items.viewport(), {items.viewport()->width() / 2, y});
         }
         window.close();
         if (chosen < 0) {

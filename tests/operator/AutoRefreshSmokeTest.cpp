@@ -31,7 +31,8 @@ TEST_F(OperatorTest, AnIntervalPickedFromTheBoxRefreshesTheListAndF9PausesIt)
     QAbstractItemView& items = *box.view();
     ASSERT_TRUE(waitUntil([&] { return items.isVisible(); }));
     // The middle of the item across the list, where the operator points.
-    desk.click(*items.viewport(), {items.viewport()->width() / 2, items.visualRect(items.model()->index(1, 0)).center().y()});
+    const int y = items.visualRect(items.model()->index(1, 0)).center().y();
+    desk.click(*items.viewport(), {items.viewport()->width() / 2, y});
     ASSERT_EQ(box.currentText(), QStringLiteral("2 с"));
     ASSERT_TRUE(waitUntil([&] { return line().startsWith(QStringLiteral("Обновлено ")); })) << line().toStdString();
     const int started = reads();
