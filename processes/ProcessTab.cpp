@@ -196,10 +196,11 @@ void ProcessTab::addAutoRefreshControls(TabToolBar& bar)
 
 bool ProcessTab::windowIdle() const
 {
-    // Another program being active does not count: the list is watched from the side.
+    // Another program being active does not count: the list is watched from the side. A
+    // running incremental search would lose its place to a refresh.
     const QWidget* active = QApplication::activeWindow();
     return (!active || active == window()) && !QApplication::activeModalWidget() && !QApplication::activePopupWidget()
-           && m_processGrid->filterRow()->editedColumn() < 0;
+           && m_processGrid->filterRow()->editedColumn() < 0 && !m_processGrid->isIncSearching();
 }
 
 void ProcessTab::killClicked()

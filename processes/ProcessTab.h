@@ -81,7 +81,7 @@ private:
                            QColor& text);
     void processGridKeyPressed(QChar& key);
     void addAutoRefreshControls(TabToolBar& bar);
-    /// Whether this window is idle: no dialog, menu or filter editor open in it.
+    /// Whether this window is idle: no dialog, menu, filter editor or incremental search open in it.
     bool windowIdle() const;
 
     Connection* m_connection;

@@ -113,6 +113,8 @@ struct Busy {
     const char* name;
     std::vector<std::pair<int, Qt::KeyboardModifiers>> openKeys;
     int closeKey;
+    Qt::KeyboardModifiers closeModifiers = {};
+    bool (*isOpen)(const ResultGrid&) = nullptr;   // what is open when it is not a window
 };
 
 void PrintTo(const Busy& busy, std::ostream* out)
@@ -148,9 +150,9 @@ TEST_P(WatchingABusyWindow, HoldsOffWhileItIsOpenAndGoesOnAfter)
     for (const auto& [key, modifiers] : GetParam().openKeys)
         pressKey(key, modifiers);
     if (GetParam().closeKey) {
-        ASSERT_GE(grid.filterRow()->editedColumn(), 0);
+        ASSERT_TRUE(GetParam().isOpen(grid));
         whileOpen();
-        pressKey(GetParam().closeKey, Qt::ControlModifier);
+        pressKey(GetParam().closeKey, GetParam().closeModifiers);
     }
     EXPECT_TRUE(held);
     EXPECT_TRUE(readsReach(reads() + 2));
@@ -161,7 +163,10 @@ INSTANTIATE_TEST_SUITE_P(, WatchingABusyWindow, ::testing::Values(
     Busy{"AboutBox", {{Qt::Key_F1, {}}}, 0},
     Busy{"FindDialog", {{Qt::Key_F, Qt::ControlModifier}, {Qt::Key_F, Qt::ControlModifier}}, 0},
     Busy{"DetailWindow", {{Qt::Key_Return, {}}}, 0},
-    Busy{"FilterEditor", {{Qt::Key_F3, {}}, {Qt::Key_Up, Qt::ControlModifier}}, Qt::Key_Down}));
+    Busy{"FilterEditor", {{Qt::Key_F3, {}}, {Qt::Key_Up, Qt::ControlModifier}}, Qt::Key_Down,
+         Qt::ControlModifier, [](const ResultGrid& grid) { return grid.filterRow()->editedColumn() >= 0; }},
+    Busy{"IncrementalSearch", {{Qt::Key_5, {}}}, Qt::Key_Escape, {},
+         [](const ResultGrid& grid) { return grid.isIncSearching(); }}));
 
 TEST_F(Watching, NeverStartsInsideAnotherServerCall)
 {
