@@ -10,7 +10,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/packages.sh
-velmora_install_packages valgrind
+velmora_install_packages
 build=${BUILD:-build}
 program=$1
 shift
