@@ -15,6 +15,7 @@
 #include <sql.h>
 #include <sqlext.h>
 #include <pthread.h>
+#include <valgrind/callgrind.h>
 #include <ctime>
 #include <functional>
 #include <string>
@@ -73,7 +74,32 @@ private:
     clockid_t m_worker{};
 };
 
-/// Times one iteration of a UseManualTime() benchmark in the client's CPU time.
+/// Under callgrind started with --collect-atstart=no (bench/count.sh), counts the instructions of
+/// the calling thread while it lives, and with `withWorker` those of the worker thread its server
+/// calls run on as well: the measured part alone, none of the set-up and none of the simulator's.
+/// Natively it costs nothing beyond the worker's round trip.
+class CountedSpan {
+public:
+    explicit CountedSpan(bool withWorker) : m_withWorker(withWorker) { toggle(); }
+    ~CountedSpan() { toggle(); }
+    CountedSpan(const CountedSpan&) = delete;
+    CountedSpan& operator=(const CountedSpan&) = delete;
+
+private:
+    void toggle() const
+    {
+        if (RUNNING_ON_VALGRIND == 0)
+            return;
+        CALLGRIND_TOGGLE_COLLECT;
+        if (m_withWorker)
+            velmora::waitForServer([] { CALLGRIND_TOGGLE_COLLECT; }, {}, {});
+    }
+
+    bool m_withWorker;
+};
+
+/// Times one iteration of a UseManualTime() benchmark in the client's CPU time, and counts its
+/// instructions under bench/count.sh.
 class ClientCpuTimer {
 public:
     explicit ClientCpuTimer(benchmark::State& state) : m_state(state), m_start(clock().seconds()) {}
@@ -90,6 +116,7 @@ private:
 
     benchmark::State& m_state;
     double m_start;
+    CountedSpan m_counted{true};   // made after the first reading and ended after the last: untimed
 };
 
 /// The main of a benchmark program that paints or holds widgets: the benchmarks named on the

@@ -373,8 +373,10 @@ std::vector<std::vector<QVariant>> OdbcStatement::fetchByBlocks(size_t width, SQ
             if (m_rowStatus[r] == SQL_ROW_ERROR)
                 fail();
             std::vector<QVariant>& row = rows.emplace_back(width);
+            // The slots are null and own nothing: each value is made in its slot, where
+            // assigning it would move it twice.
             for (BoundColumn& column : m_bound)
-                row[size_t(column.read.target)] = boundValue(column, r);
+                ::new (&row[size_t(column.read.target)]) QVariant(boundValue(column, r));
         }
     }
     return rows;
@@ -434,13 +436,17 @@ QDateTime OdbcStatement::localDateTime(const SQL_TIMESTAMP_STRUCT& ts)
 {
     // The fraction is in nanoseconds; the server keeps 1/300 s, so round to the nearest ms
     // (999.5 ms and up carries into the next second, minute or day).
-    const QDate date(ts.year, ts.month, ts.day);
-    if (!date.isValid())
-        throw DbError(DbError::Cause::Binding,
-                      QStringLiteral("The server sent an impossible date (year %1, month %2, day %3).")
-                          .arg(ts.year).arg(ts.month).arg(ts.day),
-                      {}, m_batch);
-    const qint64 wallMs = date.toJulianDay() * kMsPerDay
+    // Rows come in runs of one day: the day's number is worked out once for the run.
+    if (ts.year != m_day.year || ts.month != m_day.month || ts.day != m_day.day) {
+        const QDate date(ts.year, ts.month, ts.day);
+        if (!date.isValid())
+            throw DbError(DbError::Cause::Binding,
+                          QStringLiteral("The server sent an impossible date (year %1, month %2, day %3).")
+                              .arg(ts.year).arg(ts.month).arg(ts.day),
+                          {}, m_batch);
+        m_day = {ts.year, ts.month, ts.day, date.toJulianDay()};
+    }
+    const qint64 wallMs = m_day.julianDay * kMsPerDay
         + ((ts.hour * 60 + ts.minute) * 60 + ts.second) * qint64(1000) + (ts.fraction + 500000) / 1000000;
     // The server's value has no zone: it is the local wall clock. Held with the local offset of
     // its minute it keeps that wall clock exactly (even in a daylight-saving gap, where a local

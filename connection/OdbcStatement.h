@@ -100,6 +100,14 @@ private:
         int seconds = 0;
     };
     std::array<MinuteOffset, 64> m_offsets{};
+    /// A valid date, held with its Julian day number.
+    struct Day {
+        SQLSMALLINT year;
+        SQLUSMALLINT month;
+        SQLUSMALLINT day;
+        qint64 julianDay;
+    };
+    Day m_day{1970, 1, 1, 2440588};   // the date last read
 };
 
 } // namespace velmora

@@ -26,11 +26,13 @@ namespace velmora {
 /// Whether a held value is missing: rows hold an invalid QVariant where the server sent a null.
 inline bool isMissing(const QVariant& value) { return !value.isValid(); }
 
-/// The number a held integer value carries. The driver's integers are held as int or qlonglong;
-/// those are read directly, anything else through QVariant's conversion.
+/// The number a held integer value carries. The driver's integers are held as qint16, int or
+/// qlonglong; those are read directly, anything else through QVariant's conversion.
 inline qint64 heldInteger(const QVariant& value)
 {
     switch (value.typeId()) {
+    case QMetaType::Short:
+        return *static_cast<const qint16*>(value.constData());
     case QMetaType::Int:
         return *static_cast<const int*>(value.constData());
     case QMetaType::LongLong:

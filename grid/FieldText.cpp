@@ -1,9 +1,11 @@
 #include "FieldText.h"
 
 #include "LocaleValues.h"
+#include "ValueCompare.h"
 
 #include <QDateTime>
 #include <algorithm>
+#include <iterator>
 #include <limits>
 #include <optional>
 #include <vector>
@@ -74,7 +76,21 @@ public:
 
     QString integer(qint64 value) const
     {
-        return m_asciiDigits ? QString::number(value) : m_plain.toString(value);
+        if (!m_asciiDigits)
+            return m_plain.toString(value);
+        // QString::number asks the C locale's data for every value; a value list writes
+        // thousands, so the digits are written here.
+        char16_t digits[20];   // a 64-bit integer: 19 digits and a sign
+        char16_t* const end = std::end(digits);
+        char16_t* first = end;
+        quint64 magnitude = value < 0 ? 0 - quint64(value) : quint64(value);
+        do {
+            *--first = char16_t(u'0' + magnitude % 10);
+            magnitude /= 10;
+        } while (magnitude != 0);
+        if (value < 0)
+            *--first = u'-';
+        return QString(reinterpret_cast<const QChar*>(first), end - first);
     }
 
     QString dateTime(const QDateTime& value)
@@ -136,7 +152,7 @@ QString fieldDisplayText(const QVariant& value, FieldKind kind, const QLocale& l
     case FieldKind::SmallInt:
     case FieldKind::Integer:
     case FieldKind::LargeInt:
-        return writerFor(locale).integer(value.toLongLong());
+        return writerFor(locale).integer(heldInteger(value));
     case FieldKind::Float:
         return numberText(value.toDouble(), locale);
     case FieldKind::BCD:

@@ -64,10 +64,18 @@ TEST(FieldTextTest, IntegersReadAsTheLocaleWritesThemWithoutGroupSeparators)
     for (const QLocale& locale : locales) {
         QLocale plain = locale;
         plain.setNumberOptions(QLocale::OmitGroupSeparator);
-        for (const qint64 number : numbers)
-            for (const FieldKind kind : {FieldKind::SmallInt, FieldKind::Integer, FieldKind::LargeInt})
-                EXPECT_EQ(fieldDisplayText(number, kind, locale), plain.toString(number))
-                    << locale.name().toStdString() << " " << number;
+        for (const qint64 number : numbers) {
+            // Held as the driver holds them: 16-bit, 32-bit and 64-bit values.
+            QVariantList held = {number};
+            if (number == qint32(number))
+                held << int(number);
+            if (number == qint16(number))
+                held << QVariant::fromValue(qint16(number));
+            for (const QVariant& value : held)
+                for (const FieldKind kind : {FieldKind::SmallInt, FieldKind::Integer, FieldKind::LargeInt})
+                    EXPECT_EQ(fieldDisplayText(value, kind, locale), plain.toString(number))
+                        << locale.name().toStdString() << " " << number << " " << value.typeName();
+        }
     }
 }
 
