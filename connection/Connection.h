@@ -48,7 +48,6 @@ public:
     /// The longest any command on this connection may wait for the server, whatever time-out
     /// its caller asks for; 0 (the default) sets no limit. Lets a test wait out a time-out of
     /// any screen in a second instead of its 30.
-    int commandTimeoutLimit() const { return m_commandTimeoutLimit; }
     void setCommandTimeoutLimit(int seconds) { m_commandTimeoutLimit = seconds; }
 
     /// Opens the connection; throws DbError with the driver's messages on failure.
