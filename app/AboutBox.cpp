@@ -20,7 +20,7 @@ namespace {
 
 constexpr int ClientWidth = 316;
 constexpr int ClientHeight = 139;
-constexpr int PanelHeight = 103;
+constexpr int InfoPanelHeight = 103;
 constexpr int ButtonBarHeight = 36;
 constexpr int LabelLeft = 8;
 constexpr int ValueLeft = 106;
@@ -84,7 +84,7 @@ AboutBox::AboutBox(QWidget* owner)
     auto* infoPanel = new QFrame(this);
     infoPanel->setObjectName(QStringLiteral("infoPanel"));
     infoPanel->setFrameStyle(QFrame::Box | QFrame::Plain);   // flat
-    infoPanel->setGeometry(0, 0, ClientWidth, PanelHeight);
+    infoPanel->setGeometry(0, 0, ClientWidth, InfoPanelHeight);
 
     const auto label = [infoPanel](const QString& name, const QString& text, int top) {
         return place(new QLabel(text, infoPanel), name, LabelLeft, top, Qt::black);

@@ -88,6 +88,12 @@ OdbcConnection& Connection::odbc()
     return *m_odbc;
 }
 
+OdbcStatement Connection::statement(int timeoutSeconds)
+{
+    const bool limited = m_commandTimeoutLimit > 0 && (timeoutSeconds <= 0 || timeoutSeconds > m_commandTimeoutLimit);
+    return OdbcStatement(odbc(), limited ? m_commandTimeoutLimit : timeoutSeconds);
+}
+
 CommandResult Connection::execute(const QString& commandText, int timeoutSeconds)
 {
     WaitCursor wait;
@@ -115,7 +121,7 @@ CommandSeries Connection::executeSeries(const QStringList& commandTexts, int tim
 
 CommandResult Connection::fetchResult(const QString& commandText, int timeoutSeconds)
 {
-    OdbcStatement statement(odbc(), timeoutSeconds);
+    OdbcStatement statement = this->statement(timeoutSeconds);
     CommandResult result;
     statement.run([&] {
         if (!statement.openFirstResultWithColumns(commandText))
@@ -134,7 +140,7 @@ CommandResult Connection::fetchResult(const QString& commandText, int timeoutSec
 void Connection::executeNoRows(const QString& commandText, int timeoutSeconds)
 {
     WaitCursor wait;
-    OdbcStatement statement(odbc(), timeoutSeconds);
+    OdbcStatement statement = this->statement(timeoutSeconds);
     statement.run([&] { statement.runToEnd(commandText); });
 }
 

@@ -15,6 +15,7 @@ namespace velmora {
 
 class Query;
 class OdbcConnection;
+class OdbcStatement;
 
 /// The rows of a command text run on the connection: the first result with columns.
 struct CommandResult {
@@ -44,6 +45,10 @@ public:
 
     int loginTimeout() const { return m_loginTimeout; }   // seconds, 15 by default
     void setLoginTimeout(int seconds) { m_loginTimeout = seconds; }
+    /// The longest any command on this connection may wait for the server, whatever time-out
+    /// its caller asks for; 0 (the default) sets no limit. Lets a test wait out a time-out of
+    /// any screen in a second instead of its 30.
+    void setCommandTimeoutLimit(int seconds) { m_commandTimeoutLimit = seconds; }
 
     /// Opens the connection; throws DbError with the driver's messages on failure.
     void open();
@@ -75,9 +80,12 @@ private:
     void attach(Query* query);
     void detach(Query* query);
     CommandResult fetchResult(const QString& commandText, int timeoutSeconds);
+    /// A new statement on the live connection, its time-out held to the limit.
+    OdbcStatement statement(int timeoutSeconds);
 
     QString m_connectionString;
     int m_loginTimeout = 15;
+    int m_commandTimeoutLimit = 0;
     std::unique_ptr<OdbcConnection> m_odbc;
     std::vector<Query*> m_queries;
 };

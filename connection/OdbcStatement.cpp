@@ -71,13 +71,23 @@ QStringView textView(const char* data, SQLLEN bytes)
     return QStringView(reinterpret_cast<const char16_t*>(data), bytes / qsizetype(sizeof(SQLWCHAR)));
 }
 
+template <typename T>
+T load(const char* cell)
+{
+    T value;
+    std::memcpy(&value, cell, sizeof value);
+    return value;
+}
+
+} // namespace
+
 // The distinct values of one column, by their bytes. A process list repeats its logins, hosts,
 // programs, states and security ids from row to row: a repeat shares the value already held
 // instead of allocating its own copy. At most kMaxPooledTexts are kept, so a column of unique
 // values costs a lookup, no more. The table is probed openly and hashes a word at a time: a
 // general-purpose set costs more per row than the allocation it saves.
 template <typename Value>
-class ValuePool {
+class OdbcStatement::ValuePool {
 public:
     Value value(const char* data, qsizetype size)
     {
@@ -145,16 +155,6 @@ private:
     size_t m_count = 0;
     Value m_last;   // asked first: the commonest repeat is of the row before
 };
-
-template <typename T>
-T load(const char* cell)
-{
-    T value;
-    std::memcpy(&value, cell, sizeof value);
-    return value;
-}
-
-} // namespace
 
 // One column of a block fetch: the read it serves and its column-wise buffers.
 struct OdbcStatement::BoundColumn {

@@ -64,6 +64,7 @@ public:
     std::vector<std::vector<QVariant>> fetchByRows(const std::vector<ColumnRead>& plan, size_t width);
 
 private:
+    template <typename Value> class ValuePool;
     struct BoundColumn;
 
     void execute(const QString& batch);

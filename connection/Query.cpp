@@ -181,7 +181,7 @@ void Query::open()
     std::vector<Row> rows;
     {
         WaitCursor wait;
-        OdbcStatement statement(m_connection->odbc(), m_commandTimeout);
+        OdbcStatement statement = m_connection->statement(m_commandTimeout);
         statement.run([&] {
             if (!statement.openFirstResultWithColumns(text))
                 throw DbError(DbError::Cause::Usage, QStringLiteral("CommandText does not return a result set"), {},

@@ -32,7 +32,7 @@ struct Part {
     int loggedInMinutes;
 };
 
-constexpr const char* tcp = "TCP/IP";
+constexpr const char* tcpLibrary = "TCP/IP";
 constexpr qint16 northwind = 6;
 constexpr qint16 sales = 8;
 
@@ -40,28 +40,28 @@ constexpr qint16 sales = 8;
 // for it, 2 for 1 and 4 for 2, each joining ten seconds after the one before: a chain four deep
 // at its height, which clears from the head down once the head commits. The cycle ends calm.
 constexpr Part parts[] = {
-    {Kind::Chain, {"BUH-03", "Бухгалтерия: закрытие месяца", "buh", tcp, northwind}, "UPDATE",
+    {Kind::Chain, {"BUH-03", "Бухгалтерия: закрытие месяца", "buh", tcpLibrary, northwind}, "UPDATE",
      "begin tran\r\nupdate Products set UnitsInStock = UnitsInStock - 12 where ProductID = 11\r\n",
      10, -1, 2, 68, 400, 150, 1200, 340, 95},
-    {Kind::Chain, {"WEB-FRONT", "Orders Web Service", "web_app", tcp, northwind}, "UPDATE",
+    {Kind::Chain, {"WEB-FRONT", "Orders Web Service", "web_app", tcpLibrary, northwind}, "UPDATE",
      "update [Order Details] set Quantity = 5 where OrderID = 10262 and ProductID = 11\r\n"
      "update Products set UnitsOnOrder = UnitsOnOrder + 5 where ProductID = 11",
      20, 0, 10, 0, 250, 40, 860, 95, 210},
-    {Kind::Chain, {"КАССА-2", "Касса: смена", "sklad", tcp, northwind}, "SELECT",
+    {Kind::Chain, {"КАССА-2", "Касса: смена", "sklad", tcpLibrary, northwind}, "SELECT",
      "begin tran\r\nupdate Orders set Freight = 32.38 where OrderID = 10262\r\n"
      "select Quantity from [Order Details] where OrderID = 10262",
      30, 1, 5, 0, 120, 60, 410, 52, 380},
-    {Kind::Chain, {"MANAGER-04", "Отчёты продаж", "report_user", tcp, northwind}, "SELECT",
+    {Kind::Chain, {"MANAGER-04", "Отчёты продаж", "report_user", tcpLibrary, northwind}, "SELECT",
      "select sum(UnitsInStock * UnitPrice) from Products", 40, 0, 5, 0, 300, 900, 2300, 1800, 47},
-    {Kind::Chain, {"КАССА-3", "Касса: смена", "sklad", tcp, northwind}, "UPDATE",
+    {Kind::Chain, {"КАССА-3", "Касса: смена", "sklad", tcpLibrary, northwind}, "UPDATE",
      "update Orders set ShipVia = 2 where OrderID = 10262", 50, 2, 5, 0, 100, 30, 150, 20, 33},
-    {Kind::Busy, {"ANALYTICS-01", "Прогноз спроса", "report_user", tcp, northwind}, "SELECT",
+    {Kind::Busy, {"ANALYTICS-01", "Прогноз спроса", "report_user", tcpLibrary, northwind}, "SELECT",
      "select ProductID, sum(Quantity) from [Order Details] group by ProductID order by 2 desc",
      0, -1, 0, 0, 900, 30, 5400, 210, 12},
-    {Kind::Busy, {"ETL-NODE02", "Nightly load (DTS)", "etl_loader", tcp, sales}, "INSERT",
+    {Kind::Busy, {"ETL-NODE02", "Nightly load (DTS)", "etl_loader", tcpLibrary, sales}, "INSERT",
      "insert into OrderLines select * from stage_OrderLines", 0, -1, 0, 0, 60, 2400, 31000, 640000, 95},
     // Two hours of cpu burnt yesterday, nothing since.
-    {Kind::Idle, {"MANAGER-09", "Microsoft Office XP", "OFFICE\\ivanova", tcp, northwind}, "",
+    {Kind::Idle, {"MANAGER-09", "Microsoft Office XP", "OFFICE\\ivanova", tcpLibrary, northwind}, "",
      "", 0, -1, 0, 0, 0, 0, 7200000, 48000, 1500},
     {Kind::Idle, {"SQLADMIN-PC", "MS SQLEM", "sa", "Named Pipes", 1}, "", "", 0, -1, 0, 0, 0, 0, 120, 15, 40},
 };

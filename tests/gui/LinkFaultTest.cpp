@@ -59,8 +59,9 @@ void addSteadyProcesses(sqlsim::ServerState& state)
 class LinkFault;
 
 // One screen of the matrix: the batch a fault aims at, the query whose time-out the test
-// shortens (none: the screen's command keeps the 30-second default), and what the operator
-// does. `arm` sets the fault at the moment the screen is about to load.
+// shortens (none: a command the screen makes itself; the connection then limits every command's
+// time-out while the fault lasts), and what the operator does. `arm` sets the fault at the moment
+// the screen is about to load.
 struct Screen {
     const char* name;
     bool atConnect;   // the screen loads while the window connects
@@ -308,12 +309,14 @@ TEST_P(LinkFault, TheErrorIsShownAndTheWindowGoesOn)
     }
     // The sort order the last run stored, restored as the connect's last step.
     SettingsFile::setText(QStringLiteral("[SortOption]\nSort=spid\n"));
-    int timeout = 30;
+    const int timeout = 1;   // seconds; the server's answer comes three later
     const auto arm = [&] {
         const QString aimed = screen.aim(*this);
-        if (fault == Fault::Timeout && screen.timed) {
-            timeout = 1;
-            screen.timed(*this)->setCommandTimeout(timeout);
+        if (fault == Fault::Timeout) {
+            if (screen.timed)
+                screen.timed(*this)->setCommandTimeout(timeout);
+            else
+                window.connection()->setCommandTimeoutLimit(timeout);
         }
         onServer([&](sqlsim::ServerState& state) {
             if (fault == Fault::ServerError) {
@@ -355,6 +358,7 @@ TEST_P(LinkFault, TheErrorIsShownAndTheWindowGoesOn)
         EXPECT_EQ(processes().sort(), QString()) << "the connect went on after the failure";
     }
     onServer([](sqlsim::ServerState& state) { state.faults = {}; });
+    window.connection()->setCommandTimeoutLimit(0);
     shown.clear();
 
     if (linkDropped) {
