@@ -1,0 +1,120 @@
+// Copying and saving what a grid shows: Ctrl+C in the main window's grids once the window is
+// connected (while disconnected the key still connects), and the cells' context menu saving
+// the visible rows as a CSV file, or telling why it could not.
+#include "MainWindowTestSupport.h"
+#include "ResultGridTestData.h"
+
+#include "ResultGrid.h"
+#include "SimFixture.h"
+
+#include <QClipboard>
+#include <QMenu>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+using namespace velmora;
+using namespace velmora::testing;
+
+namespace {
+
+/// What the grid shows of its visible row `row` under its titles, read from the view in its
+/// on-screen column order.
+QString shownRow(const ResultGrid& grid, int row)
+{
+    const QHeaderView& header = *grid.horizontalHeader();
+    QStringList titles;
+    QStringList cells;
+    for (int visual = 0; visual < header.count(); ++visual) {
+        const int column = header.logicalIndex(visual);
+        if (grid.isColumnHidden(column))
+            continue;
+        titles << grid.model()->headerData(column, Qt::Horizontal).toString();
+        cells << grid.model()->index(row, column).data().toString();
+    }
+    return titles.join(u'\t') + u'\n' + cells.join(u'\t') + u'\n';
+}
+
+class GridCopyInMainWindow : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        fillLogin(window, QStringLiteral("127.0.0.1,%1").arg(sim.port()), QStringLiteral("sa"),
+                  QStringLiteral("velmora"));
+        window.resize(1000, 600);
+        ASSERT_TRUE(showActive(window));
+        pressKey(Qt::Key_C, Qt::ControlModifier);
+        ASSERT_FALSE(part<QAction>(window, "ConnectAction")->isEnabled());
+    }
+
+    SettingsFile settings;
+    WorkingDirectory directory;
+    RecordedMessages messages;
+    SimFixture sim;
+    MainWindow window;
+};
+
+} // namespace
+
+TEST_F(GridCopyInMainWindow, CtrlCCopiesTheCurrentRowWhileConnectedAndConnectsWhileNot)
+{
+    ResultGrid& grid = *part<ResultGrid>(window, "processGrid");
+    ASSERT_GE(grid.model()->rowCount(), 3);
+    QClipboard& clipboard = *QGuiApplication::clipboard();
+    GridColumns columns = grid.columns();
+    columns[1].visible = false;
+    grid.setColumns(columns);
+    grid.horizontalHeader()->moveSection(3, 0);   // as a drag of the title does
+    clipboard.setText(QStringLiteral("before"));
+    velmora::testing::click(*grid.viewport(), grid.visualRect(grid.model()->index(0, 2)).center());
+    for (Qt::Key key : {Qt::Key_Down, Qt::Key_Down, Qt::Key_Right})
+        pressKey(key);
+    ASSERT_EQ(grid.currentIndex().row(), 2);
+    pressKey(Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(clipboard.text(), shownRow(grid, 2));
+    EXPECT_TRUE(clipboard.text().contains(u'\t'));
+    EXPECT_FALSE(part<QAction>(window, "ConnectAction")->isEnabled()) << "still connected";
+
+    pressKey(Qt::Key_D, Qt::ControlModifier);
+    ASSERT_TRUE(part<QAction>(window, "ConnectAction")->isEnabled());
+    clipboard.setText(QStringLiteral("before"));
+    velmora::testing::click(*grid.viewport(), QPoint(5, 5));
+    pressKey(Qt::Key_C, Qt::ControlModifier);
+    EXPECT_FALSE(part<QAction>(window, "ConnectAction")->isEnabled()) << "connected again";
+    EXPECT_EQ(clipboard.text(), QStringLiteral("before"));
+    EXPECT_EQ(messages.texts(), QString());
+}
+
+namespace {
+
+class GridMenuTest : public ResultGridTest {
+protected:
+    /// Right-clicks at `point` of `where` (a part of the grid) and returns the entries of the
+    /// menu that opens, closed again with Esc; none when no menu opens.
+    QStringList menuAt(QWidget& where, QPoint point)
+    {
+        QStringList entries;
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
+                poll.stop();
+                for (const QAction* action : menu->actions())
+                    entries << action->text();
+                menu->close();
+            }
+        });
+        poll.start(20);
+        velmora::testing::click(where, point, Qt::RightButton);
+        QTest::qWait(100);
+        return entries;
+    }
+};
+
+} // namespace
+
+TEST_F(GridMenuTest, OnlyTheCellsOfferSavingAsCsv)
+{
+    const QPoint cell = grid.visualRect(grid.model()->index(1, 0)).center();
+    EXPECT_EQ(menuAt(*grid.viewport(), cell), QStringList{QStringLiteral("Сохранить в CSV…")});
+    EXPECT_EQ(query.recNo(), 1) << "the right click still makes its row current";
+    EXPECT_EQ(menuAt(*header().viewport(), titleCentre(QStringLiteral("spid"))), QStringList());
+}
