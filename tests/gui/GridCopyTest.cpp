@@ -12,6 +12,8 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
+#include <mutex>
+
 using namespace velmora;
 using namespace velmora::testing;
 
@@ -89,25 +91,51 @@ namespace {
 class GridMenuTest : public ResultGridTest {
 protected:
     /// Right-clicks at `point` of `where` (a part of the grid) and returns the entries of the
-    /// menu that opens, closed again with Esc; none when no menu opens.
-    QStringList menuAt(QWidget& where, QPoint point)
+    /// menu that opens; with a `path`, chooses the entry and types the path into the file
+    /// dialog, else closes the menu. No entries when no menu opens.
+    QStringList menuAt(QWidget& where, QPoint point, const QString& path = {})
     {
         QStringList entries;
-        QTimer poll;
-        QObject::connect(&poll, &QTimer::timeout, [&] {
-            if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
-                poll.stop();
-                for (const QAction* action : menu->actions())
-                    entries << action->text();
+        // Two timers: one does not fire again while its own handler waits in the dialog.
+        QTimer menuPoll;
+        QTimer dialogPoll;
+        QObject::connect(&menuPoll, &QTimer::timeout, [&] {
+            auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+            if (!menu)
+                return;
+            menuPoll.stop();
+            for (const QAction* action : menu->actions())
+                entries << action->text();
+            if (path.isEmpty()) {
                 menu->close();
+                return;
             }
+            dialogPoll.start(20);
+            pressKey(Qt::Key_Down);
+            pressKey(Qt::Key_Return);
         });
-        poll.start(20);
+        QObject::connect(&dialogPoll, &QTimer::timeout, [&] {
+            QWidget* dialog = QApplication::activeModalWidget();
+            if (!dialog || QGuiApplication::focusWindow() != dialog->windowHandle())
+                return;
+            dialogPoll.stop();
+            typeText(path);
+            pressKey(Qt::Key_Return);
+        });
+        menuPoll.start(20);
         velmora::testing::click(where, point, Qt::RightButton);
         QTest::qWait(100);
         return entries;
     }
+
+    QTemporaryDir dir;
 };
+
+QByteArray fileBytes(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(none)");
+}
 
 } // namespace
 
@@ -117,4 +145,64 @@ TEST_F(GridMenuTest, OnlyTheCellsOfferSavingAsCsv)
     EXPECT_EQ(menuAt(*grid.viewport(), cell), QStringList{QStringLiteral("Сохранить в CSV…")});
     EXPECT_EQ(query.recNo(), 1) << "the right click still makes its row current";
     EXPECT_EQ(menuAt(*header().viewport(), titleCentre(QStringLiteral("spid"))), QStringList());
+}
+
+TEST_F(GridMenuTest, SavesTheVisibleRowsOrTellsWhyNot)
+{
+    RecordedMessages messages;
+    query.setSort(QStringLiteral("spid"));
+    query.setFilter(QStringLiteral(" [cpu] < 25 "));
+    query.setFiltered(true);
+    GridColumns columns = grid.columns();
+    columns[1].visible = false;
+    grid.setColumns(columns);
+    const QPoint cell = grid.visualRect(grid.model()->index(0, 0)).center();
+
+    const QString path = dir.filePath(QStringLiteral("rows.csv"));
+    menuAt(*grid.viewport(), cell, path);
+    EXPECT_EQ(fileBytes(path), "\xEF\xBB\xBF" "spid,loginame\r\n51,sa\r\n53,web\r\n54,sa\r\n");
+
+    const QString unwritable = dir.filePath(QStringLiteral("missing/rows.csv"));
+    menuAt(*grid.viewport(), cell, unwritable);
+    ASSERT_EQ(messages.all.size(), 1u);
+    EXPECT_TRUE(messages.all[0].text.startsWith(
+        QStringLiteral("Не удалось сохранить файл \"%1\": ").arg(unwritable)))
+        << messages.all[0].text.toStdString();
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+              QStringList{QStringLiteral("rows.csv")});
+}
+
+TEST_F(GridCopyInMainWindow, CtrlCInTheDetailWindowCopiesItsLockRow)
+{
+    QString copied;
+    QString shown;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        QWidget* detail = QApplication::activeModalWidget();
+        if (!detail || QGuiApplication::focusWindow() != detail->windowHandle())
+            return;
+        poll.stop();
+        ResultGrid& locks = *part<ResultGrid>(*detail, "lockGrid");
+        if (locks.model()->rowCount() > 1) {
+            velmora::testing::click(*locks.viewport(), locks.visualRect(locks.model()->index(1, 0)).center());
+            pressKey(Qt::Key_C, Qt::ControlModifier);
+            copied = QGuiApplication::clipboard()->text();
+            shown = shownRow(locks, 1);
+        }
+        detail->close();
+    });
+    ResultGrid& processes = *part<ResultGrid>(window, "processGrid");
+    Query& list = *processes.dataSource();
+    list.moveTo(1);
+    {
+        std::lock_guard lock(sim.engine().mutex());
+        const auto spid = qint16(list.value(QStringLiteral("spid")).toInt());
+        sim.engine().state().locks.push_back({spid, 117575457, 1, 5});
+        sim.engine().state().locks.push_back({spid, 117575458, 1, 5});
+    }
+    velmora::testing::click(*processes.viewport(), processes.visualRect(processes.currentIndex()).center());
+    poll.start(20);
+    pressKey(Qt::Key_Return);
+    EXPECT_EQ(copied, shown);
+    EXPECT_EQ(copied.count(u'\n'), 2) << copied.toStdString();
 }
