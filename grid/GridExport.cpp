@@ -10,6 +10,15 @@ namespace velmora {
 
 namespace {
 
+QString cellText(const QVariant& value, FieldKind kind, const QLocale& locale)
+{
+    // Fixed-width text goes out without the blanks the server pads it with, which the screen
+    // does not show either; every other value as its cell spells it.
+    return kind == FieldKind::FixedChar || kind == FieldKind::FixedWideChar
+               ? fieldListText(value, kind, locale)
+               : fieldDisplayText(value, kind, locale);
+}
+
 QString tabSafe(QString cell)
 {
     static const QRegularExpression breaks(QStringLiteral("\r\n|[\t\r\n]"));
@@ -61,8 +70,8 @@ GridTable gridTable(const GridColumns& columns, const Query& query, const std::v
         QStringList cells;
         for (int field : fields) {
             cells << (field < 0 ? QString()
-                                : fieldDisplayText(query.valueAt(row, field),
-                                                   query.fields()[size_t(field)].kind, locale));
+                                : cellText(query.valueAt(row, field),
+                                           query.fields()[size_t(field)].kind, locale));
         }
         table.rows.push_back(std::move(cells));
     }

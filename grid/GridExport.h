@@ -22,8 +22,9 @@ struct GridTable {
 };
 
 /// The visible columns of `columns` (in collection order, which is the on-screen order) with
-/// the cells of the visible rows `rows` of `query`, each as fieldDisplayText in `locale`. A
-/// column whose field the query lacks, and a closed query, give empty cells.
+/// the cells of the visible rows `rows` of `query`, each as fieldDisplayText in `locale` except
+/// that fixed-width text loses its padding blanks. A column whose field the query lacks, and a
+/// closed query, give empty cells.
 /// Precondition: every entry of `rows` is a visible row of an open query.
 GridTable gridTable(const GridColumns& columns, const Query& query, const std::vector<int>& rows,
                     const QLocale& locale = QLocale());

@@ -468,7 +468,6 @@ void ResultGrid::contextMenuEvent(QContextMenuEvent* event)
     // own meaning there.
     QMenu menu(this);
     QAction* save = menu.addAction(QStringLiteral("Сохранить в CSV…"));
-    save->setObjectName(QStringLiteral("saveCsvAction"));
     save->setEnabled(m_query && m_query->isActive());
     connect(save, &QAction::triggered, this, guarded(this, &ResultGrid::saveVisibleRows));
     menu.exec(event->globalPos());

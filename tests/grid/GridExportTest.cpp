@@ -1,6 +1,6 @@
 // A grid's rows as clipboard text and as a CSV file: the visible columns in their order under
-// their titles, the rows as sorted and filtered, cells as the grid shows them, and the
-// separators inside cells made harmless.
+// their titles, the rows as sorted and filtered, cells as the grid shows them (fixed-width text
+// without its padding), and the separators inside cells made harmless.
 #include "GridExport.h"
 
 #include "Query.h"
@@ -28,14 +28,14 @@ protected:
     void SetUp() override
     {
         query.setFields({{QStringLiteral("spid"), FieldKind::SmallInt},
-                         {QStringLiteral("loginame"), FieldKind::WideString, 20},
+                         {QStringLiteral("loginame"), FieldKind::FixedWideChar, 14},
                          {QStringLiteral("login_time"), FieldKind::DateTime},
                          {QStringLiteral("sid"), FieldKind::VarBytes, 4}});
         query.createDataSet();
         const QDateTime noon(QDate(2024, 3, 5), QTime(12, 0, 1));
-        query.appendRow({57, QStringLiteral("Бухгалтерия"), noon, QByteArray("\x01\xAB", 2)});
+        query.appendRow({57, QStringLiteral("Бухгалтерия   "), noon, QByteArray("\x01\xAB", 2)});
         query.appendRow({12, QVariant(), QVariant(), QVariant()});
-        query.appendRow({33, QStringLiteral("sa"), QDateTime(QDate(2024, 3, 6), QTime()),
+        query.appendRow({33, QStringLiteral(" sa           "), QDateTime(QDate(2024, 3, 6), QTime()),
                          QVariant()});
     }
 
@@ -57,18 +57,18 @@ TEST_F(GridExportTest, TabSeparatedTextFollowsColumnsSortAndFilter)
         QString expected;
     };
     const Case cases[] = {
-        {"titles, empty and NULL cells, Cyrillic, dates and bytes as shown", {}, {}, {}, false,
+        {"titles, empty and NULL cells, Cyrillic, padding, dates and bytes as shown", {}, {}, {}, false,
          {0, 1, 2},
          "Номер\tloginame\tВход\tsid\n"
          "57\tБухгалтерия\t05.03.2024 12:00:01\t0x01AB\n"
          "12\t\t\t\n"
-         "33\tsa\t06.03.2024\t\n"},
+         "33\t sa\t06.03.2024\t\n"},
         {"order after a sort", QStringLiteral("spid"), {}, {}, false, {0, 1, 2},
-         "Номер\tloginame\tВход\tsid\n12\t\t\t\n33\tsa\t06.03.2024\t\n"
+         "Номер\tloginame\tВход\tsid\n12\t\t\t\n33\t sa\t06.03.2024\t\n"
          "57\tБухгалтерия\t05.03.2024 12:00:01\t0x01AB\n"},
         {"filtered rows only", {}, QStringLiteral(" [spid] > 20 "), {}, false, {0, 1},
          "Номер\tloginame\tВход\tsid\n57\tБухгалтерия\t05.03.2024 12:00:01\t0x01AB\n"
-         "33\tsa\t06.03.2024\t\n"},
+         "33\t sa\t06.03.2024\t\n"},
         {"hidden columns left out", {}, {}, {1, 3}, false, {2},
          "Номер\tВход\n33\t06.03.2024\n"},
         {"moved column in its new place", {}, {}, {3}, true, {0},

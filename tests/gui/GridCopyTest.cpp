@@ -9,6 +9,7 @@
 
 #include <QClipboard>
 #include <QMenu>
+#include <QRegularExpression>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -19,8 +20,15 @@ using namespace velmora::testing;
 
 namespace {
 
+/// Tab-separated lines with every cell's trailing blanks, which no one sees, left out.
+QString withoutTrailingBlanks(const QString& text)
+{
+    static const QRegularExpression blanks(QStringLiteral(" +(?=[\t\n])"));
+    return QString(text).remove(blanks);
+}
+
 /// What the grid shows of its visible row `row` under its titles, read from the view in its
-/// on-screen column order.
+/// on-screen column order; cells without their trailing blanks.
 QString shownRow(const ResultGrid& grid, int row)
 {
     const QHeaderView& header = *grid.horizontalHeader();
@@ -33,7 +41,7 @@ QString shownRow(const ResultGrid& grid, int row)
         titles << grid.model()->headerData(column, Qt::Horizontal).toString();
         cells << grid.model()->index(row, column).data().toString();
     }
-    return titles.join(u'\t') + u'\n' + cells.join(u'\t') + u'\n';
+    return withoutTrailingBlanks(titles.join(u'\t') + u'\n' + cells.join(u'\t') + u'\n');
 }
 
 class GridCopyInMainWindow : public ::testing::Test {
@@ -72,7 +80,7 @@ TEST_F(GridCopyInMainWindow, CtrlCCopiesTheCurrentRowWhileConnectedAndConnectsWh
         pressKey(key);
     ASSERT_EQ(grid.currentIndex().row(), 2);
     pressKey(Qt::Key_C, Qt::ControlModifier);
-    EXPECT_EQ(clipboard.text(), shownRow(grid, 2));
+    EXPECT_EQ(withoutTrailingBlanks(clipboard.text()), shownRow(grid, 2));
     EXPECT_TRUE(clipboard.text().contains(u'\t'));
     EXPECT_FALSE(part<QAction>(window, "ConnectAction")->isEnabled()) << "still connected";
 
@@ -186,7 +194,7 @@ TEST_F(GridCopyInMainWindow, CtrlCInTheDetailWindowCopiesItsLockRow)
         if (locks.model()->rowCount() > 1) {
             velmora::testing::click(*locks.viewport(), locks.visualRect(locks.model()->index(1, 0)).center());
             pressKey(Qt::Key_C, Qt::ControlModifier);
-            copied = QGuiApplication::clipboard()->text();
+            copied = withoutTrailingBlanks(QGuiApplication::clipboard()->text());
             shown = shownRow(locks, 1);
         }
         detail->close();
