@@ -257,9 +257,14 @@ void ResultGrid::columnMoved(int fromVisual, int toVisual)
     if (m_applyingColumns)
         return;
     // The header's visual order always equals the collection's order, so the visual indices
-    // are collection indices; the model is then rebuilt in the new order.
+    // are collection indices; the model is then rebuilt in the new order. A model reset keeps
+    // the header's own visual order, so its move is taken back first: left in place, it would
+    // move the column a second time on screen.
     m_columnState.moveColumn(fromVisual, toVisual);
     m_currentColumn = GridColumnState::indexAfterMove(m_currentColumn, fromVisual, toVisual);
+    m_applyingColumns = true;
+    m_header->moveSection(toVisual, fromVisual);
+    m_applyingColumns = false;
     m_model->columnsReset();
     emit columnsChanged();
 }
