@@ -482,23 +482,8 @@ void ResultGrid::copyCurrentRow()
 {
     if (!m_query || !m_query->isActive() || m_query->recNo() < 0)
         return;
-    const GridTable table = gridTable(shownColumns(), *m_query, {m_query->recNo()});
+    const GridTable table = gridTable(columns(), *m_query, {m_query->recNo()});
     QGuiApplication::clipboard()->setText(tabSeparatedText(table));
-}
-
-GridColumns ResultGrid::shownColumns() const
-{
-    // Read from the title row rather than the collection: what goes out is what is on screen.
-    GridColumns shown;
-    const GridColumns& all = columns();
-    for (int visual = 0; visual < m_header->count(); ++visual) {
-        const int column = m_header->logicalIndex(visual);
-        if (column < 0 || size_t(column) >= all.size())
-            continue;
-        shown.push_back(all[size_t(column)]);
-        shown.back().visible = !isColumnHidden(column);
-    }
-    return shown;
 }
 
 void ResultGrid::saveVisibleRows()
@@ -512,7 +497,7 @@ void ResultGrid::saveVisibleRows()
         return;
     const QString path = dialog.selectedFiles().value(0);
     const QString reason = writeFileWhole(
-        path, csvBytes(gridTable(shownColumns(), *m_query, allVisibleRows(*m_query))));
+        path, csvBytes(gridTable(columns(), *m_query, allVisibleRows(*m_query))));
     if (!reason.isEmpty())
         showErrorDisplay(QStringLiteral("Не удалось сохранить файл \"%1\": %2").arg(path, reason));
 }

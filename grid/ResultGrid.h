@@ -165,8 +165,6 @@ private:
     /// Passes the typed characters to onKeyPress, then what it left to the incremental
     /// search; true when the key was typed text.
     bool handleTypedText(QKeyEvent* event);
-    /// The columns as the title row shows them: in its order, hidden where it hides them.
-    GridColumns shownColumns() const;
 
     GridOptions m_options;
     GridBehaviourOptions m_behaviourOptions;
