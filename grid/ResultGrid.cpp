@@ -1,7 +1,9 @@
 #include "ResultGrid.h"
 
+#include "ErrorDisplay.h"
 #include "FilterRow.h"
 #include "GridCellDelegate.h"
+#include "GridExport.h"
 #include "GridHeader.h"
 #include "GuardedHandler.h"
 #include "GridIndicator.h"
@@ -9,7 +11,12 @@
 #include "ResultSetModel.h"
 #include "SortFilterAdapter.h"
 
+#include <QClipboard>
+#include <QContextMenuEvent>
+#include <QFileDialog>
+#include <QGuiApplication>
 #include <QKeyEvent>
+#include <QMenu>
 #include <QScrollBar>
 #include <algorithm>
 
@@ -250,9 +257,14 @@ void ResultGrid::columnMoved(int fromVisual, int toVisual)
     if (m_applyingColumns)
         return;
     // The header's visual order always equals the collection's order, so the visual indices
-    // are collection indices; the model is then rebuilt in the new order.
+    // are collection indices; the model is then rebuilt in the new order. A model reset keeps
+    // the header's own visual order, so its move is taken back first: left in place, it would
+    // move the column a second time on screen.
     m_columnState.moveColumn(fromVisual, toVisual);
     m_currentColumn = GridColumnState::indexAfterMove(m_currentColumn, fromVisual, toVisual);
+    m_applyingColumns = true;
+    m_header->moveSection(toVisual, fromVisual);
+    m_applyingColumns = false;
     m_model->columnsReset();
     emit columnsChanged();
 }
@@ -312,6 +324,12 @@ bool ResultGrid::handleGridKey(QKeyEvent* event)
 {
     const bool ctrl = event->modifiers().testFlag(Qt::ControlModifier);
     const bool open = m_query && m_query->isActive();
+    // Reaches the grid only while no window action takes the key (Ctrl+C connects while
+    // disconnected).
+    if (event->matches(QKeySequence::Copy)) {
+        copyCurrentRow();
+        return true;
+    }
     switch (event->key()) {
     case Qt::Key_F:
         // A grid with the incremental search opens the dialog only from a running search,
@@ -447,6 +465,41 @@ void ResultGrid::mouseDoubleClickEvent(QMouseEvent* event)
     QTableView::mouseDoubleClickEvent(event);
     if (onDblClick)
         runGuarded(onDblClick);
+}
+
+void ResultGrid::contextMenuEvent(QContextMenuEvent* event)
+{
+    // Only the cells' area offers the menu: a right click on the title or filter row keeps its
+    // own meaning there.
+    QMenu menu(this);
+    QAction* save = menu.addAction(QStringLiteral("Сохранить в CSV…"));
+    save->setEnabled(m_query && m_query->isActive());
+    connect(save, &QAction::triggered, this, guarded(this, &ResultGrid::saveVisibleRows));
+    menu.exec(event->globalPos());
+}
+
+void ResultGrid::copyCurrentRow()
+{
+    if (!m_query || !m_query->isActive() || m_query->recNo() < 0)
+        return;
+    const GridTable table = gridTable(columns(), *m_query, {m_query->recNo()});
+    QGuiApplication::clipboard()->setText(tabSeparatedText(table));
+}
+
+void ResultGrid::saveVisibleRows()
+{
+    QFileDialog dialog(this, QStringLiteral("Сохранить в CSV"));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setNameFilters({QStringLiteral("Файлы CSV (*.csv)"), QStringLiteral("Все файлы (*)")});
+    dialog.setDefaultSuffix(QStringLiteral("csv"));
+    // The rows are taken once the file is chosen: a refresh may come while the dialog is open.
+    if (dialog.exec() != QDialog::Accepted || !m_query || !m_query->isActive())
+        return;
+    const QString path = dialog.selectedFiles().value(0);
+    const QString reason = writeFileWhole(
+        path, csvBytes(gridTable(columns(), *m_query, allVisibleRows(*m_query))));
+    if (!reason.isEmpty())
+        showErrorDisplay(QStringLiteral("Не удалось сохранить файл \"%1\": %2").arg(path, reason));
 }
 
 void ResultGrid::focusInEvent(QFocusEvent* event)

@@ -123,6 +123,13 @@ public:
     /// Whether a Ctrl+click changed the marks and the sort waits for the release of Ctrl.
     bool isSortPending() const { return m_sortPending; }
 
+    /// Puts the current row, under the visible columns' titles, on the clipboard as
+    /// tab-separated text (Ctrl+C); nothing without a current row.
+    void copyCurrentRow();
+    /// Asks for a file and saves the visible rows there as CSV (the context menu's entry); a
+    /// failed write is told and leaves no partial file.
+    void saveVisibleRows();
+
 signals:
     void columnsChanged();
     /// Ctrl+F in a grid that searches with the find dialog (in a grid with the incremental
@@ -135,6 +142,7 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
     void keyReleaseEvent(QKeyEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
     void changeEvent(QEvent* event) override;

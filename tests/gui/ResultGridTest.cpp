@@ -275,6 +275,8 @@ TEST_F(ResultGridTest, OperatorResizesAndMovesChangeTheCollection)
     EXPECT_EQ(marks(), "spid:none0 loginame:none0 cpu:asc1");
     EXPECT_EQ(markedList(), "cpu");
     EXPECT_EQ(grid.model()->headerData(2, Qt::Horizontal).toString(), QStringLiteral("cpu"));
+    for (int visual = 0; visual < header().count(); ++visual)
+        EXPECT_EQ(header().logicalIndex(visual), visual) << "the titles stand in the collection's order";
     EXPECT_EQ(grid.model()->index(0, 0).data().toString(), QStringLiteral("53"));
     EXPECT_EQ(grid.model()->index(0, 2).data().toString(), QStringLiteral("10"))
         << "the cpu of spid 53 is drawn under its title";
