@@ -1,5 +1,6 @@
 #include "ProcessTab.h"
 
+#include "BlockingTreeView.h"
 #include "ColumnLayoutFile.h"
 #include "FilterRow.h"
 #include "GridSetup.h"
@@ -11,7 +12,10 @@
 #include "ProcessRowColours.h"
 #include "Query.h"
 #include "ResultGrid.h"
+#include "SortFilterAdapter.h"
 #include "TabToolBar.h"
+
+#include <QApplication>
 
 #include <QStyle>
 #include <QToolButton>
@@ -37,6 +41,7 @@ ProcessTab::ProcessTab(Connection* connection, QWidget* parent)
     : WindowTab(parent)
     , m_connection(connection)
     , m_monitor(new ProcessMonitor(connection, this))
+    , m_tree(std::make_unique<BlockingTreeView>())
 {
     auto* toolBar = new TabToolBar(QStringLiteral("processToolBar"), this, Qt::LeftEdge | Qt::RightEdge | Qt::BottomEdge);
     m_refreshButton = toolBar->addButton(QStringLiteral("refreshButton"), 4,
@@ -52,8 +57,26 @@ ProcessTab::ProcessTab(Connection* connection, QWidget* parent)
                                               QStringLiteral("Обновить значения фильтров (F3)"));
     connect(m_refreshButton, &QToolButton::clicked, this, guarded(this, &ProcessTab::refreshClicked));
     connect(m_killButton, &QToolButton::clicked, this, guarded(this, &ProcessTab::killClicked));
+    toolBar->addSeparator(QStringLiteral("separatorAfterFilterValues"), 95, 8);
+    m_treeButton = toolBar->addButton(QStringLiteral("blockingTreeButton"), 103,
+                                      style()->standardIcon(QStyle::SP_FileDialogListView),
+                                      QStringLiteral("Дерево блокировок (Ctrl+T)"));
+    m_treeButton->setCheckable(true);
+    m_blockerButton = toolBar->addButton(QStringLiteral("blockerButton"), 128,
+                                         style()->standardIcon(QStyle::SP_ArrowUp),
+                                         QStringLiteral("К блокирующему процессу (Ctrl+B)"));
     connect(m_filterValuesButton, &QToolButton::clicked, this, guarded(this, &ProcessTab::filterValuesClicked));
+    connect(m_treeButton, &QToolButton::clicked, this, guarded([this](bool on) { showBlockingTree(on); }));
+    connect(m_blockerButton, &QToolButton::clicked, this, guarded(this, &ProcessTab::blockerKey));
 
+    // The count's field is there from the start in every variant, so that a sort string naming it
+    // stays valid whether the tree is shown or not.
+    BlockingTreeView::addWaitingField(*m_monitor->source());
+    connect(m_monitor, &ProcessMonitor::sourceBound, this, [this](Query* source) {
+        BlockingTreeView::addWaitingField(*source);
+        if (m_tree->isOn())
+            m_tree->show(source);
+    });
     m_processGrid = makeGrid(this, {.name = "processGrid",
                                     .source = m_monitor->source(),
                                     .columns = processGridColumns(),
@@ -63,6 +86,10 @@ ProcessTab::ProcessTab(Connection* connection, QWidget* parent)
     m_processGrid->onGetCellParams = [this](const GridColumn& column, const RowView& row, QFont& font,
                                             QColor& background, QColor& text) {
         colourProcessCell(column, row, font, background, text);
+    };
+    m_processGrid->onGetCellText = [this](const GridColumn& column, int row, QString& text) {
+        if (column.fieldName == BlockingTreeView::TreeColumn)
+            text = m_tree->cellText(row);
     };
     m_processGrid->onKeyPress = [this](QChar& key) { processGridKeyPressed(key); };
     m_processGrid->onDblClick = [this] { openDetailOfCurrentProcess(); };
@@ -94,11 +121,19 @@ int ProcessTab::currentSpid() const
 void ProcessTab::loadColumnLayout(const QString& fileName)
 {
     LoadColumnLayout(*m_processGrid, fileName);
+    if (m_tree->isOn()) {
+        GridColumns columns = BlockingTreeView::columns();
+        columns.insert(columns.end(), m_processGrid->columns().begin(), m_processGrid->columns().end());
+        m_processGrid->setColumns(std::move(columns));
+    }
 }
 
 void ProcessTab::saveColumnLayout(const QString& fileName) const
 {
-    SaveColumnLayout(*m_processGrid, fileName);
+    // The tree's columns come and go with the tree: the layout file never keeps them.
+    SaveColumnLayout(*m_processGrid, fileName, [](const GridColumn& column) {
+        return column.fieldName != BlockingTreeView::TreeColumn && column.fieldName != BlockingTreeView::WaitingField;
+    });
 }
 
 QString ProcessTab::caption() const
@@ -108,7 +143,7 @@ QString ProcessTab::caption() const
 
 void ProcessTab::setConnectedState(bool connected)
 {
-    for (QToolButton* button : {m_refreshButton, m_killButton, m_filterValuesButton})
+    for (QToolButton* button : {m_refreshButton, m_killButton, m_filterValuesButton, m_treeButton, m_blockerButton})
         button->setEnabled(connected);
 }
 
@@ -136,6 +171,55 @@ void ProcessTab::deleteKey()
 void ProcessTab::filterValuesKey()
 {
     filterValuesClicked();
+}
+
+void ProcessTab::blockingTreeKey()
+{
+    showBlockingTree(!m_tree->isOn());
+}
+
+bool ProcessTab::isBlockingTreeShown() const
+{
+    return m_tree->isOn();
+}
+
+void ProcessTab::showBlockingTree(bool on)
+{
+    m_treeButton->setChecked(on);
+    if (on == m_tree->isOn())
+        return;
+    GridColumns columns;
+    bool sortedByCount = false;
+    for (const GridColumn& column : m_processGrid->columns()) {
+        if (column.fieldName == BlockingTreeView::TreeColumn || column.fieldName == BlockingTreeView::WaitingField) {
+            sortedByCount = sortedByCount || column.sortMarker != SortMarker::None;
+            continue;
+        }
+        columns.push_back(column);
+    }
+    if (on) {
+        GridColumns tree = BlockingTreeView::columns();
+        columns.insert(columns.begin(), tree.begin(), tree.end());
+    }
+    m_processGrid->setColumns(std::move(columns));
+    m_tree->show(on ? procSource() : nullptr);
+    // A sort by the count goes with its column: the order falls back to the marks that remain.
+    if (sortedByCount)
+        requestLocalSort(*m_processGrid);
+    m_processGrid->viewport()->update();
+}
+
+void ProcessTab::blockerKey()
+{
+    Query* list = procSource();
+    if (!list->isActive() || list->recNo() < 0)
+        return;
+    const int spid = list->value(QStringLiteral("spid")).toInt();
+    const int blocker = list->value(QStringLiteral("blocked")).toInt();
+    if (blocker == 0 || blocker == spid)
+        return;
+    if (!list->locate(QStringLiteral("spid"), blocker))
+        QApplication::beep();
 }
 
 void ProcessTab::refreshClicked()

@@ -4,6 +4,7 @@
 #include "WindowTab.h"
 
 #include <functional>
+#include <memory>
 
 class QColor;
 class QFont;
@@ -11,6 +12,7 @@ class QToolButton;
 
 namespace velmora {
 
+class BlockingTreeView;
 class Connection;
 class ProcessMonitor;
 class Query;
@@ -49,6 +51,13 @@ public:
     void deleteKey() override;                             // killClicked
     void filterValuesKey() override;                       // filterValuesClicked
 
+    /// Ctrl+T: shows the rows as a blocking tree, or flat again. Throws DbError.
+    void blockingTreeKey();
+    bool isBlockingTreeShown() const;
+    /// Ctrl+B: makes the row of the current process's blocker current; a beep when it is not
+    /// among the rows shown, nothing when the process waits for nobody.
+    void blockerKey();
+
 private:
     /// Reopens the list keeping its order and current process. Throws DbError.
     void refreshClicked();
@@ -66,12 +75,16 @@ private:
     void colourProcessCell(const GridColumn& column, const RowView& row, QFont& font, QColor& background,
                            QColor& text);
     void processGridKeyPressed(QChar& key);
+    void showBlockingTree(bool on);
 
     Connection* m_connection;
     ProcessMonitor* m_monitor;
     QToolButton* m_refreshButton;
     QToolButton* m_killButton;
     QToolButton* m_filterValuesButton;
+    QToolButton* m_treeButton;
+    QToolButton* m_blockerButton;
+    std::unique_ptr<BlockingTreeView> m_tree;
     ResultGrid* m_processGrid;
 };
 
