@@ -9,7 +9,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${BUILD:-build}
 benches=(QueryFetchBench ProcessRefreshBench GridPaintBench SortFilterBench FilterValueListBench
-         LockDetailBench LogLoadBench ProcessMemoryRun StartupRun)
+         LockDetailBench LogLoadBench ProcessMemoryRun StartupRun BlockingTreeBench)
 
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELMORA_BENCH=ON > /dev/null
 cmake --build "$build" -j "$(nproc)" --target "${benches[@]}" > /dev/null
@@ -34,6 +34,7 @@ run LockDetailBench
 run LogLoadBench
 run ProcessMemoryRun
 run StartupRun
+run BlockingTreeBench --benchmark_repetitions=3
 
 python3 - "$out" <<'EOF'
 import json, os, re, subprocess, sys
@@ -90,6 +91,9 @@ info("7. resident size, 100,000 processes", f"{memory['resident_MB']:.0f} MB")
 startup = runs["BM_StartToFirstWindow"]
 absolute("8. start-up to first window (CPU)", startup["child_cpu_ms"], 150,
          limit=f"wall {ms('BM_StartToFirstWindow', 'real_time'):.0f} ms")
+for n in (10000, 100000):
+    ratio(f"   blocking tree on each read, {n:,} processes (limit: the F5 refresh)",
+          ms(f"BM_BlockingTreeBuild/{n}"), ms(f"BM_ProcessRefresh/{n}"), 0.10)
 fetch = (ms("BM_QueryOpen"), ms("BM_BareOdbcFetch"))
 rows.append(("   Query fetch, 10,000 rows x 8 columns", f"{fetch[0]:.1f} ms", f"{fetch[1]:.1f} ms",
              f"{fetch[0] / fetch[1]:.2f}x", "-", "-"))

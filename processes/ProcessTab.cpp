@@ -175,7 +175,9 @@ void ProcessTab::filterValuesKey()
 
 void ProcessTab::blockingTreeKey()
 {
-    showBlockingTree(!m_tree->isOn());
+    // The key does what the button would, and only when it could.
+    if (m_treeButton->isEnabled())
+        showBlockingTree(!m_tree->isOn());
 }
 
 bool ProcessTab::isBlockingTreeShown() const

@@ -51,7 +51,8 @@ public:
     void deleteKey() override;                             // killClicked
     void filterValuesKey() override;                       // filterValuesClicked
 
-    /// Ctrl+T: shows the rows as a blocking tree, or flat again. Throws DbError.
+    /// Ctrl+T: shows the rows as a blocking tree, or flat again; nothing while disconnected.
+    /// Throws DbError.
     void blockingTreeKey();
     bool isBlockingTreeShown() const;
     /// Ctrl+B: makes the row of the current process's blocker current; a beep when it is not

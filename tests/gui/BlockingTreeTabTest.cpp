@@ -116,6 +116,7 @@ TEST(BlockingTreeTab, LayoutFileNeverKeepsTheTreesColumns)
     QTemporaryDir dir;
     Connection connection;
     ProcessTab tab(&connection);
+    tab.setConnectedState(true);
     const auto saved = [&](const QString& name) {
         tab.saveColumnLayout(dir.filePath(name));
         QFile file(dir.filePath(name));
