@@ -106,12 +106,14 @@ void BlockingTreeView::arrange(std::vector<int>& view, const std::vector<Row>& r
 
 void BlockingTreeView::countWaiting(const Query& query)
 {
-    const int spid = query.fieldIndex(SpidField);
+    // Looked up once a pass: setWaiting() runs for every row.
+    m_spidField = query.fieldIndex(SpidField);
+    m_waitingField = query.fieldIndex(WaitingField);
     const int blocked = query.fieldIndex(BlockedField);
     std::vector<BlockingLink> links;
     links.reserve(size_t(query.heldRowCount()));
     for (int held = 0; held < query.heldRowCount(); ++held)
-        links.push_back(linkOf(query.heldRow(held), spid, blocked));
+        links.push_back(linkOf(query.heldRow(held), m_spidField, blocked));
     const BlockingTree tree = buildBlockingTree(links);
     m_waitingBySpid.clear();
     for (size_t index = 0; index < links.size(); ++index)
@@ -121,9 +123,9 @@ void BlockingTreeView::countWaiting(const Query& query)
 
 void BlockingTreeView::setWaiting(Query& query) const
 {
-    const auto found = m_waitingBySpid.constFind(query.value(SpidField).toInt());
+    const auto found = m_waitingBySpid.constFind(query.value(m_spidField).toInt());
     // Nobody waiting leaves the cell empty, so that the blockers stand out.
-    query.setValue(query.fieldIndex(WaitingField), found == m_waitingBySpid.constEnd() ? QVariant() : *found);
+    query.setValue(m_waitingField, found == m_waitingBySpid.constEnd() ? QVariant() : *found);
 }
 
 } // namespace velmora

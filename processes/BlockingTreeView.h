@@ -45,6 +45,8 @@ private:
     Query* m_query = nullptr;
     std::vector<BlockingTreeRow> m_shown;   // by visible row
     QHash<int, int> m_waitingBySpid;        // spids with someone waiting behind them
+    int m_spidField = -1;
+    int m_waitingField = -1;
 };
 
 } // namespace velmora
