@@ -190,9 +190,13 @@ void ProcessTab::showBlockingTree(bool on)
     m_treeButton->setChecked(on);
     if (on == m_tree->isOn())
         return;
+    const GridColumns& shown = m_processGrid->columns();
+    const int current = m_processGrid->currentColumn();
+    const QString currentField = current >= 0 && size_t(current) < shown.size() ? shown[size_t(current)].fieldName
+                                                                                 : QString();
     GridColumns columns;
     bool sortedByCount = false;
-    for (const GridColumn& column : m_processGrid->columns()) {
+    for (const GridColumn& column : shown) {
         if (column.fieldName == BlockingTreeView::TreeColumn || column.fieldName == BlockingTreeView::WaitingField) {
             sortedByCount = sortedByCount || column.sortMarker != SortMarker::None;
             continue;
@@ -208,6 +212,10 @@ void ProcessTab::showBlockingTree(bool on)
     // A sort by the count goes with its column: the order falls back to the marks that remain.
     if (sortedByCount)
         requestLocalSort(*m_processGrid);
+    // The operator's column stays current, so that typing goes on searching it.
+    const int column = m_processGrid->columnIndex(currentField);
+    if (column >= 0 && procSource()->isActive())
+        m_processGrid->moveToCell(procSource()->recNo(), column);
     m_processGrid->viewport()->update();
 }
 

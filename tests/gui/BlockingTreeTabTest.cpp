@@ -81,6 +81,7 @@ TEST(BlockingTreeTab, HeadBlockerOnTopWithItsWaitersOnEveryVariant)
         ASSERT_TRUE(tab.isBlockingTreeShown());
         ASSERT_EQ(fieldNames(gridOf(tab).columns()).mid(0, 3),
                   QStringList({BlockingTreeView::TreeColumn, BlockingTreeView::WaitingField, "spid"}));
+        EXPECT_EQ(gridOf(tab).currentColumn(), 2);   // spid, where typing searches, as before
         EXPECT_EQ(treeRows(tab, 5), QStringList({"|52|4|0", "├─|53|2|40000", "   └─|54|1|30000",
                                                  "      └─|56||10000", "└─|55||20000"}));
         // Every other process neither blocks nor waits: the top level, below the tree.
