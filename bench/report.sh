@@ -91,9 +91,10 @@ info("7. resident size, 100,000 processes", f"{memory['resident_MB']:.0f} MB")
 startup = runs["BM_StartToFirstWindow"]
 absolute("8. start-up to first window (CPU)", startup["child_cpu_ms"], 150,
          limit=f"wall {ms('BM_StartToFirstWindow', 'real_time'):.0f} ms")
+# An F5 with the tree shown builds it twice: once as the list is read, again as its order is restored.
 for n in (10000, 100000):
-    ratio(f"   blocking tree on each read, {n:,} processes (limit: the F5 refresh)",
-          ms(f"BM_BlockingTreeBuild/{n}"), ms(f"BM_ProcessRefresh/{n}"), 0.10)
+    ratio(f"   blocking tree, two builds an F5, {n:,} processes (limit: the F5 refresh)",
+          2 * ms(f"BM_BlockingTreeBuild/{n}"), ms(f"BM_ProcessRefresh/{n}"), 0.10)
 fetch = (ms("BM_QueryOpen"), ms("BM_BareOdbcFetch"))
 rows.append(("   Query fetch, 10,000 rows x 8 columns", f"{fetch[0]:.1f} ms", f"{fetch[1]:.1f} ms",
              f"{fetch[0] / fetch[1]:.2f}x", "-", "-"))
