@@ -44,6 +44,11 @@ GridColumns BlockingTreeView::columns()
     return {tree, waiting};
 }
 
+bool BlockingTreeView::isTreeColumn(const GridColumn& column)
+{
+    return column.fieldName == TreeColumn || column.fieldName == WaitingField;
+}
+
 QString BlockingTreeView::glyphs(const BlockingTreeRow& row)
 {
     QString text;

@@ -26,6 +26,8 @@ public:
     static void addWaitingField(Query& query);
     /// The tree column and the count's column, left to right.
     static GridColumns columns();
+    /// Whether `column` is one of them.
+    static bool isTreeColumn(const GridColumn& column);
     /// The tree column's text for a row shaped as `row`: the branch lines, a mark for a cycle.
     static QString glyphs(const BlockingTreeRow& row);
 

@@ -16,7 +16,6 @@
 #include "TabToolBar.h"
 
 #include <QApplication>
-
 #include <QStyle>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -55,8 +54,6 @@ ProcessTab::ProcessTab(Connection* connection, QWidget* parent)
     m_filterValuesButton = toolBar->addButton(QStringLiteral("filterValuesButton"), 70,
                                               style()->standardIcon(QStyle::SP_FileDialogContentsView),
                                               QStringLiteral("Обновить значения фильтров (F3)"));
-    connect(m_refreshButton, &QToolButton::clicked, this, guarded(this, &ProcessTab::refreshClicked));
-    connect(m_killButton, &QToolButton::clicked, this, guarded(this, &ProcessTab::killClicked));
     toolBar->addSeparator(QStringLiteral("separatorAfterFilterValues"), 95, 8);
     m_treeButton = toolBar->addButton(QStringLiteral("blockingTreeButton"), 103,
                                       style()->standardIcon(QStyle::SP_FileDialogListView),
@@ -65,6 +62,8 @@ ProcessTab::ProcessTab(Connection* connection, QWidget* parent)
     m_blockerButton = toolBar->addButton(QStringLiteral("blockerButton"), 128,
                                          style()->standardIcon(QStyle::SP_ArrowUp),
                                          QStringLiteral("К блокирующему процессу (Ctrl+B)"));
+    connect(m_refreshButton, &QToolButton::clicked, this, guarded(this, &ProcessTab::refreshClicked));
+    connect(m_killButton, &QToolButton::clicked, this, guarded(this, &ProcessTab::killClicked));
     connect(m_filterValuesButton, &QToolButton::clicked, this, guarded(this, &ProcessTab::filterValuesClicked));
     connect(m_treeButton, &QToolButton::clicked, this, guarded([this](bool on) { showBlockingTree(on); }));
     connect(m_blockerButton, &QToolButton::clicked, this, guarded(this, &ProcessTab::blockerKey));
@@ -121,19 +120,15 @@ int ProcessTab::currentSpid() const
 void ProcessTab::loadColumnLayout(const QString& fileName)
 {
     LoadColumnLayout(*m_processGrid, fileName);
-    if (m_tree->isOn()) {
-        GridColumns columns = BlockingTreeView::columns();
-        columns.insert(columns.end(), m_processGrid->columns().begin(), m_processGrid->columns().end());
-        m_processGrid->setColumns(std::move(columns));
-    }
+    if (m_tree->isOn())
+        placeTreeColumns(true);
 }
 
 void ProcessTab::saveColumnLayout(const QString& fileName) const
 {
     // The tree's columns come and go with the tree: the layout file never keeps them.
-    SaveColumnLayout(*m_processGrid, fileName, [](const GridColumn& column) {
-        return column.fieldName != BlockingTreeView::TreeColumn && column.fieldName != BlockingTreeView::WaitingField;
-    });
+    SaveColumnLayout(*m_processGrid, fileName,
+                     [](const GridColumn& column) { return !BlockingTreeView::isTreeColumn(column); });
 }
 
 QString ProcessTab::caption() const
@@ -190,33 +185,34 @@ void ProcessTab::showBlockingTree(bool on)
     m_treeButton->setChecked(on);
     if (on == m_tree->isOn())
         return;
-    const GridColumns& shown = m_processGrid->columns();
-    const int current = m_processGrid->currentColumn();
-    const QString currentField = current >= 0 && size_t(current) < shown.size() ? shown[size_t(current)].fieldName
-                                                                                 : QString();
-    GridColumns columns;
-    bool sortedByCount = false;
-    for (const GridColumn& column : shown) {
-        if (column.fieldName == BlockingTreeView::TreeColumn || column.fieldName == BlockingTreeView::WaitingField) {
-            sortedByCount = sortedByCount || column.sortMarker != SortMarker::None;
-            continue;
-        }
-        columns.push_back(column);
-    }
-    if (on) {
-        GridColumns tree = BlockingTreeView::columns();
-        columns.insert(columns.begin(), tree.begin(), tree.end());
-    }
-    m_processGrid->setColumns(std::move(columns));
+    const bool sortedByCount = placeTreeColumns(on);
     m_tree->show(on ? procSource() : nullptr);
     // A sort by the count goes with its column: the order falls back to the marks that remain.
     if (sortedByCount)
         requestLocalSort(*m_processGrid);
+    m_processGrid->viewport()->update();
+}
+
+bool ProcessTab::placeTreeColumns(bool on)
+{
+    const GridColumns& shown = m_processGrid->columns();
+    const int current = m_processGrid->currentColumn();
+    const QString currentField = current >= 0 && size_t(current) < shown.size() ? shown[size_t(current)].fieldName
+                                                                                 : QString();
+    GridColumns columns = on ? BlockingTreeView::columns() : GridColumns();
+    bool sortedByTreeColumn = false;
+    for (const GridColumn& column : shown) {
+        if (BlockingTreeView::isTreeColumn(column))
+            sortedByTreeColumn = sortedByTreeColumn || column.sortMarker != SortMarker::None;
+        else
+            columns.push_back(column);
+    }
+    m_processGrid->setColumns(std::move(columns));
     // The operator's column stays current, so that typing goes on searching it.
     const int column = m_processGrid->columnIndex(currentField);
-    if (column >= 0 && procSource()->isActive())
-        m_processGrid->moveToCell(procSource()->recNo(), column);
-    m_processGrid->viewport()->update();
+    if (column >= 0)
+        m_processGrid->moveToCell(procSource()->isActive() ? procSource()->recNo() : -1, column);
+    return sortedByTreeColumn;
 }
 
 void ProcessTab::blockerKey()

@@ -77,6 +77,9 @@ private:
                            QColor& text);
     void processGridKeyPressed(QChar& key);
     void showBlockingTree(bool on);
+    /// Puts the tree's columns in front of the others, or takes them away; the current column
+    /// stays. Returns whether a column taken away carried a sort mark.
+    bool placeTreeColumns(bool on);
 
     Connection* m_connection;
     ProcessMonitor* m_monitor;

@@ -7,6 +7,7 @@
 #include "Query.h"
 #include "ResultGrid.h"
 #include "SimFixture.h"
+#include "SortFilterAdapter.h"
 #include "WindowParts.h"
 
 #include <QFile>
@@ -109,6 +110,14 @@ TEST(BlockingTreeTab, HeadBlockerOnTopWithItsWaitersOnEveryVariant)
         EXPECT_EQ(fieldNames(gridOf(tab).columns()), fieldNames(flat));
         ASSERT_GE(list.recordCount(), 2);
         EXPECT_GT(list.valueAt(0, 0).toInt(), list.valueAt(1, 0).toInt());
+
+        // A sort by the count leaves with its column.
+        tab.blockingTreeKey();
+        gridOf(tab).setSortMarker(1, SortMarker::Up);
+        ASSERT_TRUE(requestLocalSort(gridOf(tab)));
+        ASSERT_TRUE(list.sort().contains(BlockingTreeView::WaitingField)) << list.sort().toStdString();
+        tab.blockingTreeKey();
+        EXPECT_EQ(list.sort(), QString());
     }
 }
 
