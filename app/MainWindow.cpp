@@ -160,6 +160,15 @@ void MainWindow::createActions()
     // Enabled in both states, as the tab's own controls are: it only pauses or resumes the watch.
     makeAction(QStringLiteral("AutoRefreshPauseAction"), {QKeySequence(Qt::Key_F9)},
                [this] { m_processTab->pauseKey(); });
+    // The blocking tree's keys, on "Процессы" alone; the tab itself knows whether it is connected.
+    makeAction(QStringLiteral("TreeAction"), {QKeySequence(Qt::CTRL | Qt::Key_T)}, [this] {
+        if (shownTab() == m_processTab)
+            m_processTab->blockingTreeKey();
+    });
+    makeAction(QStringLiteral("BlockerAction"), {QKeySequence(Qt::CTRL | Qt::Key_B)}, [this] {
+        if (shownTab() == m_processTab)
+            m_processTab->blockerKey();
+    });
     makeAction(QStringLiteral("ExitAction"), {QKeySequence(Qt::ALT | Qt::Key_X)}, [this] { close(); });
     makeAction(QStringLiteral("InfoAction"), {QKeySequence(Qt::Key_F1)}, [this] { AboutBox(this).exec(); });
 

@@ -28,11 +28,20 @@ void keepDamaged(const QString& fileName)
 
 } // namespace
 
-void SaveColumnLayout(const ResultGrid& grid, const QString& fileName)
+void SaveColumnLayout(const ResultGrid& grid, const QString& fileName,
+                      const std::function<bool(const GridColumn&)>& kept)
 {
     keepDamaged(fileName);
-    writeLayoutFile(fileName, encodeColumnLayout(grid.columns(), [&grid](int column) {
-        return grid.defaultWidth(column);
+    GridColumns columns;
+    std::vector<int> gridColumn;   // by saved column: its index in the grid
+    for (int index = 0; index < int(grid.columns().size()); ++index) {
+        if (kept && !kept(grid.columns()[size_t(index)]))
+            continue;
+        columns.push_back(grid.columns()[size_t(index)]);
+        gridColumn.push_back(index);
+    }
+    writeLayoutFile(fileName, encodeColumnLayout(columns, [&grid, &gridColumn](int column) {
+        return grid.defaultWidth(gridColumn[size_t(column)]);
     }));
 }
 

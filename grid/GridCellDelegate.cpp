@@ -50,6 +50,8 @@ void GridCellDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opti
 {
     QStyleOptionViewItem cell = option;
     initStyleOption(&cell, index);
+    if (m_grid.onGetCellText)
+        m_grid.onGetCellText(m_grid.columns()[size_t(index.column())], index.row(), cell.text);
     const CellLook look = cellLook(index);
     const QRect& rect = cell.rect;
 

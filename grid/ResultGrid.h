@@ -98,6 +98,9 @@ public:
     std::function<void(const GridColumn& column, const RowView& row, QFont& font, QColor& background,
                        QColor& text)>
         onGetCellParams;
+    /// Called for every data cell drawn, with its visible row; may replace the text drawn, for a
+    /// column the screen fills itself.
+    std::function<void(const GridColumn& column, int row, QString& text)> onGetCellText;
     /// When set, called instead of the local sort when the sort marks change.
     std::function<void()> onSortMarkingChanged;
     /// Receives every typed character first; may set it to 0 to swallow it.

@@ -1,6 +1,7 @@
 #include "ProcessTab.h"
 
 #include "AutoRefresh.h"
+#include "BlockingTreeView.h"
 #include "ColumnLayoutFile.h"
 #include "FilterRow.h"
 #include "GridSetup.h"
@@ -12,6 +13,7 @@
 #include "ProcessRowColours.h"
 #include "Query.h"
 #include "ResultGrid.h"
+#include "SortFilterAdapter.h"
 #include "TabToolBar.h"
 
 #include <QApplication>
@@ -41,6 +43,7 @@ ProcessTab::ProcessTab(Connection* connection, QWidget* parent)
     : WindowTab(parent)
     , m_connection(connection)
     , m_monitor(new ProcessMonitor(connection, this))
+    , m_tree(std::make_unique<BlockingTreeView>())
     , m_autoRefresh(new AutoRefresh([this] { m_monitor->refresh(); }, this))
 {
     auto* toolBar = new TabToolBar(QStringLiteral("processToolBar"), this, Qt::LeftEdge | Qt::RightEdge | Qt::BottomEdge);
@@ -55,11 +58,29 @@ ProcessTab::ProcessTab(Connection* connection, QWidget* parent)
     m_filterValuesButton = toolBar->addButton(QStringLiteral("filterValuesButton"), 70,
                                               style()->standardIcon(QStyle::SP_FileDialogContentsView),
                                               QStringLiteral("Обновить значения фильтров (F3)"));
+    toolBar->addSeparator(QStringLiteral("separatorAfterFilterValues"), 95, 8);
+    m_treeButton = toolBar->addButton(QStringLiteral("blockingTreeButton"), 103,
+                                      style()->standardIcon(QStyle::SP_FileDialogListView),
+                                      QStringLiteral("Дерево блокировок (Ctrl+T)"));
+    m_treeButton->setCheckable(true);
+    m_blockerButton = toolBar->addButton(QStringLiteral("blockerButton"), 128,
+                                         style()->standardIcon(QStyle::SP_ArrowUp),
+                                         QStringLiteral("К блокирующему процессу (Ctrl+B)"));
     addAutoRefreshControls(*toolBar);
     connect(m_refreshButton, &QToolButton::clicked, this, guarded(this, &ProcessTab::refreshClicked));
     connect(m_killButton, &QToolButton::clicked, this, guarded(this, &ProcessTab::killClicked));
     connect(m_filterValuesButton, &QToolButton::clicked, this, guarded(this, &ProcessTab::filterValuesClicked));
+    connect(m_treeButton, &QToolButton::clicked, this, guarded([this](bool on) { showBlockingTree(on); }));
+    connect(m_blockerButton, &QToolButton::clicked, this, guarded(this, &ProcessTab::blockerKey));
 
+    // The count's field is there from the start in every variant, so that a sort string naming it
+    // stays valid whether the tree is shown or not.
+    BlockingTreeView::addWaitingField(*m_monitor->source());
+    connect(m_monitor, &ProcessMonitor::sourceBound, this, [this](Query* source) {
+        BlockingTreeView::addWaitingField(*source);
+        if (m_tree->isOn())
+            m_tree->show(source);
+    });
     m_processGrid = makeGrid(this, {.name = "processGrid",
                                     .source = m_monitor->source(),
                                     .columns = processGridColumns(),
@@ -69,6 +90,10 @@ ProcessTab::ProcessTab(Connection* connection, QWidget* parent)
     m_processGrid->onGetCellParams = [this](const GridColumn& column, const RowView& row, QFont& font,
                                             QColor& background, QColor& text) {
         colourProcessCell(column, row, font, background, text);
+    };
+    m_processGrid->onGetCellText = [this](const GridColumn& column, int row, QString& text) {
+        if (column.fieldName == BlockingTreeView::TreeColumn)
+            text = m_tree->cellText(row);
     };
     m_processGrid->onKeyPress = [this](QChar& key) { processGridKeyPressed(key); };
     m_processGrid->onDblClick = [this] { openDetailOfCurrentProcess(); };
@@ -100,11 +125,15 @@ int ProcessTab::currentSpid() const
 void ProcessTab::loadColumnLayout(const QString& fileName)
 {
     LoadColumnLayout(*m_processGrid, fileName);
+    if (m_tree->isOn())
+        placeTreeColumns(true);
 }
 
 void ProcessTab::saveColumnLayout(const QString& fileName) const
 {
-    SaveColumnLayout(*m_processGrid, fileName);
+    // The tree's columns come and go with the tree: the layout file never keeps them.
+    SaveColumnLayout(*m_processGrid, fileName,
+                     [](const GridColumn& column) { return !BlockingTreeView::isTreeColumn(column); });
 }
 
 QString ProcessTab::caption() const
@@ -114,7 +143,7 @@ QString ProcessTab::caption() const
 
 void ProcessTab::setConnectedState(bool connected)
 {
-    for (QToolButton* button : {m_refreshButton, m_killButton, m_filterValuesButton})
+    for (QToolButton* button : {m_refreshButton, m_killButton, m_filterValuesButton, m_treeButton, m_blockerButton})
         button->setEnabled(connected);
     m_autoRefresh->setListOpen(connected);
 }
@@ -143,6 +172,66 @@ void ProcessTab::deleteKey()
 void ProcessTab::filterValuesKey()
 {
     filterValuesClicked();
+}
+
+void ProcessTab::blockingTreeKey()
+{
+    // The key does what the button would, and only when it could.
+    if (m_treeButton->isEnabled())
+        showBlockingTree(!m_tree->isOn());
+}
+
+bool ProcessTab::isBlockingTreeShown() const
+{
+    return m_tree->isOn();
+}
+
+void ProcessTab::showBlockingTree(bool on)
+{
+    m_treeButton->setChecked(on);
+    if (on == m_tree->isOn())
+        return;
+    const bool sortedByCount = placeTreeColumns(on);
+    m_tree->show(on ? procSource() : nullptr);
+    // A sort by the count goes with its column: the order falls back to the marks that remain.
+    if (sortedByCount)
+        requestLocalSort(*m_processGrid);
+    m_processGrid->viewport()->update();
+}
+
+bool ProcessTab::placeTreeColumns(bool on)
+{
+    const GridColumns& shown = m_processGrid->columns();
+    const int current = m_processGrid->currentColumn();
+    const QString currentField = current >= 0 && size_t(current) < shown.size() ? shown[size_t(current)].fieldName
+                                                                                 : QString();
+    GridColumns columns = on ? BlockingTreeView::columns() : GridColumns();
+    bool sortedByTreeColumn = false;
+    for (const GridColumn& column : shown) {
+        if (BlockingTreeView::isTreeColumn(column))
+            sortedByTreeColumn = sortedByTreeColumn || column.sortMarker != SortMarker::None;
+        else
+            columns.push_back(column);
+    }
+    m_processGrid->setColumns(std::move(columns));
+    // The operator's column stays current, so that typing goes on searching it.
+    const int column = m_processGrid->columnIndex(currentField);
+    if (column >= 0)
+        m_processGrid->moveToCell(procSource()->isActive() ? procSource()->recNo() : -1, column);
+    return sortedByTreeColumn;
+}
+
+void ProcessTab::blockerKey()
+{
+    Query* list = procSource();
+    if (!list->isActive() || list->recNo() < 0)
+        return;
+    const int spid = list->value(QStringLiteral("spid")).toInt();
+    const int blocker = list->value(QStringLiteral("blocked")).toInt();
+    if (blocker == 0 || blocker == spid)
+        return;
+    if (!list->locate(QStringLiteral("spid"), blocker))
+        QApplication::beep();
 }
 
 void ProcessTab::refreshClicked()

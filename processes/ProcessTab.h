@@ -4,6 +4,7 @@
 #include "WindowTab.h"
 
 #include <functional>
+#include <memory>
 
 class QColor;
 class QComboBox;
@@ -13,6 +14,7 @@ class QToolButton;
 namespace velmora {
 
 class AutoRefresh;
+class BlockingTreeView;
 class Connection;
 class ProcessMonitor;
 class Query;
@@ -62,6 +64,13 @@ public:
 signals:
     /// The operator chose an interval in the box.
     void autoRefreshIntervalChosen(int seconds);
+    /// Ctrl+T: shows the rows as a blocking tree, or flat again; nothing while disconnected.
+    /// Throws DbError.
+    void blockingTreeKey();
+    bool isBlockingTreeShown() const;
+    /// Ctrl+B: makes the row of the current process's blocker current; a beep when it is not
+    /// among the rows shown, nothing when the process waits for nobody.
+    void blockerKey();
 
 private:
     /// Reopens the list keeping its order and current process. Throws DbError.
@@ -83,12 +92,19 @@ private:
     void addAutoRefreshControls(TabToolBar& bar);
     /// Whether this window is idle: no dialog, menu, filter editor or incremental search open in it.
     bool windowIdle() const;
+    void showBlockingTree(bool on);
+    /// Puts the tree's columns in front of the others, or takes them away; the current column
+    /// stays. Returns whether a column taken away carried a sort mark.
+    bool placeTreeColumns(bool on);
 
     Connection* m_connection;
     ProcessMonitor* m_monitor;
     QToolButton* m_refreshButton;
     QToolButton* m_killButton;
     QToolButton* m_filterValuesButton;
+    QToolButton* m_treeButton;
+    QToolButton* m_blockerButton;
+    std::unique_ptr<BlockingTreeView> m_tree;
     ResultGrid* m_processGrid;
     AutoRefresh* m_autoRefresh;
     QComboBox* m_intervalBox = nullptr;
