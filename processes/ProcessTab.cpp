@@ -4,15 +4,20 @@
 #include "FilterRow.h"
 #include "GridSetup.h"
 #include "GuardedHandler.h"
+#include "IdleSessions.h"
 #include "MessageSeam.h"
 #include "ProcessDetailWindow.h"
 #include "ProcessGridColumns.h"
 #include "ProcessMonitor.h"
+#include "ProcessRateColumns.h"
 #include "ProcessRowColours.h"
 #include "Query.h"
 #include "ResultGrid.h"
 #include "TabToolBar.h"
 
+#include <QAction>
+#include <QScopeGuard>
+#include <QMenu>
 #include <QStyle>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -50,6 +55,22 @@ ProcessTab::ProcessTab(Connection* connection, QWidget* parent)
     m_filterValuesButton = toolBar->addButton(QStringLiteral("filterValuesButton"), 70,
                                               style()->standardIcon(QStyle::SP_FileDialogContentsView),
                                               QStringLiteral("Обновить значения фильтров (F3)"));
+    toolBar->addSeparator(QStringLiteral("separatorBeforeRates"), 153, 8);
+    m_ratesButton = toolBar->addButton(QStringLiteral("ratesButton"), 161,
+                                       style()->standardIcon(QStyle::SP_MediaSeekForward),
+                                       QStringLiteral("Скорость роста cpu и physical_io (Ctrl+R)"));
+    m_hideIdleButton = toolBar->addButton(QStringLiteral("hideIdleButton"), 186,
+                                          style()->standardIcon(QStyle::SP_TitleBarMinButton),
+                                          QStringLiteral("Скрыть бездействующие процессы (Ctrl+H)"));
+    for (QToolButton* toggle : {m_ratesButton, m_hideIdleButton})
+        toggle->setCheckable(true);
+    // A click toggles; holding the button down opens its menu.
+    auto* hideIdleMenu = new QMenu(m_hideIdleButton);
+    m_hideSystemAction = hideIdleMenu->addAction(QStringLiteral("Скрывать системные процессы"));
+    m_hideSystemAction->setObjectName(QStringLiteral("hideSystemAction"));
+    m_hideSystemAction->setCheckable(true);
+    m_hideIdleButton->setMenu(hideIdleMenu);
+    m_hideIdleButton->setPopupMode(QToolButton::DelayedPopup);
     connect(m_refreshButton, &QToolButton::clicked, this, guarded(this, &ProcessTab::refreshClicked));
     connect(m_killButton, &QToolButton::clicked, this, guarded(this, &ProcessTab::killClicked));
     connect(m_filterValuesButton, &QToolButton::clicked, this, guarded(this, &ProcessTab::filterValuesClicked));
@@ -59,7 +80,19 @@ ProcessTab::ProcessTab(Connection* connection, QWidget* parent)
                                     .columns = processGridColumns(),
                                     .behaviour = processGridBehaviour(),
                                     .filterRow = true});
+    m_rateColumns = new ProcessRateColumns(*m_processGrid, this);
+    m_rateColumns->setObjectName(QStringLiteral("rateColumns"));
+    serveSource(m_monitor->source());
+    connect(m_monitor, &ProcessMonitor::sourceBound, this, [this](Query* source) { serveSource(source); });
     connect(m_monitor, &ProcessMonitor::sourceBound, m_processGrid, &ResultGrid::setDataSource);
+    connect(m_ratesButton, &QToolButton::toggled, this,
+            guarded([this](bool on) { m_rateColumns->setShown(on); }));
+    const auto rearrange = guarded([this] { procSource()->rearrange(); });
+    connect(m_hideIdleButton, &QToolButton::toggled, this, rearrange);
+    connect(m_hideSystemAction, &QAction::toggled, this, rearrange);
+    m_windowActions = {addWindowAction(QStringLiteral("RatesAction"), QKeySequence(Qt::CTRL | Qt::Key_R), m_ratesButton),
+                       addWindowAction(QStringLiteral("HideIdleAction"), QKeySequence(Qt::CTRL | Qt::Key_H),
+                                       m_hideIdleButton)};
     m_processGrid->onGetCellParams = [this](const GridColumn& column, const RowView& row, QFont& font,
                                             QColor& background, QColor& text) {
         colourProcessCell(column, row, font, background, text);
@@ -94,10 +127,17 @@ int ProcessTab::currentSpid() const
 void ProcessTab::loadColumnLayout(const QString& fileName)
 {
     LoadColumnLayout(*m_processGrid, fileName);
+    m_rateColumns->columnsReplaced();
 }
 
 void ProcessTab::saveColumnLayout(const QString& fileName) const
 {
+    if (!m_rateColumns->isShown())
+        return SaveColumnLayout(*m_processGrid, fileName);
+    // The rate columns are the operator's choice of the moment, never part of the saved layout.
+    const GridColumns shown = m_processGrid->columns();
+    auto restore = qScopeGuard([&] { m_processGrid->setColumns(shown); });
+    m_processGrid->setColumns(ProcessRateColumns::withoutRateColumns(shown));
     SaveColumnLayout(*m_processGrid, fileName);
 }
 
@@ -114,12 +154,14 @@ void ProcessTab::setConnectedState(bool connected)
 
 void ProcessTab::openAfterConnect(ServerFamily family)
 {
+    m_family = family;
     m_monitor->open(family);
 }
 
 void ProcessTab::closeAtDisconnect()
 {
     m_monitor->close();
+    m_rateColumns->clear();
     m_processGrid->filterRow()->setRowVisible(false);
 }
 
@@ -193,6 +235,31 @@ void ProcessTab::processGridKeyPressed(QChar& key)
         return;
     key = QChar();
     openDetailOfCurrentProcess();
+}
+
+QAction* ProcessTab::addWindowAction(const QString& name, const QKeySequence& key, QToolButton* button)
+{
+    auto* action = new QAction(this);
+    action->setObjectName(name);
+    action->setShortcut(key);
+    action->setShortcutContext(Qt::WindowShortcut);
+    connect(action, &QAction::triggered, this, [this, button] {
+        if (isVisible())
+            button->toggle();
+    });
+    return action;
+}
+
+void ProcessTab::serveSource(Query* source)
+{
+    m_rateColumns->attach(source);
+    source->arrangeView = [this](std::vector<int>& view, const std::vector<Row>& rows) { arrangeRows(view, rows); };
+}
+
+void ProcessTab::arrangeRows(std::vector<int>& view, const std::vector<Row>& rows)
+{
+    if (m_hideIdleButton->isChecked())
+        hideIdleSessions(view, rows, procSource()->fields(), {m_family, m_hideSystemAction->isChecked()});
 }
 
 void ProcessTab::openDetailOfCurrentProcess()

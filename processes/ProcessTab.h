@@ -1,18 +1,24 @@
 // The "Процессы" tab: its tool bar, the process grid and the process list it shows.
 #pragma once
 
+#include "FieldDef.h"
 #include "WindowTab.h"
 
+#include <QList>
 #include <functional>
+#include <vector>
 
+class QAction;
 class QColor;
 class QFont;
+class QKeySequence;
 class QToolButton;
 
 namespace velmora {
 
 class Connection;
 class ProcessMonitor;
+class ProcessRateColumns;
 class Query;
 class ResultGrid;
 class RowView;
@@ -35,6 +41,10 @@ public:
     void loadColumnLayout(const QString& fileName);
     /// Writes the process grid's columns to the layout file `fileName`. Throws as SaveColumnLayout.
     void saveColumnLayout(const QString& fileName) const;
+
+    /// The tab's keys the main window offers wherever the focus is (they act while the tab is
+    /// shown): Ctrl+R the rate columns, Ctrl+H hiding idle sessions.
+    QList<QAction*> windowActions() const { return m_windowActions; }
 
     /// Opens the detail window of the current process (ProcessDetailWindow by default); replaceable so
     /// that the list can be driven alone.
@@ -66,13 +76,24 @@ private:
     void colourProcessCell(const GridColumn& column, const RowView& row, QFont& font, QColor& background,
                            QColor& text);
     void processGridKeyPressed(QChar& key);
+    /// The process list's visible rows as the tab arranges them: idle sessions left out while hidden.
+    void arrangeRows(std::vector<int>& view, const std::vector<Row>& rows);
+    /// A new source: the rate fields declared on it and the tab's arrangement of its rows.
+    void serveSource(Query* source);
+    QAction* addWindowAction(const QString& name, const QKeySequence& key, QToolButton* button);
 
     Connection* m_connection;
     ProcessMonitor* m_monitor;
     QToolButton* m_refreshButton;
     QToolButton* m_killButton;
     QToolButton* m_filterValuesButton;
+    QToolButton* m_ratesButton;
+    QToolButton* m_hideIdleButton;
+    QAction* m_hideSystemAction;
+    QList<QAction*> m_windowActions;
     ResultGrid* m_processGrid;
+    ProcessRateColumns* m_rateColumns;
+    ServerFamily m_family = ServerFamily::Sql70;
 };
 
 } // namespace velmora

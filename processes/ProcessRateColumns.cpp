@@ -1,0 +1,187 @@
+#include "ProcessRateColumns.h"
+
+#include "FilterRow.h"
+#include "GridSetup.h"
+#include "Query.h"
+#include "ResultGrid.h"
+#include "SortFilterAdapter.h"
+
+#include <QElapsedTimer>
+#include <algorithm>
+
+namespace velmora {
+
+namespace {
+
+const QString cpuRate = QStringLiteral("cpu_rate");
+const QString physicalIoRate = QStringLiteral("physical_io_rate");
+
+bool isRateColumn(const GridColumn& column)
+{
+    return column.fieldName.compare(cpuRate, Qt::CaseInsensitive) == 0
+           || column.fieldName.compare(physicalIoRate, Qt::CaseInsensitive) == 0;
+}
+
+// Held as the text of one decimal, so that the grid shows exactly that; sort and filter read it
+// as the number it writes.
+QVariant rateValue(std::optional<double> rate)
+{
+    return rate ? QVariant(QString::number(*rate, 'f', 1)) : QVariant();
+}
+
+qint64 monotonicMs()
+{
+    static const QElapsedTimer started = [] {
+        QElapsedTimer timer;
+        timer.start();
+        return timer;
+    }();
+    return started.elapsed();
+}
+
+} // namespace
+
+ProcessRateColumns::ProcessRateColumns(ResultGrid& grid, QObject* parent)
+    : QObject(parent), readClock(monotonicMs), m_grid(grid)
+{
+}
+
+void ProcessRateColumns::attach(Query* query)
+{
+    if (m_query == query)
+        return;
+    if (m_query) {
+        hook(false);
+        disconnect(m_query, nullptr, this, nullptr);
+    }
+    m_query = query;
+    m_rates.clear();
+    m_readMs.reset();
+    std::vector<FieldDef> fields = query->fields();
+    if (query->fieldIndex(cpuRate) < 0) {
+        fields.push_back(FieldDef{cpuRate, FieldKind::BCD, 9, true, true});
+        fields.push_back(FieldDef{physicalIoRate, FieldKind::BCD, 9, true, true});
+        query->setFields(std::move(fields));
+    }
+    // A fetch lies between a close and the next pass of calculated fields or the open's end,
+    // whichever stamps the rows first; a sort's pass reads nothing new.
+    connect(query, &Query::afterClose, this, [this] { m_readMs.reset(); });
+    connect(query, &Query::afterOpen, this, [this] {
+        if (!m_readMs)
+            m_readMs = readClock();
+    });
+    hook(m_shown);
+}
+
+void ProcessRateColumns::hook(bool on)
+{
+    if (!m_query)
+        return;
+    if (on) {
+        m_query->beforeCalcFields = [this](Query& query) { beforeCalcFields(query); };
+        m_query->onCalcFields = [this](Query& query) { calcFields(query); };
+    } else {
+        m_query->beforeCalcFields = nullptr;
+        m_query->onCalcFields = nullptr;
+    }
+}
+
+void ProcessRateColumns::beforeCalcFields(Query& query)
+{
+    if (m_readMs)
+        return;
+    m_readMs = readClock();
+    const int count = query.heldRowCount();
+    m_rates.read(count > 0 ? std::span<const Row>(&query.heldRow(0), size_t(count)) : std::span<const Row>(),
+                 query.fields(), *m_readMs);
+}
+
+void ProcessRateColumns::calcFields(Query& query)
+{
+    const ProcessRate rate =
+        m_rates.rateOf(query.value(QStringLiteral("spid")), query.value(QStringLiteral("login_time")),
+                       query.value(QStringLiteral("ecid")));
+    query.setValue(query.fieldIndex(cpuRate), rateValue(rate.cpu));
+    query.setValue(query.fieldIndex(physicalIoRate), rateValue(rate.physicalIo));
+}
+
+void ProcessRateColumns::setShown(bool shown)
+{
+    if (shown == m_shown)
+        return;
+    m_shown = shown;
+    m_rates.clear();
+    hook(shown);
+    if (shown) {
+        // The rows held now are the first read: the next read has rates.
+        if (m_query && m_query->isActive() && m_readMs) {
+            const int count = m_query->heldRowCount();
+            if (count > 0)
+                m_rates.read(std::span<const Row>(&m_query->heldRow(0), size_t(count)), m_query->fields(), *m_readMs);
+        }
+        addColumns();
+    } else {
+        removeColumns();
+    }
+}
+
+void ProcessRateColumns::clear()
+{
+    m_rates.clear();
+}
+
+void ProcessRateColumns::columnsReplaced()
+{
+    if (m_shown)
+        addColumns();
+}
+
+GridColumns ProcessRateColumns::withoutRateColumns(GridColumns columns)
+{
+    std::erase_if(columns, isRateColumn);
+    return columns;
+}
+
+void ProcessRateColumns::addColumns()
+{
+    GridColumns columns = withoutRateColumns(m_grid.columns());
+    const auto physicalIo = std::find_if(columns.begin(), columns.end(), [](const GridColumn& column) {
+        return column.fieldName.compare(u"physical_io", Qt::CaseInsensitive) == 0;
+    });
+    const GridColumns rates = columnTable({{"cpu_rate", -1, "cpu/с"}, {"physical_io_rate", -1, "physical_io/с"}}, true);
+    columns.insert(physicalIo == columns.end() ? columns.end() : physicalIo + 1, rates.begin(), rates.end());
+    m_grid.setColumns(std::move(columns));
+}
+
+void ProcessRateColumns::removeColumns()
+{
+    FilterRow* filterRow = m_grid.filterRow();
+    // An editor open in the filter row keeps the place of its column, which is about to move.
+    if (filterRow && filterRow->isRowVisible()) {
+        filterRow->setRowVisible(false);
+        filterRow->setRowVisible(true);
+    }
+    bool filtered = false;
+    bool sorted = false;
+    for (int column = 0; column < int(m_grid.columns().size()); ++column) {
+        const GridColumn& gridColumn = m_grid.columns()[size_t(column)];
+        if (!isRateColumn(gridColumn))
+            continue;
+        if (!gridColumn.filter.text.isEmpty() || gridColumn.filter.condition != ColumnCondition()) {
+            if (filterRow)
+                filterRow->clearCondition(column);
+            filtered = true;
+        }
+        if (gridColumn.sortMarker != SortMarker::None) {
+            m_grid.setSortMarker(column, SortMarker::None);
+            sorted = true;
+        }
+    }
+    m_grid.setColumns(withoutRateColumns(m_grid.columns()));
+    if (filtered)
+        requestLocalFilter(m_grid);
+    if (sorted)
+        requestLocalSort(m_grid);
+}
+
+} // namespace velmora

@@ -1,0 +1,58 @@
+// The process grid's rate columns: two calculated fields of the process list that every read fills
+// with the growth of cpu and physical_io per second since the read before, and the grid columns
+// that show them while the operator wants them. Off, the list and the grid are as without them.
+#pragma once
+
+#include "GridColumn.h"
+#include "ProcessRates.h"
+
+#include <QObject>
+#include <QPointer>
+#include <functional>
+#include <optional>
+
+namespace velmora {
+
+class Query;
+class ResultGrid;
+
+class ProcessRateColumns : public QObject {
+    Q_OBJECT
+public:
+    ProcessRateColumns(ResultGrid& grid, QObject* parent);
+
+    /// Serves `query`, the process list the grid shows from now on: declares the rate fields on it
+    /// where it lacks them. Precondition: `query` is closed.
+    void attach(Query* query);
+
+    bool isShown() const { return m_shown; }
+    /// Shows the columns (after physical_io), the rows held now being the first read; or hides
+    /// them, their filter conditions and sort marks dropped first and the rows filtered and sorted
+    /// again without them. Throws DbError when that filter or sort fails.
+    void setShown(bool shown);
+    /// Forgets every read, as a disconnect does: the next read has no rates.
+    void clear();
+    /// After the grid's columns were replaced (a layout loaded): the rate columns again while shown.
+    void columnsReplaced();
+
+    /// `columns` without the rate columns: the layout file never keeps them.
+    static GridColumns withoutRateColumns(GridColumns columns);
+
+    /// The time of a read in milliseconds: a monotonic clock unless replaced (tests, a replay).
+    std::function<qint64()> readClock;
+
+private:
+    void hook(bool on);
+    void beforeCalcFields(Query& query);
+    void calcFields(Query& query);
+    void addColumns();
+    void removeColumns();
+
+    ResultGrid& m_grid;
+    QPointer<Query> m_query;
+    ProcessRates m_rates;
+    bool m_shown = false;
+    std::optional<qint64> m_readMs;   // when the held rows were read; none before they are stamped
+};
+
+} // namespace velmora
