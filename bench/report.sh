@@ -9,7 +9,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${BUILD:-build}
 benches=(QueryFetchBench ProcessRefreshBench GridPaintBench SortFilterBench FilterValueListBench
-         LockDetailBench LogLoadBench ProcessMemoryRun StartupRun)
+         LockDetailBench LogLoadBench ProcessMemoryRun StartupRun ProcessRatesBench)
 
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELMORA_BENCH=ON > /dev/null
 cmake --build "$build" -j "$(nproc)" --target "${benches[@]}" > /dev/null
@@ -34,6 +34,7 @@ run LockDetailBench
 run LogLoadBench
 run ProcessMemoryRun
 run StartupRun
+run ProcessRatesBench --benchmark_repetitions=3
 
 python3 - "$out" <<'EOF'
 import json, os, re, subprocess, sys
@@ -75,6 +76,8 @@ per_row = [ms(f"BM_ProcessRefresh/{n}") / n * 1000 for n in (1000, 10000, 100000
 spread = max(per_row) / min(per_row)
 rows.append(("1. F5 cost per row at 1k/10k/100k", " / ".join(f"{p:.1f}" for p in per_row) + " us", "-",
              f"{spread:.2f}x", "linear (<= 1.50x)", "yes" if spread <= 1.5 else "NO"))
+for n in (10000, 100000):
+    ratio(f"1. rates after a refresh, {n:,} processes", ms(f"BM_ProcessRates/{n}"), ms(f"BM_ProcessRefresh/{n}"), 0.10)
 ratio("2. paint process grid, 10,000 rows", ms("BM_PaintProcessGrid"), ms("BM_PaintStandardTableView"), 1.2)
 for keys in (1, 2, 3):
     ratio(f"3. sort 100,000 rows, {keys} key(s)", ms(f"BM_RowSortApply/{keys}"),

@@ -23,12 +23,47 @@ std::optional<double> growth(std::optional<qint64> before, std::optional<qint64>
     return double(*now - *before) / seconds;
 }
 
+size_t hashOf(qint64 loginMs, int spid, int ecid)
+{
+    // Many processes share a login second, and spids run in sequence: every bit is mixed.
+    quint64 h = quint64(loginMs) * 0x9E3779B97F4A7C15ull + (quint64(quint16(spid)) << 16 | quint16(ecid));
+    h = (h ^ h >> 30) * 0xBF58476D1CE4E5B9ull;
+    h = (h ^ h >> 27) * 0x94D049BB133111EBull;
+    return size_t(h ^ h >> 31);
+}
+
 } // namespace
 
-size_t ProcessRates::KeyHash::operator()(const Key& key) const noexcept
+const ProcessRates::Entry* ProcessRates::Read::find(const Key& key) const
 {
-    const size_t spidAndEcid = (size_t(quint16(key.spid)) << 16) | size_t(quint16(key.ecid));
-    return std::hash<qint64>()(key.loginMs) ^ (spidAndEcid * 0x9E3779B97F4A7C15ull);
+    if (places.empty())
+        return nullptr;
+    const size_t mask = places.size() - 1;
+    for (size_t slot = hashOf(key.loginMs, key.spid, key.ecid) & mask;; slot = (slot + 1) & mask) {
+        const int entry = places[slot];
+        if (entry < 0)
+            return nullptr;
+        if (entries[size_t(entry)].key == key)
+            return &entries[size_t(entry)];
+    }
+}
+
+void ProcessRates::Read::buildPlaces()
+{
+    size_t size = 16;
+    while (size < entries.size() * 2)
+        size *= 2;
+    places.assign(size, -1);
+    const size_t mask = size - 1;
+    for (size_t i = 0; i < entries.size(); ++i) {
+        const Key& key = entries[i].key;
+        size_t slot = hashOf(key.loginMs, key.spid, key.ecid) & mask;
+        while (places[slot] >= 0 && !(entries[size_t(places[slot])].key == key))
+            slot = (slot + 1) & mask;
+        // A process listed twice keeps its first row.
+        if (places[slot] < 0)
+            places[slot] = int(i);
+    }
 }
 
 ProcessRates::Key ProcessRates::keyOf(const QVariant& spid, const QVariant& loginTime, const QVariant& ecid)
@@ -50,32 +85,37 @@ void ProcessRates::read(std::span<const Row> rows, const std::vector<FieldDef>& 
     const bool interval = m_lastMs && readMs > *m_lastMs;
     const double seconds = interval ? double(readMs - *m_lastMs) / 1000.0 : 0.0;
 
-    std::unordered_map<Key, Sample, KeyHash> now;
-    now.reserve(rows.size());
-    for (const Row& row : rows) {
-        Sample sample{counter(row[cpu]), counter(row[physicalIo]), {}};
-        const Key key = keyOf(row[spid], row[loginTime], row[ecid]);
+    m_next.entries.clear();
+    m_next.entries.reserve(rows.size());
+    for (size_t i = 0; i < rows.size(); ++i) {
+        const Row& row = rows[i];
+        Entry entry{keyOf(row[spid], row[loginTime], row[ecid]), counter(row[cpu]), counter(row[physicalIo]), {}};
         if (interval) {
-            const auto before = m_last.find(key);
-            if (before != m_last.end())
-                sample.rate = {growth(before->second.cpu, sample.cpu, seconds),
-                               growth(before->second.physicalIo, sample.physicalIo, seconds)};
+            // The server lists its processes in much the same order every time.
+            const Entry* before = i < m_last.entries.size() && m_last.entries[i].key == entry.key
+                                      ? &m_last.entries[i]
+                                      : m_last.find(entry.key);
+            if (before)
+                entry.rate = {growth(before->cpu, entry.cpu, seconds),
+                              growth(before->physicalIo, entry.physicalIo, seconds)};
         }
-        now.emplace(key, sample);
+        m_next.entries.push_back(entry);
     }
-    m_last = std::move(now);
+    m_next.buildPlaces();
+    std::swap(m_last, m_next);
     m_lastMs = readMs;
 }
 
 ProcessRate ProcessRates::rateOf(const QVariant& spid, const QVariant& loginTime, const QVariant& ecid) const
 {
-    const auto found = m_last.find(keyOf(spid, loginTime, ecid));
-    return found == m_last.end() ? ProcessRate{} : found->second.rate;
+    const Entry* found = m_last.find(keyOf(spid, loginTime, ecid));
+    return found ? found->rate : ProcessRate{};
 }
 
 void ProcessRates::clear()
 {
-    m_last.clear();
+    m_last.entries.clear();
+    m_last.places.clear();
     m_lastMs.reset();
 }
 

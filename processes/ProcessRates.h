@@ -7,7 +7,7 @@
 
 #include <optional>
 #include <span>
-#include <unordered_map>
+#include <vector>
 
 namespace velmora {
 
@@ -39,17 +39,26 @@ private:
         int ecid;
         bool operator==(const Key&) const = default;
     };
-    struct KeyHash {
-        size_t operator()(const Key& key) const noexcept;
-    };
-    struct Sample {
+    struct Entry {
+        Key key;
         std::optional<qint64> cpu;
         std::optional<qint64> physicalIo;
         ProcessRate rate;
     };
+    // A read's processes in row order and an open-addressing index over them: a read of 100,000
+    // processes allocates nothing once the vectors have grown.
+    struct Read {
+        std::vector<Entry> entries;
+        std::vector<int> places;   // indices into entries, -1 where free; a power of two long
+        /// The entry of `key`, null when none.
+        const Entry* find(const Key& key) const;
+        void buildPlaces();
+    };
+
     static Key keyOf(const QVariant& spid, const QVariant& loginTime, const QVariant& ecid);
 
-    std::unordered_map<Key, Sample, KeyHash> m_last;   // the last read's processes
+    Read m_last;   // the last read; empty before the first
+    Read m_next;   // the storage the next read fills, the one before the last
     std::optional<qint64> m_lastMs;
 };
 

@@ -101,6 +101,25 @@ TEST(ProcessRates, EachReadComparesWithTheOneJustBeforeAndClearStartsAgain)
     EXPECT_EQ(ratesOf(rates, rowsOf({{51, 0, 0, 0, 0}})), "-/-");
 }
 
+TEST(ProcessRates, EveryProcessOfALongListIsFoundInAnyOrder)
+{
+    // Many processes of one login minute, listed the other way round the second time.
+    std::vector<Sample> before;
+    std::vector<Sample> after;
+    for (int i = 0; i < 3000; ++i) {
+        before.push_back({51 + i / 3, 0, i % 3, i, 0});
+        after.insert(after.begin(), {51 + i / 3, 0, i % 3, 3 * i, 0});
+    }
+    ProcessRates rates;
+    rates.read(rowsOf(before), fields, 0);
+    const std::vector<Row> rows = rowsOf(after);
+    rates.read(rows, fields, 1000);
+    QStringList expected;
+    for (int i = 2999; i >= 0; --i)
+        expected << QStringLiteral("%1/0").arg(2 * i);
+    EXPECT_EQ(ratesOf(rates, rows), expected.join(u' ').toStdString());
+}
+
 TEST(ProcessRates, ALayoutWithoutTheCountersIsRefused)
 {
     ProcessRates rates;
