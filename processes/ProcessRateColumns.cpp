@@ -118,6 +118,8 @@ void ProcessRateColumns::setShown(bool shown)
             const int count = m_query->heldRowCount();
             if (count > 0)
                 m_rates.read(std::span<const Row>(&m_query->heldRow(0), size_t(count)), m_query->fields(), *m_readMs);
+            // The rows may still hold the rates of an earlier time the columns were shown.
+            m_query->setSort(m_query->sort());
         }
         addColumns();
     } else {
@@ -148,7 +150,7 @@ void ProcessRateColumns::addColumns()
     const auto physicalIo = std::find_if(columns.begin(), columns.end(), [](const GridColumn& column) {
         return column.fieldName.compare(u"physical_io", Qt::CaseInsensitive) == 0;
     });
-    const GridColumns rates = columnTable({{"cpu_rate", -1, "cpu/с"}, {"physical_io_rate", -1, "physical_io/с"}}, true);
+    const GridColumns rates = columnTable({{"cpu_rate", 60, "cpu/с"}, {"physical_io_rate", 90, "physical_io/с"}}, true);
     columns.insert(physicalIo == columns.end() ? columns.end() : physicalIo + 1, rates.begin(), rates.end());
     m_grid.setColumns(std::move(columns));
 }
