@@ -1,8 +1,11 @@
 // The rate computation that follows every read of the process list while the rate columns are
-// shown: a read matched against the one before, then every row's rates looked up as the list's
-// calculated fields take them. Compared in report.sh with the refresh it follows.
+// shown: the read matched against the one before and the pass of the list's calculated fields
+// that gives every row its rates. Compared in report.sh with the refresh it follows.
+#include "BenchSupport.h"
 #include "ProcessQueries.h"
-#include "ProcessRates.h"
+#include "ProcessRateColumns.h"
+#include "Query.h"
+#include "ResultGrid.h"
 #include "ValueCompare.h"
 
 #include <QDateTime>
@@ -35,20 +38,26 @@ std::vector<Row> processRows(const std::vector<FieldDef>& fields, int count, int
 void BM_ProcessRates(benchmark::State& state)
 {
     const int count = int(state.range(0));
-    const std::vector<FieldDef> fields = processFields(ServerFamily::Sql2000);
-    const std::vector<Row> reads[] = {processRows(fields, count, 0), processRows(fields, count, 1)};
-    const size_t spid = size_t(findFieldIndex(fields, u"spid"));
-    const size_t login = size_t(findFieldIndex(fields, u"login_time"));
-    const size_t ecid = size_t(findFieldIndex(fields, u"ecid"));
-    ProcessRates rates;
-    rates.read(reads[0], fields, 0);
+    Query list;
+    setUpProcessQuery(list, ServerFamily::Sql2000);
+    ResultGrid grid;
+    ProcessRateColumns rates(grid, nullptr);
+    rates.attach(&list);
+    rates.setShown(true);
     qint64 readMs = 0;
+    const std::vector<Row> reads[] = {processRows(list.fields(), count, 0), processRows(list.fields(), count, 1)};
+    const auto hold = [&](const std::vector<Row>& rows) {
+        list.createDataSet();
+        list.appendRows(rows);
+    };
+    hold(reads[0]);
+    rates.takeRead(readMs);
     for (auto _ : state) {
+        state.PauseTiming();
         readMs += 2000;
-        const std::vector<Row>& rows = reads[(readMs / 2000) % 2];
-        rates.read(rows, fields, readMs);
-        for (const Row& row : rows)
-            benchmark::DoNotOptimize(rates.rateOf(row[spid], row[login], row[ecid]));
+        hold(reads[(readMs / 2000) % 2]);
+        state.ResumeTiming();
+        rates.takeRead(readMs);
     }
     state.SetItemsProcessed(state.iterations() * count);
 }
@@ -57,4 +66,7 @@ BENCHMARK(BM_ProcessRates)->Unit(benchmark::kMillisecond)->Arg(10'000)->Arg(100'
 
 } // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv)
+{
+    return bench::runInApplication(argc, argv);
+}

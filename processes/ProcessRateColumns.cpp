@@ -29,6 +29,12 @@ QVariant rateValue(std::optional<double> rate)
     return rate ? QVariant(QString::number(*rate, 'f', 1)) : QVariant();
 }
 
+std::span<const Row> heldRows(const Query& query)
+{
+    const int count = query.heldRowCount();
+    return count > 0 ? std::span<const Row>(&query.heldRow(0), size_t(count)) : std::span<const Row>();
+}
+
 qint64 monotonicMs()
 {
     static const QElapsedTimer started = [] {
@@ -63,6 +69,9 @@ void ProcessRateColumns::attach(Query* query)
         fields.push_back(FieldDef{physicalIoRate, FieldKind::BCD, 9, true, true});
         query->setFields(std::move(fields));
     }
+    // Looked up once: every row of every pass reads them.
+    m_fields = {query->fieldIndex(QStringLiteral("spid")), query->fieldIndex(QStringLiteral("login_time")),
+                query->fieldIndex(QStringLiteral("ecid")), query->fieldIndex(cpuRate), query->fieldIndex(physicalIoRate)};
     // A fetch lies between a close and the next pass of calculated fields or the open's end,
     // whichever stamps the rows first; a sort's pass reads nothing new.
     connect(query, &Query::afterClose, this, [this] { m_readMs.reset(); });
@@ -91,18 +100,15 @@ void ProcessRateColumns::beforeCalcFields(Query& query)
     if (m_readMs)
         return;
     m_readMs = readClock();
-    const int count = query.heldRowCount();
-    m_rates.read(count > 0 ? std::span<const Row>(&query.heldRow(0), size_t(count)) : std::span<const Row>(),
-                 query.fields(), *m_readMs);
+    m_rates.read(heldRows(query), query.fields(), *m_readMs);
 }
 
 void ProcessRateColumns::calcFields(Query& query)
 {
-    const ProcessRate rate =
-        m_rates.rateOf(query.value(QStringLiteral("spid")), query.value(QStringLiteral("login_time")),
-                       query.value(QStringLiteral("ecid")));
-    query.setValue(query.fieldIndex(cpuRate), rateValue(rate.cpu));
-    query.setValue(query.fieldIndex(physicalIoRate), rateValue(rate.physicalIo));
+    const Fields& at = m_fields;
+    const ProcessRate rate = m_rates.rateOf(query.value(at.spid), query.value(at.loginTime), query.value(at.ecid));
+    query.setValue(at.cpuRate, rateValue(rate.cpu));
+    query.setValue(at.physicalIoRate, rateValue(rate.physicalIo));
 }
 
 void ProcessRateColumns::setShown(bool shown)
@@ -113,18 +119,23 @@ void ProcessRateColumns::setShown(bool shown)
     m_rates.clear();
     hook(shown);
     if (shown) {
-        // The rows held now are the first read: the next read has rates.
-        if (m_query && m_query->isActive() && m_readMs) {
-            const int count = m_query->heldRowCount();
-            if (count > 0)
-                m_rates.read(std::span<const Row>(&m_query->heldRow(0), size_t(count)), m_query->fields(), *m_readMs);
-            // The rows may still hold the rates of an earlier time the columns were shown.
-            m_query->setSort(m_query->sort());
-        }
+        // The rows held now are the first read: the next read has rates. They may still hold the
+        // rates of an earlier time the columns were shown.
+        if (m_readMs)
+            takeRead(*m_readMs);
         addColumns();
     } else {
         removeColumns();
     }
+}
+
+void ProcessRateColumns::takeRead(qint64 readMs)
+{
+    m_readMs = readMs;
+    if (!m_shown || !m_query || !m_query->isActive())
+        return;
+    m_rates.read(heldRows(*m_query), m_query->fields(), readMs);
+    m_query->setSort(m_query->sort());   // a pass of the calculated fields, the order kept
 }
 
 void ProcessRateColumns::clear()

@@ -30,6 +30,10 @@ public:
     /// them, their filter conditions and sort marks dropped first and the rows filtered and sorted
     /// again without them. Throws DbError when that filter or sort fails.
     void setShown(bool shown);
+    /// The rows the list holds now are a read made at `readMs` on the read clock (a replay's
+    /// recorded time): while shown, their rates against the read before are computed and written
+    /// to them. Throws DbError when the list lacks a field the rates read.
+    void takeRead(qint64 readMs);
     /// Forgets every read, as a disconnect does: the next read has no rates.
     void clear();
     /// After the grid's columns were replaced (a layout loaded): the rate columns again while shown.
@@ -53,6 +57,9 @@ private:
     ProcessRates m_rates;
     bool m_shown = false;
     std::optional<qint64> m_readMs;   // when the held rows were read; none before they are stamped
+    struct Fields {
+        int spid, loginTime, ecid, cpuRate, physicalIoRate;
+    } m_fields{};   // of the query served
 };
 
 } // namespace velmora

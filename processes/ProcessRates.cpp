@@ -104,12 +104,20 @@ void ProcessRates::read(std::span<const Row> rows, const std::vector<FieldDef>& 
     m_next.buildPlaces();
     std::swap(m_last, m_next);
     m_lastMs = readMs;
+    m_nextAsked = 0;
 }
 
 ProcessRate ProcessRates::rateOf(const QVariant& spid, const QVariant& loginTime, const QVariant& ecid) const
 {
-    const Entry* found = m_last.find(keyOf(spid, loginTime, ecid));
-    return found ? found->rate : ProcessRate{};
+    const Key key = keyOf(spid, loginTime, ecid);
+    // The list's calculated fields ask row after row in the order of the read.
+    const std::vector<Entry>& entries = m_last.entries;
+    const Entry* found = m_nextAsked < entries.size() && entries[m_nextAsked].key == key ? &entries[m_nextAsked]
+                                                                                          : m_last.find(key);
+    if (!found)
+        return {};
+    m_nextAsked = size_t(found - entries.data()) + 1;
+    return found->rate;
 }
 
 void ProcessRates::clear()

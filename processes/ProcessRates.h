@@ -60,6 +60,7 @@ private:
     Read m_last;   // the last read; empty before the first
     Read m_next;   // the storage the next read fills, the one before the last
     std::optional<qint64> m_lastMs;
+    mutable size_t m_nextAsked = 0;   // the entry after the one rateOf() found last
 };
 
 } // namespace velmora

@@ -16,8 +16,8 @@
 #include "TabToolBar.h"
 
 #include <QAction>
-#include <QScopeGuard>
 #include <QMenu>
+#include <QScopeGuard>
 #include <QStyle>
 #include <QToolButton>
 #include <QVBoxLayout>
