@@ -158,4 +158,31 @@ TEST(ProcessTabRates, TheLayoutFileNeverKeepsTheRateColumns)
     EXPECT_EQ(grid.columns().size(), columnsOff);
 }
 
+TEST(ProcessTabRates, AReadTakenWithItsOwnTimeGetsItsRates)
+{
+    // Rows held without the server, as a replay holds recorded reads.
+    ProcessTab tab(nullptr);
+    ASSERT_TRUE(showActive(tab));
+    Query& list = *tab.procSource();
+    auto& rates = *part<ProcessRateColumns>(tab, "rateColumns");
+    const auto hold = [&](int cpu) {
+        list.createDataSet();
+        Row row(list.fields().size());
+        row[size_t(list.fieldIndex("spid"))] = 51;
+        row[size_t(list.fieldIndex("login_time"))] = QDateTime(QDate(2026, 12, 10), QTime(9, 0));
+        row[size_t(list.fieldIndex("ecid"))] = 0;
+        row[size_t(list.fieldIndex("cpu"))] = cpu;
+        row[size_t(list.fieldIndex("physical_io"))] = 7;
+        list.appendRow(std::move(row));
+    };
+    click(*part<QToolButton>(tab, "ratesButton"));
+    hold(100);
+    rates.takeRead(50'000);
+    EXPECT_FALSE(list.value("cpu_rate").isValid());
+    hold(400);
+    rates.takeRead(54'000);
+    EXPECT_EQ(list.value("cpu_rate").toString(), "75.0");
+    EXPECT_EQ(list.value("physical_io_rate").toString(), "0.0");
+}
+
 } // namespace
