@@ -100,6 +100,11 @@ TEST(ProcessTabRates, BusySessionsGrowthBetweenTwoRefreshesOnEveryVersion)
         EXPECT_EQ(list.recordCount(), 1);
         EXPECT_EQ(ratesOf("ETL-NODE02"), "60.0|2400.0");
         list.setFilter(QString());
+        // The filter row lists the rates as it lists every column's values.
+        tab.filterValuesKey();
+        const auto& listed = grid.columns()[size_t(grid.columnIndex("cpu_rate"))].filter.valueList;
+        ASSERT_TRUE(listed.has_value());
+        EXPECT_TRUE(listed->contains("900.0")) << listed->join(u' ').toStdString();
 
         // ETL-NODE02 logs out and a newcomer takes its spid, with the figures it had.
         onServer([&](sqlsim::ServerState& state) {
