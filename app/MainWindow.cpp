@@ -169,6 +169,8 @@ void MainWindow::createActions()
         if (shownTab() == m_processTab)
             m_processTab->blockerKey();
     });
+    // The process tab's view toggles: enabled whether connected or not.
+    addActions(m_processTab->windowActions());
     makeAction(QStringLiteral("ExitAction"), {QKeySequence(Qt::ALT | Qt::Key_X)}, [this] { close(); });
     makeAction(QStringLiteral("InfoAction"), {QKeySequence(Qt::Key_F1)}, [this] { AboutBox(this).exec(); });
 

@@ -13,7 +13,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${BUILD:-build}
 benches=(QueryFetchBench ProcessRefreshBench GridPaintBench SortFilterBench FilterValueListBench
-         LockDetailBench LogLoadBench ProcessMemoryRun StartupRun BlockingTreeBench)
+         LockDetailBench LogLoadBench ProcessMemoryRun StartupRun BlockingTreeBench
+         ProcessRatesBench)
 
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELMORA_BENCH=ON > /dev/null
 cmake --build "$build" -j "$(nproc)" --target "${benches[@]}" > /dev/null
@@ -40,6 +41,7 @@ run LogLoadBench "${repeated[@]}"
 run ProcessMemoryRun
 run StartupRun --benchmark_repetitions=3 --benchmark_report_aggregates_only=true
 run BlockingTreeBench "${repeated[@]}"
+run ProcessRatesBench "${repeated[@]}"
 
 python3 - "$out" <<'EOF'
 import json, os, re, subprocess, sys
@@ -99,6 +101,9 @@ growth = max(per_row) / min(per_row)
 rows.append(("1. F5 cost per row at 1k/10k/100k", " / ".join(f"{p:.1f}" for p in per_row) + " us", "-",
              f"{growth:.2f}x", "-", "linear (<= 1.50x)", "yes" if growth <= 1.5 else "NO"))
 ratio("2. paint process grid, 10,000 rows", "BM_PaintProcessGrid", "BM_PaintStandardTableView", 1.2)
+for n in (10000, 100000):
+    share(f"1. rates after a refresh, {n:,} processes", ms(f"BM_ProcessRates/{n}"), f"BM_ProcessRates/{n}",
+          f"BM_ProcessRefresh/{n}", 0.10)
 for keys in (1, 2, 3):
     ratio(f"3. sort 100,000 rows, {keys} key(s)", f"BM_RowSortApply/{keys}", f"BM_StableSortPreExtracted/{keys}", 1.0)
 ratio("3. filter 100,000 rows, 2 conditions", "BM_RowFilterMatches", "BM_HandWrittenPredicate", 1.25)

@@ -67,18 +67,14 @@ void BlockingTreeView::show(Query* query)
     if (query == m_query)
         return;
     if (Query* previous = std::exchange(m_query, nullptr)) {
-        previous->arrangeView = nullptr;
-        previous->beforeCalcFields = nullptr;
-        previous->onCalcFields = nullptr;
+        hooksChanged(previous);
         m_shown.clear();
         previous->rearrange();
     }
     if (!query)
         return;
     m_query = query;
-    query->arrangeView = [this](std::vector<int>& view, const std::vector<Row>& rows) { arrange(view, rows); };
-    query->beforeCalcFields = [this](Query& list) { countWaiting(list); };
-    query->onCalcFields = [this](Query& list) { setWaiting(list); };
+    hooksChanged(query);
     // Sorting again counts every row's waiters and builds the tree in the operator's order.
     if (query->isActive())
         query->setSort(query->sort());

@@ -8,6 +8,7 @@
 
 #include <QHash>
 #include <QString>
+#include <functional>
 
 namespace velmora {
 
@@ -32,6 +33,8 @@ public:
     static QString glyphs(const BlockingTreeRow& row);
 
     bool isOn() const { return m_query != nullptr; }
+    /// The list shown as the tree; null while off.
+    Query* list() const { return m_query; }
     /// Shows `query`'s rows as the tree, or flat again with null; the current row stays current.
     /// Throws DbError as Query::setSort.
     void show(Query* query);
@@ -39,10 +42,19 @@ public:
     /// The tree column's text of visible row `row`.
     QString cellText(int row) const;
 
-private:
+    /// Called when the tree comes to a list or leaves it (the list given): whoever owns the list's
+    /// hooks installs or removes the tree's part of them before the list is arranged again.
+    std::function<void(Query* list)> hooksChanged;
+
+    // The tree's part of the list's hooks while it is on.
+    /// Puts the visible rows in tree order (arrangeView).
     void arrange(std::vector<int>& view, const std::vector<Row>& rows);
+    /// Counts every held row's waiters (beforeCalcFields).
     void countWaiting(const Query& query);
+    /// Writes the current row's count (onCalcFields).
     void setWaiting(Query& query) const;
+
+private:
 
     Query* m_query = nullptr;
     std::vector<BlockingTreeRow> m_shown;   // by visible row

@@ -6,10 +6,12 @@
 #include "FilterRow.h"
 #include "GridSetup.h"
 #include "GuardedHandler.h"
+#include "IdleSessions.h"
 #include "MessageSeam.h"
 #include "ProcessDetailWindow.h"
 #include "ProcessGridColumns.h"
 #include "ProcessMonitor.h"
+#include "ProcessRateColumns.h"
 #include "ProcessRowColours.h"
 #include "Query.h"
 #include "ResultGrid.h"
@@ -18,6 +20,8 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QAction>
+#include <QMenu>
 #include <QStyle>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -66,6 +70,22 @@ ProcessTab::ProcessTab(Connection* connection, QWidget* parent)
     m_blockerButton = toolBar->addButton(QStringLiteral("blockerButton"), 128,
                                          style()->standardIcon(QStyle::SP_ArrowUp),
                                          QStringLiteral("К блокирующему процессу (Ctrl+B)"));
+    toolBar->addSeparator(QStringLiteral("separatorBeforeRates"), 153, 8);
+    m_ratesButton = toolBar->addButton(QStringLiteral("ratesButton"), 161,
+                                       style()->standardIcon(QStyle::SP_MediaSeekForward),
+                                       QStringLiteral("Скорость роста cpu и physical_io (Ctrl+R)"));
+    m_hideIdleButton = toolBar->addButton(QStringLiteral("hideIdleButton"), 186,
+                                          style()->standardIcon(QStyle::SP_TitleBarMinButton),
+                                          QStringLiteral("Скрыть бездействующие процессы (Ctrl+H)"));
+    for (QToolButton* toggle : {m_ratesButton, m_hideIdleButton})
+        toggle->setCheckable(true);
+    // A click toggles; holding the button down opens its menu.
+    auto* hideIdleMenu = new QMenu(m_hideIdleButton);
+    m_hideSystemAction = hideIdleMenu->addAction(QStringLiteral("Скрывать системные процессы"));
+    m_hideSystemAction->setObjectName(QStringLiteral("hideSystemAction"));
+    m_hideSystemAction->setCheckable(true);
+    m_hideIdleButton->setMenu(hideIdleMenu);
+    m_hideIdleButton->setPopupMode(QToolButton::DelayedPopup);
     addAutoRefreshControls(*toolBar);
     connect(m_refreshButton, &QToolButton::clicked, this, guarded(this, &ProcessTab::refreshClicked));
     connect(m_killButton, &QToolButton::clicked, this, guarded(this, &ProcessTab::killClicked));
@@ -86,7 +106,21 @@ ProcessTab::ProcessTab(Connection* connection, QWidget* parent)
                                     .columns = processGridColumns(),
                                     .behaviour = processGridBehaviour(),
                                     .filterRow = true});
+    m_rateColumns = new ProcessRateColumns(*m_processGrid, this);
+    m_rateColumns->setObjectName(QStringLiteral("rateColumns"));
+    m_rateColumns->hooksChanged = [this](Query* list) { hookCalculatedFields(list); };
+    m_tree->hooksChanged = [this](Query* list) { hookCalculatedFields(list); };
+    serveSource(m_monitor->source());
+    connect(m_monitor, &ProcessMonitor::sourceBound, this, [this](Query* source) { serveSource(source); });
     connect(m_monitor, &ProcessMonitor::sourceBound, m_processGrid, &ResultGrid::setDataSource);
+    connect(m_ratesButton, &QToolButton::toggled, this,
+            guarded([this](bool on) { m_rateColumns->setShown(on); }));
+    const auto rearrange = guarded([this] { procSource()->rearrange(); });
+    connect(m_hideIdleButton, &QToolButton::toggled, this, rearrange);
+    connect(m_hideSystemAction, &QAction::toggled, this, rearrange);
+    m_windowActions = {addWindowAction(QStringLiteral("RatesAction"), QKeySequence(Qt::CTRL | Qt::Key_R), m_ratesButton),
+                       addWindowAction(QStringLiteral("HideIdleAction"), QKeySequence(Qt::CTRL | Qt::Key_H),
+                                       m_hideIdleButton)};
     m_processGrid->onGetCellParams = [this](const GridColumn& column, const RowView& row, QFont& font,
                                             QColor& background, QColor& text) {
         colourProcessCell(column, row, font, background, text);
@@ -127,13 +161,16 @@ void ProcessTab::loadColumnLayout(const QString& fileName)
     LoadColumnLayout(*m_processGrid, fileName);
     if (m_tree->isOn())
         placeTreeColumns(true);
+    m_rateColumns->columnsReplaced();
 }
 
 void ProcessTab::saveColumnLayout(const QString& fileName) const
 {
-    // The tree's columns come and go with the tree: the layout file never keeps them.
-    SaveColumnLayout(*m_processGrid, fileName,
-                     [](const GridColumn& column) { return !BlockingTreeView::isTreeColumn(column); });
+    // The tree's and the rates' columns are the operator's choice of the moment: the layout file
+    // never keeps them.
+    SaveColumnLayout(*m_processGrid, fileName, [](const GridColumn& column) {
+        return !BlockingTreeView::isTreeColumn(column) && !ProcessRateColumns::isRateColumn(column);
+    });
 }
 
 QString ProcessTab::caption() const
@@ -150,12 +187,14 @@ void ProcessTab::setConnectedState(bool connected)
 
 void ProcessTab::openAfterConnect(ServerFamily family)
 {
+    m_family = family;
     m_monitor->open(family);
 }
 
 void ProcessTab::closeAtDisconnect()
 {
     m_monitor->close();
+    m_rateColumns->clear();
     m_processGrid->filterRow()->setRowVisible(false);
 }
 
@@ -342,6 +381,57 @@ void ProcessTab::processGridKeyPressed(QChar& key)
         return;
     key = QChar();
     openDetailOfCurrentProcess();
+}
+
+QAction* ProcessTab::addWindowAction(const QString& name, const QKeySequence& key, QToolButton* button)
+{
+    auto* action = new QAction(this);
+    action->setObjectName(name);
+    action->setShortcut(key);
+    action->setShortcutContext(Qt::WindowShortcut);
+    connect(action, &QAction::triggered, this, [this, button] {
+        if (isVisible())
+            button->toggle();
+    });
+    return action;
+}
+
+void ProcessTab::serveSource(Query* source)
+{
+    m_rateColumns->attach(source);
+    source->arrangeView = [this](std::vector<int>& view, const std::vector<Row>& rows) { arrangeRows(view, rows); };
+}
+
+void ProcessTab::hookCalculatedFields(Query* list)
+{
+    // The tree's count and the rates share the list's two hooks; with neither, the list has none.
+    const bool tree = m_tree->list() == list;
+    const bool rates = m_rateColumns->isShown() && m_rateColumns->list() == list;
+    if (!tree && !rates) {
+        list->beforeCalcFields = nullptr;
+        list->onCalcFields = nullptr;
+        return;
+    }
+    list->beforeCalcFields = [this, tree, rates](Query& query) {
+        if (tree)
+            m_tree->countWaiting(query);
+        if (rates)
+            m_rateColumns->beforeCalcFields(query);
+    };
+    list->onCalcFields = [this, tree, rates](Query& query) {
+        if (tree)
+            m_tree->setWaiting(query);
+        if (rates)
+            m_rateColumns->calcFields(query);
+    };
+}
+
+void ProcessTab::arrangeRows(std::vector<int>& view, const std::vector<Row>& rows)
+{
+    if (m_hideIdleButton->isChecked())
+        hideIdleSessions(view, rows, procSource()->fields(), {m_family, m_hideSystemAction->isChecked()});
+    if (m_tree->list() == procSource())
+        m_tree->arrange(view, rows);
 }
 
 void ProcessTab::openDetailOfCurrentProcess()

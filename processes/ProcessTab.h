@@ -1,14 +1,19 @@
 // The "Процессы" tab: its tool bar, the process grid and the process list it shows.
 #pragma once
 
+#include "FieldDef.h"
 #include "WindowTab.h"
 
+#include <QList>
 #include <functional>
 #include <memory>
+#include <vector>
 
+class QAction;
 class QColor;
 class QComboBox;
 class QFont;
+class QKeySequence;
 class QToolButton;
 
 namespace velmora {
@@ -17,6 +22,7 @@ class AutoRefresh;
 class BlockingTreeView;
 class Connection;
 class ProcessMonitor;
+class ProcessRateColumns;
 class Query;
 class ResultGrid;
 class RowView;
@@ -40,6 +46,10 @@ public:
     void loadColumnLayout(const QString& fileName);
     /// Writes the process grid's columns to the layout file `fileName`. Throws as SaveColumnLayout.
     void saveColumnLayout(const QString& fileName) const;
+
+    /// The tab's keys the main window offers wherever the focus is (they act while the tab is
+    /// shown): Ctrl+R the rate columns, Ctrl+H hiding idle sessions.
+    QList<QAction*> windowActions() const { return m_windowActions; }
 
     /// Opens the detail window of the current process (ProcessDetailWindow by default); replaceable so
     /// that the list can be driven alone.
@@ -96,6 +106,13 @@ private:
     /// Puts the tree's columns in front of the others, or takes them away; the current column
     /// stays. Returns whether a column taken away carried a sort mark.
     bool placeTreeColumns(bool on);
+    /// The process list's visible rows as the tab arranges them: idle sessions left out while hidden.
+    void arrangeRows(std::vector<int>& view, const std::vector<Row>& rows);
+    /// A new source: the rate fields declared on it and the tab's arrangement of its rows.
+    void serveSource(Query* source);
+    /// Gives `list` the calculated-field hooks of the tree and the rates that serve it, or none.
+    void hookCalculatedFields(Query* list);
+    QAction* addWindowAction(const QString& name, const QKeySequence& key, QToolButton* button);
 
     Connection* m_connection;
     ProcessMonitor* m_monitor;
@@ -105,7 +122,13 @@ private:
     QToolButton* m_treeButton;
     QToolButton* m_blockerButton;
     std::unique_ptr<BlockingTreeView> m_tree;
+    QToolButton* m_ratesButton;
+    QToolButton* m_hideIdleButton;
+    QAction* m_hideSystemAction;
+    QList<QAction*> m_windowActions;
     ResultGrid* m_processGrid;
+    ProcessRateColumns* m_rateColumns;
+    ServerFamily m_family = ServerFamily::Sql70;
     AutoRefresh* m_autoRefresh;
     QComboBox* m_intervalBox = nullptr;
     QToolButton* m_pauseButton = nullptr;
