@@ -46,6 +46,11 @@ ProcessRateColumns::ProcessRateColumns(ResultGrid& grid, QObject* parent)
 {
 }
 
+Query* ProcessRateColumns::list() const
+{
+    return m_query;
+}
+
 void ProcessRateColumns::attach(Query* query)
 {
     if (m_query == query)

@@ -27,7 +27,7 @@ public:
 
     bool isShown() const { return m_shown; }
     /// The list served.
-    Query* list() const { return m_query; }
+    Query* list() const;
     /// Shows the columns (after physical_io), the rows held now being the first read; or hides
     /// them, their filter conditions and sort marks dropped first and the rows filtered and sorted
     /// again without them. Throws DbError when that filter or sort fails.
