@@ -13,6 +13,7 @@
 #include "MainStatusBar.h"
 #include "ProcessTab.h"
 #include "Query.h"
+#include "RecordingControls.h"
 #include "ResultGrid.h"
 #include "ServerAliases.h"
 #include "ServerTab.h"
@@ -74,6 +75,7 @@ MainWindow::MainWindow(QWidget* parent)
 
     createTabs();
     createActions();
+    createRecordingActions();
     new ActionKeyFilter(*this);
     applyState(false);
     restoreSettings();
@@ -168,6 +170,43 @@ void MainWindow::createActions()
                {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Backtab), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Tab),
                 QKeySequence(Qt::CTRL | Qt::Key_PageUp)},
                [stepTab] { stepTab(-1); });
+}
+
+void MainWindow::createRecordingActions()
+{
+    RecordingControls* recording = m_processTab->recordingControls();
+    const auto makeAction = [this](const QString& name, const QKeySequence& key, auto handler) {
+        auto* action = new QAction(this);
+        action->setObjectName(name);
+        action->setShortcut(key);
+        action->setShortcutContext(Qt::WindowShortcut);
+        connect(action, &QAction::triggered, this, guarded(handler));
+        addAction(action);
+    };
+    makeAction(QStringLiteral("recordAction"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_R),
+               [recording] { recording->toggleRecording(); });
+    makeAction(QStringLiteral("openRecordingAction"), QKeySequence(Qt::CTRL | Qt::Key_O),
+               [recording] { recording->openRecording(); });
+    using Step = RecordingControls::Step;
+    for (auto [name, key, step] : {std::tuple{"firstSnapshotAction", Qt::Key_Home, Step::First},
+                                   {"previousSnapshotAction", Qt::Key_Left, Step::Previous},
+                                   {"nextSnapshotAction", Qt::Key_Right, Step::Next},
+                                   {"lastSnapshotAction", Qt::Key_End, Step::Last}})
+        makeAction(QString::fromLatin1(name), QKeySequence(Qt::ALT | key), [recording, step] { recording->step(step); });
+    connect(recording, &RecordingControls::captionChanged, this, &MainWindow::showReplayCaption);
+}
+
+void MainWindow::showReplayCaption(const QString& caption)
+{
+    if (caption.isEmpty()) {
+        if (!m_titleOutsideReplay.isEmpty())
+            setWindowTitle(m_titleOutsideReplay);
+        m_titleOutsideReplay.clear();
+        return;
+    }
+    if (m_titleOutsideReplay.isEmpty())
+        m_titleOutsideReplay = windowTitle();
+    setWindowTitle(m_titleOutsideReplay + QStringLiteral(" — ") + caption);
 }
 
 void MainWindow::applyState(bool connected)

@@ -23,8 +23,11 @@ public:
     ProcessMonitor(Connection* connection, QObject* parent);
     ~ProcessMonitor() override;
 
-    /// ProcSource: the variant of the server's family (ProcQuery until the first open()).
+    /// ProcSource: the variant of the server's family (ProcQuery until the first open()), or the
+    /// replayed list while a recording is shown.
     Query* source() const;
+    /// The family of the variant bound last.
+    ServerFamily family() const { return m_family; }
     /// Binds the variant of `family` (sourceBound) and opens it. Throws DbError.
     void open(ServerFamily family);
     /// Closes every variant, as a disconnect does.
@@ -45,6 +48,14 @@ public:
     /// have no lists then.
     bool rebuildValueLists(ResultGrid& grid);
 
+    /// Replay: `list`, a client-only result set a recording fills, becomes the source
+    /// (sourceBound) until endReplay() binds the family's variant again.
+    void beginReplay(Query* list);
+    void endReplay();
+    bool replaying() const { return m_replay != nullptr; }
+    /// The replayed list now holds another snapshot's rows: announced as a read (listRead).
+    void replayedListRead();
+
 signals:
     /// The variant of the server's family has become the source, not yet opened.
     void sourceBound(Query* source);
@@ -60,6 +71,7 @@ private:
     ServerFamily m_family = ServerFamily::Sql70;
     QString m_sortOfFailedRefresh;   // the order to restore when a refresh could not reopen
     std::unique_ptr<FilterValueLists> m_valueLists;
+    Query* m_replay = nullptr;
 };
 
 } // namespace velmora

@@ -10,6 +10,7 @@
 #include "ProcessMonitor.h"
 #include "ProcessRowColours.h"
 #include "Query.h"
+#include "RecordingControls.h"
 #include "ResultGrid.h"
 #include "TabToolBar.h"
 
@@ -66,6 +67,7 @@ ProcessTab::ProcessTab(Connection* connection, QWidget* parent)
     };
     m_processGrid->onKeyPress = [this](QChar& key) { processGridKeyPressed(key); };
     m_processGrid->onDblClick = [this] { openDetailOfCurrentProcess(); };
+    m_recording = new RecordingControls(*toolBar, *m_monitor, *m_processGrid, connection);
     onOpenDetail = [this] {
         ProcessDetailWindow::showModalFor(window(), m_connection, QString::number(currentSpid()));
     };
@@ -110,6 +112,7 @@ void ProcessTab::setConnectedState(bool connected)
 {
     for (QToolButton* button : {m_refreshButton, m_killButton, m_filterValuesButton})
         button->setEnabled(connected);
+    m_recording->setConnectedState(connected);
 }
 
 void ProcessTab::openAfterConnect(ServerFamily family)
@@ -198,7 +201,8 @@ void ProcessTab::processGridKeyPressed(QChar& key)
 void ProcessTab::openDetailOfCurrentProcess()
 {
     const Query* list = procSource();
-    if (!list->isActive() || list->recordCount() == 0)
+    // A replayed list has no server to ask for the locks.
+    if (!list->isActive() || list->recordCount() == 0 || m_monitor->replaying())
         return;
     onOpenDetail();
 }

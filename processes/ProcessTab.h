@@ -14,6 +14,7 @@ namespace velmora {
 class Connection;
 class ProcessMonitor;
 class Query;
+class RecordingControls;
 class ResultGrid;
 class RowView;
 struct GridColumn;
@@ -35,6 +36,9 @@ public:
     void loadColumnLayout(const QString& fileName);
     /// Writes the process grid's columns to the layout file `fileName`. Throws as SaveColumnLayout.
     void saveColumnLayout(const QString& fileName) const;
+
+    /// Recording the list and replaying recordings.
+    RecordingControls* recordingControls() const { return m_recording; }
 
     /// Opens the detail window of the current process (ProcessDetailWindow by default); replaceable so
     /// that the list can be driven alone.
@@ -73,6 +77,7 @@ private:
     QToolButton* m_killButton;
     QToolButton* m_filterValuesButton;
     ResultGrid* m_processGrid;
+    RecordingControls* m_recording;
 };
 
 } // namespace velmora
