@@ -256,7 +256,8 @@ void MainWindow::closeEvent(QCloseEvent* event)
     // layout that cannot be written must not cost the settings or keep the window open.
     m_layoutStore->save();
     const Query* procSource = m_processTab->procSource();
-    if (procSource->isActive())
+    // A replayed list's order is the recording's business, not the server list's stored one.
+    if (procSource->isActive() && !m_processTab->recordingControls()->isReplaying())
         m_settings.saveSort(procSource->sort());
     m_settings.saveLogin(m_topPanel->server(), m_topPanel->login());
     for (WindowTab* tab : m_windowTabs)
