@@ -2,7 +2,6 @@
 
 #include "Connection.h"
 #include "ConnectionString.h"
-#include "LockQueries.h"
 #include "ProcessMonitor.h"
 #include "Query.h"
 #include "RecordingError.h"
@@ -75,19 +74,15 @@ void ProcessRecorder::record()
             blockers.insert(blocker);
     }
 
-    // The locks as the detail window reads them, in one wait for the server. Those the server
-    // does not give (a process that has just ended, a cancelled wait) are simply not recorded:
-    // the list itself has been read and is worth keeping.
-    QList<int> ordered = blockers.values();
-    std::sort(ordered.begin(), ordered.end());
-    QStringList lockTexts;
-    for (int spid : ordered)
-        lockTexts << lockBatch(QString::number(spid)).join(QStringLiteral("\r\n"));
-    if (!lockTexts.isEmpty()) {
+    // The locks as the detail window's query reads them, for every blocker in one round trip:
+    // sp_lock without a process number lists them all, and a list with many blockers would
+    // otherwise cost a round trip each. When the server does not give them (a cancelled wait, a
+    // link gone) the snapshot keeps its rows without locks: the list itself has been read.
+    if (!blockers.isEmpty()) {
         try {
-            const CommandSeries series = m_connection->executeSeries(lockTexts);
-            for (const CommandResult& result : series.results)
-                for (const std::vector<QVariant>& lock : result.rows)
+            const CommandResult locks = m_connection->execute(QStringLiteral("Exec sp_lock"));
+            for (const std::vector<QVariant>& lock : locks.rows)
+                if (!lock.empty() && blockers.contains(lock.front().toInt()))
                     snapshot.locks.push_back(lock);
         } catch (const DbError&) {
         }

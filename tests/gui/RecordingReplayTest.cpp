@@ -34,6 +34,20 @@ QString visibleCells(const Query& list)
     return lines.join(u'\n');
 }
 
+// The number the first column of `sql`'s first row holds, read with plain SQL.
+qint64 plainNumber(const QString& path, const char* sql)
+{
+    sqlite3* db = nullptr;
+    sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr);
+    sqlite3_stmt* statement = nullptr;
+    qint64 number = -1;
+    if (sqlite3_prepare_v2(db, sql, -1, &statement, nullptr) == SQLITE_OK && sqlite3_step(statement) == SQLITE_ROW)
+        number = sqlite3_column_int64(statement, 0);
+    sqlite3_finalize(statement);
+    sqlite3_close(db);
+    return number;
+}
+
 class RecordingReplay : public ::testing::Test {
 protected:
     void SetUp() override
@@ -91,6 +105,20 @@ TEST_F(RecordingReplay, TwoRefreshesReplayWithNoServerAsTheyWereShown)
     }
     pressKey(Qt::Key_R, Qt::ControlModifier | Qt::ShiftModifier);
     EXPECT_FALSE(recording().isRecording());
+
+    // The second snapshot's locks: every lock of the processes that block others, and no other.
+    QSet<int> blockers;
+    for (int row = 0; row < list().heldRowCount(); ++row)
+        if (const int blocker = list().heldRow(row)[size_t(list().fieldIndex(QStringLiteral("blocked")))].toInt())
+            blockers.insert(blocker);
+    ASSERT_FALSE(blockers.isEmpty());
+    const qint64 blockerLocks = [&] {
+        std::lock_guard lock(sim.engine().mutex());
+        return std::count_if(sim.engine().state().locks.begin(), sim.engine().state().locks.end(),
+                             [&](const sqlsim::Lock& l) { return blockers.contains(l.spid); });
+    }();
+    EXPECT_GT(blockerLocks, 0);
+    EXPECT_EQ(plainNumber(recordingPath, "SELECT count(*) FROM lock WHERE snapshot = 2"), blockerLocks);
     pressKey(Qt::Key_D, Qt::ControlModifier);
     ASSERT_FALSE(list().isActive());
 
