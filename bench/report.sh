@@ -9,7 +9,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${BUILD:-build}
 benches=(QueryFetchBench ProcessRefreshBench GridPaintBench SortFilterBench FilterValueListBench
-         LockDetailBench LogLoadBench ProcessMemoryRun StartupRun)
+         LockDetailBench LogLoadBench ProcessMemoryRun StartupRun RecordingBench)
 
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELMORA_BENCH=ON > /dev/null
 cmake --build "$build" -j "$(nproc)" --target "${benches[@]}" > /dev/null
@@ -34,6 +34,7 @@ run LockDetailBench
 run LogLoadBench
 run ProcessMemoryRun
 run StartupRun
+run RecordingBench
 
 python3 - "$out" <<'EOF'
 import json, os, re, subprocess, sys
@@ -90,6 +91,16 @@ info("7. resident size, 100,000 processes", f"{memory['resident_MB']:.0f} MB")
 startup = runs["BM_StartToFirstWindow"]
 absolute("8. start-up to first window (CPU)", startup["child_cpu_ms"], 150,
          limit=f"wall {ms('BM_StartToFirstWindow', 'real_time'):.0f} ms")
+# Recording: the refresh with recording on against the same refresh with it off, same run.
+for n in (10000, 1000):
+    off, on = ms(f"BM_RefreshNotRecording/{n}"), ms(f"BM_RefreshRecording/{n}")
+    if n == 10000:
+        ratio(f"9. recording, cost per snapshot, {n:,} processes", on - off, off, 0.20)
+    else:
+        info(f"9. recording, cost per snapshot, {n:,} processes", f"{on - off:.1f} ms", f"{off:.1f} ms")
+size = runs["BM_RecordingBytesPerSnapshot/1000"]
+info("9. recording, bytes per snapshot, 1,000 processes", f"{size['bytes_per_snapshot']:.0f} B",
+     f"first {size['first_snapshot_bytes'] / 1e6:.2f} MB")
 fetch = (ms("BM_QueryOpen"), ms("BM_BareOdbcFetch"))
 rows.append(("   Query fetch, 10,000 rows x 8 columns", f"{fetch[0]:.1f} ms", f"{fetch[1]:.1f} ms",
              f"{fetch[0] / fetch[1]:.2f}x", "-", "-"))

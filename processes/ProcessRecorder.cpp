@@ -62,13 +62,14 @@ void ProcessRecorder::record()
     snapshot.server = serverName();
     snapshot.family = familyName(m_monitor.family());
     snapshot.fields = list.fields();
-    snapshot.rows.reserve(size_t(list.heldRowCount()));
+    std::vector<const Row*> rows;
+    rows.reserve(size_t(list.heldRowCount()));
     const int spidAt = list.fieldIndex(QStringLiteral("spid"));
     const int blockedAt = list.fieldIndex(QStringLiteral("blocked"));
     QSet<int> blockers;
     for (int i = 0; i < list.heldRowCount(); ++i) {
         const Row& row = list.heldRow(i);
-        snapshot.rows.push_back(row);
+        rows.push_back(&row);
         const int blocker = row[size_t(blockedAt)].toInt();
         if (blocker != 0 && blocker != row[size_t(spidAt)].toInt())
             blockers.insert(blocker);
@@ -89,7 +90,7 @@ void ProcessRecorder::record()
     }
 
     try {
-        m_writer->append(snapshot);
+        m_writer->append(snapshot, rows);
     } catch (const RecordingError& error) {
         m_writer.reset();
         emit failed(error.text());

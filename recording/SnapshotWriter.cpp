@@ -27,7 +27,15 @@ size_t qHash(const ProcessKey& key, size_t seed = 0)
 
 struct StoredProcess {
     qlonglong id = 0;
-    Row row;
+    Row row;            // its values as the file holds them now
+    quint64 seen = 0;   // the last append that listed it
+};
+
+/// A value to store: the cell of `position` of process `process`.
+struct Change {
+    qlonglong process;
+    int position;
+    const QVariant* value;
 };
 
 int fieldPosition(const std::vector<FieldDef>& fields, const char* name)
@@ -63,7 +71,7 @@ struct SnapshotWriter::State {
     }
 
     qlonglong writeSnapshot(const Snapshot& snapshot, bool complete);
-    void writeRows(qlonglong id, const Snapshot& snapshot, bool complete, QHash<ProcessKey, StoredProcess>& next);
+    void writeRows(qlonglong id, const std::vector<FieldDef>& fields, const std::vector<const Row*>& rows);
     void writeLocks(qlonglong id, const Snapshot& snapshot);
 
     RecordingFile file;
@@ -75,10 +83,12 @@ struct SnapshotWriter::State {
     RecordingFile::Statement insertGone;
     RecordingFile::Statement insertLock;
 
-    // What the last snapshot written holds; empty until then, so the first one is complete.
+    // What the file's last snapshot holds; empty until then (and after a failed append), so
+    // that the next one is complete.
     std::vector<FieldDef> fields;
     qlonglong layout = 0;
     QHash<ProcessKey, StoredProcess> processes;
+    quint64 appends = 0;
 };
 
 SnapshotWriter::SnapshotWriter(const QString& path) : m_state(std::make_unique<State>(path))
@@ -89,27 +99,37 @@ SnapshotWriter::~SnapshotWriter() = default;
 
 void SnapshotWriter::append(const Snapshot& snapshot)
 {
+    std::vector<const Row*> rows;
+    rows.reserve(snapshot.rows.size());
+    for (const Row& row : snapshot.rows)
+        rows.push_back(&row);
+    append(snapshot, rows);
+}
+
+void SnapshotWriter::append(const Snapshot& heading, const std::vector<const Row*>& rows)
+{
     State& state = *m_state;
-    QHash<ProcessKey, StoredProcess> next;
-    next.reserve(qsizetype(snapshot.rows.size()));
     state.file.exec("BEGIN IMMEDIATE");
     // The first snapshot of a run, and one with other fields than the one before, stand alone.
-    const bool complete = state.fields.empty() || !sameLayout(state.fields, snapshot.fields);
-    qlonglong layout = state.layout;
+    const bool complete = state.fields.empty() || !sameLayout(state.fields, heading.fields);
     try {
-        const qlonglong id = state.writeSnapshot(snapshot, complete);
-        if (complete)
-            layout = id;
-        state.writeRows(id, snapshot, complete, next);
-        state.writeLocks(id, snapshot);
+        const qlonglong id = state.writeSnapshot(heading, complete);
+        if (complete) {
+            state.fields = heading.fields;
+            state.layout = id;
+            state.processes.clear();
+        }
+        state.writeRows(id, heading.fields, rows);
+        state.writeLocks(id, heading);
         state.file.exec("COMMIT");
     } catch (...) {
         sqlite3_exec(state.file.handle(), "ROLLBACK", nullptr, nullptr, nullptr);
+        // The values held have moved on with the snapshot the file did not take: the next one
+        // is stored complete.
+        state.fields.clear();
+        state.processes.clear();
         throw;
     }
-    state.fields = snapshot.fields;
-    state.layout = layout;
-    state.processes = std::move(next);
 }
 
 qlonglong SnapshotWriter::State::writeSnapshot(const Snapshot& snapshot, bool complete)
@@ -147,54 +167,80 @@ qlonglong SnapshotWriter::State::writeSnapshot(const Snapshot& snapshot, bool co
     return id;
 }
 
-void SnapshotWriter::State::writeRows(qlonglong id, const Snapshot& snapshot, bool complete,
-                                      QHash<ProcessKey, StoredProcess>& next)
+void SnapshotWriter::State::writeRows(qlonglong id, const std::vector<FieldDef>& layoutFields,
+                                      const std::vector<const Row*>& rows)
 {
-    const std::vector<FieldDef>& layoutFields = snapshot.fields;
-    const QHash<ProcessKey, StoredProcess> none;
-    const QHash<ProcessKey, StoredProcess>& previous = complete ? none : processes;
+    const quint64 append = ++appends;
     const int spidAt = fieldPosition(layoutFields, "spid");
     const int loginAt = fieldPosition(layoutFields, "login_time");
     const int ecidAt = fieldPosition(layoutFields, "ecid");
     const auto valueAt = [](const Row& row, int position) {
         return position >= 0 && size_t(position) < row.size() ? row[size_t(position)] : QVariant();
     };
+    const size_t width = layoutFields.size();
 
-    for (const Row& row : snapshot.rows) {
+    // The held values are brought up to date while the changes are collected: a refresh of a
+    // large list changes few of them.
+    std::vector<Change> changes;
+    for (const Row* listed : rows) {
+        const Row& row = *listed;
         ProcessKey key{valueAt(row, spidAt).toLongLong(), valueAt(row, loginAt).toDateTime().toMSecsSinceEpoch(),
                        valueAt(row, ecidAt).toLongLong(), 0};
-        while (next.contains(key))
+        auto stored = processes.find(key);
+        while (stored != processes.end() && stored->seen == append) {
             ++key.repeat;
-        const auto before = previous.constFind(key);
-        const bool known = before != previous.constEnd();
-        StoredProcess stored{known ? before->id : 0, row};
-        if (!known) {
+            stored = processes.find(key);
+        }
+        if (stored == processes.end()) {
             sqlite3_stmt* p = insertProcess.handle();
             sqlite3_bind_int64(p, 1, id);
             bindCell(p, 2, valueAt(row, spidAt), FieldKind::Integer);
             bindCell(p, 3, valueAt(row, loginAt), FieldKind::DateTime);
             bindCell(p, 4, valueAt(row, ecidAt), FieldKind::Integer);
             insertProcess.run();
-            stored.id = sqlite3_last_insert_rowid(file.handle());
-        }
-        for (size_t i = 0; i < row.size() && i < layoutFields.size(); ++i) {
-            const bool changed = known ? !sameCell(row[i], before->row[i]) : row[i].isValid();
-            if (!changed)
-                continue;
-            sqlite3_stmt* c = insertCell.handle();
-            sqlite3_bind_int64(c, 1, id);
-            sqlite3_bind_int64(c, 2, stored.id);
-            sqlite3_bind_int(c, 3, int(i));
-            bindCell(c, 4, row[i], layoutFields[i].kind);
-            insertCell.run();
-        }
-        next.insert(key, std::move(stored));
-    }
-    for (auto it = previous.constBegin(); it != previous.constEnd(); ++it) {
-        if (next.contains(it.key()))
+            StoredProcess added{sqlite3_last_insert_rowid(file.handle()), row, append};
+            added.row.resize(width);
+            for (size_t i = 0; i < width; ++i)
+                if (added.row[i].isValid())
+                    changes.push_back({added.id, int(i), &row[i]});
+            processes.insert(key, std::move(added));
             continue;
+        }
+        stored->seen = append;
+        for (size_t i = 0; i < width && i < row.size(); ++i) {
+            if (sameCell(row[i], stored->row[i]))
+                continue;
+            changes.push_back({stored->id, int(i), &row[i]});
+            stored->row[i] = row[i];
+        }
+    }
+
+    // In the table's key order, so that every insert lands at the end of its tree.
+    std::sort(changes.begin(), changes.end(), [](const Change& a, const Change& b) {
+        return std::pair(a.process, a.position) < std::pair(b.process, b.position);
+    });
+    for (const Change& change : changes) {
+        sqlite3_stmt* c = insertCell.handle();
+        sqlite3_bind_int64(c, 1, id);
+        sqlite3_bind_int64(c, 2, change.process);
+        sqlite3_bind_int(c, 3, change.position);
+        bindCell(c, 4, *change.value, layoutFields[size_t(change.position)].kind);
+        insertCell.run();
+    }
+
+    std::vector<qlonglong> gone;
+    for (auto it = processes.begin(); it != processes.end();) {
+        if (it->seen == append) {
+            ++it;
+            continue;
+        }
+        gone.push_back(it->id);
+        it = processes.erase(it);
+    }
+    std::sort(gone.begin(), gone.end());
+    for (qlonglong process : gone) {
         sqlite3_bind_int64(insertGone.handle(), 1, id);
-        sqlite3_bind_int64(insertGone.handle(), 2, it->id);
+        sqlite3_bind_int64(insertGone.handle(), 2, process);
         insertGone.run();
     }
 }

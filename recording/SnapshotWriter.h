@@ -5,6 +5,7 @@
 #include "Snapshot.h"
 
 #include <memory>
+#include <vector>
 
 namespace velmora {
 
@@ -17,6 +18,9 @@ public:
     /// Appends `snapshot` whole or not at all. Throws RecordingError; the file then holds what it
     /// held before, and the next snapshot is stored as if this one had not been taken.
     void append(const Snapshot& snapshot);
+    /// The same for a snapshot whose rows are held elsewhere (`heading.rows` is not read): the
+    /// rows of a list as it holds them, not copied.
+    void append(const Snapshot& heading, const std::vector<const Row*>& rows);
 
 private:
     struct State;
