@@ -92,6 +92,9 @@ std::optional<int> ProcessMonitor::currentSpid() const
 
 void ProcessMonitor::refresh()
 {
+    // A replayed list has no server to read it again from.
+    if (m_replay)
+        return;
     const int spid = currentSpid().value_or(0);
     Query* query = source();
     // Closing a result set discards its sort string. When the last reopening failed, the sort

@@ -36,8 +36,8 @@ public:
     /// spid of the current row; none when the list is closed or has no current row.
     std::optional<int> currentSpid() const;
 
-    /// Reopens the list, keeping its order and, while it is still there, its current process.
-    /// Throws DbError.
+    /// Reopens the list, keeping its order and, while it is still there, its current process;
+    /// nothing while a recording is replayed. Throws DbError.
     void refresh();
     /// Sends "Kill <spid>" and refreshes. Throws DbError.
     void kill(int spid);

@@ -147,6 +147,10 @@ TEST_F(RecordingReplay, TwoRefreshesReplayWithNoServerAsTheyWereShown)
         EXPECT_EQ(part<QLabel>(*window, "replayPosition")->text(), QStringLiteral("%1 из 2").arg(step.snapshot + 1));
     }
 
+    // A refresh that comes some other way than F5 (an automatic one) leaves the replay alone.
+    part<ProcessTab>(*window, "processTab")->refreshKey();
+    EXPECT_EQ(visibleCells(list()), shown[1]);
+
     // Ctrl+C connects as ever, which leaves the recording.
     const int reads = refreshCount();
     pressKey(Qt::Key_C, Qt::ControlModifier);
