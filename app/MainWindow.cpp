@@ -192,7 +192,8 @@ void MainWindow::createRecordingActions()
                                    {"previousSnapshotAction", Qt::Key_Left, Step::Previous},
                                    {"nextSnapshotAction", Qt::Key_Right, Step::Next},
                                    {"lastSnapshotAction", Qt::Key_End, Step::Last}})
-        makeAction(QString::fromLatin1(name), QKeySequence(Qt::ALT | key), [recording, step] { recording->step(step); });
+        makeAction(QString::fromLatin1(name), QKeySequence(Qt::ALT | key),
+                   [recording, to = step] { recording->step(to); });
     connect(recording, &RecordingControls::captionChanged, this, &MainWindow::showReplayCaption);
 }
 
