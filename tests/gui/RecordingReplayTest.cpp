@@ -48,7 +48,8 @@ qint64 plainNumber(const QString& path, const char* sql)
     return number;
 }
 
-class RecordingReplay : public ::testing::Test {
+// Each server family, its process query and its fields.
+class RecordingReplay : public ::testing::TestWithParam<sqlsim::ServerVersion> {
 protected:
     void SetUp() override
     {
@@ -82,15 +83,16 @@ protected:
 
     SettingsFile settings;
     RecordedMessages messages;
-    SimFixture sim;
+    SimFixture sim{GetParam()};
     std::unique_ptr<MainWindow> window = std::make_unique<MainWindow>();
     QTemporaryDir dir;
     QString recordingPath = dir.filePath(QStringLiteral("night.vrec"));
 };
 
-TEST_F(RecordingReplay, TwoRefreshesReplayWithNoServerAsTheyWereShown)
+TEST_P(RecordingReplay, TwoRefreshesReplayWithNoServerAsTheyWereShown)
 {
     const QString baseTitle = window->windowTitle();
+    const QString variant = list().objectName();
     pressKey(Qt::Key_R, Qt::ControlModifier | Qt::ShiftModifier);
     ASSERT_TRUE(recording().isRecording());
 
@@ -155,14 +157,14 @@ TEST_F(RecordingReplay, TwoRefreshesReplayWithNoServerAsTheyWereShown)
     const int reads = refreshCount();
     pressKey(Qt::Key_C, Qt::ControlModifier);
     EXPECT_FALSE(recording().isReplaying());
-    EXPECT_EQ(list().objectName(), QStringLiteral("ProcQuery2"));
+    EXPECT_EQ(list().objectName(), variant);
     EXPECT_TRUE(list().isActive());
     EXPECT_EQ(refreshCount(), reads + 1);
     EXPECT_EQ(window->windowTitle(), baseTitle);
     EXPECT_EQ(messages.texts(), QString());
 }
 
-TEST_F(RecordingReplay, ARecordingThatCannotBeWrittenIsSaidOnceAndTheRefreshGoesOn)
+TEST_P(RecordingReplay, ARecordingThatCannotBeWrittenIsSaidOnceAndTheRefreshGoesOn)
 {
     const struct {
         const char* name;
@@ -198,5 +200,14 @@ TEST_F(RecordingReplay, ARecordingThatCannotBeWrittenIsSaidOnceAndTheRefreshGoes
         EXPECT_TRUE(messages.all.front().text.contains(recordingPath)) << messages.texts().toStdString();
     }
 }
+
+INSTANTIATE_TEST_SUITE_P(Versions, RecordingReplay,
+                         ::testing::Values(sqlsim::ServerVersion::Sql70, sqlsim::ServerVersion::Sql2000,
+                                           sqlsim::ServerVersion::Sql2022),
+                         [](const ::testing::TestParamInfo<sqlsim::ServerVersion>& info) {
+                             return std::string(info.param == sqlsim::ServerVersion::Sql70     ? "Sql70"
+                                                : info.param == sqlsim::ServerVersion::Sql2000 ? "Sql2000"
+                                                                                               : "Sql2022");
+                         });
 
 } // namespace
