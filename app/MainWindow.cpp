@@ -14,6 +14,7 @@
 #include "MainStatusBar.h"
 #include "ProcessTab.h"
 #include "Query.h"
+#include "RecordingControls.h"
 #include "ResultGrid.h"
 #include "ServerAliases.h"
 #include "ServerTab.h"
@@ -75,6 +76,7 @@ MainWindow::MainWindow(QWidget* parent)
 
     createTabs();
     createActions();
+    createRecordingActions();
     new ActionKeyFilter(*this);
     applyState(false);
     restoreSettings();
@@ -188,6 +190,44 @@ void MainWindow::createActions()
                [stepTab] { stepTab(-1); });
 }
 
+void MainWindow::createRecordingActions()
+{
+    RecordingControls* recording = m_processTab->recordingControls();
+    const auto makeAction = [this](const QString& name, const QKeySequence& key, auto handler) {
+        auto* action = new QAction(this);
+        action->setObjectName(name);
+        action->setShortcut(key);
+        action->setShortcutContext(Qt::WindowShortcut);
+        connect(action, &QAction::triggered, this, guarded(handler));
+        addAction(action);
+    };
+    makeAction(QStringLiteral("recordAction"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_R),
+               [recording] { recording->toggleRecording(); });
+    makeAction(QStringLiteral("openRecordingAction"), QKeySequence(Qt::CTRL | Qt::Key_O),
+               [recording] { recording->openRecording(); });
+    using Step = RecordingControls::Step;
+    for (auto [name, key, step] : {std::tuple{"firstSnapshotAction", Qt::Key_Home, Step::First},
+                                   {"previousSnapshotAction", Qt::Key_Left, Step::Previous},
+                                   {"nextSnapshotAction", Qt::Key_Right, Step::Next},
+                                   {"lastSnapshotAction", Qt::Key_End, Step::Last}})
+        makeAction(QString::fromLatin1(name), QKeySequence(Qt::ALT | key),
+                   [recording, to = step] { recording->step(to); });
+    connect(recording, &RecordingControls::captionChanged, this, &MainWindow::showReplayCaption);
+}
+
+void MainWindow::showReplayCaption(const QString& caption)
+{
+    if (caption.isEmpty()) {
+        if (!m_titleOutsideReplay.isEmpty())
+            setWindowTitle(m_titleOutsideReplay);
+        m_titleOutsideReplay.clear();
+        return;
+    }
+    if (m_titleOutsideReplay.isEmpty())
+        m_titleOutsideReplay = windowTitle();
+    setWindowTitle(m_titleOutsideReplay + QStringLiteral(" — ") + caption);
+}
+
 void MainWindow::applyState(bool connected)
 {
     m_statusBar->setVersionLine(m_session->versionLine());
@@ -236,7 +276,8 @@ void MainWindow::closeEvent(QCloseEvent* event)
     // layout that cannot be written must not cost the settings or keep the window open.
     m_layoutStore->save();
     const Query* procSource = m_processTab->procSource();
-    if (procSource->isActive())
+    // A replayed list's order is the recording's business, not the server list's stored one.
+    if (procSource->isActive() && !m_processTab->recordingControls()->isReplaying())
         m_settings.saveSort(procSource->sort());
     m_settings.saveLogin(m_topPanel->server(), m_topPanel->login());
     for (WindowTab* tab : m_windowTabs)

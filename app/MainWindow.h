@@ -58,6 +58,10 @@ protected:
 private:
     void createTabs();
     void createActions();
+    /// Recording and replay keys of the process list.
+    void createRecordingActions();
+    /// The title with the recording's part while one is shown.
+    void showReplayCaption(const QString& caption);
     WindowTab* shownTab() const;
     /// The enabled states of the top panel, the actions and the tabs, and the version line.
     void applyState(bool connected);
@@ -83,6 +87,7 @@ private:
     std::unique_ptr<ColumnLayoutStore> m_layoutStore;
     bool m_placed = false;
     std::unique_ptr<FindDialog> m_findDialog;
+    QString m_titleOutsideReplay;   // empty while no recording is shown
 };
 
 } // namespace velmora

@@ -14,7 +14,7 @@ cd "$(dirname "$0")/.."
 build=${BUILD:-build}
 benches=(QueryFetchBench ProcessRefreshBench GridPaintBench SortFilterBench FilterValueListBench
          LockDetailBench LogLoadBench ProcessMemoryRun StartupRun BlockingTreeBench
-         ProcessRatesBench)
+         ProcessRatesBench RecordingBench)
 
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELMORA_BENCH=ON > /dev/null
 cmake --build "$build" -j "$(nproc)" --target "${benches[@]}" > /dev/null
@@ -42,6 +42,7 @@ run ProcessMemoryRun
 run StartupRun --benchmark_repetitions=3 --benchmark_report_aggregates_only=true
 run BlockingTreeBench "${repeated[@]}"
 run ProcessRatesBench "${repeated[@]}"
+run RecordingBench "${repeated[@]}"
 
 python3 - "$out" <<'EOF'
 import json, os, re, subprocess, sys
@@ -126,6 +127,15 @@ rows.append(("   Query fetch, 10,000 rows x 8 columns", f"{ms('BM_QueryOpen'):.1
 for n in (10000, 100000):
     share(f"   blocking tree, two builds an F5, {n:,} processes", 2 * ms(f"BM_BlockingTreeBuild/{n}"),
           f"BM_BlockingTreeBuild/{n}", f"BM_ProcessRefresh/{n}", 0.10)
+# Recording: the refresh with recording on against the same refresh with it off, same run.
+off, on = ms("BM_RefreshNotRecording/10000"), ms("BM_RefreshRecording/10000")
+share("9. recording, cost per snapshot, 10,000 processes", on - off, "BM_RefreshRecording/10000",
+      "BM_RefreshNotRecording/10000", 0.20)
+off, on = ms("BM_RefreshNotRecording/1000"), ms("BM_RefreshRecording/1000")
+info("9. recording, cost per snapshot, 1,000 processes", f"{on - off:.1f} ms (refresh {off:.1f} ms)")
+size = runs["BM_RecordingBytesPerSnapshot/1000"]
+info("9. recording, bytes per snapshot, 1,000 processes",
+     f"{size['bytes_per_snapshot']:.0f} B (first {size['first_snapshot_bytes'] / 1e6:.2f} MB)")
 
 lscpu = subprocess.run(["lscpu"], capture_output=True, text=True).stdout
 model = re.search(r"Model name:\s*(.*)", lscpu)

@@ -36,6 +36,8 @@ ProcessMonitor::~ProcessMonitor() = default;
 
 Query* ProcessMonitor::source() const
 {
+    if (m_replay)
+        return m_replay;
     switch (m_family) {
     case ServerFamily::Sql70: return m_procQuery;
     case ServerFamily::Sql2000: return m_procQuery2;
@@ -50,6 +52,26 @@ void ProcessMonitor::open(ServerFamily family)
     m_sortOfFailedRefresh.clear();
     emit sourceBound(source());
     source()->open();
+    emit listRead();
+}
+
+void ProcessMonitor::beginReplay(Query* list)
+{
+    m_replay = list;
+    emit sourceBound(list);
+}
+
+void ProcessMonitor::endReplay()
+{
+    if (!m_replay)
+        return;
+    m_replay->close();
+    m_replay = nullptr;
+    emit sourceBound(source());
+}
+
+void ProcessMonitor::replayedListRead()
+{
     emit listRead();
 }
 
@@ -70,6 +92,9 @@ std::optional<int> ProcessMonitor::currentSpid() const
 
 void ProcessMonitor::refresh()
 {
+    // A replayed list has no server to read it again from.
+    if (m_replay)
+        return;
     const int spid = currentSpid().value_or(0);
     Query* query = source();
     // Closing a result set discards its sort string. When the last reopening failed, the sort

@@ -23,8 +23,11 @@ public:
     ProcessMonitor(Connection* connection, QObject* parent);
     ~ProcessMonitor() override;
 
-    /// ProcSource: the variant of the server's family (ProcQuery until the first open()).
+    /// ProcSource: the variant of the server's family (ProcQuery until the first open()), or the
+    /// replayed list while a recording is shown.
     Query* source() const;
+    /// The family of the variant bound last.
+    ServerFamily family() const { return m_family; }
     /// Binds the variant of `family` (sourceBound) and opens it. Throws DbError.
     void open(ServerFamily family);
     /// Closes every variant, as a disconnect does.
@@ -33,8 +36,8 @@ public:
     /// spid of the current row; none when the list is closed or has no current row.
     std::optional<int> currentSpid() const;
 
-    /// Reopens the list, keeping its order and, while it is still there, its current process.
-    /// Throws DbError.
+    /// Reopens the list, keeping its order and, while it is still there, its current process;
+    /// nothing while a recording is replayed. Throws DbError.
     void refresh();
     /// Sends "Kill <spid>" and refreshes. Throws DbError.
     void kill(int spid);
@@ -44,6 +47,14 @@ public:
     /// filled (the list is open). Throws DbError when a list's batch fails: the columns after it
     /// have no lists then.
     bool rebuildValueLists(ResultGrid& grid);
+
+    /// Replay: `list`, a client-only result set a recording fills, becomes the source
+    /// (sourceBound) until endReplay() binds the family's variant again.
+    void beginReplay(Query* list);
+    void endReplay();
+    bool replaying() const { return m_replay != nullptr; }
+    /// The replayed list now holds another snapshot's rows: announced as a read (listRead).
+    void replayedListRead();
 
 signals:
     /// The variant of the server's family has become the source, not yet opened.
@@ -60,6 +71,7 @@ private:
     ServerFamily m_family = ServerFamily::Sql70;
     QString m_sortOfFailedRefresh;   // the order to restore when a refresh could not reopen
     std::unique_ptr<FilterValueLists> m_valueLists;
+    Query* m_replay = nullptr;
 };
 
 } // namespace velmora

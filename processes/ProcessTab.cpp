@@ -14,6 +14,7 @@
 #include "ProcessRateColumns.h"
 #include "ProcessRowColours.h"
 #include "Query.h"
+#include "RecordingControls.h"
 #include "ResultGrid.h"
 #include "SortFilterAdapter.h"
 #include "TabToolBar.h"
@@ -131,6 +132,7 @@ ProcessTab::ProcessTab(Connection* connection, QWidget* parent)
     };
     m_processGrid->onKeyPress = [this](QChar& key) { processGridKeyPressed(key); };
     m_processGrid->onDblClick = [this] { openDetailOfCurrentProcess(); };
+    m_recording = new RecordingControls(*toolBar, *m_monitor, *m_processGrid, connection);
     onOpenDetail = [this] {
         ProcessDetailWindow::showModalFor(window(), m_connection, QString::number(currentSpid()));
     };
@@ -183,6 +185,7 @@ void ProcessTab::setConnectedState(bool connected)
     for (QToolButton* button : {m_refreshButton, m_killButton, m_filterValuesButton, m_treeButton, m_blockerButton})
         button->setEnabled(connected);
     m_autoRefresh->setListOpen(connected);
+    m_recording->setConnectedState(connected);
 }
 
 void ProcessTab::openAfterConnect(ServerFamily family)
@@ -437,7 +440,8 @@ void ProcessTab::arrangeRows(std::vector<int>& view, const std::vector<Row>& row
 void ProcessTab::openDetailOfCurrentProcess()
 {
     const Query* list = procSource();
-    if (!list->isActive() || list->recordCount() == 0)
+    // A replayed list has no server to ask for the locks.
+    if (!list->isActive() || list->recordCount() == 0 || m_monitor->replaying())
         return;
     onOpenDetail();
 }

@@ -24,6 +24,7 @@ class Connection;
 class ProcessMonitor;
 class ProcessRateColumns;
 class Query;
+class RecordingControls;
 class ResultGrid;
 class RowView;
 class TabToolBar;
@@ -50,6 +51,8 @@ public:
     /// The tab's keys the main window offers wherever the focus is (they act while the tab is
     /// shown): Ctrl+R the rate columns, Ctrl+H hiding idle sessions.
     QList<QAction*> windowActions() const { return m_windowActions; }
+    /// Recording the list and replaying recordings.
+    RecordingControls* recordingControls() const { return m_recording; }
 
     /// Opens the detail window of the current process (ProcessDetailWindow by default); replaceable so
     /// that the list can be driven alone.
@@ -132,6 +135,7 @@ private:
     AutoRefresh* m_autoRefresh;
     QComboBox* m_intervalBox = nullptr;
     QToolButton* m_pauseButton = nullptr;
+    RecordingControls* m_recording;
 };
 
 } // namespace velmora

@@ -3,7 +3,7 @@ velmora_install_packages() {
     local wanted=(cmake g++ make qt6-base-dev libgl-dev unixodbc-dev odbcinst tdsodbc freetds-bin
                   libgtest-dev libbenchmark-dev fonts-wine clang libclang-rt-14-dev lld ccache
                   pkg-config libkrb5-dev libgnutls28-dev krb5-kdc krb5-admin-server krb5-user openssl
-                  xvfb openbox libx11-dev libxtst-dev valgrind "$@")
+                  xvfb openbox libx11-dev libxtst-dev valgrind libsqlite3-dev sqlite3 "$@")
     local missing=()
     for p in "${wanted[@]}"; do
         dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'ok installed' || missing+=("$p")

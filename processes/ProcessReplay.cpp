@@ -1,0 +1,82 @@
+#include "ProcessReplay.h"
+
+#include "DbError.h"
+#include "ProcessMonitor.h"
+#include "Query.h"
+#include "SnapshotReader.h"
+
+namespace velmora {
+
+ProcessReplay::ProcessReplay(ProcessMonitor& monitor, QObject* parent)
+    : QObject(parent), m_monitor(monitor), m_list(new Query(this))
+{
+    m_list->setObjectName(QStringLiteral("ReplayQuery"));
+}
+
+ProcessReplay::~ProcessReplay() = default;
+
+void ProcessReplay::open(const QString& path)
+{
+    auto reader = std::make_unique<SnapshotReader>(path);
+    const Snapshot first = reader->read(0);
+    const bool wasOpen = isOpen();
+    m_reader = std::move(reader);
+    m_index = -1;
+    if (!wasOpen) {
+        m_list->close();
+        m_list->setFilter(QString());
+        m_list->setFiltered(true);
+        m_monitor.beginReplay(m_list);
+    }
+    show(0);
+}
+
+void ProcessReplay::close()
+{
+    if (!isOpen())
+        return;
+    m_reader.reset();
+    m_index = -1;
+    m_monitor.endReplay();
+    emit closed();
+}
+
+int ProcessReplay::count() const
+{
+    return m_reader ? m_reader->count() : 0;
+}
+
+void ProcessReplay::show(int index)
+{
+    index = std::clamp(index, 0, count() - 1);
+    Snapshot snapshot = m_reader->read(index);
+    m_index = index;
+    // As a refresh does: the operator's order and process stay.
+    const QString sort = m_list->isActive() ? m_list->sort() : QString();
+    const std::optional<int> spid = m_monitor.currentSpid();
+    m_list->close();
+    m_list->setFields(std::move(snapshot.fields));
+    m_list->createDataSet();
+    m_list->appendRows(std::move(snapshot.rows));
+    try {
+        m_list->setSort(sort);
+    } catch (const DbError&) {
+        // A sort by a column this recording lacks leaves its rows in the server's order.
+    }
+    m_list->first();
+    if (spid)
+        m_list->locate(QStringLiteral("spid"), *spid);
+    m_monitor.replayedListRead();
+    emit shown();
+}
+
+QString ProcessReplay::caption() const
+{
+    if (!isOpen())
+        return {};
+    const SnapshotReader::Entry& entry = m_reader->entry(m_index);
+    return QStringLiteral("запись %1, %2")
+        .arg(entry.server, entry.takenAt.toLocalTime().toString(QStringLiteral("dd.MM.yyyy HH:mm:ss")));
+}
+
+} // namespace velmora

@@ -1,0 +1,213 @@
+// Recording the process list through the main window against the simulated server and replaying
+// it with no server: the same cells, kinds and order, the snapshot's time in the title, the step
+// keys, refresh and kill unavailable, Ctrl+C connecting as ever; and a recording that cannot be
+// written said once, the refresh going on.
+#include "MainWindowTestSupport.h"
+#include "ProcessTab.h"
+#include "Query.h"
+#include "RecordingControls.h"
+#include "SimFixture.h"
+
+#include <QLabel>
+#include <QTemporaryDir>
+#include <functional>
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+using namespace velmora;
+using namespace velmora::testing;
+
+namespace {
+
+// The visible rows, each cell with its variant type.
+QString visibleCells(const Query& list)
+{
+    QStringList lines;
+    for (int row = 0; row < list.recordCount(); ++row) {
+        QStringList cells;
+        for (int field = 0; field < int(list.fields().size()); ++field) {
+            const QVariant value = list.valueAt(row, field);
+            cells << QString::fromLatin1(value.typeName() ? value.typeName() : "null") + u':' + value.toString();
+        }
+        lines << cells.join(u'|');
+    }
+    return lines.join(u'\n');
+}
+
+// The number the first column of `sql`'s first row holds, read with plain SQL.
+qint64 plainNumber(const QString& path, const char* sql)
+{
+    sqlite3* db = nullptr;
+    sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr);
+    sqlite3_stmt* statement = nullptr;
+    qint64 number = -1;
+    if (sqlite3_prepare_v2(db, sql, -1, &statement, nullptr) == SQLITE_OK && sqlite3_step(statement) == SQLITE_ROW)
+        number = sqlite3_column_int64(statement, 0);
+    sqlite3_finalize(statement);
+    sqlite3_close(db);
+    return number;
+}
+
+// Each server family, its process query and its fields.
+class RecordingReplay : public ::testing::TestWithParam<sqlsim::ServerVersion> {
+protected:
+    void SetUp() override
+    {
+        fillLogin(*window, QStringLiteral("127.0.0.1,%1").arg(sim.port()), QStringLiteral("sa"),
+                  QStringLiteral("velmora"));
+        ASSERT_TRUE(showActive(*window));
+        pressKey(Qt::Key_C, Qt::ControlModifier);
+        ASSERT_TRUE(list().isActive()) << messages.texts().toStdString();
+        recording().onChooseRecordingFile = [this] { return recordingPath; };
+        recording().onChooseRecordingToOpen = [this] { return recordingPath; };
+    }
+
+    Query& list() { return *part<ProcessTab>(*window, "processTab")->procSource(); }
+    RecordingControls& recording() { return *part<ProcessTab>(*window, "processTab")->recordingControls(); }
+    int refreshCount()
+    {
+        std::lock_guard lock(sim.engine().mutex());
+        return sim.engine().state().refreshCount;
+    }
+    void changeCpu(int cpu)
+    {
+        std::lock_guard lock(sim.engine().mutex());
+        sim.engine().state().processes.front().cpu = cpu;
+    }
+    /// The title's time of the snapshot shown, parsed back.
+    QDateTime titleTime() const
+    {
+        const QString title = window->windowTitle();
+        return QDateTime::fromString(title.right(19), QStringLiteral("dd.MM.yyyy HH:mm:ss"));
+    }
+
+    SettingsFile settings;
+    RecordedMessages messages;
+    SimFixture sim{GetParam()};
+    std::unique_ptr<MainWindow> window = std::make_unique<MainWindow>();
+    QTemporaryDir dir;
+    QString recordingPath = dir.filePath(QStringLiteral("night.vrec"));
+};
+
+TEST_P(RecordingReplay, TwoRefreshesReplayWithNoServerAsTheyWereShown)
+{
+    const QString baseTitle = window->windowTitle();
+    const QString variant = list().objectName();
+    pressKey(Qt::Key_R, Qt::ControlModifier | Qt::ShiftModifier);
+    ASSERT_TRUE(recording().isRecording());
+
+    std::vector<QString> shown;
+    std::vector<std::pair<QDateTime, QDateTime>> readAt;
+    for (int cpu : {111, 222}) {
+        changeCpu(cpu);
+        const QDateTime before = QDateTime::currentDateTime().addMSecs(-1000);
+        pressKey(Qt::Key_F5);
+        readAt.emplace_back(before, QDateTime::currentDateTime());
+        shown.push_back(visibleCells(list()));
+    }
+    pressKey(Qt::Key_R, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_FALSE(recording().isRecording());
+
+    // The second snapshot's locks: every lock of the processes that block others, and no other.
+    QSet<int> blockers;
+    for (int row = 0; row < list().heldRowCount(); ++row)
+        if (const int blocker = list().heldRow(row)[size_t(list().fieldIndex(QStringLiteral("blocked")))].toInt())
+            blockers.insert(blocker);
+    ASSERT_FALSE(blockers.isEmpty());
+    const qint64 blockerLocks = [&] {
+        std::lock_guard lock(sim.engine().mutex());
+        return std::count_if(sim.engine().state().locks.begin(), sim.engine().state().locks.end(),
+                             [&](const sqlsim::Lock& l) { return blockers.contains(l.spid); });
+    }();
+    EXPECT_GT(blockerLocks, 0);
+    EXPECT_EQ(plainNumber(recordingPath, "SELECT count(*) FROM lock WHERE snapshot = 2"), blockerLocks);
+    pressKey(Qt::Key_D, Qt::ControlModifier);
+    ASSERT_FALSE(list().isActive());
+
+    pressKey(Qt::Key_O, Qt::ControlModifier);
+    ASSERT_TRUE(recording().isReplaying()) << messages.texts().toStdString();
+    EXPECT_EQ(list().objectName(), QStringLiteral("ReplayQuery"));
+    EXPECT_FALSE(part<QWidget>(*window, "refreshButton")->isEnabled());
+    EXPECT_FALSE(part<QWidget>(*window, "killButton")->isEnabled());
+    EXPECT_FALSE(part<QAction>(*window, "RefAction")->isEnabled());
+    EXPECT_FALSE(part<QAction>(*window, "DelAction")->isEnabled());
+
+    // Each step shows the snapshot of that refresh, whichever way the keys go.
+    const struct {
+        Qt::Key key;
+        int snapshot;
+    } steps[] = {{Qt::Key_Home, 0}, {Qt::Key_Right, 1}, {Qt::Key_Right, 1}, {Qt::Key_Left, 0}, {Qt::Key_End, 1}};
+    for (const auto& step : steps) {
+        pressKey(step.key, Qt::AltModifier);
+        SCOPED_TRACE(step.snapshot);
+        EXPECT_EQ(visibleCells(list()), shown[size_t(step.snapshot)]);
+        EXPECT_TRUE(window->windowTitle().startsWith(
+            baseTitle + QStringLiteral(" — запись 127.0.0.1,%1, ").arg(sim.port())));
+        // The title's time has whole seconds; `first` is a second before the refresh began.
+        EXPECT_GE(titleTime(), readAt[size_t(step.snapshot)].first);
+        EXPECT_LE(titleTime(), readAt[size_t(step.snapshot)].second);
+        EXPECT_EQ(part<QLabel>(*window, "replayPosition")->text(), QStringLiteral("%1 из 2").arg(step.snapshot + 1));
+    }
+
+    // A refresh that comes some other way than F5 (an automatic one) leaves the replay alone.
+    part<ProcessTab>(*window, "processTab")->refreshKey();
+    EXPECT_EQ(visibleCells(list()), shown[1]);
+
+    // Ctrl+C connects as ever, which leaves the recording.
+    const int reads = refreshCount();
+    pressKey(Qt::Key_C, Qt::ControlModifier);
+    EXPECT_FALSE(recording().isReplaying());
+    EXPECT_EQ(list().objectName(), variant);
+    EXPECT_TRUE(list().isActive());
+    EXPECT_EQ(refreshCount(), reads + 1);
+    EXPECT_EQ(window->windowTitle(), baseTitle);
+    EXPECT_EQ(messages.texts(), QString());
+}
+
+TEST_P(RecordingReplay, ARecordingThatCannotBeWrittenIsSaidOnceAndTheRefreshGoesOn)
+{
+    const struct {
+        const char* name;
+        std::function<void()> spoil;   // before recording starts, or while it runs
+        bool failsAtStart;
+    } cases[] = {
+        {"a folder that is a file", [this] {
+             QFile file(dir.filePath(QStringLiteral("plain")));
+             ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+             recordingPath = dir.filePath(QStringLiteral("plain/night.vrec"));
+         }, true},
+        {"a file another program holds", [this] { recordingPath = dir.filePath(QStringLiteral("held.vrec")); }, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        messages.all.clear();
+        c.spoil();
+        pressKey(Qt::Key_R, Qt::ControlModifier | Qt::ShiftModifier);
+        sqlite3* other = nullptr;
+        if (!c.failsAtStart) {
+            ASSERT_TRUE(recording().isRecording());
+            sqlite3_open(recordingPath.toUtf8().constData(), &other);
+            sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr);
+        }
+        const int reads = refreshCount();
+        for (int i = 0; i < 3; ++i)
+            pressKey(Qt::Key_F5);
+        sqlite3_close(other);
+        EXPECT_EQ(refreshCount(), reads + 3);
+        EXPECT_TRUE(list().isActive());
+        EXPECT_FALSE(recording().isRecording());
+        ASSERT_EQ(messages.all.size(), 1u) << messages.texts().toStdString();
+        EXPECT_TRUE(messages.all.front().text.contains(recordingPath)) << messages.texts().toStdString();
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Versions, RecordingReplay,
+                         ::testing::Values(sqlsim::ServerVersion::Sql70, sqlsim::ServerVersion::Sql2000,
+                                           sqlsim::ServerVersion::Sql2022),
+                         [](const ::testing::TestParamInfo<sqlsim::ServerVersion>& info) {
+                             return std::string(info.param == sqlsim::ServerVersion::Sql70     ? "Sql70"
+                                                : info.param == sqlsim::ServerVersion::Sql2000 ? "Sql2000"
+                                                                                               : "Sql2022");
+                         });
+
+} // namespace
