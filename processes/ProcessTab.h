@@ -73,10 +73,6 @@ public:
     void setAutoRefreshInterval(int seconds);
     /// F9: pauses or resumes the watch.
     void pauseKey();
-
-signals:
-    /// The operator chose an interval in the box.
-    void autoRefreshIntervalChosen(int seconds);
     /// Ctrl+T: shows the rows as a blocking tree, or flat again; nothing while disconnected.
     /// Throws DbError.
     void blockingTreeKey();
@@ -84,6 +80,10 @@ signals:
     /// Ctrl+B: makes the row of the current process's blocker current; a beep when it is not
     /// among the rows shown, nothing when the process waits for nobody.
     void blockerKey();
+
+signals:
+    /// The operator chose an interval in the box.
+    void autoRefreshIntervalChosen(int seconds);
 
 private:
     /// Reopens the list keeping its order and current process. Throws DbError.

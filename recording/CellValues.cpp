@@ -85,4 +85,12 @@ bool sameCell(const QVariant& a, const QVariant& b)
     }
 }
 
+int fieldPosition(const std::vector<FieldDef>& fields, const char* name)
+{
+    for (size_t i = 0; i < fields.size(); ++i)
+        if (fields[i].name.compare(QLatin1String(name), Qt::CaseInsensitive) == 0)
+            return int(i);
+    return -1;
+}
+
 } // namespace velmora

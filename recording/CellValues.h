@@ -2,9 +2,11 @@
 // the same kind, and when two values of a row count as unchanged.
 #pragma once
 
+#include "FieldDef.h"
 #include "FieldKind.h"
 
 #include <QVariant>
+#include <vector>
 
 struct sqlite3_stmt;
 
@@ -19,5 +21,7 @@ void bindCell(sqlite3_stmt* statement, int index, const QVariant& value, FieldKi
 QVariant readCell(sqlite3_stmt* statement, int column, FieldKind kind);
 /// Whether two values of the same field are equal, null only to null.
 bool sameCell(const QVariant& a, const QVariant& b);
+/// The position of the field named `name` (any case) among `fields`; -1 when there is none.
+int fieldPosition(const std::vector<FieldDef>& fields, const char* name);
 
 } // namespace velmora

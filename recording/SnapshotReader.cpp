@@ -23,14 +23,6 @@ std::optional<FieldKind> kindNamed(const QString& name)
     return std::nullopt;
 }
 
-int fieldPosition(const std::vector<FieldDef>& fields, const char* name)
-{
-    for (size_t i = 0; i < fields.size(); ++i)
-        if (fields[i].name.compare(QLatin1String(name), Qt::CaseInsensitive) == 0)
-            return int(i);
-    return -1;
-}
-
 } // namespace
 
 struct SnapshotReader::Statements {

@@ -38,14 +38,6 @@ struct Change {
     const QVariant* value;
 };
 
-int fieldPosition(const std::vector<FieldDef>& fields, const char* name)
-{
-    for (size_t i = 0; i < fields.size(); ++i)
-        if (fields[i].name.compare(QLatin1String(name), Qt::CaseInsensitive) == 0)
-            return int(i);
-    return -1;
-}
-
 bool sameLayout(const std::vector<FieldDef>& a, const std::vector<FieldDef>& b)
 {
     return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](const FieldDef& x, const FieldDef& y) {

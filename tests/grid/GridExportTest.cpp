@@ -84,7 +84,7 @@ TEST_F(GridExportTest, TabSeparatedTextFollowsColumnsSortAndFilter)
         for (int index : c.hidden)
             columns[size_t(index)].visible = false;
         if (c.moveTimeFirst)
-            std::rotate(columns.begin(), columns.begin() + 2, columns.begin() + 3);
+            columns = GridColumns{columns[2], columns[0], columns[1], columns[3]};
         query.setSort(c.sort);
         query.setFilter(c.filter);
         query.setFiltered(!c.filter.isEmpty());
