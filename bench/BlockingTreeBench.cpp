@@ -36,6 +36,12 @@ void BM_BlockingTreeBuild(benchmark::State& state)
     list.createDataSet();
     list.appendRows(processRows(list, int(state.range(0))));
     BlockingTreeView tree;
+    // The hooks as the process tab gives them to a list shown as a tree.
+    tree.hooksChanged = [&tree](Query* shown) {
+        shown->arrangeView = [&tree](std::vector<int>& view, const std::vector<Row>& rows) { tree.arrange(view, rows); };
+        shown->beforeCalcFields = [&tree](Query& query) { tree.countWaiting(query); };
+        shown->onCalcFields = [&tree](Query& query) { tree.setWaiting(query); };
+    };
     tree.show(&list);
     for (auto _ : state)
         list.setSort(QString());   // the counting pass and the tree order, as after every read

@@ -42,6 +42,11 @@ void BM_ProcessRates(benchmark::State& state)
     setUpProcessQuery(list, ServerFamily::Sql2000);
     ResultGrid grid;
     ProcessRateColumns rates(grid, nullptr);
+    // The hooks as the process tab gives them to a list whose rates are shown.
+    rates.hooksChanged = [&rates](Query* shown) {
+        shown->beforeCalcFields = [&rates](Query& query) { rates.beforeCalcFields(query); };
+        shown->onCalcFields = [&rates](Query& query) { rates.calcFields(query); };
+    };
     rates.attach(&list);
     rates.setShown(true);
     qint64 readMs = 0;
