@@ -35,6 +35,13 @@ QString csvField(const QString& cell)
     return QLatin1Char('"') + quoted + QLatin1Char('"');
 }
 
+// Process lists carry texts that any client chooses (program and host names, login names): one
+// written as "=HYPERLINK(...)" must not become a live formula in the operator's spreadsheet.
+bool readAsFormula(const QString& cell)
+{
+    return !cell.isEmpty() && QStringView(u"=+-@\t\r").contains(cell.front());
+}
+
 template <typename Cell>
 QString joinedLines(const GridTable& table, QChar separator, const QString& lineEnd, Cell cell)
 {
@@ -65,6 +72,7 @@ GridTable gridTable(const GridColumns& columns, const Query& query, const std::v
             continue;
         table.titles << column.caption();
         fields.push_back(query.isActive() ? query.fieldIndex(column.fieldName) : -1);
+        table.textColumns.push_back(fields.back() >= 0 && isTextKind(query.fields()[size_t(fields.back())].kind));
     }
     for (int row : rows) {
         QStringList cells;
@@ -97,9 +105,14 @@ QString tabSeparatedText(const GridTable& table)
 
 QByteArray csvBytes(const GridTable& table)
 {
+    GridTable guarded = table;
+    for (QStringList& row : guarded.rows)
+        for (qsizetype i = 0; i < row.size() && size_t(i) < guarded.textColumns.size(); ++i)
+            if (guarded.textColumns[size_t(i)] && readAsFormula(row[i]))
+                row[i].prepend(QLatin1Char('\''));
     // The mark lets spreadsheets that otherwise take the system's code page read it as UTF-8.
     return QByteArrayLiteral("\xEF\xBB\xBF")
-           + joinedLines(table, QLatin1Char(','), QStringLiteral("\r\n"), csvField).toUtf8();
+           + joinedLines(guarded, QLatin1Char(','), QStringLiteral("\r\n"), csvField).toUtf8();
 }
 
 QString writeFileWhole(const QString& path, const QByteArray& bytes)

@@ -19,6 +19,8 @@ class Query;
 struct GridTable {
     QStringList titles;
     std::vector<QStringList> rows;
+    /// For each column, whether its field holds text (any other value a client could not choose).
+    std::vector<bool> textColumns;
 };
 
 /// The visible columns of `columns` (in collection order, which is the on-screen order) with
@@ -38,7 +40,8 @@ QString tabSeparatedText(const GridTable& table);
 
 /// The title line and a record per row as comma-separated values: UTF-8 after a byte order
 /// mark, every record ended by CR LF, a field holding a comma, quote, CR or LF put in quotes
-/// with its quotes doubled.
+/// with its quotes doubled. A text cell that a spreadsheet would take for a formula (it begins
+/// with "=", "+", "-", "@", a tab or CR) gets an apostrophe in front, so it is read as text.
 QByteArray csvBytes(const GridTable& table);
 
 /// Writes `bytes` to `path` through a temporary file in the same folder renamed over it at the

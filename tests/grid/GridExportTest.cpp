@@ -105,6 +105,20 @@ TEST_F(GridExportTest, AllVisibleRowsAreTheFilteredOnesAndNoneWhileClosed)
     EXPECT_EQ(tabSeparatedText(gridTable(columns, query, allVisibleRows(query), ru)), "spid\tnofield\n");
 }
 
+TEST_F(GridExportTest, CsvKeepsTextsThatLookLikeFormulasText)
+{
+    // Text a client chose is guarded; numbers keep their sign; the clipboard copy is unchanged.
+    query.appendRow({-1, QStringLiteral("=1+2"), QVariant(), QVariant()});
+    query.appendRow({-2, QStringLiteral("@A1, -x"), QVariant(), QVariant()});
+    query.appendRow({-3, QStringLiteral("a=b"), QVariant(), QVariant()});
+    query.setFilter(QStringLiteral(" [spid] < 0 "));
+    query.setFiltered(true);
+    const GridTable table = gridTable({gridColumn(QStringLiteral("spid")), gridColumn(QStringLiteral("loginame"))},
+                                      query, allVisibleRows(query), ru);
+    EXPECT_EQ(csvBytes(table), "\xEF\xBB\xBF" "spid,loginame\r\n-1,'=1+2\r\n-2,\"'@A1, -x\"\r\n-3,a=b\r\n");
+    EXPECT_EQ(tabSeparatedText(table), "spid\tloginame\n-1\t=1+2\n-2\t@A1, -x\n-3\ta=b\n");
+}
+
 TEST(GridExport, SeparatorsInsideCellsAreMadeSafe)
 {
     struct Case {
@@ -125,7 +139,7 @@ TEST(GridExport, SeparatorsInsideCellsAreMadeSafe)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.cell.toStdString());
-        const GridTable table{{QStringLiteral("A"), QStringLiteral("B")}, {{c.cell, QStringLiteral("z")}}};
+        const GridTable table{{QStringLiteral("A"), QStringLiteral("B")}, {{c.cell, QStringLiteral("z")}}, {}};
         EXPECT_EQ(tabSeparatedText(table), "A\tB\n" + c.tabbed + "\tz\n");
         EXPECT_EQ(csvBytes(table), "\xEF\xBB\xBF" "A,B\r\n" + (c.csv + ",z\r\n").toUtf8());
     }
