@@ -3,6 +3,9 @@
 // window's keys for them do, and the window title's part while a recording is shown.
 #pragma once
 
+#include "FieldDef.h"
+
+#include <QDateTime>
 #include <QObject>
 #include <QString>
 #include <functional>
@@ -19,6 +22,7 @@ class ProcessRecorder;
 class ProcessReplay;
 class ResultGrid;
 class TabToolBar;
+struct Snapshot;
 
 class RecordingControls : public QObject {
     Q_OBJECT
@@ -34,6 +38,8 @@ public:
 
     bool isRecording() const;
     bool isReplaying() const;
+    /// The locks of process `spid` in the snapshot shown: see ProcessReplay::locksOf.
+    std::vector<Row> recordedLocksOf(int spid) const;
 
     /// Ctrl+Shift+R: starts recording (asking for the file the first time) or stops it.
     void toggleRecording();
@@ -50,6 +56,8 @@ public:
 signals:
     /// The window title's part for the snapshot shown; empty when no recording is.
     void captionChanged(const QString& caption);
+    /// A snapshot of the recording is shown: see ProcessReplay::shown.
+    void snapshotShown(const QDateTime& takenAt, const Snapshot* before);
 
 private:
     void showIndex(int index);
