@@ -115,8 +115,12 @@ ProcessTab::ProcessTab(Connection* connection, QWidget* parent)
     serveSource(m_monitor->source());
     connect(m_monitor, &ProcessMonitor::sourceBound, this, [this](Query* source) { serveSource(source); });
     connect(m_monitor, &ProcessMonitor::sourceBound, m_processGrid, &ResultGrid::setDataSource);
-    connect(m_ratesButton, &QToolButton::toggled, this,
-            guarded([this](bool on) { m_rateColumns->setShown(on); }));
+    connect(m_ratesButton, &QToolButton::toggled, this, guarded([this](bool on) {
+                m_rateColumns->setShown(on);
+                // A recording has the read before the snapshot shown: its rates at once.
+                if (on)
+                    m_recording->showAgain();
+            }));
     const auto rearrange = guarded([this] { procSource()->rearrange(); });
     connect(m_hideIdleButton, &QToolButton::toggled, this, rearrange);
     connect(m_hideSystemAction, &QAction::toggled, this, rearrange);

@@ -162,6 +162,12 @@ void RecordingControls::step(Step step)
     }
 }
 
+void RecordingControls::showAgain()
+{
+    if (m_replay->isOpen())
+        showIndex(m_replay->index());
+}
+
 void RecordingControls::setConnectedState(bool connected)
 {
     m_connected = connected;

@@ -49,6 +49,8 @@ public:
     enum class Step { First, Previous, Next, Last };
     /// Alt+Home, Alt+Left, Alt+Right, Alt+End while a recording is shown.
     void step(Step step);
+    /// Shows the snapshot shown again, as after a jump to it (the rates against the one before).
+    void showAgain();
 
     /// Connecting leaves the replay; the open button is there only while disconnected.
     void setConnectedState(bool connected);

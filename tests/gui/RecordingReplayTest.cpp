@@ -266,6 +266,10 @@ TEST(RecordingReplayWithNoServer, RatesAreAgainstTheSnapshotRecordedBeforeAtTheR
         SCOPED_TRACE(part<QLabel>(window, "replayPosition")->text().toStdString());
         EXPECT_EQ(ratesOf51(), step.rates);
     }
+    // Turned on again at a snapshot, they are there at once.
+    for (int toggle = 0; toggle < 2; ++toggle)
+        pressKey(Qt::Key_R, Qt::ControlModifier);
+    EXPECT_EQ(ratesOf51(), "10.0|20.0");
 
     // The tree needs no server either.
     EXPECT_TRUE(part<QToolButton>(window, "blockingTreeButton")->isEnabled());
