@@ -53,8 +53,8 @@ ProcessDetailWindow::ProcessDetailWindow(QWidget* owner)
 
     auto* toolBar = new TabToolBar(QStringLiteral("detailToolBar"), this,
                                    Qt::LeftEdge | Qt::RightEdge | Qt::TopEdge | Qt::BottomEdge);
-    m_refreshButton = toolBar->addButton(QStringLiteral("refreshButton"), 4,
-                                                    buttonIcon(ButtonPicture::Refresh), QStringLiteral("Обновить"));
+    m_refreshButton = toolBar->addButton(QStringLiteral("refreshButton"), 4, buttonIcon(ButtonPicture::Refresh),
+                                         QStringLiteral("Обновить"));
     toolBar->addSeparator(QStringLiteral("separatorAfterRefresh"), 29, 8);
     QToolButton* exitButton = toolBar->addButton(QStringLiteral("exitButton"), 37, buttonIcon(ButtonPicture::Exit),
                                                  QStringLiteral("Выход"));
