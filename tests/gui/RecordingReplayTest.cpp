@@ -1,7 +1,8 @@
 // Recording the process list through the main window against the simulated server and replaying
 // it with no server: the same cells, kinds and order, the snapshot's time in the title, the step
-// keys, refresh and kill unavailable, Ctrl+C connecting as ever; and a recording that cannot be
-// written said once, the refresh going on.
+// keys, refresh and kill unavailable, Ctrl+C connecting as ever; a recording that cannot be
+// written said once, the refresh going on; and, with no server at all, a recording's rates by its
+// recorded times, its tree, its detail window and a snapshot damaged after good ones.
 #include "BlockingTreeView.h"
 #include "MainWindowTestSupport.h"
 #include "ProcessDetailWindow.h"
@@ -311,6 +312,31 @@ TEST(RecordingReplayWithNoServer, RatesAreAgainstTheSnapshotRecordedBeforeAtTheR
         EXPECT_EQ(title, QStringLiteral("Информация по процессу %1").arg(detail.spid));
     }
     EXPECT_EQ(messages.texts(), QString());
+
+    // A snapshot the file has damaged, after good ones: said at the step to it, the replay left
+    // rather than half shown, the file unchanged.
+    const QString damaged = dir.filePath(QStringLiteral("damaged.vrec"));
+    ASSERT_TRUE(QFile::copy(path, damaged));
+    sqlite3* db = nullptr;
+    sqlite3_open(damaged.toUtf8().constData(), &db);
+    ASSERT_EQ(sqlite3_exec(db, "UPDATE cell SET position = 99 WHERE snapshot = 4", nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    sqlite3_close(db);
+    const auto bytesOf = [](const QString& name) {
+        QFile file(name);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    };
+    const QByteArray bytes = bytesOf(damaged);
+    tab.recordingControls()->onChooseRecordingToOpen = [&] { return damaged; };
+    ASSERT_TRUE(showActive(window));
+    pressKey(Qt::Key_O, Qt::ControlModifier);
+    pressKey(Qt::Key_Right, Qt::AltModifier);
+    EXPECT_EQ(ratesOf51(), "30.0|0.0");
+    pressKey(Qt::Key_End, Qt::AltModifier);
+    EXPECT_FALSE(tab.recordingControls()->isReplaying());
+    EXPECT_FALSE(tab.procSource()->isActive());
+    EXPECT_EQ(messages.texts(), ownTitle() + QStringLiteral("|Запись %1 повреждена или обрезана.").arg(damaged));
+    EXPECT_EQ(bytesOf(damaged), bytes);
 }
 
 INSTANTIATE_TEST_SUITE_P(Versions, RecordingReplay,
