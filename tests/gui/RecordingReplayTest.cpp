@@ -219,7 +219,8 @@ TEST(RecordingReplayWithNoServer, RatesAreAgainstTheSnapshotRecordedBeforeAtTheR
         const std::vector<FieldDef> fields = {
             {"spid", FieldKind::SmallInt}, {"ecid", FieldKind::SmallInt}, {"login_time", FieldKind::DateTime},
             {"cpu", FieldKind::Integer}, {"physical_io", FieldKind::LargeInt}, {"blocked", FieldKind::SmallInt},
-            {"block_count", FieldKind::Integer}, {"cpu_rate", FieldKind::BCD, 9, true, true}, {"physical_io_rate", FieldKind::BCD, 9, true, true}};
+            {"block_count", FieldKind::Integer}, {"cpu_rate", FieldKind::BCD, 9, true, true},
+            {"physical_io_rate", FieldKind::BCD, 9, true, true}};
         const QDateTime start(QDate(2026, 12, 10), QTime(3, 12));
         const struct {
             int second;
@@ -231,13 +232,12 @@ TEST(RecordingReplayWithNoServer, RatesAreAgainstTheSnapshotRecordedBeforeAtTheR
             const auto& t = taken[i];
             Snapshot snapshot{.takenAt = start.addSecs(t.second), .server = "night", .family = "2000",
                               .fields = fields,
-                              .rows = {{qint16(51), qint16(0), start.addSecs(-60), t.cpu, t.io, qint16(0), 1, "999.0", "999.0"},
-                                       {qint16(52), qint16(0), start.addSecs(-60), 7, qlonglong(7), qint16(51), 0,
-                                        QVariant(), QVariant()}},
+                              .rows = {{51, 0, start.addSecs(-60), t.cpu, t.io, 0, 1, "999.0", "999.0"},
+                                       {52, 0, start.addSecs(-60), 7, qlonglong(7), 51, 0, QVariant(), QVariant()}},
                               .locks = {}};
             // 51 blocks 52: the recording keeps its locks, one more at every snapshot.
             for (int lock = 0; lock <= int(i); ++lock)
-                snapshot.locks.push_back({qint16(51), qint16(7), 1000 + lock, qint16(0), "TAB", "", "X", "GRANT"});
+                snapshot.locks.push_back({51, 7, 1000 + lock, 0, "TAB", "", "X", "GRANT"});
             writer.append(snapshot);
         }
     }

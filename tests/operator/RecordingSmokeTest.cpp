@@ -1,8 +1,7 @@
 // The operator records two refreshes, disconnects, opens the recording and steps through it with
-// the keys, and opens a blocker's detail window from the snapshot, as the X server delivers them.
+// the keys, as the X server delivers them.
 #include "OperatorFixture.h"
 
-#include "ProcessDetailWindow.h"
 #include "ProcessTab.h"
 #include "Query.h"
 #include "RecordingControls.h"
@@ -10,14 +9,13 @@
 #include "WindowParts.h"
 
 #include <QLabel>
-#include <QToolButton>
 #include <QTemporaryDir>
 #include <X11/keysym.h>
 
 using namespace velmora;
 using velmora::testing::part;
 
-TEST_F(OperatorTest, ARecordingOpensWithNoServerAltRightStepsAndEnterShowsABlockersLocks)
+TEST_F(OperatorTest, ARecordingOpensWithNoServerAndAltRightStepsToTheNextSnapshot)
 {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("night.vrec"));
@@ -42,28 +40,4 @@ TEST_F(OperatorTest, ARecordingOpensWithNoServerAltRightStepsAndEnterShowsABlock
     EXPECT_EQ(position.text(), QStringLiteral("2 из 2"));
     EXPECT_TRUE(window->windowTitle().contains(QStringLiteral(" — запись 127.0.0.1,%1, ").arg(sim.port())));
     EXPECT_EQ(processGrid().model()->rowCount(), shown);
-
-    // Enter on a blocker opens its detail window with the locks the snapshot keeps of it.
-    Query& list = processList();
-    int blocker = 0;
-    for (int row = 0; row < list.recordCount() && blocker == 0; ++row)
-        blocker = list.valueAt(row, list.fieldIndex(QStringLiteral("blocked"))).toInt();
-    ASSERT_GE(rowOfSpid(blocker), 0);
-    ResultGrid& grid = processGrid();
-    desk.click(*grid.viewport(), cellCentre(grid, rowOfSpid(blocker), QStringLiteral("spid")));
-    int locks = -1;
-    bool refreshable = true;
-    expectWindow<ProcessDetailWindow>([&](ProcessDetailWindow& detail) {
-        locks = part<ResultGrid>(detail, "lockGrid")->model()->rowCount();
-        refreshable = part<QToolButton>(detail, "refreshButton")->isEnabled();
-        QToolButton& exit = *part<QToolButton>(detail, "exitButton");
-        desk.click(exit, QPoint(exit.width() / 2, exit.height() / 2));
-    });
-    desk.key(XK_Return);
-    ASSERT_TRUE(expectedWindowHandled());
-    EXPECT_EQ(locks, serverState([&](auto& state) {
-                  return int(std::count_if(state.locks.begin(), state.locks.end(),
-                                           [&](const sqlsim::Lock& lock) { return lock.spid == blocker; }));
-              }));
-    EXPECT_FALSE(refreshable);
 }
