@@ -52,6 +52,15 @@ void ProcessDetail::open(Connection* connection, const QString& spid)
     }
 }
 
+void ProcessDetail::openRecorded(std::vector<Row> locks)
+{
+    // The recording kept the ids; the names would need a server.
+    m_lockQuery->beforeCalcFields = nullptr;
+    m_lockQuery->onCalcFields = nullptr;
+    m_lockQuery->createDataSet();
+    m_lockQuery->appendRows(std::move(locks));
+}
+
 void ProcessDetail::sortAndGoFirst()
 {
     if (!m_lockQuery->isActive())

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "Connection.h"
+#include "FieldDef.h"
 
 #include <QObject>
 #include <functional>
@@ -25,6 +26,9 @@ public:
     /// Opens the lock query of process `spid` (its number as text; throws DbError) and then
     /// the input-buffer query, whose failure only leaves it closed.
     void open(Connection* connection, const QString& spid);
+    /// Holds `locks` (rows of the eight sp_lock columns, as a recording keeps them) in the lock
+    /// query without a server: no names looked up, no input buffer.
+    void openRecorded(std::vector<Row> locks);
     /// Sorts the rows just fetched by sortLocks, without looking their names up a second time,
     /// and makes the first row current.
     void sortAndGoFirst();

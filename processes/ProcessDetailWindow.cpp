@@ -53,12 +53,12 @@ ProcessDetailWindow::ProcessDetailWindow(QWidget* owner)
 
     auto* toolBar = new TabToolBar(QStringLiteral("detailToolBar"), this,
                                    Qt::LeftEdge | Qt::RightEdge | Qt::TopEdge | Qt::BottomEdge);
-    QToolButton* refreshButton = toolBar->addButton(QStringLiteral("refreshButton"), 4,
-                                                    buttonIcon(ButtonPicture::Refresh), QStringLiteral("Обновить"));
+    m_refreshButton = toolBar->addButton(QStringLiteral("refreshButton"), 4, buttonIcon(ButtonPicture::Refresh),
+                                         QStringLiteral("Обновить"));
     toolBar->addSeparator(QStringLiteral("separatorAfterRefresh"), 29, 8);
     QToolButton* exitButton = toolBar->addButton(QStringLiteral("exitButton"), 37, buttonIcon(ButtonPicture::Exit),
                                                  QStringLiteral("Выход"));
-    connect(refreshButton, &QToolButton::clicked, this, guarded(this, &ProcessDetailWindow::refresh));
+    connect(m_refreshButton, &QToolButton::clicked, this, guarded(this, &ProcessDetailWindow::refresh));
     connect(exitButton, &QToolButton::clicked, this, &ProcessDetailWindow::close);
 
     auto* locksBox = new QGroupBox(QStringLiteral("Блокировки процесса"), this);
@@ -77,12 +77,12 @@ ProcessDetailWindow::ProcessDetailWindow(QWidget* owner)
     connect(&m_detail->inputBuffer(), &Query::afterScroll, this, &ProcessDetailWindow::showInputBuffer);
     connect(&m_detail->inputBuffer(), &Query::afterClose, this, &ProcessDetailWindow::showInputBuffer);
 
-    auto* refAction = new QAction(this);
-    refAction->setObjectName(QStringLiteral("RefAction"));
-    refAction->setShortcut(Qt::Key_F5);
-    refAction->setShortcutContext(Qt::WindowShortcut);
-    connect(refAction, &QAction::triggered, this, guarded(this, &ProcessDetailWindow::refresh));
-    addAction(refAction);
+    m_refreshAction = new QAction(this);
+    m_refreshAction->setObjectName(QStringLiteral("RefAction"));
+    m_refreshAction->setShortcut(Qt::Key_F5);
+    m_refreshAction->setShortcutContext(Qt::WindowShortcut);
+    connect(m_refreshAction, &QAction::triggered, this, guarded(this, &ProcessDetailWindow::refresh));
+    addAction(m_refreshAction);
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -136,9 +136,24 @@ void ProcessDetailWindow::showModalFor(QWidget* owner, Connection* connection, c
     window->exec();
 }
 
+void ProcessDetailWindow::showRecordedFor(QWidget* owner, int spid, std::vector<Row> locks)
+{
+    auto window = std::make_unique<ProcessDetailWindow>(owner);
+    window->m_detail->openRecorded(std::move(locks));
+    window->m_refreshButton->setEnabled(false);
+    window->m_refreshAction->setEnabled(false);
+    window->setSpidCaption(QString::number(spid));
+    window->exec();
+}
+
 void ProcessDetailWindow::openQueries(Connection* connection, const QString& spid)
 {
     m_detail->open(connection, spid);
+    setSpidCaption(spid);
+}
+
+void ProcessDetailWindow::setSpidCaption(const QString& spid)
+{
     setWindowTitle(windowTitle() + QLatin1Char(' ') + spid);
 }
 

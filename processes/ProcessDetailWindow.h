@@ -3,11 +3,15 @@
 // opening, shown modally, destroyed when closed; its queries run on the main connection.
 #pragma once
 
+#include "FieldDef.h"
+
 #include <QDialog>
 
+class QAction;
 class QGroupBox;
 class QLineEdit;
 class QPlainTextEdit;
+class QToolButton;
 
 namespace velmora {
 
@@ -25,6 +29,9 @@ public:
     /// both queries opened, shown modally, destroyed when closed. Throws DbError when the lock
     /// query fails: no window is shown then.
     static void showModalFor(QWidget* owner, Connection* connection, const QString& spid);
+    /// The same for process `spid` of a recorded snapshot, with `locks`, the locks the recording
+    /// kept of it: nothing asked of a server, refresh unavailable.
+    static void showRecordedFor(QWidget* owner, int spid, std::vector<Row> locks);
 
     /// Opens the lock query (throws DbError) and then the input-buffer query, whose failure
     /// only leaves the lower boxes empty; the caption takes the process number.
@@ -43,9 +50,12 @@ private:
     /// Puts the input buffer's current row into the lower boxes; empty when it has none.
     void showInputBuffer();
     QGroupBox* buildInputBufferBox();
+    void setSpidCaption(const QString& spid);
 
     ProcessDetail* m_detail;
     ResultGrid* m_lockGrid = nullptr;
+    QToolButton* m_refreshButton = nullptr;
+    QAction* m_refreshAction = nullptr;
     QLineEdit* m_eventTypeEdit = nullptr;
     QLineEdit* m_parametersEdit = nullptr;
     QPlainTextEdit* m_eventInfoMemo = nullptr;

@@ -69,9 +69,7 @@ void ProcessRateColumns::attach(Query* query)
         fields.push_back(FieldDef{physicalIoRate, FieldKind::BCD, 9, true, true});
         query->setFields(std::move(fields));
     }
-    // Looked up once: every row of every pass reads them.
-    m_fields = {query->fieldIndex(QStringLiteral("spid")), query->fieldIndex(QStringLiteral("login_time")),
-                query->fieldIndex(QStringLiteral("ecid")), query->fieldIndex(cpuRate), query->fieldIndex(physicalIoRate)};
+    lookUpFields(*query);
     // A fetch lies between a close and the next pass of calculated fields or the open's end,
     // whichever stamps the rows first; a sort's pass reads nothing new.
     connect(query, &Query::afterClose, this, [this] { m_readMs.reset(); });
@@ -82,6 +80,14 @@ void ProcessRateColumns::attach(Query* query)
     hook();
 }
 
+void ProcessRateColumns::lookUpFields(const Query& query)
+{
+    // Looked up once a pass, not once a row: every row of every pass reads them. A replayed list
+    // takes another field list with another recording.
+    m_fields = {query.fieldIndex(QStringLiteral("spid")), query.fieldIndex(QStringLiteral("login_time")),
+                query.fieldIndex(QStringLiteral("ecid")), query.fieldIndex(cpuRate), query.fieldIndex(physicalIoRate)};
+}
+
 void ProcessRateColumns::hook()
 {
     if (m_query)
@@ -90,6 +96,7 @@ void ProcessRateColumns::hook()
 
 void ProcessRateColumns::beforeCalcFields(Query& query)
 {
+    lookUpFields(query);
     if (m_readMs)
         return;
     m_readMs = readClock();
@@ -129,6 +136,14 @@ void ProcessRateColumns::takeRead(qint64 readMs)
         return;
     m_rates.read(heldRows(*m_query), m_query->fields(), readMs);
     m_query->setSort(m_query->sort());   // a pass of the calculated fields, the order kept
+}
+
+void ProcessRateColumns::takeEarlierRead(std::span<const Row> rows, const std::vector<FieldDef>& fields,
+                                         qint64 readMs)
+{
+    m_rates.clear();
+    if (m_shown && !rows.empty())
+        m_rates.read(rows, fields, readMs);
 }
 
 void ProcessRateColumns::clear()

@@ -36,6 +36,11 @@ public:
     /// recorded time): while shown, their rates against the read before are computed and written
     /// to them. Throws DbError when the list lacks a field the rates read.
     void takeRead(qint64 readMs);
+    /// Forgets every read, then, while shown, takes `rows` (laid out as `fields`) as a read made at
+    /// `readMs` that the list does not hold: a replay's snapshot recorded before the one it is about
+    /// to show after a jump, so that the next takeRead() has rates against it. No rows: the next
+    /// read is a first one. Throws DbError when `fields` lacks a field the rates read.
+    void takeEarlierRead(std::span<const Row> rows, const std::vector<FieldDef>& fields, qint64 readMs);
     /// Forgets every read, as a disconnect does: the next read has no rates.
     void clear();
     /// After the grid's columns were replaced (a layout loaded): the rate columns again while shown.
@@ -59,6 +64,7 @@ public:
 private:
     static GridColumns withoutRateColumns(GridColumns columns);
     void hook();
+    void lookUpFields(const Query& query);
     void addColumns();
     void removeColumns();
 

@@ -4,8 +4,23 @@
 #include "ProcessMonitor.h"
 #include "Query.h"
 #include "SnapshotReader.h"
+#include "ValueCompare.h"
 
 namespace velmora {
+
+namespace {
+
+/// `recorded` and then the calculated fields of `declared` that it lacks: those the list's viewers
+/// declared on it fill every replayed row too.
+std::vector<FieldDef> withCalculatedFields(std::vector<FieldDef> recorded, const std::vector<FieldDef>& declared)
+{
+    for (const FieldDef& field : declared)
+        if (field.calculated && findFieldIndex(recorded, field.name) < 0)
+            recorded.push_back(field);
+    return recorded;
+}
+
+} // namespace
 
 ProcessReplay::ProcessReplay(ProcessMonitor& monitor, QObject* parent)
     : QObject(parent), m_monitor(monitor), m_list(new Query(this))
@@ -37,6 +52,7 @@ void ProcessReplay::close()
         return;
     m_reader.reset();
     m_index = -1;
+    m_locks.clear();
     m_monitor.endReplay();
     emit closed();
 }
@@ -49,25 +65,34 @@ int ProcessReplay::count() const
 void ProcessReplay::show(int index)
 {
     index = std::clamp(index, 0, count() - 1);
+    // Read first, so that the reader's next step forward applies one snapshot's changes.
+    std::optional<Snapshot> before;
+    if (m_index < 0 || index != m_index + 1)
+        before = index > 0 ? m_reader->read(index - 1) : Snapshot();
     Snapshot snapshot = m_reader->read(index);
     m_index = index;
+    m_locks = std::move(snapshot.locks);
     // As a refresh does: the operator's order and process stay.
     const QString sort = m_list->isActive() ? m_list->sort() : QString();
     const std::optional<int> spid = m_monitor.currentSpid();
     m_list->close();
-    m_list->setFields(std::move(snapshot.fields));
+    m_list->setFields(withCalculatedFields(std::move(snapshot.fields), m_list->fields()));
     m_list->createDataSet();
+    // Appending computes each row's calculated fields without the pass before them in which
+    // their hooks find this list's fields: a pass over no rows first.
+    m_list->setSort(QString());
     m_list->appendRows(std::move(snapshot.rows));
     try {
         m_list->setSort(sort);
     } catch (const DbError&) {
         // A sort by a column this recording lacks leaves its rows in the server's order.
+        m_list->setSort(QString());
     }
     m_list->first();
     if (spid)
         m_list->locate(QStringLiteral("spid"), *spid);
     m_monitor.replayedListRead();
-    emit shown();
+    emit shown(snapshot.takenAt, before ? &*before : nullptr);
 }
 
 QString ProcessReplay::caption() const
@@ -77,6 +102,15 @@ QString ProcessReplay::caption() const
     const SnapshotReader::Entry& entry = m_reader->entry(m_index);
     return QStringLiteral("запись %1, %2")
         .arg(entry.server, entry.takenAt.toLocalTime().toString(QStringLiteral("dd.MM.yyyy HH:mm:ss")));
+}
+
+std::vector<Row> ProcessReplay::locksOf(int spid) const
+{
+    std::vector<Row> locks;
+    for (const Row& lock : m_locks)
+        if (lock.front().toInt() == spid)
+            locks.push_back(lock);
+    return locks;
 }
 
 } // namespace velmora

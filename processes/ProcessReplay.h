@@ -3,6 +3,8 @@
 // process from one snapshot to the next. No widgets.
 #pragma once
 
+#include "FieldDef.h"
+
 #include <QDateTime>
 #include <QObject>
 #include <memory>
@@ -12,6 +14,7 @@ namespace velmora {
 class ProcessMonitor;
 class Query;
 class SnapshotReader;
+struct Snapshot;
 
 class ProcessReplay : public QObject {
     Q_OBJECT
@@ -33,10 +36,15 @@ public:
 
     /// "запись <server>, <time of the snapshot>"; empty while closed.
     QString caption() const;
+    /// The locks the snapshot shown keeps of process `spid` (the recording keeps those of the
+    /// processes that block others), in the columns of recordedLockFields().
+    std::vector<Row> locksOf(int spid) const;
 
 signals:
-    /// Another snapshot is shown (or the first, at open).
-    void shown();
+    /// Another snapshot is shown (or the first, at open), recorded at `takenAt`. `before` is the
+    /// snapshot recorded just before it when the one shown before was another (a jump, the
+    /// opening; empty before the first snapshot), null after a step to the next one.
+    void shown(const QDateTime& takenAt, const Snapshot* before);
     void closed();
 
 private:
@@ -44,6 +52,7 @@ private:
     Query* m_list;
     std::unique_ptr<SnapshotReader> m_reader;
     int m_index = -1;
+    std::vector<Row> m_locks;   // of the snapshot shown
 };
 
 } // namespace velmora

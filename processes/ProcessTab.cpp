@@ -16,6 +16,7 @@
 #include "Query.h"
 #include "RecordingControls.h"
 #include "ResultGrid.h"
+#include "Snapshot.h"
 #include "SortFilterAdapter.h"
 #include "TabToolBar.h"
 
@@ -114,8 +115,12 @@ ProcessTab::ProcessTab(Connection* connection, QWidget* parent)
     serveSource(m_monitor->source());
     connect(m_monitor, &ProcessMonitor::sourceBound, this, [this](Query* source) { serveSource(source); });
     connect(m_monitor, &ProcessMonitor::sourceBound, m_processGrid, &ResultGrid::setDataSource);
-    connect(m_ratesButton, &QToolButton::toggled, this,
-            guarded([this](bool on) { m_rateColumns->setShown(on); }));
+    connect(m_ratesButton, &QToolButton::toggled, this, guarded([this](bool on) {
+                m_rateColumns->setShown(on);
+                // A recording has the read before the snapshot shown: its rates at once.
+                if (on)
+                    m_recording->showAgain();
+            }));
     const auto rearrange = guarded([this] { procSource()->rearrange(); });
     connect(m_hideIdleButton, &QToolButton::toggled, this, rearrange);
     connect(m_hideSystemAction, &QAction::toggled, this, rearrange);
@@ -133,8 +138,20 @@ ProcessTab::ProcessTab(Connection* connection, QWidget* parent)
     m_processGrid->onKeyPress = [this](QChar& key) { processGridKeyPressed(key); };
     m_processGrid->onDblClick = [this] { openDetailOfCurrentProcess(); };
     m_recording = new RecordingControls(*toolBar, *m_monitor, *m_processGrid, connection);
+    connect(m_recording, &RecordingControls::snapshotShown, this,
+            guarded([this](const QDateTime& takenAt, const Snapshot* before) {
+                // A recording's rates are between the times its snapshots were taken at.
+                if (before)
+                    m_rateColumns->takeEarlierRead(before->rows, before->fields, before->takenAt.toMSecsSinceEpoch());
+                m_rateColumns->takeRead(takenAt.toMSecsSinceEpoch());
+            }));
+    connect(m_monitor, &ProcessMonitor::sourceBound, this, &ProcessTab::enableTreeButtons);
     onOpenDetail = [this] {
-        ProcessDetailWindow::showModalFor(window(), m_connection, QString::number(currentSpid()));
+        const int spid = currentSpid();
+        if (m_monitor->replaying())
+            ProcessDetailWindow::showRecordedFor(window(), spid, m_recording->recordedLocksOf(spid));
+        else
+            ProcessDetailWindow::showModalFor(window(), m_connection, QString::number(spid));
     };
 
     auto* layout = new QVBoxLayout(this);
@@ -182,8 +199,10 @@ QString ProcessTab::caption() const
 
 void ProcessTab::setConnectedState(bool connected)
 {
-    for (QToolButton* button : {m_refreshButton, m_killButton, m_filterValuesButton, m_treeButton, m_blockerButton})
+    for (QToolButton* button : {m_refreshButton, m_killButton, m_filterValuesButton})
         button->setEnabled(connected);
+    m_connected = connected;
+    enableTreeButtons();
     m_autoRefresh->setListOpen(connected);
     m_recording->setConnectedState(connected);
 }
@@ -226,6 +245,13 @@ void ProcessTab::blockingTreeKey()
 bool ProcessTab::isBlockingTreeShown() const
 {
     return m_tree->isOn();
+}
+
+void ProcessTab::enableTreeButtons()
+{
+    // The tree needs no server: a recording's snapshots have one as well.
+    for (QToolButton* button : {m_treeButton, m_blockerButton})
+        button->setEnabled(m_connected || m_monitor->replaying());
 }
 
 void ProcessTab::showBlockingTree(bool on)
@@ -440,8 +466,7 @@ void ProcessTab::arrangeRows(std::vector<int>& view, const std::vector<Row>& row
 void ProcessTab::openDetailOfCurrentProcess()
 {
     const Query* list = procSource();
-    // A replayed list has no server to ask for the locks.
-    if (!list->isActive() || list->recordCount() == 0 || m_monitor->replaying())
+    if (!list->isActive() || list->recordCount() == 0)
         return;
     onOpenDetail();
 }

@@ -105,6 +105,8 @@ private:
     void addAutoRefreshControls(TabToolBar& bar);
     /// Whether this window is idle: no dialog, menu, filter editor or incremental search open in it.
     bool windowIdle() const;
+    /// The tree's buttons (and keys) act while a list is there: connected, or a recording shown.
+    void enableTreeButtons();
     void showBlockingTree(bool on);
     /// Puts the tree's columns in front of the others, or takes them away; the current column
     /// stays. Returns whether a column taken away carried a sort mark.
@@ -132,6 +134,7 @@ private:
     ResultGrid* m_processGrid;
     ProcessRateColumns* m_rateColumns;
     ServerFamily m_family = ServerFamily::Sql70;
+    bool m_connected = false;
     AutoRefresh* m_autoRefresh;
     QComboBox* m_intervalBox = nullptr;
     QToolButton* m_pauseButton = nullptr;

@@ -80,6 +80,7 @@ RecordingControls::RecordingControls(TabToolBar& toolBar, ProcessMonitor& monito
         showErrorDisplay(message);
     });
     connect(m_replay, &ProcessReplay::shown, this, &RecordingControls::replayShown);
+    connect(m_replay, &ProcessReplay::shown, this, &RecordingControls::snapshotShown);
     connect(m_replay, &ProcessReplay::closed, this, &RecordingControls::replayClosed);
     updateControls();
 }
@@ -94,6 +95,11 @@ bool RecordingControls::isRecording() const
 bool RecordingControls::isReplaying() const
 {
     return m_replay->isOpen();
+}
+
+std::vector<Row> RecordingControls::recordedLocksOf(int spid) const
+{
+    return m_replay->locksOf(spid);
 }
 
 void RecordingControls::toggleRecording()
@@ -154,6 +160,12 @@ void RecordingControls::step(Step step)
     case Step::Next: showIndex(m_replay->index() + 1); break;
     case Step::Last: showIndex(m_replay->count() - 1); break;
     }
+}
+
+void RecordingControls::showAgain()
+{
+    if (m_replay->isOpen())
+        showIndex(m_replay->index());
 }
 
 void RecordingControls::setConnectedState(bool connected)

@@ -3,6 +3,9 @@
 // window's keys for them do, and the window title's part while a recording is shown.
 #pragma once
 
+#include "FieldDef.h"
+
+#include <QDateTime>
 #include <QObject>
 #include <QString>
 #include <functional>
@@ -19,6 +22,7 @@ class ProcessRecorder;
 class ProcessReplay;
 class ResultGrid;
 class TabToolBar;
+struct Snapshot;
 
 class RecordingControls : public QObject {
     Q_OBJECT
@@ -34,6 +38,8 @@ public:
 
     bool isRecording() const;
     bool isReplaying() const;
+    /// The locks of process `spid` in the snapshot shown: see ProcessReplay::locksOf.
+    std::vector<Row> recordedLocksOf(int spid) const;
 
     /// Ctrl+Shift+R: starts recording (asking for the file the first time) or stops it.
     void toggleRecording();
@@ -43,6 +49,8 @@ public:
     enum class Step { First, Previous, Next, Last };
     /// Alt+Home, Alt+Left, Alt+Right, Alt+End while a recording is shown.
     void step(Step step);
+    /// Shows the snapshot shown again, as after a jump to it (the rates against the one before).
+    void showAgain();
 
     /// Connecting leaves the replay; the open button is there only while disconnected.
     void setConnectedState(bool connected);
@@ -50,6 +58,8 @@ public:
 signals:
     /// The window title's part for the snapshot shown; empty when no recording is.
     void captionChanged(const QString& caption);
+    /// A snapshot of the recording is shown: see ProcessReplay::shown.
+    void snapshotShown(const QDateTime& takenAt, const Snapshot* before);
 
 private:
     void showIndex(int index);

@@ -1,14 +1,21 @@
 // Recording the process list through the main window against the simulated server and replaying
 // it with no server: the same cells, kinds and order, the snapshot's time in the title, the step
-// keys, refresh and kill unavailable, Ctrl+C connecting as ever; and a recording that cannot be
-// written said once, the refresh going on.
+// keys, refresh and kill unavailable, Ctrl+C connecting as ever; a recording that cannot be
+// written said once, the refresh going on; and, with no server at all, a recording's rates by its
+// recorded times, its tree, its detail window and a snapshot damaged after good ones.
+#include "BlockingTreeView.h"
 #include "MainWindowTestSupport.h"
+#include "ProcessDetailWindow.h"
 #include "ProcessTab.h"
 #include "Query.h"
 #include "RecordingControls.h"
 #include "SimFixture.h"
+#include "SnapshotWriter.h"
 
+#include <QApplication>
 #include <QLabel>
+#include <QTimer>
+#include <QToolButton>
 #include <QTemporaryDir>
 #include <functional>
 #include <gtest/gtest.h>
@@ -199,6 +206,137 @@ TEST_P(RecordingReplay, ARecordingThatCannotBeWrittenIsSaidOnceAndTheRefreshGoes
         ASSERT_EQ(messages.all.size(), 1u) << messages.texts().toStdString();
         EXPECT_TRUE(messages.all.front().text.contains(recordingPath)) << messages.texts().toStdString();
     }
+}
+
+TEST(RecordingReplayWithNoServer, RatesAreAgainstTheSnapshotRecordedBeforeAtTheRecordedTimes)
+{
+    SettingsFile settings;
+    RecordedMessages messages;
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("night.vrec"));
+    {
+        // As the program records them, with the rates it showed then (a figure of another time).
+        const std::vector<FieldDef> fields = {
+            {"spid", FieldKind::SmallInt}, {"ecid", FieldKind::SmallInt}, {"login_time", FieldKind::DateTime},
+            {"cpu", FieldKind::Integer}, {"physical_io", FieldKind::LargeInt}, {"blocked", FieldKind::SmallInt},
+            {"block_count", FieldKind::Integer}, {"cpu_rate", FieldKind::BCD, 9, true, true},
+            {"physical_io_rate", FieldKind::BCD, 9, true, true}};
+        const QDateTime start(QDate(2026, 12, 10), QTime(3, 12));
+        const struct {
+            int second;
+            int cpu;
+            qlonglong io;
+        } taken[] = {{0, 100, 50}, {10, 400, 50}, {12, 420, 90}, {30, 1320, 90}};
+        SnapshotWriter writer(path);
+        for (size_t i = 0; i < std::size(taken); ++i) {
+            const auto& t = taken[i];
+            Snapshot snapshot{.takenAt = start.addSecs(t.second), .server = "night", .family = "2000",
+                              .fields = fields,
+                              .rows = {{51, 0, start.addSecs(-60), t.cpu, t.io, 0, 1, "999.0", "999.0"},
+                                       {52, 0, start.addSecs(-60), 7, qlonglong(7), 51, 0, QVariant(), QVariant()}},
+                              .locks = {}};
+            // 51 blocks 52: the recording keeps its locks, one more at every snapshot.
+            for (int lock = 0; lock <= int(i); ++lock)
+                snapshot.locks.push_back({51, 7, 1000 + lock, 0, "TAB", "", "X", "GRANT"});
+            writer.append(snapshot);
+        }
+    }
+    MainWindow window;
+    ASSERT_TRUE(showActive(window));
+    auto& tab = *part<ProcessTab>(window, "processTab");
+    tab.recordingControls()->onChooseRecordingToOpen = [&] { return path; };
+    pressKey(Qt::Key_O, Qt::ControlModifier);
+    ASSERT_TRUE(tab.recordingControls()->isReplaying()) << messages.texts().toStdString();
+    Query& list = *tab.procSource();
+    const auto ratesOf51 = [&] {
+        list.locate("spid", 51);
+        return list.value("cpu_rate").toString() + u'|' + list.value("physical_io_rate").toString();
+    };
+    pressKey(Qt::Key_R, Qt::ControlModifier);
+    EXPECT_EQ(ratesOf51(), "|");
+
+    // Whichever way the keys go, a snapshot's rates are against the one recorded before it.
+    const struct {
+        Qt::Key key;
+        const char* rates;
+    } steps[] = {{Qt::Key_Right, "30.0|0.0"}, {Qt::Key_End, "50.0|0.0"}, {Qt::Key_Left, "10.0|20.0"},
+                 {Qt::Key_Home, "|"},         {Qt::Key_End, "50.0|0.0"},  {Qt::Key_Home, "|"},
+                 {Qt::Key_Right, "30.0|0.0"}, {Qt::Key_Right, "10.0|20.0"}};
+    for (const auto& step : steps) {
+        pressKey(step.key, Qt::AltModifier);
+        SCOPED_TRACE(part<QLabel>(window, "replayPosition")->text().toStdString());
+        EXPECT_EQ(ratesOf51(), step.rates);
+    }
+    // Turned on again at a snapshot, they are there at once.
+    for (int toggle = 0; toggle < 2; ++toggle)
+        pressKey(Qt::Key_R, Qt::ControlModifier);
+    EXPECT_EQ(ratesOf51(), "10.0|20.0");
+
+    // The tree needs no server either.
+    EXPECT_TRUE(part<QToolButton>(window, "blockingTreeButton")->isEnabled());
+    pressKey(Qt::Key_T, Qt::ControlModifier);
+    ASSERT_TRUE(tab.isBlockingTreeShown());
+    list.locate("spid", 51);
+    EXPECT_EQ(list.value(BlockingTreeView::WaitingField).toInt(), 1);
+
+    // Enter opens the detail window with the snapshot's locks from the file, and no refresh.
+    pressKey(Qt::Key_End, Qt::AltModifier);
+    const struct {
+        int spid;
+        const char* objectIds;
+    } details[] = {{51, "1000 1001 1002 1003"}, {52, ""}};
+    for (const auto& detail : details) {
+        list.locate("spid", detail.spid);
+        QStringList objectIds;
+        bool refreshable = true;
+        QString title;
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            auto* shown = qobject_cast<ProcessDetailWindow*>(QApplication::activeModalWidget());
+            if (!shown)
+                return;
+            poll.stop();
+            Query& locks = *part<Query>(*shown, "LockQuery");
+            for (locks.first(); !locks.eof(); locks.next())
+                objectIds << locks.value("ObjId").toString();
+            objectIds.sort();
+            refreshable = part<QWidget>(*shown, "refreshButton")->isEnabled();
+            title = shown->windowTitle();
+            shown->close();
+        });
+        poll.start(10);
+        ASSERT_TRUE(showActive(window));
+        pressKey(Qt::Key_Return);
+        EXPECT_EQ(objectIds.join(u' '), detail.objectIds);
+        EXPECT_FALSE(refreshable);
+        EXPECT_EQ(title, QStringLiteral("Информация по процессу %1").arg(detail.spid));
+    }
+    EXPECT_EQ(messages.texts(), QString());
+
+    // A snapshot the file has damaged, after good ones: said at the step to it, the replay left
+    // rather than half shown, the file unchanged.
+    const QString damaged = dir.filePath(QStringLiteral("damaged.vrec"));
+    ASSERT_TRUE(QFile::copy(path, damaged));
+    sqlite3* db = nullptr;
+    sqlite3_open(damaged.toUtf8().constData(), &db);
+    ASSERT_EQ(sqlite3_exec(db, "UPDATE cell SET position = 99 WHERE snapshot = 4", nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    sqlite3_close(db);
+    const auto bytesOf = [](const QString& name) {
+        QFile file(name);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    };
+    const QByteArray bytes = bytesOf(damaged);
+    tab.recordingControls()->onChooseRecordingToOpen = [&] { return damaged; };
+    ASSERT_TRUE(showActive(window));
+    pressKey(Qt::Key_O, Qt::ControlModifier);
+    pressKey(Qt::Key_Right, Qt::AltModifier);
+    EXPECT_EQ(ratesOf51(), "30.0|0.0");
+    pressKey(Qt::Key_End, Qt::AltModifier);
+    EXPECT_FALSE(tab.recordingControls()->isReplaying());
+    EXPECT_FALSE(tab.procSource()->isActive());
+    EXPECT_EQ(messages.texts(), ownTitle() + QStringLiteral("|Запись %1 повреждена или обрезана.").arg(damaged));
+    EXPECT_EQ(bytesOf(damaged), bytes);
 }
 
 INSTANTIATE_TEST_SUITE_P(Versions, RecordingReplay,
