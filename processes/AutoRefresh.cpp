@@ -61,6 +61,7 @@ void AutoRefresh::setListOpen(bool open)
 {
     m_listOpen = open;
     rearm();
+    publish();
 }
 
 void AutoRefresh::refreshNow()
@@ -91,7 +92,8 @@ void AutoRefresh::refreshNow()
 
 QString AutoRefresh::statusText() const
 {
-    if (m_interval == 0)
+    // Without a list to read (no server, or a recording replayed) there is nothing to watch.
+    if (m_interval == 0 || !m_listOpen)
         return {};
     const QString state = m_paused ? QStringLiteral("пауза (F9)") : QStringLiteral("каждые %1 с").arg(m_interval);
     if (!m_lastAt)

@@ -42,7 +42,7 @@ public:
 
     /// Whether the next automatic refresh is being counted down.
     bool counting() const { return m_timer.isActive(); }
-    /// The status bar's line: empty while the interval is off.
+    /// The status bar's line: empty while the interval is off or the list is not open.
     QString statusText() const;
 
     /// Test hook: how many milliseconds a second of the interval lasts.

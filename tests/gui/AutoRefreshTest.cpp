@@ -205,8 +205,10 @@ TEST_F(Watching, ADroppedLinkStopsItWithOneMessageAsF5ShowsIt)
     // Connected again, it waits for the operator to resume.
     onServer([](sqlsim::ServerState& state) { state.faults = {}; });
     part<QAction>(window, "disconnectAction")->trigger();
+    EXPECT_FALSE(part<QLabel>(window, "refreshPane")->isVisibleTo(&window)) << "nothing to watch without a server";
     part<QAction>(window, "ConnectAction")->trigger();
     EXPECT_FALSE(watch().counting());
+    EXPECT_TRUE(refreshLine().endsWith(QStringLiteral("пауза (F9)"))) << refreshLine().toStdString();
     part<QAction>(window, "AutoRefreshPauseAction")->trigger();
     EXPECT_TRUE(readsReach(reads() + 2));
     EXPECT_EQ(shown.size(), 1u);
