@@ -61,10 +61,7 @@ TEST(BlockingTreeTab, HeadBlockerOnTopWithItsWaitersOnEveryVariant)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         SimFixture sim(sqlsim::ServerOptions{.version = c.version, .populate = false, .trouble = true});
-        const auto setClock = [&](int seconds) {
-            std::lock_guard lock(sim.engine().mutex());
-            sim.engine().state().frozenNow = start.addSecs(seconds);
-        };
+        const auto setClock = [&](int seconds) { sim.freezeClock(start.addSecs(seconds)); };
         Connection connection;
         connection.setConnectionString(sim.oledbConnectionString());
         connection.open();

@@ -39,9 +39,7 @@ TEST(ProcessTabRates, BusySessionsGrowthBetweenTwoRefreshesOnEveryVersion)
             std::lock_guard lock(sim.engine().mutex());
             return change(sim.engine().state());
         };
-        const auto setClock = [&](int seconds) {
-            onServer([&](sqlsim::ServerState& state) { state.frozenNow = start.addSecs(seconds); });
-        };
+        const auto setClock = [&](int seconds) { sim.freezeClock(start.addSecs(seconds)); };
         setClock(0);
         Connection connection;
         connection.setConnectionString(sim.oledbConnectionString());

@@ -171,10 +171,7 @@ TEST(ProcessList, ServerInTroubleShowsItsBlockingChainGrowingBetweenTwoReadings)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         SimFixture sim(sqlsim::ServerOptions{.version = c.version, .populate = false, .trouble = true});
-        const auto setClock = [&](int seconds) {
-            std::lock_guard lock(sim.engine().mutex());
-            sim.engine().state().frozenNow = start.addSecs(seconds);
-        };
+        const auto setClock = [&](int seconds) { sim.freezeClock(start.addSecs(seconds)); };
         // Our session is 51; the scenario's sessions log in with the first batch, at 0 s: the head 52.
         Session session(sim);
         for (const int seconds : {0, 60, 65}) {

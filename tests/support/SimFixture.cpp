@@ -37,3 +37,9 @@ QString SimFixture::clientDatabase()
             return process.database;
     return {};
 }
+
+void SimFixture::freezeClock(const QDateTime& now)
+{
+    std::lock_guard lock(engine().mutex());
+    engine().state().frozenNow = now;
+}

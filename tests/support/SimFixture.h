@@ -4,6 +4,7 @@
 
 #include "SimServer.h"
 
+#include <QDateTime>
 #include <QString>
 
 class SimFixture {
@@ -24,6 +25,8 @@ public:
 
     /// The current database of the first session with a client: the test's own connection.
     QString clientDatabase();
+    /// Stops the server's clock at `now` (the trouble scenario and the sessions' times follow it).
+    void freezeClock(const QDateTime& now);
 
 private:
     sqlsim::SimServer m_server;
