@@ -2,7 +2,9 @@
 
 #include "DbError.h"
 #include "ProcessMonitor.h"
+#include "ProcessQueries.h"
 #include "Query.h"
+#include "RecordingError.h"
 #include "SnapshotReader.h"
 #include "ValueCompare.h"
 
@@ -20,6 +22,15 @@ std::vector<FieldDef> withCalculatedFields(std::vector<FieldDef> recorded, const
     return recorded;
 }
 
+/// A snapshot this program recorded holds every field of a process list (the variants share their
+/// names); one without them, made or changed by hand, would fail at every paint and key.
+void requireProcessFields(const Snapshot& snapshot, const QString& path)
+{
+    for (const FieldDef& field : processFields(ServerFamily::Sql2000))
+        if (findFieldIndex(snapshot.fields, field.name) < 0)
+            throw RecordingError::damaged(path);
+}
+
 } // namespace
 
 ProcessReplay::ProcessReplay(ProcessMonitor& monitor, QObject* parent)
@@ -33,7 +44,7 @@ ProcessReplay::~ProcessReplay() = default;
 void ProcessReplay::open(const QString& path)
 {
     auto reader = std::make_unique<SnapshotReader>(path);
-    const Snapshot first = reader->read(0);
+    requireProcessFields(reader->read(0), path);
     const bool wasOpen = isOpen();
     m_reader = std::move(reader);
     m_index = -1;
@@ -70,6 +81,7 @@ void ProcessReplay::show(int index)
     if (m_index < 0 || index != m_index + 1)
         before = index > 0 ? m_reader->read(index - 1) : Snapshot();
     Snapshot snapshot = m_reader->read(index);
+    requireProcessFields(snapshot, m_reader->path());
     m_index = index;
     m_locks = std::move(snapshot.locks);
     // As a refresh does: the operator's order and process stay.

@@ -7,4 +7,9 @@ RecordingError::RecordingError(Cause cause, const QString& text)
 {
 }
 
+RecordingError RecordingError::damaged(const QString& path)
+{
+    return RecordingError(Cause::Damaged, QStringLiteral("Запись %1 повреждена или обрезана.").arg(path));
+}
+
 } // namespace velmora

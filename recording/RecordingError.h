@@ -18,6 +18,8 @@ public:
     };
 
     RecordingError(Cause cause, const QString& text);
+    /// Damaged: the file at `path` is corrupt, truncated or holds what no recording can.
+    static RecordingError damaged(const QString& path);
 
     Cause cause() const noexcept { return m_cause; }
     /// The message for the operator.

@@ -156,7 +156,7 @@ void RecordingFile::fail(int code) const
         throw RecordingError(Cause::NotARecording,
                              QStringLiteral("Файл %1 не является записью процессов Velmora.").arg(m_path));
     case SQLITE_CORRUPT:
-        throw RecordingError(Cause::Damaged, QStringLiteral("Запись %1 повреждена или обрезана.").arg(m_path));
+        throw RecordingError::damaged(m_path);
     case SQLITE_BUSY:
     case SQLITE_LOCKED:
         throw RecordingError(Cause::Locked,

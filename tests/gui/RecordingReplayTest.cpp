@@ -6,11 +6,13 @@
 #include "BlockingTreeView.h"
 #include "MainWindowTestSupport.h"
 #include "ProcessDetailWindow.h"
+#include "ProcessQueries.h"
 #include "ProcessTab.h"
 #include "Query.h"
 #include "RecordingControls.h"
 #include "SimFixture.h"
 #include "SnapshotWriter.h"
+#include "ValueCompare.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -216,11 +218,15 @@ TEST(RecordingReplayWithNoServer, RatesAreAgainstTheSnapshotRecordedBeforeAtTheR
     const QString path = dir.filePath(QStringLiteral("night.vrec"));
     {
         // As the program records them, with the rates it showed then (a figure of another time).
-        const std::vector<FieldDef> fields = {
-            {"spid", FieldKind::SmallInt}, {"ecid", FieldKind::SmallInt}, {"login_time", FieldKind::DateTime},
-            {"cpu", FieldKind::Integer}, {"physical_io", FieldKind::LargeInt}, {"blocked", FieldKind::SmallInt},
-            {"block_count", FieldKind::Integer}, {"cpu_rate", FieldKind::BCD, 9, true, true},
-            {"physical_io_rate", FieldKind::BCD, 9, true, true}};
+        std::vector<FieldDef> fields = processFields(ServerFamily::Sql2000);
+        fields.push_back({"cpu_rate", FieldKind::BCD, 9, true, true});
+        fields.push_back({"physical_io_rate", FieldKind::BCD, 9, true, true});
+        const auto row = [&](const std::vector<std::pair<const char*, QVariant>>& values) {
+            Row made(fields.size());
+            for (const auto& [name, value] : values)
+                made[size_t(findFieldIndex(fields, QString::fromLatin1(name)))] = value;
+            return made;
+        };
         const QDateTime start(QDate(2026, 12, 10), QTime(3, 12));
         const struct {
             int second;
@@ -232,8 +238,11 @@ TEST(RecordingReplayWithNoServer, RatesAreAgainstTheSnapshotRecordedBeforeAtTheR
             const auto& t = taken[i];
             Snapshot snapshot{.takenAt = start.addSecs(t.second), .server = "night", .family = "2000",
                               .fields = fields,
-                              .rows = {{51, 0, start.addSecs(-60), t.cpu, t.io, 0, 1, "999.0", "999.0"},
-                                       {52, 0, start.addSecs(-60), 7, qlonglong(7), 51, 0, QVariant(), QVariant()}},
+                              .rows = {row({{"spid", 51}, {"ecid", 0}, {"login_time", start.addSecs(-60)},
+                                            {"cpu", t.cpu}, {"physical_io", t.io}, {"blocked", 0},
+                                            {"block_count", 1}, {"cpu_rate", "999.0"}, {"physical_io_rate", "999.0"}}),
+                                       row({{"spid", 52}, {"ecid", 0}, {"login_time", start.addSecs(-60)}, {"cpu", 7},
+                                            {"physical_io", qlonglong(7)}, {"blocked", 51}, {"block_count", 0}})},
                               .locks = {}};
             // 51 blocks 52: the recording keeps its locks, one more at every snapshot.
             for (int lock = 0; lock <= int(i); ++lock)
@@ -337,6 +346,20 @@ TEST(RecordingReplayWithNoServer, RatesAreAgainstTheSnapshotRecordedBeforeAtTheR
     EXPECT_FALSE(tab.procSource()->isActive());
     EXPECT_EQ(messages.texts(), ownTitle() + QStringLiteral("|Запись %1 повреждена или обрезана.").arg(damaged));
     EXPECT_EQ(bytesOf(damaged), bytes);
+
+    // A list without a field every process list has (a file changed by hand) is refused at once.
+    const QString renamed = dir.filePath(QStringLiteral("renamed.vrec"));
+    ASSERT_TRUE(QFile::copy(path, renamed));
+    sqlite3_open(renamed.toUtf8().constData(), &db);
+    ASSERT_EQ(sqlite3_exec(db, "UPDATE field SET name = 'blocks' WHERE name = 'block_count'", nullptr, nullptr,
+                           nullptr),
+              SQLITE_OK);
+    sqlite3_close(db);
+    tab.recordingControls()->onChooseRecordingToOpen = [&] { return renamed; };
+    pressKey(Qt::Key_O, Qt::ControlModifier);
+    EXPECT_FALSE(tab.recordingControls()->isReplaying());
+    EXPECT_TRUE(messages.texts().endsWith(QStringLiteral("|Запись %1 повреждена или обрезана.").arg(renamed)))
+        << messages.texts().toStdString();
 }
 
 INSTANTIATE_TEST_SUITE_P(Versions, RecordingReplay,
