@@ -109,6 +109,8 @@ void ProcessDetail::lookUpNames(Query& query)
                 << databaseNameLookup(query.heldRow(row)[size_t(databaseId)].toString());
     }
     m_nextName = 0;
+    m_objectNameField = query.fieldIndex(QStringLiteral("OName"));
+    m_databaseNameField = query.fieldIndex(QStringLiteral("DBName"));
     try {
         m_names = query.connection()->executeSeries(lookUps);
     } catch (const DbError& error) {
@@ -131,9 +133,9 @@ void ProcessDetail::setNames(Query& query)
         }
     };
     const QString objectName = name();
-    query.setValue(query.fieldIndex(QStringLiteral("OName")), objectName);
+    query.setValue(m_objectNameField, objectName);
     const QString databaseName = name();
-    query.setValue(query.fieldIndex(QStringLiteral("DBName")), databaseName);
+    query.setValue(m_databaseNameField, databaseName);
 }
 
 } // namespace velmora

@@ -46,6 +46,8 @@ private:
     Query* m_inputBufferQuery;
     CommandSeries m_names;     // the answers of the look-ups of every lock row, two a row
     size_t m_nextName = 0;
+    int m_objectNameField = -1;   // where the answers go, found once a pass
+    int m_databaseNameField = -1;
 };
 
 } // namespace velmora
