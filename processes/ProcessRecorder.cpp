@@ -5,6 +5,7 @@
 #include "ProcessMonitor.h"
 #include "Query.h"
 #include "RecordingError.h"
+#include "RecordingThread.h"
 #include "SnapshotWriter.h"
 
 #include <QSet>
@@ -31,16 +32,33 @@ ProcessRecorder::ProcessRecorder(ProcessMonitor& monitor, Connection* connection
     connect(&m_monitor, &ProcessMonitor::listRead, this, &ProcessRecorder::record);
 }
 
-ProcessRecorder::~ProcessRecorder() = default;
+ProcessRecorder::~ProcessRecorder()
+{
+    stop();
+}
 
 void ProcessRecorder::start(const QString& path)
 {
-    m_writer = std::make_unique<SnapshotWriter>(path);
+    auto writer = std::make_unique<SnapshotWriter>(path);
+    m_writeFailed = false;
+    ++m_run;
+    m_thread = std::make_unique<RecordingThread>();
+    m_writer = std::move(writer);
 }
 
 void ProcessRecorder::stop()
 {
+    m_thread.reset();
     m_writer.reset();
+}
+
+void ProcessRecorder::writeFailed(int run, const QString& message)
+{
+    // A failure of a run stopped since is not this run's.
+    if (run != m_run || !m_writer)
+        return;
+    stop();
+    emit failed(message);
 }
 
 QString ProcessRecorder::serverName() const
@@ -54,7 +72,7 @@ QString ProcessRecorder::serverName() const
 
 void ProcessRecorder::record()
 {
-    if (!m_writer || m_monitor.replaying())
+    if (!m_writer || m_monitor.replaying() || m_writeFailed)
         return;
     const Query& list = *m_monitor.source();
     Snapshot snapshot;
@@ -89,12 +107,19 @@ void ProcessRecorder::record()
         }
     }
 
-    try {
-        m_writer->append(snapshot, rows);
-    } catch (const RecordingError& error) {
-        m_writer.reset();
-        emit failed(error.text());
-    }
+    auto changes = std::make_shared<SnapshotWriter::Changes>(m_writer->changesOf(snapshot, rows));
+    m_thread->post([this, writer = m_writer.get(), changes, run = m_run] {
+        if (m_writeFailed)
+            return;
+        try {
+            writer->write(*changes);
+        } catch (const RecordingError& error) {
+            // Said once, on the thread that shows it; the snapshots already handed over go too.
+            m_writeFailed = true;
+            QMetaObject::invokeMethod(
+                this, [this, run, message = error.text()] { writeFailed(run, message); }, Qt::QueuedConnection);
+        }
+    });
 }
 
 } // namespace velmora
