@@ -4,6 +4,7 @@
 #include "RecordingFile.h"
 
 #include <QHash>
+#include <string>
 #include <sqlite3.h>
 
 namespace velmora {
@@ -30,6 +31,18 @@ struct StoredProcess {
     Row row;            // its values as the file holds them now
     quint64 seen = 0;   // the last snapshot that listed it
 };
+
+// Cells go in by statements of this many rows, and the rest one by one: a statement's run costs
+// SQLite about as much again as the row it inserts.
+constexpr size_t CellsAStatement = 50;
+
+std::string manyCellsSql()
+{
+    std::string sql = "INSERT INTO cell VALUES(?, ?, ?, ?)";
+    for (size_t i = 1; i < CellsAStatement; ++i)
+        sql += ", (?, ?, ?, ?)";
+    return sql;
+}
 
 bool sameLayout(const std::vector<FieldDef>& a, const std::vector<FieldDef>& b)
 {
@@ -59,6 +72,7 @@ struct SnapshotWriter::File {
         , insertField(file, "INSERT INTO field VALUES(?, ?, ?, ?, ?, ?, ?)")
         , insertProcess(file, "INSERT INTO process(id, first_snapshot, spid, login_time, ecid) VALUES(?, ?, ?, ?, ?)")
         , insertCell(file, "INSERT INTO cell VALUES(?, ?, ?, ?)")
+        , insertCells(file, manyCellsSql().c_str())
         , insertGone(file, "INSERT INTO gone VALUES(?, ?)")
         , insertLock(file, "INSERT INTO lock VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?)")
     {
@@ -69,6 +83,8 @@ struct SnapshotWriter::File {
 
     qlonglong writeSnapshot(const Snapshot& snapshot, bool complete);
     void writeRows(qlonglong id, const Changes& changes);
+    void bindCellRow(sqlite3_stmt* statement, int first, qlonglong id, const Changes::Cell& cell,
+                     const std::vector<FieldDef>& fields);
     void writeLocks(qlonglong id, const Snapshot& snapshot);
 
     RecordingFile file;
@@ -77,6 +93,7 @@ struct SnapshotWriter::File {
     RecordingFile::Statement insertField;
     RecordingFile::Statement insertProcess;
     RecordingFile::Statement insertCell;
+    RecordingFile::Statement insertCells;   // CellsAStatement of them
     RecordingFile::Statement insertGone;
     RecordingFile::Statement insertLock;
 
@@ -268,12 +285,15 @@ void SnapshotWriter::File::writeRows(qlonglong id, const Changes& changes)
         insertProcess.run();
     }
     const std::vector<FieldDef>& fields = changes.heading.fields;
-    for (const Changes::Cell& change : changes.cells) {
-        sqlite3_stmt* c = insertCell.handle();
-        sqlite3_bind_int64(c, 1, id);
-        sqlite3_bind_int64(c, 2, change.process);
-        sqlite3_bind_int(c, 3, change.position);
-        bindCell(c, 4, change.value, fields[size_t(change.position)].kind);
+    const std::vector<Changes::Cell>& cells = changes.cells;
+    size_t at = 0;
+    for (; cells.size() - at >= CellsAStatement; at += CellsAStatement) {
+        for (size_t i = 0; i < CellsAStatement; ++i)
+            bindCellRow(insertCells.handle(), int(4 * i) + 1, id, cells[at + i], fields);
+        insertCells.run();
+    }
+    for (; at < cells.size(); ++at) {
+        bindCellRow(insertCell.handle(), 1, id, cells[at], fields);
         insertCell.run();
     }
     for (qlonglong process : changes.gone) {
@@ -281,6 +301,15 @@ void SnapshotWriter::File::writeRows(qlonglong id, const Changes& changes)
         sqlite3_bind_int64(insertGone.handle(), 2, process);
         insertGone.run();
     }
+}
+
+void SnapshotWriter::File::bindCellRow(sqlite3_stmt* statement, int first, qlonglong id, const Changes::Cell& cell,
+                                       const std::vector<FieldDef>& fields)
+{
+    sqlite3_bind_int64(statement, first, id);
+    sqlite3_bind_int64(statement, first + 1, cell.process);
+    sqlite3_bind_int(statement, first + 2, cell.position);
+    bindCell(statement, first + 3, cell.value, fields[size_t(cell.position)].kind);
 }
 
 void SnapshotWriter::File::writeLocks(qlonglong id, const Snapshot& snapshot)
