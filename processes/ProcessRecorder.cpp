@@ -1,6 +1,7 @@
 #include "ProcessRecorder.h"
 
 #include "Connection.h"
+#include "CellValues.h"
 #include "ConnectionString.h"
 #include "ProcessMonitor.h"
 #include "Query.h"
@@ -88,8 +89,8 @@ void ProcessRecorder::record()
     for (int i = 0; i < list.heldRowCount(); ++i) {
         const Row& row = list.heldRow(i);
         rows.push_back(&row);
-        const int blocker = row[size_t(blockedAt)].toInt();
-        if (blocker != 0 && blocker != row[size_t(spidAt)].toInt())
+        const int blocker = int(cellInteger(row[size_t(blockedAt)]));
+        if (blocker != 0 && blocker != int(cellInteger(row[size_t(spidAt)])))
             blockers.insert(blocker);
     }
 
