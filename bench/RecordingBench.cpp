@@ -53,7 +53,7 @@ struct RecordingSession {
     /// The thread the snapshots are stored on; null while not recording.
     RecordingThread* recordingThread() const
     {
-        return tab.recordingControls()->findChild<ProcessRecorder*>()->thread();
+        return tab.recordingControls()->findChild<ProcessRecorder*>()->recordingThread();
     }
     qint64 fileSize() const
     {

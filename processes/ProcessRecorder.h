@@ -31,7 +31,7 @@ public:
     bool isRecording() const { return m_writer != nullptr; }
     /// The thread the snapshots are stored on while recording, else null: for the benchmarks,
     /// which count its CPU time.
-    RecordingThread* thread() const { return m_thread.get(); }
+    RecordingThread* recordingThread() const { return m_thread.get(); }
 
 signals:
     /// Recording has stopped by itself: a snapshot could not be written, for `message`. Said
