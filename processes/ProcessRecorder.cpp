@@ -55,8 +55,9 @@ void ProcessRecorder::stop()
 
 void ProcessRecorder::writeFailed(int run, const QString& message)
 {
-    // A failure of a run stopped since is not this run's.
-    if (run != m_run || !m_writer)
+    // Said even when the operator has stopped recording meanwhile (the snapshots since are not
+    // in the file), but not once another run has started.
+    if (run != m_run)
         return;
     stop();
     emit failed(message);
