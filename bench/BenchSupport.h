@@ -5,6 +5,7 @@
 
 #include "ConnectionString.h"
 #include "FieldDef.h"
+#include "RecordingThread.h"
 #include "ServerWait.h"
 #include "SimServer.h"
 
@@ -62,7 +63,6 @@ public:
 
     double seconds() const { return secondsOf(m_caller) + secondsOf(m_worker); }
 
-private:
     static double secondsOf(clockid_t clock)
     {
         timespec now{};
@@ -70,17 +70,23 @@ private:
         return double(now.tv_sec) + double(now.tv_nsec) * 1e-9;
     }
 
+private:
     clockid_t m_caller{};
     clockid_t m_worker{};
 };
 
 /// Under callgrind started with --collect-atstart=no (bench/count.sh), counts the instructions of
 /// the calling thread while it lives, and with `withWorker` those of the worker thread its server
-/// calls run on as well: the measured part alone, none of the set-up and none of the simulator's.
+/// calls run on as well, and of a recording's thread when given one: the measured part alone,
+/// none of the set-up and none of the simulator's.
 /// Natively it costs nothing beyond the worker's round trip.
 class CountedSpan {
 public:
-    explicit CountedSpan(bool withWorker) : m_withWorker(withWorker) { toggle(); }
+    explicit CountedSpan(bool withWorker, velmora::RecordingThread* recording = nullptr)
+        : m_withWorker(withWorker), m_recording(recording)
+    {
+        toggle();
+    }
     ~CountedSpan() { toggle(); }
     CountedSpan(const CountedSpan&) = delete;
     CountedSpan& operator=(const CountedSpan&) = delete;
@@ -93,17 +99,31 @@ private:
         CALLGRIND_TOGGLE_COLLECT;
         if (m_withWorker)
             velmora::waitForServer([] { CALLGRIND_TOGGLE_COLLECT; }, {}, {});
+        if (m_recording) {
+            m_recording->post([] { CALLGRIND_TOGGLE_COLLECT; });
+            m_recording->wait();
+        }
     }
 
     bool m_withWorker;
+    velmora::RecordingThread* m_recording;
 };
 
 /// Times one iteration of a UseManualTime() benchmark in the client's CPU time, and counts its
-/// instructions under bench/count.sh.
+/// instructions under bench/count.sh. With `recording`, the iteration ends once what it handed
+/// to that thread has run, and the thread's CPU time and instructions are the client's too.
 class ClientCpuTimer {
 public:
-    explicit ClientCpuTimer(benchmark::State& state) : m_state(state), m_start(clock().seconds()) {}
-    ~ClientCpuTimer() { m_state.SetIterationTime(clock().seconds() - m_start); }
+    explicit ClientCpuTimer(benchmark::State& state, velmora::RecordingThread* recording = nullptr)
+        : m_state(state), m_recording(recording), m_start(seconds())
+    {
+    }
+    ~ClientCpuTimer()
+    {
+        if (m_recording)
+            m_recording->wait();
+        m_state.SetIterationTime(seconds() - m_start);
+    }
     ClientCpuTimer(const ClientCpuTimer&) = delete;
     ClientCpuTimer& operator=(const ClientCpuTimer&) = delete;
 
@@ -113,10 +133,16 @@ private:
         thread_local const ClientCpuClock instance;
         return instance;
     }
+    double seconds() const
+    {
+        return clock().seconds() + (m_recording ? ClientCpuClock::secondsOf(m_recording->cpuClock()) : 0.0);
+    }
 
     benchmark::State& m_state;
+    velmora::RecordingThread* m_recording;
     double m_start;
-    CountedSpan m_counted{true};   // made after the first reading and ended after the last: untimed
+    // Made after the first reading and ended after the last: untimed.
+    CountedSpan m_counted{true, m_recording};
 };
 
 /// The main of a benchmark program that paints or holds widgets: the benchmarks named on the

@@ -2,7 +2,8 @@
 # Counts the instructions a benchmark's measured part executes, under callgrind: a figure that a
 # busy machine does not move, to compare a change against the code before it. Only what a
 # benchmark marks as measured is counted (bench::CountedSpan; every ClientCpuTimer is one: the
-# client's GUI thread and its worker, none of the set-up and none of the simulator).
+# client's GUI thread and its worker, and a recording's thread when it is given one; none of the
+# set-up and none of the simulator).
 #   bash bench/count.sh PROGRAM FILTER...
 # runs PROGRAM (built in BUILD, default build) once for each FILTER, a --benchmark_filter that
 # picks one benchmark, and prints its instructions per iteration. The callgrind files are kept in

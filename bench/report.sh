@@ -127,10 +127,14 @@ rows.append(("   Query fetch, 10,000 rows x 8 columns", f"{ms('BM_QueryOpen'):.1
 for n in (10000, 100000):
     share(f"   blocking tree, two builds an F5, {n:,} processes", 2 * ms(f"BM_BlockingTreeBuild/{n}"),
           f"BM_BlockingTreeBuild/{n}", f"BM_ProcessRefresh/{n}", 0.10)
-# Recording: the refresh with recording on against the same refresh with it off, same run.
+# Recording: the refresh with recording on against the same refresh with it off, same run. The
+# CPU time counts the recording's own thread, which stores the snapshot; the wall time is the
+# window's thread's alone, the time the refresh holds the window.
 off, on = ms("BM_RefreshNotRecording/10000"), ms("BM_RefreshRecording/10000")
 share("9. recording, cost per snapshot, 10,000 processes", on - off, "BM_RefreshRecording/10000",
       "BM_RefreshNotRecording/10000", 0.20)
+off, on = (runs[f"BM_Refresh{n}Recording/10000"]["wall_ms"] for n in ("Not", ""))
+info("9. recording, window thread's wall time, 10,000 processes", f"{on - off:.1f} ms (refresh {off:.1f} ms)")
 off, on = ms("BM_RefreshNotRecording/1000"), ms("BM_RefreshRecording/1000")
 info("9. recording, cost per snapshot, 1,000 processes", f"{on - off:.1f} ms (refresh {off:.1f} ms)")
 size = runs["BM_RecordingBytesPerSnapshot/1000"]

@@ -1,10 +1,12 @@
 #include "ProcessRecorder.h"
 
 #include "Connection.h"
+#include "CellValues.h"
 #include "ConnectionString.h"
 #include "ProcessMonitor.h"
 #include "Query.h"
 #include "RecordingError.h"
+#include "RecordingThread.h"
 #include "SnapshotWriter.h"
 
 #include <QSet>
@@ -31,16 +33,34 @@ ProcessRecorder::ProcessRecorder(ProcessMonitor& monitor, Connection* connection
     connect(&m_monitor, &ProcessMonitor::listRead, this, &ProcessRecorder::record);
 }
 
-ProcessRecorder::~ProcessRecorder() = default;
+ProcessRecorder::~ProcessRecorder()
+{
+    stop();
+}
 
 void ProcessRecorder::start(const QString& path)
 {
-    m_writer = std::make_unique<SnapshotWriter>(path);
+    auto writer = std::make_unique<SnapshotWriter>(path);
+    m_writeFailed = false;
+    ++m_run;
+    m_thread = std::make_unique<RecordingThread>();
+    m_writer = std::move(writer);
 }
 
 void ProcessRecorder::stop()
 {
+    m_thread.reset();
     m_writer.reset();
+}
+
+void ProcessRecorder::writeFailed(int run, const QString& message)
+{
+    // Said even when the operator has stopped recording meanwhile (the snapshots since are not
+    // in the file), but not once another run has started.
+    if (run != m_run)
+        return;
+    stop();
+    emit failed(message);
 }
 
 QString ProcessRecorder::serverName() const
@@ -54,7 +74,7 @@ QString ProcessRecorder::serverName() const
 
 void ProcessRecorder::record()
 {
-    if (!m_writer || m_monitor.replaying())
+    if (!m_writer || m_monitor.replaying() || m_writeFailed)
         return;
     const Query& list = *m_monitor.source();
     Snapshot snapshot;
@@ -70,8 +90,8 @@ void ProcessRecorder::record()
     for (int i = 0; i < list.heldRowCount(); ++i) {
         const Row& row = list.heldRow(i);
         rows.push_back(&row);
-        const int blocker = row[size_t(blockedAt)].toInt();
-        if (blocker != 0 && blocker != row[size_t(spidAt)].toInt())
+        const int blocker = int(cellInteger(row[size_t(blockedAt)]));
+        if (blocker != 0 && blocker != int(cellInteger(row[size_t(spidAt)])))
             blockers.insert(blocker);
     }
 
@@ -89,12 +109,19 @@ void ProcessRecorder::record()
         }
     }
 
-    try {
-        m_writer->append(snapshot, rows);
-    } catch (const RecordingError& error) {
-        m_writer.reset();
-        emit failed(error.text());
-    }
+    auto changes = std::make_shared<SnapshotWriter::Changes>(m_writer->changesOf(snapshot, rows));
+    m_thread->post([this, writer = m_writer.get(), changes, run = m_run] {
+        if (m_writeFailed)
+            return;
+        try {
+            writer->write(*changes);
+        } catch (const RecordingError& error) {
+            // Said once, on the thread that shows it; the snapshots already handed over go too.
+            m_writeFailed = true;
+            QMetaObject::invokeMethod(
+                this, [this, run, message = error.text()] { writeFailed(run, message); }, Qt::QueuedConnection);
+        }
+    });
 }
 
 } // namespace velmora

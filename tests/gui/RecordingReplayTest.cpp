@@ -1,8 +1,9 @@
 // Recording the process list through the main window against the simulated server and replaying
 // it with no server: the same cells, kinds and order, the snapshot's time in the title, the step
-// keys, refresh and kill unavailable, Ctrl+C connecting as ever; a recording that cannot be
-// written said once, the refresh going on; and, with no server at all, a recording's rates by its
-// recorded times, its tree, its detail window and a snapshot damaged after good ones.
+// keys, refresh and kill unavailable, Ctrl+C connecting as ever; the last snapshot in the file
+// once recording stops or the window closes; a recording that cannot be written said once, the
+// refresh going on; and, with no server at all, a recording's rates by its recorded times, its
+// tree, its detail window and a snapshot damaged after good ones.
 #include "BlockingTreeView.h"
 #include "MainWindowTestSupport.h"
 #include "ProcessDetailWindow.h"
@@ -15,6 +16,7 @@
 #include "ValueCompare.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QLabel>
 #include <QTimer>
 #include <QToolButton>
@@ -173,35 +175,67 @@ TEST_P(RecordingReplay, TwoRefreshesReplayWithNoServerAsTheyWereShown)
     EXPECT_EQ(messages.texts(), QString());
 }
 
-TEST_P(RecordingReplay, ARecordingThatCannotBeWrittenIsSaidOnceAndTheRefreshGoesOn)
+TEST_P(RecordingReplay, StoppingOrClosingRightAfterARefreshKeepsItsSnapshot)
 {
     const struct {
         const char* name;
-        std::function<void()> spoil;   // before recording starts, or while it runs
-        bool failsAtStart;
+        std::function<void()> end;
+    } cases[] = {
+        {"the record key", [] { pressKey(Qt::Key_R, Qt::ControlModifier | Qt::ShiftModifier); }},
+        {"the window closed", [this] { window.reset(); }},
+    };
+    // One file, asked for once.
+    qint64 snapshots = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        pressKey(Qt::Key_R, Qt::ControlModifier | Qt::ShiftModifier);
+        ASSERT_TRUE(recording().isRecording());
+        for (int i = 0; i < 3; ++i)
+            pressKey(Qt::Key_F5);
+        c.end();
+        snapshots += 3;
+        EXPECT_EQ(plainNumber(recordingPath, "SELECT count(*) FROM snapshot"), snapshots);
+    }
+}
+
+TEST_P(RecordingReplay, ARecordingThatCannotBeWrittenIsSaidOnceAndTheRefreshGoesOn)
+{
+    sqlite3* other = nullptr;
+    const struct {
+        const char* name;
+        std::function<void()> before;
+        std::function<void()> whileRecording;   // none when recording cannot start
     } cases[] = {
         {"a folder that is a file", [this] {
              QFile file(dir.filePath(QStringLiteral("plain")));
              ASSERT_TRUE(file.open(QIODevice::WriteOnly));
              recordingPath = dir.filePath(QStringLiteral("plain/night.vrec"));
-         }, true},
-        {"a file another program holds", [this] { recordingPath = dir.filePath(QStringLiteral("held.vrec")); }, false},
+         }, {}},
+        {"a file another program holds", [this] { recordingPath = dir.filePath(QStringLiteral("held.vrec")); }, [&] {
+             sqlite3_open(recordingPath.toUtf8().constData(), &other);
+             sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr);
+         }},
+        {"a folder removed while recording", [this] {
+             ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("gone")));
+             recordingPath = dir.filePath(QStringLiteral("gone/night.vrec"));
+         }, [this] { ASSERT_TRUE(QDir(dir.filePath(QStringLiteral("gone"))).removeRecursively()); }},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         messages.all.clear();
-        c.spoil();
+        c.before();
         pressKey(Qt::Key_R, Qt::ControlModifier | Qt::ShiftModifier);
-        sqlite3* other = nullptr;
-        if (!c.failsAtStart) {
+        if (c.whileRecording) {
             ASSERT_TRUE(recording().isRecording());
-            sqlite3_open(recordingPath.toUtf8().constData(), &other);
-            sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr);
+            c.whileRecording();
         }
         const int reads = refreshCount();
         for (int i = 0; i < 3; ++i)
             pressKey(Qt::Key_F5);
+        // The snapshots are stored on a thread of their own, which reports back in a while.
+        EXPECT_TRUE(QTest::qWaitFor([this] { return !recording().isRecording(); }));
         sqlite3_close(other);
+        other = nullptr;
         EXPECT_EQ(refreshCount(), reads + 3);
         EXPECT_TRUE(list().isActive());
         EXPECT_FALSE(recording().isRecording());
