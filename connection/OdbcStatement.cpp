@@ -83,8 +83,9 @@ T load(const char* cell)
 
 // The distinct values of one column, by their bytes. A process list repeats its logins, hosts,
 // programs, states and security ids from row to row: a repeat shares the value already held
-// instead of allocating its own copy. At most kMaxPooledTexts are kept, so a column of unique
-// values costs a lookup, no more. The table is probed openly and hashes a word at a time: a
+// instead of allocating its own copy. At most kMaxPooledTexts are kept; once they are, a column
+// whose values seldom repeat (a message, a number as text) stops looking them up, as the lookup
+// would cost more than the copies it saves. The table is probed openly and hashes a word at a time: a
 // general-purpose set costs more per row than the allocation it saves. It grows with the values
 // met, so a column of a few states, or one read as numbers, keeps no table of every slot: the
 // tables of a wide result, built and dropped by every statement, would otherwise fill the cache.
@@ -95,7 +96,14 @@ public:
     {
         if (!m_last.isNull() && sameBytes(m_last, data, size))
             return m_last;
+        if (m_unpooled)
+            return m_last = make(data, size);
         const quint64 hash = hashOf(data, size);
+        if (m_count == kMaxPooledTexts && ++m_lookupsWhenFull == kMaxPooledTexts) {
+            // Judged a window at a time: fewer than one in four found means a column of unique values.
+            m_unpooled = 4 * m_foundWhenFull < m_lookupsWhenFull;
+            m_lookupsWhenFull = m_foundWhenFull = 0;
+        }
         if (2 * m_count >= m_slots.size() && m_slots.size() < kSlots)
             grow();
         const size_t mask = m_slots.size() - 1;
@@ -109,8 +117,10 @@ public:
                 }
                 return m_last;
             }
-            if (entry.hash == hash && sameBytes(entry.value, data, size))
+            if (entry.hash == hash && sameBytes(entry.value, data, size)) {
+                m_foundWhenFull += m_count == kMaxPooledTexts;
                 return m_last = entry.value;
+            }
         }
     }
 
@@ -173,6 +183,9 @@ private:
 
     std::vector<Entry> m_slots;   // a power of two, at least twice the values held
     size_t m_count = 0;
+    size_t m_lookupsWhenFull = 0;
+    size_t m_foundWhenFull = 0;
+    bool m_unpooled = false;
     Value m_last;   // asked first: the commonest repeat is of the row before
 };
 
