@@ -85,10 +85,11 @@ T load(const char* cell)
 // programs, states and security ids from row to row: a repeat shares the value already held
 // instead of allocating its own copy. At most kMaxPooledTexts are kept; once they are, a column
 // whose values seldom repeat (a message, a number as text) stops looking them up, as the lookup
-// would cost more than the copies it saves. The table is probed openly and hashes a word at a time: a
-// general-purpose set costs more per row than the allocation it saves. It grows with the values
-// met, so a column of a few states, or one read as numbers, keeps no table of every slot: the
-// tables of a wide result, built and dropped by every statement, would otherwise fill the cache.
+// would cost more than the copies it saves. The table is probed openly and hashes a word at a
+// time: a general-purpose set costs more per row than the allocation it saves. It grows with the
+// values met, so a column of a few states, or one read as numbers, keeps no table of every slot:
+// the tables of a wide result, built and dropped by every statement, would otherwise fill the
+// cache.
 template <typename Value>
 class OdbcStatement::ValuePool {
 public:
@@ -100,7 +101,7 @@ public:
             return m_last = make(data, size);
         const quint64 hash = hashOf(data, size);
         if (m_count == kMaxPooledTexts && ++m_lookupsWhenFull == kMaxPooledTexts) {
-            // Judged a window at a time: fewer than one in four found means a column of unique values.
+            // Judged a window at a time: fewer than one in four found is a column of unique values.
             m_unpooled = 4 * m_foundWhenFull < m_lookupsWhenFull;
             m_lookupsWhenFull = m_foundWhenFull = 0;
         }
