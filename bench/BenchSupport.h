@@ -16,9 +16,13 @@
 #include <sql.h>
 #include <sqlext.h>
 #include <pthread.h>
+#include <unistd.h>
 #include <valgrind/callgrind.h>
 #include <ctime>
+#include <fstream>
 #include <functional>
+#include <optional>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -57,11 +61,19 @@ public:
     ClientCpuClock()
     {
         pthread_getcpuclockid(pthread_self(), &m_caller);
+        m_callerThread = gettid();
         // The worker is the calling thread's own: a call run through it tells its clock.
-        velmora::waitForServer([this] { pthread_getcpuclockid(pthread_self(), &m_worker); }, {}, {});
+        velmora::waitForServer(
+            [this] {
+                pthread_getcpuclockid(pthread_self(), &m_worker);
+                m_workerThread = gettid();
+            },
+            {}, {});
     }
 
     double seconds() const { return secondsOf(m_caller) + secondsOf(m_worker); }
+    /// The page faults of both threads so far, minor and major: memory the client touched anew.
+    long pageFaults() const { return pageFaultsOf(m_callerThread) + pageFaultsOf(m_workerThread); }
 
     static double secondsOf(clockid_t clock)
     {
@@ -71,8 +83,26 @@ public:
     }
 
 private:
+    static long pageFaultsOf(pid_t thread)
+    {
+        std::ifstream stat("/proc/self/task/" + std::to_string(thread) + "/stat");
+        std::string line;
+        std::getline(stat, line);
+        // The fields after the command's closing parenthesis, from the state on: minflt is the
+        // eighth, majflt the tenth.
+        std::istringstream fields(line.substr(line.rfind(')') + 1));
+        std::string field;
+        long faults = 0;
+        for (int i = 1; i <= 10 && fields >> field; ++i)
+            if (i == 8 || i == 10)
+                faults += std::stol(field);
+        return faults;
+    }
+
     clockid_t m_caller{};
     clockid_t m_worker{};
+    pid_t m_callerThread{};
+    pid_t m_workerThread{};
 };
 
 /// Under callgrind started with --collect-atstart=no (bench/count.sh), counts the instructions of
@@ -109,20 +139,26 @@ private:
     velmora::RecordingThread* m_recording;
 };
 
-/// Times one iteration of a UseManualTime() benchmark in the client's CPU time, and counts its
-/// instructions under bench/count.sh. With `recording`, the iteration ends once what it handed
-/// to that thread has run, and the thread's CPU time and instructions are the client's too.
+/// Times one iteration of a UseManualTime() benchmark in the client's CPU time, counts its page
+/// faults (the counter page_faults, per iteration), and counts its instructions under
+/// bench/count.sh. With `recording`, the iteration ends once what it handed to that thread has
+/// run, and the thread's CPU time and instructions are the client's too.
 class ClientCpuTimer {
 public:
     explicit ClientCpuTimer(benchmark::State& state, velmora::RecordingThread* recording = nullptr)
-        : m_state(state), m_recording(recording), m_start(seconds())
+        : m_state(state), m_recording(recording), m_faults(clock().pageFaults()), m_start(seconds())
     {
+        m_counted.emplace(true, m_recording);
     }
     ~ClientCpuTimer()
     {
         if (m_recording)
             m_recording->wait();
         m_state.SetIterationTime(seconds() - m_start);
+        m_counted.reset();
+        benchmark::Counter& faults = m_state.counters["page_faults"];
+        faults = benchmark::Counter(faults.value + double(clock().pageFaults() - m_faults),
+                                    benchmark::Counter::kAvgIterations);
     }
     ClientCpuTimer(const ClientCpuTimer&) = delete;
     ClientCpuTimer& operator=(const ClientCpuTimer&) = delete;
@@ -140,9 +176,9 @@ private:
 
     benchmark::State& m_state;
     velmora::RecordingThread* m_recording;
+    long m_faults;
     double m_start;
-    // Made after the first reading and ended after the last: untimed.
-    CountedSpan m_counted{true, m_recording};
+    std::optional<CountedSpan> m_counted;   // made after the first reading, ended after the time's last
 };
 
 /// The main of a benchmark program that paints or holds widgets: the benchmarks named on the

@@ -1,7 +1,7 @@
 // What the blocking tree adds to every build of the process list's rows at 10,000 and 100,000
 // processes, one in thirteen of them waiting in chains and fans: the count of the waiters behind
 // each process over every row held, and the tree order of the visible rows. Held against the F5
-// refresh of the same sizes (ProcessRefreshBench), which it follows.
+// refresh of the same sizes (ProcessRefreshBench), which builds it once as it reads the rows.
 #include "BenchSupport.h"
 #include "BlockingTreeView.h"
 #include "ProcessQueries.h"
@@ -44,7 +44,7 @@ void BM_BlockingTreeBuild(benchmark::State& state)
     };
     tree.show(&list);
     for (auto _ : state)
-        list.setSort(QString());   // the counting pass and the tree order, as after every read
+        list.setSort(QString());   // the counting pass and the tree order, as every read makes them
     state.SetItemsProcessed(state.iterations() * state.range(0));
 }
 

@@ -83,9 +83,13 @@ T load(const char* cell)
 
 // The distinct values of one column, by their bytes. A process list repeats its logins, hosts,
 // programs, states and security ids from row to row: a repeat shares the value already held
-// instead of allocating its own copy. At most kMaxPooledTexts are kept, so a column of unique
-// values costs a lookup, no more. The table is probed openly and hashes a word at a time: a
-// general-purpose set costs more per row than the allocation it saves.
+// instead of allocating its own copy. At most kMaxPooledTexts are kept; once they are, a column
+// whose values seldom repeat (a message, a number as text) stops looking them up, as the lookup
+// would cost more than the copies it saves. The table is probed openly and hashes a word at a
+// time: a general-purpose set costs more per row than the allocation it saves. It grows with the
+// values met, so a column of a few states, or one read as numbers, keeps no table of every slot:
+// the tables of a wide result, built and dropped by every statement, would otherwise fill the
+// cache.
 template <typename Value>
 class OdbcStatement::ValuePool {
 public:
@@ -93,8 +97,18 @@ public:
     {
         if (!m_last.isNull() && sameBytes(m_last, data, size))
             return m_last;
+        if (m_unpooled)
+            return m_last = make(data, size);
         const quint64 hash = hashOf(data, size);
-        for (size_t slot = hash & kSlotMask;; slot = (slot + 1) & kSlotMask) {
+        if (m_count == kMaxPooledTexts && ++m_lookupsWhenFull == kMaxPooledTexts) {
+            // Judged a window at a time: fewer than one in four found is a column of unique values.
+            m_unpooled = 4 * m_foundWhenFull < m_lookupsWhenFull;
+            m_lookupsWhenFull = m_foundWhenFull = 0;
+        }
+        if (2 * m_count >= m_slots.size() && m_slots.size() < kSlots)
+            grow();
+        const size_t mask = m_slots.size() - 1;
+        for (size_t slot = hash & mask;; slot = (slot + 1) & mask) {
             Entry& entry = m_slots[slot];
             if (entry.value.isNull()) {
                 m_last = make(data, size);
@@ -104,20 +118,37 @@ public:
                 }
                 return m_last;
             }
-            if (entry.hash == hash && sameBytes(entry.value, data, size))
+            if (entry.hash == hash && sameBytes(entry.value, data, size)) {
+                m_foundWhenFull += m_count == kMaxPooledTexts;
                 return m_last = entry.value;
+            }
         }
     }
 
 private:
     static constexpr size_t kSlots = 2 * kMaxPooledTexts;   // at most half full
-    static constexpr size_t kSlotMask = kSlots - 1;
-    static_assert((kSlots & kSlotMask) == 0);
+    static constexpr size_t kFirstSlots = 16;
+    static_assert((kSlots & (kSlots - 1)) == 0 && kFirstSlots <= kSlots);
 
     struct Entry {
         quint64 hash = 0;
         Value value;
     };
+
+    void grow()
+    {
+        std::vector<Entry> table(m_slots.empty() ? kFirstSlots : 2 * m_slots.size());
+        const size_t mask = table.size() - 1;
+        for (Entry& entry : m_slots) {
+            if (entry.value.isNull())
+                continue;
+            size_t slot = entry.hash & mask;
+            while (!table[slot].value.isNull())
+                slot = (slot + 1) & mask;
+            table[slot] = std::move(entry);
+        }
+        m_slots = std::move(table);
+    }
 
     static qsizetype byteSize(const QString& value) { return value.size() * qsizetype(sizeof(char16_t)); }
     static qsizetype byteSize(const QByteArray& value) { return value.size(); }
@@ -151,8 +182,11 @@ private:
         return hash ^ (hash >> 32);
     }
 
-    std::unique_ptr<Entry[]> m_slots = std::make_unique<Entry[]>(kSlots);
+    std::vector<Entry> m_slots;   // a power of two, at least twice the values held
     size_t m_count = 0;
+    size_t m_lookupsWhenFull = 0;
+    size_t m_foundWhenFull = 0;
+    bool m_unpooled = false;
     Value m_last;   // asked first: the commonest repeat is of the row before
 };
 

@@ -170,13 +170,20 @@ std::unique_ptr<RowFilter> Query::parsedFilter(bool filtered, const QString& tex
 
 void Query::open()
 {
+    open(QString());
+}
+
+void Query::open(const QString& sort)
+{
     if (m_active)
         return;
     if (!m_connection)
         throw usage(QStringLiteral("The query has no connection."));
     const QString text = commandText();
-    // An unreadable filter fails before the server is asked anything.
+    // An unreadable filter or sort fails before the server is asked anything.
     std::unique_ptr<RowFilter> filter = parsedFilter(m_filtered, m_filterText);
+    std::unique_ptr<RowSort> order
+        = sort.isEmpty() ? nullptr : std::make_unique<RowSort>(RowSort::parse(sort, m_fields));
 
     std::vector<Row> rows;
     {
@@ -194,6 +201,8 @@ void Query::open()
 
     m_rows = std::move(rows);
     m_filter = std::move(filter);
+    m_sortText = sort;
+    m_sort = std::move(order);
     m_active = true;
     auto closeOnFailure = qScopeGuard([this] { close(); });
     runCalcFieldsOfAllRows();

@@ -52,6 +52,11 @@ public:
     /// operator can cancel the wait, and the command time-out counts the whole call (see
     /// waitForServer). Throws DbError; the query stays closed then.
     void open();
+    /// open() with the rows put in the order of `sort` (as setSort takes it) as they are read:
+    /// one pass of the calculated fields and one build of the visible rows, the first of them
+    /// current. Throws DbError (Usage) for an unknown column or a malformed string before the
+    /// server is asked anything.
+    void open(const QString& sort);
     void close() noexcept;
     bool isActive() const { return m_active; }
     /// Opens the query with its declared fields and no rows, without the server: a client-only

@@ -102,11 +102,11 @@ void ProcessMonitor::refresh()
     const QString sort = query->isActive() ? query->sort() : m_sortOfFailedRefresh;
     m_sortOfFailedRefresh = sort;
     query->close();
-    query->open();
+    // Read straight into that order: the calculated fields and the visible rows are built once.
+    query->open(sort);
     m_sortOfFailedRefresh.clear();
-    query->setSort(sort);
     // A process that has ended is simply not found: the position stays where the reopening
-    // and re-sorting left it.
+    // in that order left it, on the first row.
     query->locate(QStringLiteral("spid"), spid);
     emit listRead();
 }

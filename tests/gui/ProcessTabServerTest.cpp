@@ -115,16 +115,29 @@ TEST_F(ProcessTabServer, RefreshKeepsTheCurrentProcessOrderAndFilter)
 
 TEST_F(ProcessTabServer, RefreshMovesNothingWhenTheCurrentProcessHasEnded)
 {
+    // Where reopening in the operator's order left it: the first row shown.
+    const struct {
+        const char* sort;
+        QStringList shown;
+    } cases[] = {{"", {"300", "301"}}, {"cpu DESC", {"301", "300"}}};
     list().setFilter("[spid] >= 300");
-    ASSERT_TRUE(list().locate("spid", 302));
-    changeServer([](sqlsim::ServerState& state) {
-        std::erase_if(state.processes, [](const sqlsim::Process& p) { return p.spid == 302; });
-    });
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.sort);
+        list().setSort(c.sort);
+        ASSERT_TRUE(list().locate("spid", 302));
+        sqlsim::Process ended;
+        changeServer([&](sqlsim::ServerState& state) {
+            ended = *serverProcess(state, 302);
+            std::erase_if(state.processes, [](const sqlsim::Process& p) { return p.spid == 302; });
+        });
 
-    tab.refreshKey();
+        tab.refreshKey();
 
-    EXPECT_EQ(shownSpids(), QStringList({"300", "301"}));
-    EXPECT_EQ(tab.currentSpid(), 300);   // where reopening left it: the first row
+        EXPECT_EQ(shownSpids(), c.shown);
+        EXPECT_EQ(tab.currentSpid(), c.shown.front().toInt());
+        changeServer([&](sqlsim::ServerState& state) { state.processes.push_back(ended); });
+        tab.refreshKey();
+    }
 }
 
 TEST_F(ProcessTabServer, RefreshOfAnEmptyListStillReadsTheServer)

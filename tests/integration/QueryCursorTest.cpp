@@ -193,6 +193,23 @@ TEST_F(QueryCursor, SortKeepsTheCurrentRecordAndEndsWithTheResultSet)
     EXPECT_EQ(query.sort(), QString());
     query.open();
     EXPECT_EQ(visible(), "3,1,2");   // the server's order again
+
+    // Opened in an order: one pass of the calculated fields, the rows never shown unsorted.
+    query.close();
+    EXPECT_THROW(query.open(QStringLiteral("nope")), DbError);
+    EXPECT_FALSE(query.isActive());
+    int passes = 0;
+    query.beforeCalcFields = [&passes](Query&) { ++passes; };
+    query.onCalcFields = [](Query&) {};
+    QSignalSpy reset(&query, &Query::rowsReset);
+    QSignalSpy opened(&query, &Query::afterOpen);
+    query.open(QStringLiteral("n DESC"));
+    EXPECT_EQ(visible(), "3,2,1");
+    EXPECT_EQ(query.sort(), QStringLiteral("n DESC"));
+    EXPECT_EQ(state(), "0 T F");
+    EXPECT_EQ(passes, 1);
+    EXPECT_EQ(opened.count(), 1);
+    EXPECT_EQ(reset.count(), 0);
 }
 
 TEST_F(QueryCursor, ArrangementFollowsTheSortAndRearrangeKeepsTheCurrentRow)

@@ -116,7 +116,8 @@ std::string describe(const QVariant& value)
 TEST_F(QueryFetch, BlocksGiveTheSameValuesAsRowByRowReads)
 {
     // Around one block of rows and its boundaries; none at all; more distinct texts than a
-    // column keeps for sharing.
+    // column keeps for sharing, and enough rows after them for a column of unique texts (money)
+    // to stop looking its values up.
     for (const int rowCount : {0, 1, 255, 256, 257, 600, 2000}) {
         SCOPED_TRACE(rowCount);
         putTable("Bounded", table(rowCount, false));
