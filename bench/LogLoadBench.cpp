@@ -10,6 +10,8 @@
 #include "Query.h"
 #include "tsql/Interpreter.h"
 
+#include <thread>
+
 
 using namespace velmora;
 
@@ -58,7 +60,7 @@ void BM_LoadLogEntries(benchmark::State& state)
     }
     state.counters["rows"] = entries.heldRowCount();
 }
-BENCHMARK(BM_LoadLogEntries)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(2);
+BENCHMARK(BM_LoadLogEntries)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(6);
 
 void BM_BareLogFetch(benchmark::State& state)
 {
@@ -77,7 +79,7 @@ void BM_BareLogFetch(benchmark::State& state)
     }
     state.counters["rows"] = rows;
 }
-BENCHMARK(BM_BareLogFetch)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(2);
+BENCHMARK(BM_BareLogFetch)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(6);
 
 // The simulator alone answering the parsing batch, without the network.
 void BM_SimulatorLogParsing(benchmark::State& state)
@@ -93,9 +95,13 @@ void BM_SimulatorLogParsing(benchmark::State& state)
     setUpLogListQuery(entries, ServerFamily::Sql2000);
     entries.setParameter(QStringLiteral("LID"), QStringLiteral("0"));
     const QString batch = entries.commandText();
+    // On a thread of its own, as the server answers: its allocations and its cache footprint stay
+    // out of the client's thread, whose figures are taken in turns with this one.
     for (auto _ : state) {
-        sqlsim::tsql::SessionState session;
-        benchmark::DoNotOptimize(sqlsim::tsql::runBatch(copy, session, 1, batch).items.size());
+        std::thread([&] {
+            sqlsim::tsql::SessionState session;
+            benchmark::DoNotOptimize(sqlsim::tsql::runBatch(copy, session, 1, batch).items.size());
+        }).join();
     }
 }
 BENCHMARK(BM_SimulatorLogParsing)->Unit(benchmark::kMillisecond)->Iterations(1);
