@@ -200,6 +200,9 @@ struct OdbcStatement::BoundColumn {
     std::vector<SQLLEN> indicators;  // a length or SQL_NULL_DATA a row
     ValuePool<QString> texts;
     ValuePool<QByteArray> bytes;
+
+    /// The most bytes a whole value of a text or byte string can have in a cell.
+    SQLLEN room() const { return cTypeOf(read.kind) == SQL_C_WCHAR ? width - SQLLEN(sizeof(SQLWCHAR)) : width; }
 };
 
 FieldKind fieldKindForSqlType(SQLSMALLINT sqlType)
@@ -349,7 +352,8 @@ void OdbcStatement::describe()
     }
 }
 
-std::vector<std::vector<QVariant>> OdbcStatement::fetchAll(const std::vector<ColumnRead>& plan, size_t width)
+std::vector<std::vector<QVariant>> OdbcStatement::fetchAll(const std::vector<ColumnRead>& plan, size_t width,
+                                                           std::vector<std::vector<QVariant>> reuse)
 {
     // One SQLFetch for a block of bound rows costs far less than a call per value, but needs a
     // buffer that holds every value whole; a single long column sends the result piecewise.
@@ -362,7 +366,8 @@ std::vector<std::vector<QVariant>> OdbcStatement::fetchAll(const std::vector<Col
         m_bound.push_back({read, cellBytes, {}, {}, {}, {}});
         rowBytes += size_t(cellBytes);
     }
-    return fetchByBlocks(width, std::clamp<SQLULEN>(kBlockBytes / std::max<size_t>(rowBytes, 1), 1, kBlockRows));
+    return fetchByBlocks(width, std::clamp<SQLULEN>(kBlockBytes / std::max<size_t>(rowBytes, 1), 1, kBlockRows),
+                         std::move(reuse));
 }
 
 std::vector<std::vector<QVariant>> OdbcStatement::fetchByRows(const std::vector<ColumnRead>& plan, size_t width)
@@ -381,7 +386,8 @@ std::vector<std::vector<QVariant>> OdbcStatement::fetchByRows(const std::vector<
     return rows;
 }
 
-std::vector<std::vector<QVariant>> OdbcStatement::fetchByBlocks(size_t width, SQLULEN blockRows)
+std::vector<std::vector<QVariant>> OdbcStatement::fetchByBlocks(size_t width, SQLULEN blockRows,
+                                                                std::vector<std::vector<QVariant>> reuse)
 {
     // A fresh handle binds by column already; the array size and the buffers are set once, and
     // since the handle is freed with this statement they are never undone.
@@ -397,23 +403,68 @@ std::vector<std::vector<QVariant>> OdbcStatement::fetchByBlocks(size_t width, SQ
                          column.width, column.indicators.data()));
     }
 
-    std::vector<std::vector<QVariant>> rows;
+    // The slots no column fills: a reused row must hold nothing there either.
+    std::vector<bool> read(width);
+    for (const BoundColumn& column : m_bound)
+        read[size_t(column.read.target)] = true;
+    std::vector<size_t> unread;
+    for (size_t slot = 0; slot < width; ++slot)
+        if (!read[slot])
+            unread.push_back(slot);
+
+    std::vector<std::vector<QVariant>> rows = std::move(reuse);
+    size_t count = 0;
     for (;;) {
         const SQLRETURN rc = SQLFetch(stmt);
         if (rc == SQL_NO_DATA)
             break;
         check(rc);
-        for (SQLULEN r = 0; r < m_rowsFetched; ++r) {
+        for (SQLULEN r = 0; r < m_rowsFetched; ++r, ++count) {
             if (m_rowStatus[r] == SQL_ROW_ERROR)
                 fail();
-            std::vector<QVariant>& row = rows.emplace_back(width);
+            if (count < rows.size() && rows[count].size() == width) {
+                std::vector<QVariant>& row = rows[count];
+                for (size_t slot : unread)
+                    row[slot] = QVariant();
+                for (BoundColumn& column : m_bound)
+                    refill(row[size_t(column.read.target)], column, r);
+                continue;
+            }
+            std::vector<QVariant> row(width);
             // The slots are null and own nothing: each value is made in its slot, where
             // assigning it would move it twice.
             for (BoundColumn& column : m_bound)
                 ::new (&row[size_t(column.read.target)]) QVariant(boundValue(column, r));
+            if (count < rows.size())
+                rows[count] = std::move(row);
+            else
+                rows.push_back(std::move(row));
         }
     }
+    rows.erase(rows.begin() + qsizetype(count), rows.end());
     return rows;
+}
+
+void OdbcStatement::refill(QVariant& slot, BoundColumn& column, SQLULEN row)
+{
+    const SQLLEN indicator = column.indicators[row];
+    const SQLSMALLINT cType = cTypeOf(column.read.kind);
+    if (indicator >= 0 && indicator <= column.room() && (cType == SQL_C_WCHAR || cType == SQL_C_BINARY)) {
+        // Compared in place: a text of the earlier reading that has not changed stays shared.
+        const char* cell = column.cells.get() + row * SQLULEN(column.width);
+        const QMetaType held = slot.metaType();
+        if (cType == SQL_C_WCHAR && held == QMetaType::fromType<QString>()) {
+            const QString& text = *static_cast<const QString*>(slot.constData());
+            if (text.size() * SQLLEN(sizeof(char16_t)) == indicator
+                && std::memcmp(text.constData(), cell, size_t(indicator)) == 0)
+                return;
+        } else if (cType == SQL_C_BINARY && held == QMetaType::fromType<QByteArray>()) {
+            const QByteArray& bytes = *static_cast<const QByteArray*>(slot.constData());
+            if (bytes.size() == indicator && std::memcmp(bytes.constData(), cell, size_t(indicator)) == 0)
+                return;
+        }
+    }
+    slot = boundValue(column, row);
 }
 
 QVariant OdbcStatement::boundValue(BoundColumn& column, SQLULEN row)
@@ -427,8 +478,7 @@ QVariant OdbcStatement::boundValue(BoundColumn& column, SQLULEN row)
     if (cType == SQL_C_BINARY || cType == SQL_C_WCHAR) {
         // The width comes from the column's description; a driver that sends more must not
         // have the rest silently dropped.
-        const SQLLEN room = cType == SQL_C_WCHAR ? column.width - SQLLEN(sizeof(SQLWCHAR)) : column.width;
-        if (indicator == SQL_NO_TOTAL || indicator > room)
+        if (indicator == SQL_NO_TOTAL || indicator > column.room())
             throw DbError(DbError::Cause::Binding,
                           QStringLiteral("Column '%1' holds a value longer than its described size (%2).")
                               .arg(m_columns[size_t(column.read.column)].name)

@@ -57,8 +57,12 @@ public:
 
     /// Fetches every row of the current result into rows of `width` values (null where nothing is
     /// read). Called once on a statement. Precondition: `plan` is in ascending column order.
+    /// `reuse`, the rows of an earlier reading, are filled again in their order when the result is
+    /// read in blocks: a text or byte string equal to the one in its place is kept, not made anew,
+    /// so a list read again and mostly unchanged costs little more than the reading.
     /// Throws DbError.
-    std::vector<std::vector<QVariant>> fetchAll(const std::vector<ColumnRead>& plan, size_t width);
+    std::vector<std::vector<QVariant>> fetchAll(const std::vector<ColumnRead>& plan, size_t width,
+                                                std::vector<std::vector<QVariant>> reuse = {});
     /// As fetchAll, but value by value: nothing to set up and undo, so the cheaper way to read an
     /// answer of a row or a few, the dearer one for many rows.
     std::vector<std::vector<QVariant>> fetchByRows(const std::vector<ColumnRead>& plan, size_t width);
@@ -72,8 +76,11 @@ private:
     void describe();
     void check(SQLRETURN rc);
     [[noreturn]] void fail();
-    std::vector<std::vector<QVariant>> fetchByBlocks(size_t width, SQLULEN blockRows);
+    std::vector<std::vector<QVariant>> fetchByBlocks(size_t width, SQLULEN blockRows,
+                                                     std::vector<std::vector<QVariant>> reuse);
     QVariant boundValue(BoundColumn& column, SQLULEN row);
+    /// Puts the value of `row` in `slot`, keeping what is there when it is the same text or bytes.
+    void refill(QVariant& slot, BoundColumn& column, SQLULEN row);
     QVariant readValue(SQLUSMALLINT column, FieldKind kind);
     QVariant fixedValue(FieldKind kind, const char* cell);
     QVariant readText(SQLUSMALLINT column);

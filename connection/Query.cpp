@@ -175,6 +175,16 @@ void Query::open()
 
 void Query::open(const QString& sort)
 {
+    open(sort, {});
+}
+
+void Query::reopen(const QString& sort)
+{
+    open(sort, takeRowsAndClose());
+}
+
+void Query::open(const QString& sort, std::vector<Row> reuse)
+{
     if (m_active)
         return;
     if (!m_connection)
@@ -193,7 +203,7 @@ void Query::open(const QString& sort)
             if (!statement.openFirstResultWithColumns(text))
                 throw DbError(DbError::Cause::Usage, QStringLiteral("CommandText does not return a result set"), {},
                               text);
-            rows = statement.fetchAll(bindFields(m_fields, statement.columns()), m_fields.size());
+            rows = statement.fetchAll(bindFields(m_fields, statement.columns()), m_fields.size(), std::move(reuse));
             statement.drain();
         });
     }
@@ -217,10 +227,16 @@ void Query::open(const QString& sort)
 
 void Query::close() noexcept
 {
+    takeRowsAndClose();
+}
+
+std::vector<Row> Query::takeRowsAndClose() noexcept
+{
     if (!m_active)
-        return;
+        return {};
     emit beforeClose();
     m_active = false;
+    std::vector<Row> rows = std::move(m_rows);
     m_rows.clear();
     m_view.clear();
     m_current = -1;
@@ -230,6 +246,7 @@ void Query::close() noexcept
     m_sort.reset();
     m_filter.reset();
     emit afterClose();
+    return rows;
 }
 
 void Query::createDataSet()

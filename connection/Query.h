@@ -57,6 +57,10 @@ public:
     /// current. Throws DbError (Usage) for an unknown column or a malformed string before the
     /// server is asked anything.
     void open(const QString& sort);
+    /// close() and open(sort), the closed result's rows filled again with the new one's: a list
+    /// read again that has changed little keeps its unchanged texts instead of making them anew.
+    /// Throws as open() does; the query stays closed then.
+    void reopen(const QString& sort);
     void close() noexcept;
     bool isActive() const { return m_active; }
     /// Opens the query with its declared fields and no rows, without the server: a client-only
@@ -141,6 +145,9 @@ signals:
     void rowsReset();
 
 private:
+    void open(const QString& sort, std::vector<Row> reuse);
+    /// close(), handing back the rows it held.
+    std::vector<Row> takeRowsAndClose() noexcept;
     void rebuildView();
     void moveCurrent(int row, bool bof, bool eof);
     /// After the visible rows changed as a whole: makes `row` current and notifies.

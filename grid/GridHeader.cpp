@@ -41,6 +41,33 @@ GridHeader::GridHeader(ResultGrid& grid)
     setHighlightSections(false);
 }
 
+QSize GridHeader::sizeHint() const
+{
+    // The view asks after every reset of its model, that is after every reading of the rows, and
+    // QHeaderView then lays out every title's text with the font again: a list read anew every
+    // second would spend more on that than on the rest of the reset.
+    TitleLook look = titleLook();
+    if (!m_measured || m_measured->first != look)
+        m_measured.emplace(std::move(look), QHeaderView::sizeHint());
+    return m_measured->second;
+}
+
+GridHeader::TitleLook GridHeader::titleLook() const
+{
+    TitleLook look{{}, {}, font(), style(), isSortIndicatorShown()};
+    const QAbstractItemModel* titles = model();
+    const int sections = titles ? count() : 0;
+    look.titles.reserve(sections);
+    look.alignments.reserve(size_t(sections));
+    for (int section = 0; section < sections; ++section) {
+        const bool hidden = isSectionHidden(section);
+        look.titles.push_back(hidden ? QString() : titles->headerData(section, orientation()).toString());
+        look.alignments.push_back(
+            hidden ? -1 : titles->headerData(section, orientation(), Qt::TextAlignmentRole).toInt());
+    }
+    return look;
+}
+
 bool GridHeader::isTitleButton(int logicalIndex) const
 {
     const GridColumns& columns = m_grid.columns();

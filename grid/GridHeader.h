@@ -4,7 +4,12 @@
 // its cells under the titles, in the same sections.
 #pragma once
 
+#include <QFont>
 #include <QHeaderView>
+#include <QStringList>
+#include <optional>
+#include <utility>
+#include <vector>
 
 namespace velmora {
 
@@ -22,6 +27,9 @@ public:
     static constexpr int markerAreaWidth = 16;
     static constexpr int markerWidth = 10;
     static constexpr int markerHeight = 9;
+
+    /// QHeaderView's hint, measured again only when what it depends on has changed.
+    QSize sizeHint() const override;
 
 signals:
     /// A title button was pressed and released over the same title.
@@ -43,7 +51,19 @@ private:
     void pressTitle(int logicalIndex);
     void paintMarker(QPainter* painter, const QRect& area, bool pointsDown) const;
 
+    /// What the titles' measured size depends on.
+    struct TitleLook {
+        QStringList titles;               // an empty title stands for a hidden section too
+        std::vector<int> alignments;      // -1 for a hidden section
+        QFont font;
+        const QStyle* style = nullptr;
+        bool sortIndicator = false;
+        bool operator==(const TitleLook&) const = default;
+    };
+    TitleLook titleLook() const;
+
     ResultGrid& m_grid;
+    mutable std::optional<std::pair<TitleLook, QSize>> m_measured;
     int m_pressed = -1;          // title button held with the left button
     bool m_pressedOver = false;  // the pointer is over that title: drawn pressed
     bool m_rightDrag = false;    // a right-button press on a title button, handled as a left drag

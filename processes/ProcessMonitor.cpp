@@ -101,9 +101,8 @@ void ProcessMonitor::refresh()
     // marks still show the operator's order, so the order taken before that failure applies.
     const QString sort = query->isActive() ? query->sort() : m_sortOfFailedRefresh;
     m_sortOfFailedRefresh = sort;
-    query->close();
     // Read straight into that order: the calculated fields and the visible rows are built once.
-    query->open(sort);
+    query->reopen(sort);
     m_sortOfFailedRefresh.clear();
     // A process that has ended is simply not found: the position stays where the reopening
     // in that order left it, on the first row.

@@ -324,6 +324,19 @@ TEST_F(ResultGridTest, TitleFontStaysWithTheGridWhenItsHeaderIsReplaced)
     EXPECT_EQ(grid.titleFont(), bold);
     EXPECT_TRUE(grid.horizontalHeader()->font().bold());
     EXPECT_FALSE(grid.font().bold());
+
+    // The title row is measured again when its font or a title changes, not at each reading.
+    const int height = header().sizeHint().height();
+    QFont large = bold;
+    large.setPointSize(bold.pointSize() * 3);
+    grid.setTitleFont(large);
+    EXPECT_GT(header().sizeHint().height(), height);
+    grid.setTitleFont(bold);
+    EXPECT_EQ(header().sizeHint().height(), height);
+    GridColumns columns = grid.columns();
+    columns[1].title = QStringLiteral("cpu\ntwo lines");
+    grid.setColumns(columns);
+    EXPECT_GT(header().sizeHint().height(), height);
 }
 
 TEST(ResultGridDefaults, AGridWhoseFormSetsNoOptionsHasTheStandardSetIncludingEditing)

@@ -51,13 +51,13 @@ std::vector<sqlsim::Value> boundedRow(int i)
     };
 }
 
-sqlsim::ResultSet table(int rowCount, bool withMemo)
+sqlsim::ResultSet table(int rowCount, bool withMemo, int firstRow = 0)
 {
     sqlsim::ResultSet result;
     result.columns = boundedColumns;
     if (withMemo)
         result.columns.push_back({"memo", SqlType::VarChar, 8000});
-    for (int i = 0; i < rowCount; ++i) {
+    for (int i = firstRow; i < firstRow + rowCount; ++i) {
         std::vector<sqlsim::Value> row = boundedRow(i);
         if (withMemo)
             row.push_back(i % 4 == 1 ? sqlsim::Value() : sqlsim::Value(QString(i % 3 ? 5000 : 3, QChar(u'a' + i % 26))));
@@ -174,5 +174,39 @@ TEST_F(QueryFetch, LongTextColumnIsReadWholeRowByRow)
             EXPECT_FALSE(rows[size_t(i)][1].isValid());
         else
             EXPECT_EQ(rows[size_t(i)][1].toString(), QString(i % 3 ? 5000 : 3, QChar(u'a' + i % 26)));
+    }
+}
+
+TEST_F(QueryFetch, ReadingAgainOverTheEarlierRowsGivesExactlyTheNewValues)
+{
+    std::vector<FieldDef> fields = boundedFields();
+    fields.push_back({"mark", FieldKind::WideString, 10, false, true});
+    query.setSql({QStringLiteral("Select * from Bounded")});
+    query.setFields(fields);
+    Query fresh;
+    fresh.setConnection(&connection);
+    fresh.setSql(query.sql());
+    fresh.setFields(fields);
+    // The same rows again, then rows shifted against the reading before (every null, text and
+    // byte string moves) while the list shrinks and grows across block boundaries. Only the
+    // first reading marks its rows: a calculated field left unset must read as null again.
+    bool mark = true;
+    query.onCalcFields = fresh.onCalcFields = [&mark](Query& q) {
+        if (mark)
+            q.setValue(12, QStringLiteral("seen"));
+    };
+    const std::pair<int, int> readings[] = {{600, 0}, {600, 0}, {300, 1}, {700, 3}, {0, 0}, {2, 5}};
+    for (const auto& [rowCount, firstRow] : readings) {
+        SCOPED_TRACE(testing::Message() << rowCount << " rows from " << firstRow);
+        putTable("Bounded", table(rowCount, false, firstRow));
+        query.reopen(QString());
+        fresh.close();
+        fresh.open();
+        mark = false;
+        ASSERT_EQ(query.heldRowCount(), rowCount);
+        ASSERT_EQ(fresh.heldRowCount(), rowCount);
+        for (int r = 0; r < rowCount; ++r)
+            for (size_t c = 0; c < fields.size(); ++c)
+                ASSERT_EQ(describe(query.heldRow(r)[c]), describe(fresh.heldRow(r)[c])) << "row " << r << " column " << c;
     }
 }
