@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstring>
+#include <ctime>
+#include <optional>
 #include <memory>
 #include <bit>
 #include <type_traits>
@@ -69,6 +71,31 @@ SQLLEN boundWidth(FieldKind kind, int size)
 QStringView textView(const char* data, SQLLEN bytes)
 {
     return QStringView(reinterpret_cast<const char16_t*>(data), bytes / qsizetype(sizeof(SQLWCHAR)));
+}
+
+// The local offset from UTC at a wall-clock second (counted from 1970 as if it were UTC), when the
+// zone keeps that offset for a day and more either side of it: a wall clock that is neither
+// skipped nor repeated, read by converting instants to local time, which (unlike converting local
+// time to an instant) the C library does without checking the zone file again. `guess` is any
+// offset near the answer. Nothing near a change of offset: the caller asks the slower way then.
+std::optional<int> steadyOffset(qint64 wallSecond, int guess)
+{
+    const auto offsetAt = [](qint64 instant) -> std::optional<long> {
+        const time_t at = time_t(instant);
+        tm local{};
+        if (!localtime_r(&at, &local))
+            return std::nullopt;
+        return local.tm_gmtoff;
+    };
+    const std::optional<long> guessed = offsetAt(wallSecond - guess);
+    if (!guessed)
+        return std::nullopt;
+    const qint64 instant = wallSecond - *guessed;
+    const std::optional<long> offset = offsetAt(instant);
+    constexpr qint64 margin = 25 * 3600;
+    if (offset != guessed || offsetAt(instant - margin) != offset || offsetAt(instant + margin) != offset)
+        return std::nullopt;
+    return int(*offset);
 }
 
 template <typename T>
@@ -534,14 +561,21 @@ QDateTime OdbcStatement::localDateTime(const SQL_TIMESTAMP_STRUCT& ts)
         + ((ts.hour * 60 + ts.minute) * 60 + ts.second) * qint64(1000) + (ts.fraction + 500000) / 1000000;
     // The server's value has no zone: it is the local wall clock. Held with the local offset of
     // its minute it keeps that wall clock exactly (even in a daylight-saving gap, where a local
-    // time would be moved) and compares as the local instant. Asking the C library for the
-    // offset checks the zone file on every call, so it is asked once per minute.
+    // time would be moved) and compares as the local instant. The offset is asked for once per
+    // minute; converting local time checks the zone file on every call, so that way is taken only
+    // near a change of offset, where it decides which of a repeated hour's offsets applies.
     const qint64 minute = wallMs / 60000;
     MinuteOffset& offset = m_offsets[size_t(minute) % m_offsets.size()];
     if (minute != offset.minute) {
         offset.minute = minute;
-        const QDateTime wallMinute = QDateTime::fromMSecsSinceEpoch(minute * 60000 - kEpochMs, Qt::UTC);
-        offset.seconds = QDateTime(wallMinute.date(), wallMinute.time(), Qt::LocalTime).offsetFromUtc();
+        const qint64 wallSecond = (minute * 60000 - kEpochMs) / 1000;
+        if (const std::optional<int> steady = steadyOffset(wallSecond, m_lastOffset)) {
+            offset.seconds = *steady;
+        } else {
+            const QDateTime wallMinute = QDateTime::fromSecsSinceEpoch(wallSecond, Qt::UTC);
+            offset.seconds = QDateTime(wallMinute.date(), wallMinute.time(), Qt::LocalTime).offsetFromUtc();
+        }
+        m_lastOffset = offset.seconds;
     }
     // Built from the instant rather than from a date and a time: the same value, made faster.
     return QDateTime::fromMSecsSinceEpoch(wallMs - kEpochMs - offset.seconds * qint64(1000), Qt::OffsetFromUTC,

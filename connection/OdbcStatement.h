@@ -108,6 +108,7 @@ private:
         int seconds = 0;
     };
     std::array<MinuteOffset, 64> m_offsets{};
+    int m_lastOffset = 0;   // the offset last asked for: where the next one is looked for first
     /// A valid date, held with its Julian day number.
     struct Day {
         SQLSMALLINT year;
