@@ -74,26 +74,45 @@ void cutToDeclaredWidths(std::vector<Row>& rows, const std::vector<FieldDef>& fi
         }
 }
 
-bool sameValue(const QVariant& held, const QVariant& wanted, FieldKind kind)
+// A whole number held as the driver makes it, read without QVariant's general conversion.
+qlonglong integerOf(const QVariant& held)
+{
+    switch (held.typeId()) {
+    case QMetaType::Int: return *static_cast<const int*>(held.constData());
+    case QMetaType::Short: return *static_cast<const short*>(held.constData());
+    case QMetaType::LongLong: return *static_cast<const qlonglong*>(held.constData());
+    default: return held.toLongLong();
+    }
+}
+
+// Whether a held value equals `wanted` in a field of `kind`; `wanted` is converted once, as a
+// locate compares it with every row.
+std::function<bool(const QVariant&)> sameValueAs(const QVariant& wanted, FieldKind kind)
 {
     if (!wanted.isValid() || wanted.isNull())
-        return !held.isValid();
-    if (!held.isValid())
-        return false;
+        return [](const QVariant& held) { return !held.isValid(); };
     bool ok = false;
     if (isIntegerKind(kind)) {
         const qlonglong number = wanted.toLongLong(&ok);
-        return ok && held.toLongLong() == number;
+        if (!ok)
+            return [](const QVariant&) { return false; };
+        return [number](const QVariant& held) { return held.isValid() && integerOf(held) == number; };
     }
     if (kind == FieldKind::Float || kind == FieldKind::BCD) {
         const double number = wanted.toDouble(&ok);
-        return ok && held.toDouble() == number;
+        if (!ok)
+            return [](const QVariant&) { return false; };
+        return [number](const QVariant& held) { return held.isValid() && held.toDouble() == number; };
     }
     if (kind == FieldKind::DateTime)
-        return held.toDateTime() == wanted.toDateTime();
+        return [stamp = wanted.toDateTime()](const QVariant& held) {
+            return held.isValid() && held.toDateTime() == stamp;
+        };
     if (isByteKind(kind))
-        return held.toByteArray() == wanted.toByteArray();
-    return held.toString() == wanted.toString();
+        return [bytes = wanted.toByteArray()](const QVariant& held) {
+            return held.isValid() && held.toByteArray() == bytes;
+        };
+    return [text = wanted.toString()](const QVariant& held) { return held.isValid() && held.toString() == text; };
 }
 
 } // namespace
@@ -334,9 +353,9 @@ bool Query::locate(const QString& field, const QVariant& value)
     const int index = fieldIndex(field);
     if (index < 0)
         throw usage(QStringLiteral("Field '%1' not found").arg(field));
-    const FieldKind kind = m_fields[size_t(index)].kind;
+    const auto matches = sameValueAs(value, m_fields[size_t(index)].kind);
     for (int row = 0; row < recordCount(); ++row)
-        if (sameValue(m_rows[size_t(m_view[size_t(row)])][size_t(index)], value, kind)) {
+        if (matches(m_rows[size_t(m_view[size_t(row)])][size_t(index)])) {
             moveTo(row);
             return true;
         }
