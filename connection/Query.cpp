@@ -74,17 +74,6 @@ void cutToDeclaredWidths(std::vector<Row>& rows, const std::vector<FieldDef>& fi
         }
 }
 
-// A whole number held as the driver makes it, read without QVariant's general conversion.
-qlonglong integerOf(const QVariant& held)
-{
-    switch (held.typeId()) {
-    case QMetaType::Int: return *static_cast<const int*>(held.constData());
-    case QMetaType::Short: return *static_cast<const short*>(held.constData());
-    case QMetaType::LongLong: return *static_cast<const qlonglong*>(held.constData());
-    default: return held.toLongLong();
-    }
-}
-
 // Whether a held value equals `wanted` in a field of `kind`; `wanted` is converted once, as a
 // locate compares it with every row.
 std::function<bool(const QVariant&)> sameValueAs(const QVariant& wanted, FieldKind kind)
@@ -96,7 +85,7 @@ std::function<bool(const QVariant&)> sameValueAs(const QVariant& wanted, FieldKi
         const qlonglong number = wanted.toLongLong(&ok);
         if (!ok)
             return [](const QVariant&) { return false; };
-        return [number](const QVariant& held) { return held.isValid() && integerOf(held) == number; };
+        return [number](const QVariant& held) { return held.isValid() && heldInteger(held) == number; };
     }
     if (kind == FieldKind::Float || kind == FieldKind::BCD) {
         const double number = wanted.toDouble(&ok);
