@@ -474,24 +474,39 @@ std::vector<std::vector<QVariant>> OdbcStatement::fetchByBlocks(size_t width, SQ
 
 void OdbcStatement::refill(QVariant& slot, BoundColumn& column, SQLULEN row)
 {
+    // Compared in place, byte for byte: a value of the earlier reading that has not changed stays
+    // as it is (a text or byte string stays shared), and a zero keeps its sign.
     const SQLLEN indicator = column.indicators[row];
-    const SQLSMALLINT cType = cTypeOf(column.read.kind);
-    if (indicator >= 0 && indicator <= column.room() && (cType == SQL_C_WCHAR || cType == SQL_C_BINARY)) {
-        // Compared in place: a text of the earlier reading that has not changed stays shared.
-        const char* cell = column.cells.get() + row * SQLULEN(column.width);
-        const QMetaType held = slot.metaType();
-        if (cType == SQL_C_WCHAR && held == QMetaType::fromType<QString>()) {
-            const QString& text = *static_cast<const QString*>(slot.constData());
-            if (text.size() * SQLLEN(sizeof(char16_t)) == indicator
-                && std::memcmp(text.constData(), cell, size_t(indicator)) == 0)
-                return;
-        } else if (cType == SQL_C_BINARY && held == QMetaType::fromType<QByteArray>()) {
-            const QByteArray& bytes = *static_cast<const QByteArray*>(slot.constData());
-            if (bytes.size() == indicator && std::memcmp(bytes.constData(), cell, size_t(indicator)) == 0)
-                return;
+    const char* cell = column.cells.get() + row * SQLULEN(column.width);
+    const QMetaType held = slot.metaType();
+    const void* data = slot.constData();
+    const auto sameNumber = [&](QMetaType type, size_t size) {
+        return held == type && std::memcmp(data, cell, size) == 0;
+    };
+    bool same = false;
+    if (indicator >= 0) {
+        const SQLSMALLINT cType = cTypeOf(column.read.kind);
+        switch (column.read.kind) {
+        case FieldKind::SmallInt: same = sameNumber(QMetaType::fromType<qint16>(), sizeof(qint16)); break;
+        case FieldKind::Integer: same = sameNumber(QMetaType::fromType<int>(), sizeof(qint32)); break;
+        case FieldKind::LargeInt: same = sameNumber(QMetaType::fromType<qlonglong>(), sizeof(qint64)); break;
+        case FieldKind::Float: same = sameNumber(QMetaType::fromType<double>(), sizeof(double)); break;
+        case FieldKind::DateTime: break;   // held converted to local time: made again
+        default:
+            if (indicator > column.room())
+                break;
+            if (cType == SQL_C_WCHAR && held == QMetaType::fromType<QString>()) {
+                const QString& text = *static_cast<const QString*>(data);
+                same = text.size() * SQLLEN(sizeof(char16_t)) == indicator
+                       && std::memcmp(text.constData(), cell, size_t(indicator)) == 0;
+            } else if (cType == SQL_C_BINARY && held == QMetaType::fromType<QByteArray>()) {
+                const QByteArray& bytes = *static_cast<const QByteArray*>(data);
+                same = bytes.size() == indicator && std::memcmp(bytes.constData(), cell, size_t(indicator)) == 0;
+            }
         }
     }
-    slot = boundValue(column, row);
+    if (!same)
+        slot = boundValue(column, row);
 }
 
 QVariant OdbcStatement::boundValue(BoundColumn& column, SQLULEN row)

@@ -7,6 +7,7 @@
 #include "SimFixture.h"
 
 #include <QDateTime>
+#include <bit>
 #include <gtest/gtest.h>
 
 using namespace velmora;
@@ -34,7 +35,8 @@ std::vector<FieldDef> boundedFields()
 }
 
 // Row i: nulls in a pattern that crosses every block boundary, texts that repeat from the row
-// before, repeat after a gap, or never repeat, the widest values, empty ones.
+// before, repeat after a gap, or never repeat, the widest values, empty ones, zeros of both signs
+// in neighbouring rows.
 std::vector<sqlsim::Value> boundedRow(int i)
 {
     const bool null = i % 5 == 3;
@@ -42,7 +44,7 @@ std::vector<sqlsim::Value> boundedRow(int i)
     const QString host = i % 3 == 0 ? QStringLiteral("Сервер-%1").arg(i) : QStringLiteral("WORKSTATION-%1").arg(i % 7);
     return {
         qint64(i), orNull(qint64(i % 2 ? -32768 : 32767)), orNull(qint64(i) * 5000000000LL),
-        orNull(i / 3.0), orNull(QStringLiteral("%1%2.%3").arg(i % 2 ? "-" : "").arg(i * 1000003).arg(i % 10000, 4, 10, QChar(u'0'))),
+        orNull(i % 6 == 0 ? 0.0 : i % 6 == 1 ? -0.0 : i / 3.0), orNull(QStringLiteral("%1%2.%3").arg(i % 2 ? "-" : "").arg(i * 1000003).arg(i % 10000, 4, 10, QChar(u'0'))),
         orNull(i % 2 ? QStringLiteral("-0.9999") : QStringLiteral("0.0001")),
         orNull(QDateTime(QDate(2026, 12, 9), QTime(6, 0)).addMSecs(qint64(i) * 59990)),
         orNull(i % 4 ? QStringLiteral("ab") : QStringLiteral("abcde")), orNull(QStringLiteral("sa")),
@@ -104,7 +106,9 @@ std::string describe(const QVariant& value)
     if (!value.isValid())
         return "NULL";
     const QDateTime stamp = value.toDateTime();
-    const QString text = value.typeId() == QMetaType::QByteArray ? QString::fromLatin1(value.toByteArray().toHex())
+    // A double by its bits: 0 and -0 read the same as text.
+    const QString text = value.typeId() == QMetaType::Double ? QString::number(std::bit_cast<quint64>(value.toDouble()), 16)
+        : value.typeId() == QMetaType::QByteArray ? QString::fromLatin1(value.toByteArray().toHex())
         : value.typeId() == QMetaType::QDateTime
         ? stamp.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz ")) + QString::number(stamp.offsetFromUtc())
         : value.toString();
