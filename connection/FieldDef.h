@@ -20,4 +20,17 @@ struct FieldDef {
 
 using Row = std::vector<QVariant>;  // one value per declared field; null = invalid QVariant
 
+/// How many rows ahead a pass over held rows asks for the values it will read (prefetchValues).
+inline constexpr size_t rowPrefetchDistance = 8;
+
+/// Asks the processor to bring the given fields of a row into the cache, ahead of reading them.
+/// Each row is a heap block of its own: in a pass over many rows the processor cannot foresee
+/// the next, and a row just written by another thread is in no cache of this one.
+template <typename Fields>
+void prefetchValues(const Row& row, const Fields& fields)
+{
+    for (const auto field : fields)
+        __builtin_prefetch(&row[size_t(field)]);
+}
+
 } // namespace velmora

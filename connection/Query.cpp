@@ -12,6 +12,7 @@
 #include <QDateTime>
 #include <QScopeGuard>
 #include <algorithm>
+#include <array>
 
 namespace velmora {
 
@@ -343,11 +344,15 @@ bool Query::locate(const QString& field, const QVariant& value)
     if (index < 0)
         throw usage(QStringLiteral("Field '%1' not found").arg(field));
     const auto matches = sameValueAs(value, m_fields[size_t(index)].kind);
-    for (int row = 0; row < recordCount(); ++row)
-        if (matches(m_rows[size_t(m_view[size_t(row)])][size_t(index)])) {
-            moveTo(row);
+    const std::array fieldRead{index};
+    for (size_t row = 0; row < m_view.size(); ++row) {
+        if (row + rowPrefetchDistance < m_view.size())
+            prefetchValues(m_rows[size_t(m_view[row + rowPrefetchDistance])], fieldRead);
+        if (matches(m_rows[size_t(m_view[row])][size_t(index)])) {
+            moveTo(int(row));
             return true;
         }
+    }
     return false;
 }
 
@@ -443,8 +448,16 @@ void Query::runCalcFieldsOfAllRows()
         return;
     if (beforeCalcFields)
         beforeCalcFields(*this);
-    for (int i = 0; i < heldRowCount(); ++i)
-        runCalcFields(i);
+    // The hook writes the calculated fields of every row.
+    std::vector<size_t> calculated;
+    for (size_t field = 0; field < m_fields.size(); ++field)
+        if (m_fields[field].calculated)
+            calculated.push_back(field);
+    for (size_t i = 0; i < m_rows.size(); ++i) {
+        if (i + rowPrefetchDistance < m_rows.size())
+            prefetchValues(m_rows[i + rowPrefetchDistance], calculated);
+        runCalcFields(int(i));
+    }
 }
 
 void Query::setSort(const QString& sort)

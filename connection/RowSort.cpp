@@ -207,12 +207,17 @@ public:
                const std::vector<Row>& rows, const std::vector<FieldDef>& fields)
     {
         std::vector<KeyWords> columns;
+        std::vector<int> fieldsRead;
         columns.reserve(keys.size());
-        for (const RowSort::Key& key : keys)
+        for (const RowSort::Key& key : keys) {
             columns.emplace_back(key, fields[size_t(key.field)].kind, view.size());
+            fieldsRead.push_back(key.field);
+        }
         // One pass over the rows for all keys: the rows are scattered on the heap, and reading
         // them is most of the cost.
         for (size_t i = 0; i < view.size(); ++i) {
+            if (i + rowPrefetchDistance < view.size())
+                prefetchValues(rows[size_t(view[i + rowPrefetchDistance])], fieldsRead);
             const Row& row = rows[size_t(view[i])];
             for (KeyWords& column : columns)
                 column.read(i, row);

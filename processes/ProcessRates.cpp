@@ -4,6 +4,7 @@
 #include "ValueCompare.h"
 
 #include <QDateTime>
+#include <array>
 #include <limits>
 
 namespace velmora {
@@ -88,6 +89,8 @@ void ProcessRates::read(std::span<const Row> rows, const std::vector<FieldDef>& 
     m_next.entries.clear();
     m_next.entries.reserve(rows.size());
     for (size_t i = 0; i < rows.size(); ++i) {
+        if (i + rowPrefetchDistance < rows.size())
+            prefetchValues(rows[i + rowPrefetchDistance], std::array{spid, loginTime, ecid, cpu, physicalIo});
         const Row& row = rows[i];
         Entry entry{keyOf(row[spid], row[loginTime], row[ecid]), counter(row[cpu]), counter(row[physicalIo]), {}};
         if (interval) {
