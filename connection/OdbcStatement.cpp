@@ -262,7 +262,6 @@ FieldKind fieldKindForSqlType(SQLSMALLINT sqlType)
 OdbcStatement::OdbcStatement(OdbcConnection& connection, int timeoutSeconds)
     : m_connection(connection)
     , m_timeoutSeconds(std::max(timeoutSeconds, 0))
-    , m_buffer(kChunkBytes)
 {
     m_connection.ensureAlive();
     m_stmt = OdbcHandle(SQL_HANDLE_STMT, m_connection.handle());
@@ -600,10 +599,11 @@ QDateTime OdbcStatement::localDateTime(const SQL_TIMESTAMP_STRUCT& ts)
 QVariant OdbcStatement::readText(SQLUSMALLINT column)
 {
     QString text;
-    const SQLLEN capacity = SQLLEN(m_buffer.size());
+    const SQLLEN capacity = SQLLEN(kChunkBytes);
+    char* const chunk = this->chunk();
     for (;;) {
         SQLLEN indicator = 0;
-        const SQLRETURN rc = SQLGetData(m_stmt.get(), column, SQL_C_WCHAR, m_buffer.data(), capacity, &indicator);
+        const SQLRETURN rc = SQLGetData(m_stmt.get(), column, SQL_C_WCHAR, chunk, capacity, &indicator);
         if (rc == SQL_NO_DATA)
             break;
         check(rc);
@@ -614,12 +614,19 @@ QVariant OdbcStatement::readText(SQLUSMALLINT column)
         const bool more = rc == SQL_SUCCESS_WITH_INFO && (indicator == SQL_NO_TOTAL || indicator >= capacity);
         const SQLLEN bytes = more ? capacity - SQLLEN(sizeof(SQLWCHAR)) : indicator;
         if (!more && text.isNull())
-            return textView(m_buffer.data(), bytes).toString();   // the usual single read: one exact allocation
-        text.append(textView(m_buffer.data(), bytes));
+            return textView(chunk, bytes).toString();   // the usual single read: one exact allocation
+        text.append(textView(chunk, bytes));
         if (!more)
             break;
     }
     return QVariant(std::move(text));
+}
+
+char* OdbcStatement::chunk()
+{
+    if (!m_chunk)
+        m_chunk = std::make_unique_for_overwrite<char[]>(kChunkBytes);
+    return m_chunk.get();
 }
 
 void OdbcStatement::checkIndicator(SQLLEN indicator, size_t columnIndex) const
@@ -634,10 +641,11 @@ void OdbcStatement::checkIndicator(SQLLEN indicator, size_t columnIndex) const
 QVariant OdbcStatement::readBytes(SQLUSMALLINT column)
 {
     QByteArray bytes;
-    const SQLLEN capacity = SQLLEN(m_buffer.size());
+    const SQLLEN capacity = SQLLEN(kChunkBytes);
+    char* const chunk = this->chunk();
     for (;;) {
         SQLLEN indicator = 0;
-        const SQLRETURN rc = SQLGetData(m_stmt.get(), column, SQL_C_BINARY, m_buffer.data(), capacity, &indicator);
+        const SQLRETURN rc = SQLGetData(m_stmt.get(), column, SQL_C_BINARY, chunk, capacity, &indicator);
         if (rc == SQL_NO_DATA)
             break;
         check(rc);
@@ -645,7 +653,7 @@ QVariant OdbcStatement::readBytes(SQLUSMALLINT column)
             return {};
         checkIndicator(indicator, column - 1u);
         const bool more = rc == SQL_SUCCESS_WITH_INFO && (indicator == SQL_NO_TOTAL || indicator > capacity);
-        bytes.append(m_buffer.data(), more ? capacity : indicator);
+        bytes.append(chunk, more ? capacity : indicator);
         if (!more)
             break;
     }

@@ -11,6 +11,7 @@
 #include <array>
 #include <exception>
 #include <functional>
+#include <memory>
 #include <vector>
 
 namespace velmora {
@@ -79,13 +80,15 @@ private:
     std::vector<std::vector<QVariant>> fetchByBlocks(size_t width, SQLULEN blockRows,
                                                      std::vector<std::vector<QVariant>> reuse);
     QVariant boundValue(BoundColumn& column, SQLULEN row);
-    /// Puts the value of `row` in `slot`, keeping what is there when it is the same text or bytes.
+    /// Puts the value of `row` in `slot`, keeping what is there when it is the same value.
     void refill(QVariant& slot, BoundColumn& column, SQLULEN row);
     QVariant readValue(SQLUSMALLINT column, FieldKind kind);
     QVariant fixedValue(FieldKind kind, const char* cell);
     QVariant readText(SQLUSMALLINT column);
     QDateTime localDateTime(const SQL_TIMESTAMP_STRUCT& ts);
     QVariant readBytes(SQLUSMALLINT column);
+    /// The buffer variable-length reads take their pieces in.
+    char* chunk();
     /// Throws DbError (Binding) for a length below zero other than null and no-total.
     void checkIndicator(SQLLEN indicator, size_t columnIndex) const;
 
@@ -99,7 +102,7 @@ private:
     OdbcHandle m_stmt;
     QString m_batch;
     std::vector<ResultColumn> m_columns;
-    std::vector<char> m_buffer;   // reused by every variable-length read
+    std::unique_ptr<char[]> m_chunk;   // kChunkBytes, made by the first variable-length read, left unwritten
     /// Local time minus UTC at a wall-clock minute (counted from Julian day 0), for the minutes
     /// met lately: a slot per minute modulo the table's size, so that the columns of one row
     /// (a login time and a last batch hours apart) do not evict each other.

@@ -4,6 +4,7 @@
 #include "DbError.h"
 #include "LockQueries.h"
 #include "Query.h"
+#include "ValueCompare.h"
 
 #include <QScopeGuard>
 #include <stdexcept>
@@ -19,6 +20,12 @@ class LookupError : public std::runtime_error {
 public:
     explicit LookupError(const DbError& error) : std::runtime_error(error.text().toStdString()) {}
 };
+
+// A held id as a look-up writes it: the number, or nothing for a null.
+QString idText(const QVariant& id)
+{
+    return isMissing(id) ? QString() : QString::number(heldInteger(id));
+}
 
 } // namespace
 
@@ -105,8 +112,8 @@ void ProcessDetail::lookUpNames(Query& query)
     const int databaseId = query.fieldIndex(QStringLiteral("dbid"));
     QStringList lookUps;
     for (int row = 0; row < query.heldRowCount(); ++row) {
-        lookUps << objectNameLookup(query.heldRow(row)[size_t(objectId)].toString())
-                << databaseNameLookup(query.heldRow(row)[size_t(databaseId)].toString());
+        const Row& lock = query.heldRow(row);
+        lookUps << objectNameLookup(idText(lock[size_t(objectId)])) << databaseNameLookup(idText(lock[size_t(databaseId)]));
     }
     m_nextName = 0;
     m_objectNameField = query.fieldIndex(QStringLiteral("OName"));
