@@ -57,7 +57,7 @@ void BM_BareOdbcProcessFetch(benchmark::State& state)
 // The server's time grows with the list too; a fixed number of rounds keeps the largest case short.
 #define AT_EACH_SIZE(function)                                                                   \
     BENCHMARK(function)->UseManualTime()->Unit(benchmark::kMillisecond)->Arg(1'000)->Iterations(10);  \
-    BENCHMARK(function)->UseManualTime()->Unit(benchmark::kMillisecond)->Arg(10'000)->Iterations(2);  \
+    BENCHMARK(function)->UseManualTime()->Unit(benchmark::kMillisecond)->Arg(10'000)->Iterations(4);  \
     BENCHMARK(function)->UseManualTime()->Unit(benchmark::kMillisecond)->Arg(100'000)->Iterations(1)
 
 AT_EACH_SIZE(BM_ProcessRefresh);
