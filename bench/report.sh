@@ -6,7 +6,7 @@
 # the simulator's (which answers on threads of its own, or in a process of its own), so a busy
 # machine moves them less than wall times; start-up is shown both ways. Every timed figure is the
 # median of repeated runs, a figure and its limit repeated in turn in one program run, so that a
-# ratio compares medians taken side by side. Takes about five minutes; the JSON of every run is
+# ratio compares medians taken side by side. Takes about eight minutes; the JSON of every run is
 # kept in BUILD/bench-report/. For a before-and-after comparison on a busy machine, count
 # instructions instead (bench/count.sh).
 set -euo pipefail
