@@ -473,8 +473,9 @@ std::vector<std::vector<QVariant>> OdbcStatement::fetchByBlocks(size_t width, SQ
 
 void OdbcStatement::refill(QVariant& slot, BoundColumn& column, SQLULEN row)
 {
-    // Compared in place, byte for byte: a value of the earlier reading that has not changed stays
-    // as it is (a text or byte string stays shared), and a zero keeps its sign.
+    // Compared in place, byte for byte (a date-time by its instant and offset): a value of the
+    // earlier reading that has not changed stays as it is (a text or byte string stays shared),
+    // and a zero keeps its sign.
     const SQLLEN indicator = column.indicators[row];
     const char* cell = column.cells.get() + row * SQLULEN(column.width);
     const QMetaType held = slot.metaType();
@@ -490,7 +491,13 @@ void OdbcStatement::refill(QVariant& slot, BoundColumn& column, SQLULEN row)
         case FieldKind::Integer: same = sameNumber(QMetaType::fromType<int>(), sizeof(qint32)); break;
         case FieldKind::LargeInt: same = sameNumber(QMetaType::fromType<qlonglong>(), sizeof(qint64)); break;
         case FieldKind::Float: same = sameNumber(QMetaType::fromType<double>(), sizeof(double)); break;
-        case FieldKind::DateTime: break;   // held converted to local time: made again
+        case FieldKind::DateTime: {
+            // Worked out as for a new value; only the date-time itself is not made.
+            const LocalInstant instant = localInstant(load<SQL_TIMESTAMP_STRUCT>(cell));
+            if (held != QMetaType::fromType<QDateTime>() || !instant.isHeldBy(*static_cast<const QDateTime*>(data)))
+                slot = QVariant(instant.dateTime());
+            return;
+        }
         default:
             if (indicator > column.room())
                 break;
@@ -552,12 +559,25 @@ QVariant OdbcStatement::fixedValue(FieldKind kind, const char* cell)
     case FieldKind::Integer: return QVariant(int(load<qint32>(cell)));
     case FieldKind::LargeInt: return QVariant(qlonglong(load<qint64>(cell)));
     case FieldKind::Float: return QVariant(load<double>(cell));
-    case FieldKind::DateTime: return localDateTime(load<SQL_TIMESTAMP_STRUCT>(cell));
+    case FieldKind::DateTime: return localInstant(load<SQL_TIMESTAMP_STRUCT>(cell)).dateTime();
     default: return {};   // text and byte strings are read by their own paths
     }
 }
 
-QDateTime OdbcStatement::localDateTime(const SQL_TIMESTAMP_STRUCT& ts)
+QDateTime OdbcStatement::LocalInstant::dateTime() const
+{
+    // Made from the instant rather than from a date and a time: the same value, made faster.
+    return QDateTime::fromMSecsSinceEpoch(msecs, Qt::OffsetFromUTC, offsetSeconds);
+}
+
+bool OdbcStatement::LocalInstant::isHeldBy(const QDateTime& time) const
+{
+    // A zero offset makes a UTC value.
+    return time.timeSpec() == (offsetSeconds != 0 ? Qt::OffsetFromUTC : Qt::UTC)
+           && time.offsetFromUtc() == offsetSeconds && time.toMSecsSinceEpoch() == msecs;
+}
+
+OdbcStatement::LocalInstant OdbcStatement::localInstant(const SQL_TIMESTAMP_STRUCT& ts)
 {
     // The fraction is in nanoseconds; the server keeps 1/300 s, so round to the nearest ms
     // (999.5 ms and up carries into the next second, minute or day).
@@ -591,9 +611,7 @@ QDateTime OdbcStatement::localDateTime(const SQL_TIMESTAMP_STRUCT& ts)
         }
         m_lastOffset = offset.seconds;
     }
-    // Built from the instant rather than from a date and a time: the same value, made faster.
-    return QDateTime::fromMSecsSinceEpoch(wallMs - kEpochMs - offset.seconds * qint64(1000), Qt::OffsetFromUTC,
-                                          offset.seconds);
+    return {wallMs - kEpochMs - offset.seconds * qint64(1000), offset.seconds};
 }
 
 QVariant OdbcStatement::readText(SQLUSMALLINT column)

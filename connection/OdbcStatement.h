@@ -85,7 +85,17 @@ private:
     QVariant readValue(SQLUSMALLINT column, FieldKind kind);
     QVariant fixedValue(FieldKind kind, const char* cell);
     QVariant readText(SQLUSMALLINT column);
-    QDateTime localDateTime(const SQL_TIMESTAMP_STRUCT& ts);
+    /// A server date-time (a local wall clock) as the instant it names and the local offset
+    /// from UTC it is held with.
+    struct LocalInstant {
+        qint64 msecs;   // since 1970 UTC
+        int offsetSeconds;
+
+        QDateTime dateTime() const;
+        /// True when `time` is the value dateTime() makes.
+        bool isHeldBy(const QDateTime& time) const;
+    };
+    LocalInstant localInstant(const SQL_TIMESTAMP_STRUCT& ts);
     QVariant readBytes(SQLUSMALLINT column);
     /// The buffer variable-length reads take their pieces in.
     char* chunk();
