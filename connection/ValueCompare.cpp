@@ -33,8 +33,9 @@ char16_t foldCase(char16_t c)
 
 int findFieldIndex(const std::vector<FieldDef>& fields, QStringView name)
 {
+    // Case folding keeps a text's length, so only names as long as this one can match.
     for (size_t i = 0; i < fields.size(); ++i) {
-        if (name.compare(fields[i].name, Qt::CaseInsensitive) == 0)
+        if (fields[i].name.size() == name.size() && name.compare(fields[i].name, Qt::CaseInsensitive) == 0)
             return int(i);
     }
     return -1;
