@@ -68,6 +68,38 @@ SQLLEN boundWidth(FieldKind kind, int size)
     }
 }
 
+// True when `slot` holds the value of a cell, neither null nor a date-time, of `kind` read as
+// `cType`: `indicator` bytes, at most `room`. Compared in place, byte for byte, so that a zero
+// keeps its sign.
+bool holdsCell(const QVariant& slot, FieldKind kind, SQLSMALLINT cType, SQLLEN room, const char* cell,
+               SQLLEN indicator)
+{
+    const QMetaType held = slot.metaType();
+    const void* data = slot.constData();
+    const auto sameNumber = [&](QMetaType type, size_t size) {
+        return held == type && std::memcmp(data, cell, size) == 0;
+    };
+    switch (kind) {
+    case FieldKind::SmallInt: return sameNumber(QMetaType::fromType<qint16>(), sizeof(qint16));
+    case FieldKind::Integer: return sameNumber(QMetaType::fromType<int>(), sizeof(qint32));
+    case FieldKind::LargeInt: return sameNumber(QMetaType::fromType<qlonglong>(), sizeof(qint64));
+    case FieldKind::Float: return sameNumber(QMetaType::fromType<double>(), sizeof(double));
+    default:
+        if (indicator > room)
+            return false;
+        if (cType == SQL_C_WCHAR && held == QMetaType::fromType<QString>()) {
+            const QString& text = *static_cast<const QString*>(data);
+            return text.size() * SQLLEN(sizeof(char16_t)) == indicator
+                   && std::memcmp(text.constData(), cell, size_t(indicator)) == 0;
+        }
+        if (cType == SQL_C_BINARY && held == QMetaType::fromType<QByteArray>()) {
+            const QByteArray& bytes = *static_cast<const QByteArray*>(data);
+            return bytes.size() == indicator && std::memcmp(bytes.constData(), cell, size_t(indicator)) == 0;
+        }
+        return false;
+    }
+}
+
 QStringView textView(const char* data, SQLLEN bytes)
 {
     return QStringView(reinterpret_cast<const char16_t*>(data), bytes / qsizetype(sizeof(SQLWCHAR)));
@@ -221,6 +253,7 @@ private:
 struct OdbcStatement::BoundColumn {
     ColumnRead read;
     SQLLEN width;                    // bytes of one value
+    SQLSMALLINT cType;               // of read.kind
     // `width` bytes a row, left unwritten: a block of wide columns reaches a megabyte, and
     // clearing it would cost a one-row look-up more than its round trip.
     std::unique_ptr<char[]> cells;
@@ -229,7 +262,7 @@ struct OdbcStatement::BoundColumn {
     ValuePool<QByteArray> bytes;
 
     /// The most bytes a whole value of a text or byte string can have in a cell.
-    SQLLEN room() const { return cTypeOf(read.kind) == SQL_C_WCHAR ? width - SQLLEN(sizeof(SQLWCHAR)) : width; }
+    SQLLEN room() const { return cType == SQL_C_WCHAR ? width - SQLLEN(sizeof(SQLWCHAR)) : width; }
 };
 
 FieldKind fieldKindForSqlType(SQLSMALLINT sqlType)
@@ -389,7 +422,7 @@ std::vector<std::vector<QVariant>> OdbcStatement::fetchAll(const std::vector<Col
         const SQLLEN cellBytes = boundWidth(read.kind, m_columns[size_t(read.column)].size);
         if (cellBytes == 0)
             return fetchByRows(plan, width);
-        m_bound.push_back({read, cellBytes, {}, {}, {}, {}});
+        m_bound.push_back({read, cellBytes, cTypeOf(read.kind), {}, {}, {}, {}});
         rowBytes += size_t(cellBytes);
     }
     return fetchByBlocks(width, std::clamp<SQLULEN>(kBlockBytes / std::max<size_t>(rowBytes, 1), 1, kBlockRows),
@@ -425,7 +458,7 @@ std::vector<std::vector<QVariant>> OdbcStatement::fetchByBlocks(size_t width, SQ
     for (BoundColumn& column : m_bound) {
         column.cells = std::make_unique_for_overwrite<char[]>(size_t(column.width) * blockRows);
         column.indicators.resize(blockRows);
-        check(SQLBindCol(stmt, SQLUSMALLINT(column.read.column + 1), cTypeOf(column.read.kind), column.cells.get(),
+        check(SQLBindCol(stmt, SQLUSMALLINT(column.read.column + 1), column.cType, column.cells.get(),
                          column.width, column.indicators.data()));
     }
 
@@ -452,8 +485,22 @@ std::vector<std::vector<QVariant>> OdbcStatement::fetchByBlocks(size_t width, SQ
                 std::vector<QVariant>& row = rows[count];
                 for (size_t slot : unread)
                     row[slot] = QVariant();
-                for (BoundColumn& column : m_bound)
-                    refill(row[size_t(column.read.target)], column, r);
+                // A value of the earlier reading that has not changed stays as it is: a text or
+                // byte string stays shared, and nothing is made.
+                for (BoundColumn& column : m_bound) {
+                    QVariant& slot = row[size_t(column.read.target)];
+                    const SQLLEN indicator = column.indicators[r];
+                    const char* cell = column.cells.get() + r * SQLULEN(column.width);
+                    if (indicator == SQL_NULL_DATA) {
+                        if (!slot.isNull())
+                            slot = QVariant();
+                    } else if (indicator >= 0 && column.read.kind == FieldKind::DateTime) {
+                        refillDateTime(slot, cell);
+                    } else if (indicator < 0
+                               || !holdsCell(slot, column.read.kind, column.cType, column.room(), cell, indicator)) {
+                        slot = boundValue(column, r);
+                    }
+                }
                 continue;
             }
             std::vector<QVariant> row(width);
@@ -471,48 +518,13 @@ std::vector<std::vector<QVariant>> OdbcStatement::fetchByBlocks(size_t width, SQ
     return rows;
 }
 
-void OdbcStatement::refill(QVariant& slot, BoundColumn& column, SQLULEN row)
+void OdbcStatement::refillDateTime(QVariant& slot, const char* cell)
 {
-    // Compared in place, byte for byte (a date-time by its instant and offset): a value of the
-    // earlier reading that has not changed stays as it is (a text or byte string stays shared),
-    // and a zero keeps its sign.
-    const SQLLEN indicator = column.indicators[row];
-    const char* cell = column.cells.get() + row * SQLULEN(column.width);
-    const QMetaType held = slot.metaType();
-    const void* data = slot.constData();
-    const auto sameNumber = [&](QMetaType type, size_t size) {
-        return held == type && std::memcmp(data, cell, size) == 0;
-    };
-    bool same = false;
-    if (indicator >= 0) {
-        const SQLSMALLINT cType = cTypeOf(column.read.kind);
-        switch (column.read.kind) {
-        case FieldKind::SmallInt: same = sameNumber(QMetaType::fromType<qint16>(), sizeof(qint16)); break;
-        case FieldKind::Integer: same = sameNumber(QMetaType::fromType<int>(), sizeof(qint32)); break;
-        case FieldKind::LargeInt: same = sameNumber(QMetaType::fromType<qlonglong>(), sizeof(qint64)); break;
-        case FieldKind::Float: same = sameNumber(QMetaType::fromType<double>(), sizeof(double)); break;
-        case FieldKind::DateTime: {
-            // Worked out as for a new value; only the date-time itself is not made.
-            const LocalInstant instant = localInstant(load<SQL_TIMESTAMP_STRUCT>(cell));
-            if (held != QMetaType::fromType<QDateTime>() || !instant.isHeldBy(*static_cast<const QDateTime*>(data)))
-                slot = QVariant(instant.dateTime());
-            return;
-        }
-        default:
-            if (indicator > column.room())
-                break;
-            if (cType == SQL_C_WCHAR && held == QMetaType::fromType<QString>()) {
-                const QString& text = *static_cast<const QString*>(data);
-                same = text.size() * SQLLEN(sizeof(char16_t)) == indicator
-                       && std::memcmp(text.constData(), cell, size_t(indicator)) == 0;
-            } else if (cType == SQL_C_BINARY && held == QMetaType::fromType<QByteArray>()) {
-                const QByteArray& bytes = *static_cast<const QByteArray*>(data);
-                same = bytes.size() == indicator && std::memcmp(bytes.constData(), cell, size_t(indicator)) == 0;
-            }
-        }
-    }
-    if (!same)
-        slot = boundValue(column, row);
+    // Worked out as for a new value; only the date-time itself is not made.
+    const LocalInstant instant = localInstant(load<SQL_TIMESTAMP_STRUCT>(cell));
+    if (slot.metaType() != QMetaType::fromType<QDateTime>()
+        || !instant.isHeldBy(*static_cast<const QDateTime*>(slot.constData())))
+        slot = QVariant(instant.dateTime());
 }
 
 QVariant OdbcStatement::boundValue(BoundColumn& column, SQLULEN row)
@@ -522,7 +534,7 @@ QVariant OdbcStatement::boundValue(BoundColumn& column, SQLULEN row)
         return {};
     checkIndicator(indicator, size_t(column.read.column));
     const char* cell = column.cells.get() + row * SQLULEN(column.width);
-    const SQLSMALLINT cType = cTypeOf(column.read.kind);
+    const SQLSMALLINT cType = column.cType;
     if (cType == SQL_C_BINARY || cType == SQL_C_WCHAR) {
         // The width comes from the column's description; a driver that sends more must not
         // have the rest silently dropped.

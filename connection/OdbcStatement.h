@@ -80,8 +80,8 @@ private:
     std::vector<std::vector<QVariant>> fetchByBlocks(size_t width, SQLULEN blockRows,
                                                      std::vector<std::vector<QVariant>> reuse);
     QVariant boundValue(BoundColumn& column, SQLULEN row);
-    /// Puts the value of `row` in `slot`, keeping what is there when it is the same value.
-    void refill(QVariant& slot, BoundColumn& column, SQLULEN row);
+    /// Puts the date-time of `cell` in `slot`, keeping what is there when it is the same value.
+    void refillDateTime(QVariant& slot, const char* cell);
     QVariant readValue(SQLUSMALLINT column, FieldKind kind);
     QVariant fixedValue(FieldKind kind, const char* cell);
     QVariant readText(SQLUSMALLINT column);
