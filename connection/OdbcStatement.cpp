@@ -249,21 +249,30 @@ private:
     Value m_last;   // asked first: the commonest repeat is of the row before
 };
 
-// One column of a block fetch: the read it serves and its column-wise buffers.
+// One column of a block fetch: the read it serves and where its values are in a bound row.
 struct OdbcStatement::BoundColumn {
     ColumnRead read;
     SQLLEN width;                    // bytes of one value
     SQLSMALLINT cType;               // of read.kind
-    // `width` bytes a row, left unwritten: a block of wide columns reaches a megabyte, and
-    // clearing it would cost a one-row look-up more than its round trip.
-    std::unique_ptr<char[]> cells;
-    std::vector<SQLLEN> indicators;  // a length or SQL_NULL_DATA a row
+    size_t offset;                   // of its length (or SQL_NULL_DATA) in a bound row; the value follows
     ValuePool<QString> texts;
     ValuePool<QByteArray> bytes;
 
     /// The most bytes a whole value of a text or byte string can have in a cell.
     SQLLEN room() const { return cType == SQL_C_WCHAR ? width - SQLLEN(sizeof(SQLWCHAR)) : width; }
 };
+
+const char* OdbcStatement::cellOf(const BoundColumn& column, SQLULEN row) const
+{
+    return m_block.get() + row * m_rowBytes + column.offset + sizeof(SQLLEN);
+}
+
+SQLLEN OdbcStatement::indicatorOf(const BoundColumn& column, SQLULEN row) const
+{
+    SQLLEN indicator;
+    std::memcpy(&indicator, m_block.get() + row * m_rowBytes + column.offset, sizeof indicator);
+    return indicator;
+}
 
 FieldKind fieldKindForSqlType(SQLSMALLINT sqlType)
 {
@@ -417,15 +426,16 @@ std::vector<std::vector<QVariant>> OdbcStatement::fetchAll(const std::vector<Col
     // One SQLFetch for a block of bound rows costs far less than a call per value, but needs a
     // buffer that holds every value whole; a single long column sends the result piecewise.
     m_bound.reserve(plan.size());
-    size_t rowBytes = 0;
+    m_rowBytes = 0;
     for (const ColumnRead& read : plan) {
         const SQLLEN cellBytes = boundWidth(read.kind, m_columns[size_t(read.column)].size);
         if (cellBytes == 0)
             return fetchByRows(plan, width);
-        m_bound.push_back({read, cellBytes, cTypeOf(read.kind), {}, {}, {}, {}});
-        rowBytes += size_t(cellBytes);
+        m_bound.push_back({read, cellBytes, cTypeOf(read.kind), m_rowBytes, {}, {}});
+        // Each length and value starts on a multiple of 8 bytes, as a length must.
+        m_rowBytes += sizeof(SQLLEN) + (size_t(cellBytes) + 7) / 8 * 8;
     }
-    return fetchByBlocks(width, std::clamp<SQLULEN>(kBlockBytes / std::max<size_t>(rowBytes, 1), 1, kBlockRows),
+    return fetchByBlocks(width, std::clamp<SQLULEN>(kBlockBytes / std::max<size_t>(m_rowBytes, 1), 1, kBlockRows),
                          std::move(reuse));
 }
 
@@ -448,18 +458,21 @@ std::vector<std::vector<QVariant>> OdbcStatement::fetchByRows(const std::vector<
 std::vector<std::vector<QVariant>> OdbcStatement::fetchByBlocks(size_t width, SQLULEN blockRows,
                                                                 std::vector<std::vector<QVariant>> reuse)
 {
-    // A fresh handle binds by column already; the array size and the buffers are set once, and
-    // since the handle is freed with this statement they are never undone.
+    // Bound by row: the driver writes, and the loop below reads, a row's values side by side.
+    // The array size and the buffers are set once, and since the handle is freed with this
+    // statement they are never undone. The block is left unwritten: it reaches a megabyte, and
+    // clearing it would cost a one-row look-up more than its round trip.
     const SQLHSTMT stmt = m_stmt.get();
     m_rowStatus.resize(blockRows);
+    m_block = std::make_unique_for_overwrite<char[]>(m_rowBytes * blockRows);
+    check(SQLSetStmtAttr(stmt, SQL_ATTR_ROW_BIND_TYPE, reinterpret_cast<SQLPOINTER>(m_rowBytes), 0));
     check(SQLSetStmtAttr(stmt, SQL_ATTR_ROW_ARRAY_SIZE, reinterpret_cast<SQLPOINTER>(blockRows), 0));
     check(SQLSetStmtAttr(stmt, SQL_ATTR_ROWS_FETCHED_PTR, &m_rowsFetched, 0));
     check(SQLSetStmtAttr(stmt, SQL_ATTR_ROW_STATUS_PTR, m_rowStatus.data(), 0));
-    for (BoundColumn& column : m_bound) {
-        column.cells = std::make_unique_for_overwrite<char[]>(size_t(column.width) * blockRows);
-        column.indicators.resize(blockRows);
-        check(SQLBindCol(stmt, SQLUSMALLINT(column.read.column + 1), column.cType, column.cells.get(),
-                         column.width, column.indicators.data()));
+    for (const BoundColumn& column : m_bound) {
+        char* const length = m_block.get() + column.offset;
+        check(SQLBindCol(stmt, SQLUSMALLINT(column.read.column + 1), column.cType, length + sizeof(SQLLEN),
+                         column.width, reinterpret_cast<SQLLEN*>(length)));
     }
 
     // The slots no column fills: a reused row must hold nothing there either.
@@ -489,8 +502,8 @@ std::vector<std::vector<QVariant>> OdbcStatement::fetchByBlocks(size_t width, SQ
                 // byte string stays shared, and nothing is made.
                 for (BoundColumn& column : m_bound) {
                     QVariant& slot = row[size_t(column.read.target)];
-                    const SQLLEN indicator = column.indicators[r];
-                    const char* cell = column.cells.get() + r * SQLULEN(column.width);
+                    const SQLLEN indicator = indicatorOf(column, r);
+                    const char* cell = cellOf(column, r);
                     if (indicator == SQL_NULL_DATA) {
                         if (!slot.isNull())
                             slot = QVariant();
@@ -529,11 +542,11 @@ void OdbcStatement::refillDateTime(QVariant& slot, const char* cell)
 
 QVariant OdbcStatement::boundValue(BoundColumn& column, SQLULEN row)
 {
-    const SQLLEN indicator = column.indicators[row];
+    const SQLLEN indicator = indicatorOf(column, row);
     if (indicator == SQL_NULL_DATA)
         return {};
     checkIndicator(indicator, size_t(column.read.column));
-    const char* cell = column.cells.get() + row * SQLULEN(column.width);
+    const char* cell = cellOf(column, row);
     const SQLSMALLINT cType = column.cType;
     if (cType == SQL_C_BINARY || cType == SQL_C_WCHAR) {
         // The width comes from the column's description; a driver that sends more must not

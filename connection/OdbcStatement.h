@@ -80,6 +80,8 @@ private:
     std::vector<std::vector<QVariant>> fetchByBlocks(size_t width, SQLULEN blockRows,
                                                      std::vector<std::vector<QVariant>> reuse);
     QVariant boundValue(BoundColumn& column, SQLULEN row);
+    const char* cellOf(const BoundColumn& column, SQLULEN row) const;
+    SQLLEN indicatorOf(const BoundColumn& column, SQLULEN row) const;
     /// Puts the date-time of `cell` in `slot`, keeping what is there when it is the same value.
     void refillDateTime(QVariant& slot, const char* cell);
     QVariant readValue(SQLUSMALLINT column, FieldKind kind);
@@ -107,6 +109,8 @@ private:
     // A block fetch's buffers. The driver keeps pointers to them until the handle is freed, so
     // they are declared before it and outlive it.
     std::vector<BoundColumn> m_bound;
+    size_t m_rowBytes = 0;             // of one bound row: each column's length, then its value
+    std::unique_ptr<char[]> m_block;   // the rows of a block, one after the other
     std::vector<SQLUSMALLINT> m_rowStatus;
     SQLULEN m_rowsFetched = 0;
     OdbcHandle m_stmt;
