@@ -33,4 +33,15 @@ void prefetchValues(const Row& row, const Fields& fields)
         __builtin_prefetch(&row[size_t(field)]);
 }
 
+/// Asks the processor for what a text or byte-string value points to, its characters or bytes,
+/// ahead of reading them. The value must be in the cache already (prefetchValues some rows
+/// before), or this waits for it.
+inline void prefetchContents(const QVariant& value)
+{
+    if (value.typeId() == QMetaType::QString)
+        __builtin_prefetch(static_cast<const QString*>(value.constData())->constData());
+    else if (value.typeId() == QMetaType::QByteArray)
+        __builtin_prefetch(static_cast<const QByteArray*>(value.constData())->constData());
+}
+
 } // namespace velmora

@@ -7,11 +7,23 @@
 
 #include <QDateTime>
 #include <QSet>
+#include <array>
 #include <utility>
 
 namespace velmora {
 
 namespace {
+
+// A value list reads one field of every held row, each row a heap block of its own: the field is
+// asked for two strides ahead, and what a text or byte string points to one stride ahead.
+void prefetchAhead(const Query& source, int row, int field)
+{
+    const size_t rows = size_t(source.heldRowCount());
+    if (size_t(row) + 2 * rowPrefetchDistance < rows)
+        prefetchValues(source.heldRow(row + 2 * int(rowPrefetchDistance)), std::array{field});
+    if (size_t(row) + rowPrefetchDistance < rows)
+        prefetchContents(source.heldRow(row + int(rowPrefetchDistance))[size_t(field)]);
+}
 
 FieldKind listKind(FieldKind sourceKind)
 {
@@ -41,6 +53,7 @@ std::vector<Row> numberEntries(const Query& source, int field, bool seconds)
     bool nullListed = false;
     std::vector<Row> entries;
     for (int i = 0; i < source.heldRowCount(); ++i) {
+        prefetchAhead(source, i, field);
         const QVariant& value = source.heldRow(i)[size_t(field)];
         if (isMissing(value)) {
             if (!std::exchange(nullListed, true))
@@ -80,6 +93,7 @@ std::vector<Row> textEntries(const Query& source, int field, const QLocale& loca
         return false;
     };
     for (int i = 0; i < source.heldRowCount(); ++i) {
+        prefetchAhead(source, i, field);
         const QVariant& value = source.heldRow(i)[size_t(field)];
         if (isTextKind(kind) && !isMissing(value)) {
             if (metBefore(metValues, value.typeId() == QMetaType::QString
