@@ -33,8 +33,11 @@ QVariant valueOf(const FieldDef& field, int n)
     case FieldKind::Integer:
     case FieldKind::LargeInt:
         return n;
-    case FieldKind::DateTime:
-        return QDateTime(QDate(2026, 12, 9), QTime(8, 0)).addMSecs(qint64(n) * 1'300);
+    case FieldKind::DateTime: {
+        // Held as the fetch holds them: the local reading, with its offset from UTC.
+        const QDateTime local = QDateTime(QDate(2026, 12, 9), QTime(8, 0)).addMSecs(qint64(n) * 1'300);
+        return local.toOffsetFromUtc(local.offsetFromUtc());
+    }
     case FieldKind::Bytes:
     case FieldKind::VarBytes:
         return QByteArray::number(n).leftJustified(field.size, '\0');
