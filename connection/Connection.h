@@ -79,7 +79,8 @@ private:
     friend class Query;
     void attach(Query* query);
     void detach(Query* query);
-    CommandResult fetchResult(const QString& commandText, int timeoutSeconds);
+    /// Runs the command on `statement` and reads its first result with columns.
+    static CommandResult fetchResult(OdbcStatement& statement, const QString& commandText);
     /// A new statement on the live connection, its time-out held to the limit.
     OdbcStatement statement(int timeoutSeconds);
 

@@ -1,6 +1,7 @@
 // One batch sent over an OdbcConnection: its results walked, its columns described and typed,
 // its rows fetched with the wide functions (text as UTF-16, decimals as exact text), in blocks of
-// rows when every column read has a bounded width.
+// rows when every column read has a bounded width. A statement may carry one batch after another
+// when each was read through to its end (drain) and none in blocks.
 #pragma once
 
 #include "FieldKind.h"

@@ -134,6 +134,27 @@ TEST_F(ConnectionFixture, CommandsReadEveryRowAndKindOfTheirAnswer)
     EXPECT_EQ(result.rows[2][5].toByteArray(), QByteArray());
 }
 
+// A series runs its commands one after another on one statement: each answer is its own, whatever
+// the one before it left (no rows, a second result), and the first failure ends the series.
+TEST_F(ConnectionFixture, ASeriesGivesEachCommandItsOwnAnswerAndStopsAtTheFirstFailure)
+{
+    connection.setConnectionString(sim.oledbConnectionString());
+    connection.open();
+    const CommandSeries series = connection.executeSeries(
+        {QStringLiteral("select 1 as a; select 2 as b"), QStringLiteral("SET NOCOUNT ON"),
+         QStringLiteral("select 'x' as c"), QStringLiteral("select * from NoSuchTable"),
+         QStringLiteral("select 3 as d")});
+    ASSERT_EQ(series.results.size(), 3u);
+    EXPECT_EQ(series.results[0].columnNames, QStringList{QStringLiteral("a")});
+    EXPECT_EQ(series.results[0].text(0), QStringLiteral("1"));
+    EXPECT_EQ(series.results[1].rowCount(), 0);
+    EXPECT_EQ(series.results[2].columnNames, QStringList{QStringLiteral("c")});
+    EXPECT_EQ(series.results[2].text(0), QStringLiteral("x"));
+    ASSERT_TRUE(series.failure.has_value());
+    EXPECT_TRUE(series.failure->hasNative(208)) << series.failure->text().toStdString();
+    EXPECT_EQ(connection.execute(QStringLiteral("select 4 as e")).text(0), QStringLiteral("4"));
+}
+
 TEST_F(ConnectionFixture, CyrillicTextSurvivesBothWays)
 {
     sqlsim::ResultSet table;
